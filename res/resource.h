@@ -1,0 +1,88 @@
+#pragma once
+
+// Command, control and resource ids. They keep their numbers: QActions, dialogs and tests
+// refer to them by these names.
+
+// Icons, menus, toolbars, bitmaps, dialogs.
+constexpr int IDR_MAINFRAME = 128;     // icon, accelerators, first toolbar, document string
+constexpr int IDI_TRAY = 5;            // tray icon
+constexpr int IDR_TRAY_MENU = 130;     // tray menu; also the tray icon id
+constexpr int IDR_READER_BAR = 144;    // second toolbar and its bitmap
+constexpr int IDB_MAIN_BAR = 150;      // first toolbar's 48 x 48 images
+constexpr int IDB_TOOLBAR_BACK = 141;  // toolbar background
+constexpr int IDB_ABOUT = 151;         // About picture
+constexpr int IDR_MARK_MENU = 143;     // bookmark popup menu
+constexpr int IDD_ABOUTBOX = 100;
+constexpr int IDD_OPTION = 131;
+constexpr int IDD_READ_MARK = 142;
+constexpr int IDD_GOTO_PAGE = 146;
+
+// Strings.
+constexpr int IDP_OLE_INIT_FAILED = 100;
+constexpr int AFX_IDS_APP_TITLE = 57344;
+constexpr int AFX_IDS_IDLEMESSAGE = 57345;
+
+// Standard commands.
+constexpr int ID_FILE_NEW = 57600;
+constexpr int ID_FILE_OPEN = 57601;
+constexpr int ID_FILE_PRINT_SETUP = 57606;
+constexpr int ID_FILE_PRINT = 57607;
+constexpr int ID_FILE_PRINT_DIRECT = 57608;
+constexpr int ID_FILE_PRINT_PREVIEW = 57609;
+constexpr int ID_EDIT_PASTE = 57637;
+constexpr int ID_EDIT_UNDO = 57643;
+constexpr int ID_APP_ABOUT = 57664;
+constexpr int ID_EDIT_COPY_COMMAND = 32788; // Ctrl+C: bound to nothing
+
+// Reader commands.
+constexpr int ID_TRAY_EXIT = 32773;
+constexpr int ID_OPTION_MENU = 32775;
+constexpr int ID_OPEN_READ_MARK = 32782;
+constexpr int ID_NET_LIBRARY = 32783;
+constexpr int ID_OPTION = 32784;
+constexpr int ID_JOKE = 32785;
+constexpr int ID_TOOLBAR_SPARE1 = 32786;
+constexpr int ID_TOOLBAR_SPARE2 = 32787;
+constexpr int ID_MARK_OPEN = 32790;
+constexpr int ID_MARK_DELETE = 32791;
+constexpr int ID_ROW_DIS_SMALLER = 32792;
+constexpr int ID_FONT_BIGGER = 32793;
+constexpr int ID_FONT_SMALLER = 32794;
+constexpr int ID_ROW_DIS_BIGGER = 32795;
+constexpr int ID_NEXT_PAGE = 32798;
+constexpr int ID_PREV_PAGE = 32799;
+constexpr int ID_NEXT_SCREEN = 32800;
+constexpr int ID_PREV_SCREEN = 32801;
+constexpr int ID_GOTO_PAGE = 32805;
+constexpr int ID_AUTO_SCROLL = 32808;
+constexpr int ID_TRAY_SETTINGS = 32812;
+constexpr int ID_TRAY_OPEN = 32813;
+
+// Control ids.
+constexpr int IDC_TEXT_PANE = 201;
+constexpr int IDC_FONT_HEIGHT = 1000;
+constexpr int IDC_CHOOSE_FONT_COLOR = 1001;
+constexpr int IDC_CHOOSE_BACK_COLOR = 1002;
+constexpr int IDC_FONT_COLOR = 1003;
+constexpr int IDC_BACK_COLOR = 1005;
+constexpr int IDC_LINK_JOKE = 1005;
+constexpr int IDC_LOCAL_LIST = 1007;
+constexpr int IDC_NET_LIST = 1008;
+constexpr int IDC_CLEAR_LOCAL = 1009;
+constexpr int IDC_CLEAR_NET = 1010;
+constexpr int IDC_MARK_OK = 1011;
+constexpr int IDC_PAGE = 1013;
+constexpr int IDC_TOTAL_PAGE = 1014;
+constexpr int IDC_LINK_MAIL = 1015;
+constexpr int IDC_LINK_HOME = 1016;
+
+// Frame bars and status indicators.
+constexpr int AFX_IDW_TOOLBAR = 59392;
+constexpr int AFX_IDW_STATUS_BAR = 59393;
+constexpr int ID_INDICATOR_CAPS = 59137;
+constexpr int ID_INDICATOR_NUM = 59138;
+constexpr int ID_INDICATOR_SCRL = 59139;
+
+// Tray notification message and its exit code.
+constexpr int WM_TRAY_NOTIFY = 0x0400 + 100;
+constexpr int TRAY_EXIT_CODE = 16;
