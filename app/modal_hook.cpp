@@ -28,4 +28,6 @@ ScopedModalHook::ScopedModalHook(ModalHook hook) : m_previous(std::move(CurrentH
     CurrentHook() = std::move(hook);
 }
 
-ScopedModalHook::~ScopedModalHook() { CurrentHook() = std::move(m_previous); }
+ScopedModalHook::~ScopedModalHook() {
+    CurrentHook() = std::move(m_previous);
+}

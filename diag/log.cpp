@@ -55,7 +55,9 @@ void WriteAll(int fd, iovec* parts, int count) {
     }
 }
 
-bool IsSpace(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+bool IsSpace(char c) {
+    return std::isspace(static_cast<unsigned char>(c)) != 0;
+}
 
 } // namespace
 

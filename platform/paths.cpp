@@ -72,8 +72,14 @@ std::u16string BookNameOfPath(std::u16string_view path) {
     return std::u16string(slash == std::u16string_view::npos ? path : path.substr(slash + 1));
 }
 
-std::string FsPathFromWide(std::u16string_view path) { return EncodeUtf8(path); }
+std::string FsPathFromWide(std::u16string_view path) {
+    return EncodeUtf8(path);
+}
 
-std::string FsPathFromAnsi(std::string_view path) { return EncodeUtf8(DecodeLegacy(path)); }
+std::string FsPathFromAnsi(std::string_view path) {
+    return EncodeUtf8(DecodeLegacy(path));
+}
 
-std::string AnsiPathFromFs(std::string_view fsPath) { return EncodeLegacy(DecodeUtf8(fsPath)); }
+std::string AnsiPathFromFs(std::string_view fsPath) {
+    return EncodeLegacy(DecodeUtf8(fsPath));
+}

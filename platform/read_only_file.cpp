@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-ReadOnlyFile::~ReadOnlyFile() { Close(); }
+ReadOnlyFile::~ReadOnlyFile() {
+    Close();
+}
 
 bool ReadOnlyFile::Open(const std::string& fsPath) {
     Close();

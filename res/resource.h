@@ -4,14 +4,14 @@
 // refer to them by these names.
 
 // Icons, menus, toolbars, bitmaps, dialogs.
-constexpr int IDR_MAINFRAME = 128;     // icon, accelerators, first toolbar, document string
-constexpr int IDI_TRAY = 5;            // tray icon
-constexpr int IDR_TRAY_MENU = 130;     // tray menu; also the tray icon id
-constexpr int IDR_READER_BAR = 144;    // second toolbar and its bitmap
-constexpr int IDB_MAIN_BAR = 150;      // first toolbar's 48 x 48 images
-constexpr int IDB_TOOLBAR_BACK = 141;  // toolbar background
-constexpr int IDB_ABOUT = 151;         // About picture
-constexpr int IDR_MARK_MENU = 143;     // bookmark popup menu
+constexpr int IDR_MAINFRAME = 128;    // icon, accelerators, first toolbar, document string
+constexpr int IDI_TRAY = 5;           // tray icon
+constexpr int IDR_TRAY_MENU = 130;    // tray menu; also the tray icon id
+constexpr int IDR_READER_BAR = 144;   // second toolbar and its bitmap
+constexpr int IDB_MAIN_BAR = 150;     // first toolbar's 48 x 48 images
+constexpr int IDB_TOOLBAR_BACK = 141; // toolbar background
+constexpr int IDB_ABOUT = 151;        // About picture
+constexpr int IDR_MARK_MENU = 143;    // bookmark popup menu
 constexpr int IDD_ABOUTBOX = 100;
 constexpr int IDD_OPTION = 131;
 constexpr int IDD_READ_MARK = 142;

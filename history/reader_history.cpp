@@ -1,0 +1,1 @@
+#include "history/reader_history.h"

@@ -1,0 +1,1 @@
+#include "settings/reader_settings.h"

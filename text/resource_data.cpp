@@ -1,0 +1,1 @@
+#include "text/resource_data.h"
