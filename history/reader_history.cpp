@@ -31,14 +31,10 @@ std::string TrimLineEnd(std::string line) {
     return line;
 }
 
-bool HoldsLineEnd(const std::string& text) {
-    return text.find_first_of("\r\n") != std::string::npos;
-}
-
-// The name and path lines of a record that loads: long enough, and free of line-end bytes (only
-// a line of blanks keeps one, and writing that back would split the record).
+// The name and path lines of a record that loads. A line made only of blanks keeps its line end
+// when trimmed, and writing that back would split the record, so such a line does not load.
 bool IsLoadableText(const std::string& text, std::size_t minLength) {
-    return text.size() >= minLength && !HoldsLineEnd(text);
+    return text.size() >= minLength && !IsBlank(text.back());
 }
 
 void AppendLine(std::string& contents, const std::string& text) {
@@ -56,11 +52,12 @@ void AppendRecord(std::string& contents, const ReadMarkInfo& mark) {
 
 } // namespace
 
-bool CReaderHistory::CanStore(const ReadMarkInfo& mark) {
-    // Each field must come back from its line unchanged: a line end or NUL would split or cut it,
+bool CReaderHistory::ReadsBack(const ReadMarkInfo& mark) {
+    // Each field must come back from its line unchanged: an LF or NUL would split or cut it,
     // trailing blanks are trimmed away on loading, and a longer line is read in two pieces.
     const auto readsBack = [](const std::string& text, std::size_t minLength) {
-        return text.size() < kLineBufferSize - 1 && text.find('\0') == std::string::npos &&
+        return text.size() < kLineBufferSize - 1 &&
+               text.find_first_of(std::string_view("\n\0", 2)) == std::string::npos &&
                TrimLineEnd(text + '\n') == text && IsLoadableText(text, minLength);
     };
     return readsBack(mark.strBookName, kMinBookNameLength) &&
@@ -121,7 +118,12 @@ int CReaderHistory::Load() {
 }
 
 void CReaderHistory::AddReadMark(const ReadMarkInfo& mark) {
-    if (!CanStore(mark)) {
+    // A CR is refused too: no real book path holds one, and one that ended up next to a line end
+    // would be lost.
+    const auto holdsCr = [](const std::string& text) {
+        return text.find('\r') != std::string::npos;
+    };
+    if (!ReadsBack(mark) || holdsCr(mark.strBookName) || holdsCr(mark.strFilePath)) {
         return;
     }
     auto& list = mark.nMarkType == MARK_LOCAL ? m_listLocal : m_listNet;
@@ -146,7 +148,7 @@ void CReaderHistory::Save() {
     std::string contents;
     for (const auto* list : {&m_listLocal, &m_listNet}) {
         for (const ReadMarkInfo& mark : *list) {
-            if (CanStore(mark)) {
+            if (ReadsBack(mark)) { // only what code put in the lists directly could fail
                 AppendRecord(contents, mark);
             }
         }

@@ -27,7 +27,7 @@ public:
 
 private:
     // True when the record's five lines read back as this same record.
-    static bool CanStore(const ReadMarkInfo& mark);
+    static bool ReadsBack(const ReadMarkInfo& mark);
     std::string FilePath() const;
 
     // The loaded file from its first malformed record to its end (line ends as LF): not loaded,

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -10,24 +9,15 @@
 // A fresh directory under the system's temporary directory, removed with everything in it.
 class ScratchDir {
 public:
-    ScratchDir() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "veska-test-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) {
+    ScratchDir() : m_path((std::filesystem::temp_directory_path() / "veska-XXXXXX").string()) {
+        if (mkdtemp(m_path.data()) == nullptr) {
             throw std::runtime_error("cannot create a scratch directory");
         }
-        m_path = pattern;
     }
-    ~ScratchDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
+    ~ScratchDir() { std::filesystem::remove_all(m_path); }
 
     const std::string& Path() const { return m_path; }
     std::string File(const std::string& name) const { return m_path + "/" + name; }
-
     void Write(const std::string& name, const std::string& bytes) const {
         std::ofstream(File(name), std::ios::binary) << bytes;
     }
@@ -35,13 +25,18 @@ public:
         std::ifstream in(File(name), std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
-    bool Exists(const std::string& name) const { return std::filesystem::exists(File(name)); }
-    // How many directory entries there are, temporary files included.
-    std::size_t EntryCount() const {
-        auto it = std::filesystem::directory_iterator(m_path);
-        return static_cast<std::size_t>(std::distance(it, std::filesystem::directory_iterator()));
-    }
+    // Directory entries, temporary files included.
+    long Entries() const { return std::distance(std::filesystem::directory_iterator(m_path), {}); }
 
 private:
     std::string m_path;
 };
+
+// The same text with CR LF line ends, as the original platform writes files.
+inline std::string WithCrLf(const std::string& lf) {
+    std::string crlf;
+    for (char c : lf) {
+        crlf += c == '\n' ? "\r\n" : std::string(1, c);
+    }
+    return crlf;
+}
