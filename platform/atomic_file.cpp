@@ -60,14 +60,6 @@ int CreateTemporaryFile(const std::string& dir, const std::string& base, std::st
     return -1;
 }
 
-void SyncDirectory(const std::string& dir) {
-    const int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        fsync(fd); // the rename is done either way; this only hurries it to the disk
-        close(fd);
-    }
-}
-
 } // namespace
 
 bool ReplaceFileAtomically(const std::string& fsPath, std::string_view contents) {
@@ -114,8 +106,9 @@ bool ReplaceFileAtomically(const std::string& fsPath, std::string_view contents)
     if (close(fd) != 0) {
         ok = false;
     }
+    // The directory is not synced after the rename: a power cut may then bring back the previous
+    // version, but whole either way, and saves come with every page turn.
     if (ok && rename(tmpPath.c_str(), target.c_str()) == 0) {
-        SyncDirectory(dir);
         return true;
     }
     ErrnoKeeper keep;
