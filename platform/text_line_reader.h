@@ -4,10 +4,10 @@
 #include <string>
 #include <string_view>
 
-// Hands out a text file's lines the way the C runtime's text-mode fgets with a buffer of
-// `bufferSize` bytes does on the platform the files come from: CR LF reads as LF, each line keeps
-// its LF, and a line longer than bufferSize - 1 bytes comes in pieces of at most that many.
-// Files with LF and with CR LF line ends therefore read identically.
+// Hands out a text file's lines the way a Windows C runtime's text-mode fgets with a buffer of
+// `bufferSize` bytes does: CR LF reads as LF, each line keeps its LF, and a line longer than
+// bufferSize - 1 bytes comes in pieces of at most that many. Files with LF and with CR LF line
+// ends therefore read identically.
 class TextLineReader {
 public:
     explicit TextLineReader(std::size_t bufferSize = 8192);

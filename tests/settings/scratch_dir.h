@@ -32,7 +32,7 @@ private:
     std::string m_path;
 };
 
-// The same text with CR LF line ends, as the original platform writes files.
+// The same text with CR LF line ends, as files written on Windows have them.
 inline std::string WithCrLf(const std::string& lf) {
     std::string crlf;
     for (char c : lf) {
