@@ -1,0 +1,234 @@
+#include "url_get/core/url_get_manager.h"
+
+#include "log_capture.h"
+#include "loopback_server.h"
+#include "silent_server.h"
+#include "url_get/core/data_buffer.h"
+#include "url_get/core/url_get_task.h"
+
+#include <chrono>
+#include <ctime>
+#include <gtest/gtest.h>
+#include <memory>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+using std::chrono::seconds;
+
+const std::string kManagerAssert =
+    "AssertFailed: ..\\url_get\\core\\url_get_manager.cpp, line: 35\nexpression: num > 0\n";
+
+// The three lines the worker writes for a transfer that received `size` bytes.
+std::vector<std::string> SuccessLines(const std::string& url, std::size_t size) {
+    return {"Info: GetUrlData:  " + url, "Info: GetUrlData success:  0 url:  " + url,
+            "Info: OnUrlData:  " + url + "size:  " + std::to_string(size) + " "};
+}
+
+std::vector<std::string> FailureLines(const std::string& url, int code) {
+    return {"Info: GetUrlData:  " + url,
+            "Error: GetUrlData error:  " + std::to_string(code) + " url:  " + url,
+            "Info: OnUrlData:  " + url + "size:  0 "};
+}
+
+void Concat(std::vector<std::string>& into, const std::vector<std::string>& more) {
+    into.insert(into.end(), more.begin(), more.end());
+}
+
+struct Delivery {
+    std::string url;
+    int result;
+    std::string body;
+    int param;
+    std::thread::id thread;
+};
+
+class RecordingCallback : public IUrlGetCallback {
+public:
+    void OnUrlData(const std::string& url, int result, CDataBuffer* data, int param) override {
+        m_deliveries.push_back({url, result, std::string(data->begin(), data->end()), param,
+                                std::this_thread::get_id()});
+    }
+    std::vector<Delivery> m_deliveries;
+};
+
+} // namespace
+
+TEST(UrlGetManagerTest, StartWithNoWorkersIsReportedAndCreatesNone) {
+    CUrlGetManager manager;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(manager.Start(0), 0);
+    EXPECT_EQ(manager.Start(-1), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), kManagerAssert + kManagerAssert);
+    EXPECT_EQ(manager.TaskCount(), 0u);
+    EXPECT_EQ(manager.Init(), 0);
+    EXPECT_EQ(manager.AddRequest("http://127.0.0.1:1/never", 0), 0);
+}
+
+TEST(UrlGetManagerTest, TaskWithoutManagerIsReportedAndStaysIdle) {
+    testing::internal::CaptureStdout();
+    auto task = std::make_unique<CUrlGetTask>(nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "AssertFailed: ..\\url_get\\core\\url_get_task.cpp, line: 17\n"
+              "expression: m_url_manager != NULL\n");
+    EXPECT_EQ(task->NextRequest(), nullptr);
+    EXPECT_EQ(task->Init(), 0);
+    EXPECT_EQ(task->Start(), 0);
+    task.reset(); // stops and joins the idle thread
+}
+
+TEST(UrlGetManagerTest, QueuedRequestsRunInOrderWithoutPausingBetweenThem) {
+    LogCapture log;
+    LoopbackServer server;
+    std::unique_ptr<IUrlGetManager> manager(CreateUrlGetManager());
+    std::vector<std::string> expected;
+    const int count = 10;
+    for (int i = 0; i < count; ++i) {
+        const std::string url = server.Url("/status/404/" + std::to_string(50 + i));
+        EXPECT_EQ(manager->AddRequest(url, i), 0);
+        Concat(expected, SuccessLines(url, 50 + i));
+    }
+    EXPECT_EQ(manager->Init(), 0);
+    EXPECT_EQ(manager->Start(1), 0);
+
+    EXPECT_EQ(log.WaitForLines(expected.size()), expected);
+    const auto arrivals = server.Arrivals();
+    ASSERT_EQ(arrivals.size(), static_cast<std::size_t>(count));
+    // An idle poll between requests would add 50 ms each; loopback transfers take a few.
+    EXPECT_LT(arrivals.back().when - arrivals.front().when, milliseconds(50 * (count - 1) * 3 / 4));
+}
+
+TEST(UrlGetManagerTest, FailedTransfersAreLoggedWithSizeZeroAndTheWorkerGoesOn) {
+    LogCapture log;
+    LoopbackServer server;
+    CUrlGetManager manager;
+    const std::string refused = SilentServer::RefusedUrl();
+    const std::string spaced = server.Url("/one two");
+    const std::string good = server.Url("/status/200/0");
+    manager.AddRequest(refused, 0);
+    manager.AddRequest(spaced, 0);
+    manager.AddRequest(good, 0);
+    manager.Start(1);
+
+    auto lines = log.WaitForLines(9);
+    ASSERT_EQ(lines.size(), 9u);
+    std::vector<std::string> expected = FailureLines(refused, 7);
+    // Only the URL's first word reaches the log; libcurl refuses the whole URL (bad URL).
+    Concat(expected, {"Info: GetUrlData:  " + server.Url("/one")});
+    Concat(expected, {lines[4]});
+    Concat(expected, {"Info: OnUrlData:  " + server.Url("/one") + "size:  0 "});
+    Concat(expected, SuccessLines(good, 0));
+    EXPECT_EQ(lines, expected);
+    EXPECT_EQ(lines[4].rfind("Error: GetUrlData error:  ", 0), 0u) << lines[4];
+    EXPECT_NE(lines[4], "Error: GetUrlData error:  0 url:  " + server.Url("/one"));
+    EXPECT_EQ(server.Arrivals().size(), 1u);
+}
+
+TEST(UrlGetManagerTest, IdleWorkerPicksUpARequestWithinItsPollInterval) {
+    LogCapture log;
+    LoopbackServer server;
+    CUrlGetManager manager;
+    manager.Start(1);
+    manager.AddRequest(server.Url("/first"), 0);
+    ASSERT_EQ(log.WaitForLines(3).size(), 3u); // the worker has finished and is idle again
+
+    const auto queued = Clock::now();
+    manager.AddRequest(server.Url("/second"), 0);
+    const auto arrivals = server.WaitForArrivals(2);
+    ASSERT_EQ(arrivals.size(), 2u);
+    EXPECT_LT(arrivals[1].when - queued, milliseconds(500)); // 50 ms poll, loosely
+}
+
+TEST(UrlGetManagerTest, UpdateDeliversResultsInOrderOnTheCallingThread) {
+    LogCapture log;
+    LoopbackServer server;
+    CUrlGetManager manager;
+    RecordingCallback callback;
+    manager.SetCallback(&callback);
+    manager.Update(0); // nothing finished yet: nothing delivered
+    EXPECT_TRUE(callback.m_deliveries.empty());
+
+    const std::string refused = SilentServer::RefusedUrl();
+    manager.AddRequest(server.Url("/status/404/5"), 11);
+    manager.AddRequest(refused, 22);
+    manager.AddRequest(server.Url("/body"), 33);
+    manager.Start(2);
+
+    const auto deadline = Clock::now() + seconds(20);
+    while (callback.m_deliveries.size() < 3 && Clock::now() < deadline) {
+        manager.Update(std::time(nullptr));
+        std::this_thread::sleep_for(milliseconds(2));
+    }
+    const auto& got = callback.m_deliveries;
+    ASSERT_EQ(got.size(), 3u);
+    EXPECT_EQ(got[0].url, server.Url("/status/404/5"));
+    EXPECT_EQ(got[0].result, 0);
+    EXPECT_EQ(got[0].body, "xxxxx");
+    EXPECT_EQ(got[0].param, 11);
+    EXPECT_EQ(got[1].url, refused);
+    EXPECT_EQ(got[1].result, 7);
+    EXPECT_EQ(got[1].body, "");
+    EXPECT_EQ(got[1].param, 22);
+    EXPECT_EQ(got[2].body, "/body");
+    EXPECT_EQ(got[2].param, 33);
+    for (const Delivery& delivery : got) {
+        EXPECT_EQ(delivery.thread, std::this_thread::get_id());
+    }
+    manager.Update(0);
+    EXPECT_EQ(got.size(), 3u); // each result is delivered once
+}
+
+TEST(UrlGetManagerTest, UpdateWithoutCallbackDropsResults) {
+    LogCapture log;
+    LoopbackServer server;
+    CUrlGetManager manager;
+    manager.AddRequest(server.Url("/dropped"), 0);
+    manager.Start(1);
+    ASSERT_EQ(log.WaitForLines(3).size(), 3u);
+    // The result is filed just after the last log line; give it a moment to land.
+    RecordingCallback callback;
+    const auto deadline = Clock::now() + seconds(1);
+    while (Clock::now() < deadline) {
+        manager.Update(0);
+        std::this_thread::sleep_for(milliseconds(10));
+    }
+    manager.SetCallback(&callback);
+    manager.Update(0);
+    EXPECT_TRUE(callback.m_deliveries.empty());
+}
+
+TEST(UrlGetManagerTest, SilentServerIsGivenUpAfterTheTotalTimeoutAndTheWorkerGoesOn) {
+    LogCapture log;
+    SilentServer silent;
+    LoopbackServer server;
+    CUrlGetManager manager;
+    manager.SetTransferTimeouts(5000, 300);
+    manager.AddRequest(silent.Url(), 0);
+    manager.AddRequest(server.Url("/next"), 0);
+    manager.Start(1);
+
+    std::vector<std::string> expected = FailureLines(silent.Url(), 28);
+    Concat(expected, SuccessLines(server.Url("/next"), 5));
+    EXPECT_EQ(log.WaitForLines(6), expected);
+}
+
+TEST(UrlGetManagerTest, DeletingTheManagerStopsBusyAndIdleWorkersPromptly) {
+    LogCapture log;
+    SilentServer silent;
+    auto* manager = CreateUrlGetManager(); // default time-outs: 10 s connect, 30 s total
+    manager->AddRequest(silent.Url(), 0);
+    manager->AddRequest(silent.Url(), 0); // taken but never started
+    manager->Start(2);                    // one worker transfers, the other idles
+    ASSERT_TRUE(silent.WaitForConnections(1));
+
+    const auto begin = Clock::now();
+    delete manager;
+    EXPECT_LT(Clock::now() - begin, seconds(2));
+    EXPECT_EQ(silent.WaitForConnections(2, milliseconds(0)), false);
+    const auto lines = log.Lines();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[2], "Info: OnUrlData:  " + silent.Url() + "size:  0 ");
+}
