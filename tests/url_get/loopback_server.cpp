@@ -8,12 +8,15 @@ LoopbackServer::LoopbackServer() {
     });
     // Small answers go out at once rather than waiting on delayed acknowledgements.
     m_server.set_tcp_nodelay(true);
+    // One request per connection: stopping never waits on a client's idle kept-alive link.
+    m_server.set_keep_alive_max_count(1);
     // Bound and listening from here on: connections queue until the thread accepts them.
     m_port = m_server.bind_to_any_port("127.0.0.1");
     m_thread = std::thread([this] { m_server.listen_after_bind(); });
 }
 
 LoopbackServer::~LoopbackServer() {
+    Release();
     // stop() only takes effect once the loop runs.
     while (!m_server.is_running()) {
         std::this_thread::yield();
@@ -26,10 +29,19 @@ std::string LoopbackServer::Url(const std::string& path) const {
     return "http://127.0.0.1:" + std::to_string(m_port) + path;
 }
 
+void LoopbackServer::Release() {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    m_released = true;
+    m_released_changed.notify_all();
+}
+
 void LoopbackServer::Handle(const httplib::Request& request, httplib::Response& response) {
     {
-        std::lock_guard<std::mutex> guard(m_mutex);
+        std::unique_lock<std::mutex> lock(m_mutex);
         m_arrivals.push_back({request.path, std::chrono::steady_clock::now()});
+        if (request.path == "/hold") {
+            m_released_changed.wait(lock, [this] { return m_released; });
+        }
     }
     int status = 0;
     std::size_t size = 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
 #include <httplib.h>
 #include <mutex>
 #include <string>
@@ -24,6 +25,8 @@ public:
     LoopbackServer& operator=(const LoopbackServer&) = delete;
 
     std::string Url(const std::string& path) const;
+    // Lets every /hold request, present and future, answer.
+    void Release();
     std::vector<Arrival> Arrivals();
     // Polls until `count` requests have arrived or `timeout` passes.
     std::vector<Arrival>
@@ -38,4 +41,6 @@ private:
     std::thread m_thread;
     std::mutex m_mutex;
     std::vector<Arrival> m_arrivals;
+    std::condition_variable m_released_changed;
+    bool m_released = false;
 };

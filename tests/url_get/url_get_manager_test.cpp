@@ -186,18 +186,23 @@ TEST(UrlGetManagerTest, UpdateWithoutCallbackDropsResults) {
     LoopbackServer server;
     CUrlGetManager manager;
     manager.AddRequest(server.Url("/dropped"), 0);
+    manager.AddRequest(server.Url("/hold"), 0);
     manager.Start(1);
-    ASSERT_EQ(log.WaitForLines(3).size(), 3u);
-    // The result is filed just after the last log line; give it a moment to land.
-    RecordingCallback callback;
-    const auto deadline = Clock::now() + seconds(1);
-    while (Clock::now() < deadline) {
-        manager.Update(0);
-        std::this_thread::sleep_for(milliseconds(10));
-    }
-    manager.SetCallback(&callback);
+    // The first result is filed before the second transfer is logged; the second waits.
+    ASSERT_EQ(log.WaitForLines(4).size(), 4u);
     manager.Update(0);
-    EXPECT_TRUE(callback.m_deliveries.empty());
+    server.Release();
+
+    RecordingCallback callback;
+    manager.SetCallback(&callback);
+    ASSERT_EQ(log.WaitForLines(6).size(), 6u);
+    const auto deadline = Clock::now() + seconds(20);
+    while (callback.m_deliveries.empty() && Clock::now() < deadline) {
+        manager.Update(0);
+        std::this_thread::sleep_for(milliseconds(2));
+    }
+    ASSERT_EQ(callback.m_deliveries.size(), 1u);
+    EXPECT_EQ(callback.m_deliveries[0].url, server.Url("/hold"));
 }
 
 TEST(UrlGetManagerTest, SilentServerIsGivenUpAfterTheTotalTimeoutAndTheWorkerGoesOn) {
