@@ -10,9 +10,6 @@ public:
     LogCapture();
     ~LogCapture();
 
-    LogCapture(const LogCapture&) = delete;
-    LogCapture& operator=(const LogCapture&) = delete;
-
     std::vector<std::string> Lines() const;
     // Polls the file until it holds at least `count` lines or `timeout` passes; returns the
     // lines either way.

@@ -21,9 +21,6 @@ public:
     LoopbackServer();
     ~LoopbackServer();
 
-    LoopbackServer(const LoopbackServer&) = delete;
-    LoopbackServer& operator=(const LoopbackServer&) = delete;
-
     std::string Url(const std::string& path) const;
     // Lets every /hold request, present and future, answer.
     void Release();

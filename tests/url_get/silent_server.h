@@ -12,9 +12,6 @@ public:
     SilentServer();
     ~SilentServer();
 
-    SilentServer(const SilentServer&) = delete;
-    SilentServer& operator=(const SilentServer&) = delete;
-
     std::string Url() const;
     // Polls until `count` connections were accepted or `timeout` passes.
     bool WaitForConnections(std::size_t count,

@@ -1,4 +1,3 @@
-#include "url_get/core/stop_signal.h"
 #include "url_get/core/thread_lock.h"
 #include "url_get/core/thread_task_base.h"
 
@@ -65,13 +64,6 @@ TEST(ThreadTaskBaseTest, ExitValueCarriesRunsResult) {
     EXPECT_EQ(task.Join(), 0u); // nothing left to join
 }
 
-TEST(ThreadTaskBaseTest, SecondStartIsRefusedWhileTheThreadIsOwned) {
-    ReturningTask task(7);
-    ASSERT_EQ(task.Start(), 0);
-    EXPECT_EQ(task.Start(), -1);
-    EXPECT_EQ(task.Join(), 7u);
-}
-
 TEST(ThreadTaskBaseTest, StopWakesAnIdleWaitAtOnce) {
     IdleTask task;
     ASSERT_EQ(task.Start(), 0);
@@ -100,16 +92,4 @@ TEST(ThreadLockTest, ExcludesOtherThreads) {
     first.Join();
     second.Join();
     EXPECT_EQ(counter, 200000);
-}
-
-TEST(StopSignalTest, WaitTimesOutUntilRaisedThenReturnsAtOnce) {
-    CStopSignal signal;
-    const auto begin = Clock::now();
-    EXPECT_FALSE(signal.WaitFor(20));
-    EXPECT_GE(Clock::now() - begin, std::chrono::milliseconds(20));
-    EXPECT_FALSE(signal.IsRaised());
-    signal.Raise();
-    EXPECT_TRUE(signal.IsRaised());
-    EXPECT_TRUE(signal.WaitFor(60000));
-    EXPECT_TRUE(signal.WaitFor(-5));
 }
