@@ -38,21 +38,29 @@ void Concat(std::vector<std::string>& into, const std::vector<std::string>& more
     into.insert(into.end(), more.begin(), more.end());
 }
 
-struct Delivery {
-    std::string url;
-    int result;
-    std::string body;
-    int param;
-    std::thread::id thread;
-};
-
+// Records each delivery as "url result body param" and whether it came on the test's thread.
 class RecordingCallback : public IUrlGetCallback {
 public:
     void OnUrlData(const std::string& url, int result, CDataBuffer* data, int param) override {
-        m_deliveries.push_back({url, result, std::string(data->begin(), data->end()), param,
-                                std::this_thread::get_id()});
+        m_deliveries.push_back(url + " " + std::to_string(result) + " " +
+                               std::string(data->begin(), data->end()) + " " +
+                               std::to_string(param));
+        m_onOtherThread |= std::this_thread::get_id() != m_thread;
     }
-    std::vector<Delivery> m_deliveries;
+    // Calls Update until `count` results arrived or time runs out.
+    void UpdateUntil(IUrlGetManager& manager, std::size_t count) {
+        const auto deadline = Clock::now() + seconds(20);
+        while (m_deliveries.size() < count && Clock::now() < deadline) {
+            manager.Update(std::time(nullptr));
+            std::this_thread::sleep_for(milliseconds(2));
+        }
+    }
+
+    std::vector<std::string> m_deliveries;
+    bool m_onOtherThread = false;
+
+private:
+    std::thread::id m_thread = std::this_thread::get_id();
 };
 
 } // namespace
@@ -157,28 +165,15 @@ TEST(UrlGetManagerTest, UpdateDeliversResultsInOrderOnTheCallingThread) {
     manager.AddRequest(server.Url("/body"), 33);
     manager.Start(2);
 
-    const auto deadline = Clock::now() + seconds(20);
-    while (callback.m_deliveries.size() < 3 && Clock::now() < deadline) {
-        manager.Update(std::time(nullptr));
-        std::this_thread::sleep_for(milliseconds(2));
-    }
-    const auto& got = callback.m_deliveries;
-    ASSERT_EQ(got.size(), 3u);
-    EXPECT_EQ(got[0].url, server.Url("/status/404/5"));
-    EXPECT_EQ(got[0].result, 0);
-    EXPECT_EQ(got[0].body, "xxxxx");
-    EXPECT_EQ(got[0].param, 11);
-    EXPECT_EQ(got[1].url, refused);
-    EXPECT_EQ(got[1].result, 7);
-    EXPECT_EQ(got[1].body, "");
-    EXPECT_EQ(got[1].param, 22);
-    EXPECT_EQ(got[2].body, "/body");
-    EXPECT_EQ(got[2].param, 33);
-    for (const Delivery& delivery : got) {
-        EXPECT_EQ(delivery.thread, std::this_thread::get_id());
-    }
+    callback.UpdateUntil(manager, 3);
+    EXPECT_EQ(callback.m_deliveries, (std::vector<std::string>{
+                                         server.Url("/status/404/5") + " 0 xxxxx 11",
+                                         refused + " 7  22",
+                                         server.Url("/body") + " 0 /body 33",
+                                     }));
+    EXPECT_FALSE(callback.m_onOtherThread);
     manager.Update(0);
-    EXPECT_EQ(got.size(), 3u); // each result is delivered once
+    EXPECT_EQ(callback.m_deliveries.size(), 3u); // each result is delivered once
 }
 
 TEST(UrlGetManagerTest, UpdateWithoutCallbackDropsResults) {
@@ -196,13 +191,8 @@ TEST(UrlGetManagerTest, UpdateWithoutCallbackDropsResults) {
     RecordingCallback callback;
     manager.SetCallback(&callback);
     ASSERT_EQ(log.WaitForLines(6).size(), 6u);
-    const auto deadline = Clock::now() + seconds(20);
-    while (callback.m_deliveries.empty() && Clock::now() < deadline) {
-        manager.Update(0);
-        std::this_thread::sleep_for(milliseconds(2));
-    }
-    ASSERT_EQ(callback.m_deliveries.size(), 1u);
-    EXPECT_EQ(callback.m_deliveries[0].url, server.Url("/hold"));
+    callback.UpdateUntil(manager, 1);
+    EXPECT_EQ(callback.m_deliveries, std::vector<std::string>{server.Url("/hold") + " 0 /hold 0"});
 }
 
 TEST(UrlGetManagerTest, SilentServerIsGivenUpAfterTheTotalTimeoutAndTheWorkerGoesOn) {
@@ -227,12 +217,11 @@ TEST(UrlGetManagerTest, DeletingTheManagerStopsBusyAndIdleWorkersPromptly) {
     manager->AddRequest(silent.Url(), 0);
     manager->AddRequest(silent.Url(), 0); // taken but never started
     manager->Start(2);                    // one worker transfers, the other idles
-    ASSERT_TRUE(silent.WaitForConnections(1));
+    ASSERT_EQ(log.WaitForLines(1).size(), 1u);
 
     const auto begin = Clock::now();
     delete manager;
     EXPECT_LT(Clock::now() - begin, seconds(2));
-    EXPECT_EQ(silent.WaitForConnections(2, milliseconds(0)), false);
     const auto lines = log.Lines();
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[2], "Info: OnUrlData:  " + silent.Url() + "size:  0 ");
