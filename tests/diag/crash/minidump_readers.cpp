@@ -95,8 +95,9 @@ void AddSymbols(const fs::path& binary) {
 std::string MinidumpReaders::MissingTools() {
     std::string missing;
     if (access((kToolsDir / "minidump_stackwalk").c_str(), X_OK) != 0 ||
-        access((kToolsDir / "dump_syms").c_str(), X_OK) != 0)
-        missing += "minidump_stackwalk and dump_syms are not in " + kToolsDir.string() +
+        access((kToolsDir / "dump_syms").c_str(), X_OK) != 0 ||
+        access((kToolsDir / "minidump_dump").c_str(), X_OK) != 0)
+        missing += "Breakpad's minidump tools are not in " + kToolsDir.string() +
                    " (scripts/install-deps installs the npm package \"minidump\"). ";
     if (kLldb.empty() || access(kLldb.c_str(), X_OK) != 0)
         missing += "lldb is not installed (scripts/install-deps installs it). ";
@@ -132,6 +133,11 @@ std::string MinidumpReaders::Lldb(const fs::path& dump) {
     return Capture(kLldb + " --no-lldbinit --batch -o " +
                    Quote("target create --core " + Quote(dump.string())) +
                    " -o 'thread backtrace -c 16' -o 'register read rip' 2>&1");
+}
+
+std::string MinidumpReaders::StreamListing(const fs::path& dump) {
+    return Capture((kToolsDir / "minidump_dump").string() + " " + Quote(dump.string()) +
+                   " 2>/dev/null");
 }
 
 std::string MinidumpReaders::BreakpadCrashReason(const std::string& text) {

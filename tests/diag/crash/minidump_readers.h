@@ -14,6 +14,8 @@ public:
 
     static std::string Stackwalk(const std::filesystem::path& dump);
     static std::string Lldb(const std::filesystem::path& dump);
+    // Breakpad's stream-by-stream listing (minidump_dump).
+    static std::string StreamListing(const std::filesystem::path& dump);
 
     // From minidump_stackwalk's text: the crash reason line's value, the crash address and the
     // crashing thread's first frame's instruction pointer.
