@@ -108,19 +108,21 @@ void StartDumpClient(const char* dumpName) {
         directory[0] = '.';
         directory[1] = '\0';
     }
-    SignalSafeText dumpPath;
+    SignalSafeText dumpPath, program;
     dumpPath.Append(directory).Append("/").Append(dumpName);
-    char client[] = "DumpClient.exe";
-    char password[] = "qorvim";
+    program.Append("./").Append(kDumpClient);
+    char client[sizeof kDumpClient];
+    char password[sizeof kPasswordWord];
+    signal_safe::Copy(client, kDumpClient, sizeof client);
+    signal_safe::Copy(password, kPasswordWord, sizeof password);
     char* arguments[] = {client, const_cast<char*>(dumpPath.c_str()), userId, password, nullptr};
-    static_assert(sizeof kPasswordWord == sizeof password && sizeof kDumpClient == sizeof client);
 
     long pid = syscall(SYS_clone, SIGCHLD, 0, 0, 0, 0);
     if (pid == 0) {
         // The crash signal is blocked here, and a blocked mask survives exec.
         uint64_t none = 0;
         syscall(SYS_rt_sigprocmask, SIG_SETMASK, &none, nullptr, sizeof none);
-        syscall(SYS_execve, "./DumpClient.exe", arguments, environ);
+        syscall(SYS_execve, program.c_str(), arguments, environ);
         signal_safe::ExitProcess(127);
     }
 }

@@ -9,6 +9,8 @@
 // "Dump-<local date and time>-<index>.dmp" into the current directory, appends status lines to
 // "../logs/dump.log", starts "DumpClient.exe" from the current directory when it exists, and ends
 // the process with exit status 255. Other code cannot replace the signal handlers afterwards.
+// A stack overflow is caught on the installing thread, which gets an alternate signal stack
+// (signal stacks are per thread); other threads' crashes run the handler on their own stack.
 //
 // Link target veska_crash (or veska_diag): its link options export the guard's functions.
 void InstallCrashHandler();

@@ -189,26 +189,22 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
-TEST(CrashHandlerClient, UserIdEndsAtTheFirstZeroByte) {
-    CrashScene scene;
-    scene.AddDumpClient();
-    scene.WriteWorkFile("userid.txt", std::string("42\n\0tail", 8));
-    EXPECT_EQ(scene.Run({"null-write"}).exitStatus, 255);
-    auto client = scene.ClientArguments(10000);
+TEST(CrashHandlerClient, UserIdEndsAtZeroByteAndIsEmptyWithoutFile) {
+    CrashScene withZero, withoutFile;
+    withZero.WriteWorkFile("userid.txt", std::string("42\n\0tail", 8));
+    for (const CrashScene* scene : {&withZero, &withoutFile}) {
+        scene->AddDumpClient();
+        EXPECT_EQ(scene->Run({"null-write"}).exitStatus, 255);
+    }
+    auto client = withZero.ClientArguments(10000);
     ASSERT_TRUE(client.has_value());
     ASSERT_EQ(client->size(), 3u);
     EXPECT_EQ((*client)[1], "42\n");
-}
-
-TEST(CrashHandlerClient, WithoutUserIdFileTheUserIdIsEmpty) {
-    CrashScene scene;
-    scene.AddDumpClient();
-    EXPECT_EQ(scene.Run({"null-write"}).exitStatus, 255);
-    auto client = scene.ClientArguments(10000);
+    client = withoutFile.ClientArguments(10000);
     ASSERT_TRUE(client.has_value());
-    ASSERT_EQ(client->size(), 3u);
-    EXPECT_EQ((*client)[1], "");
-    EXPECT_EQ((*client)[2], "qorvim");
+    EXPECT_EQ(*client,
+              (std::vector<std::string>{(withoutFile.Work() / withoutFile.DumpFiles()[0]).string(),
+                                        "", "qorvim"}));
 }
 
 TEST(CrashHandlerClient, NotStartedWhenAbsentOrUserIdUnreadable) {
