@@ -177,7 +177,7 @@ void FillFromSignalContext(CrashState& state, const ucontext_t& context) {
 // Stores the registers into the CrashState at %rdi. Written in assembly so that no compiled code
 // runs, and changes registers, before they are read.
 asm(R"(
-    .text
+    .pushsection .text
     .globl CaptureExceptionPointers
     .type CaptureExceptionPointers, @function
 CaptureExceptionPointers:
@@ -219,6 +219,7 @@ CaptureExceptionPointers:
     ret
     .cfi_endproc
     .size CaptureExceptionPointers, .-CaptureExceptionPointers
+    .popsection
 )");
 
 void generate_dump(const CrashState& state) {
