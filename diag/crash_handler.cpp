@@ -50,7 +50,7 @@ static_assert(offsetof(minidump::ContextAmd64, r15) == 0xf0);
 static_assert(offsetof(minidump::ContextAmd64, rip) == 0xf8);
 static_assert(offsetof(minidump::ContextAmd64, floatSave) == 0x100);
 static_assert(offsetof(CrashState, context) == 0);
-static_assert(minidump::kContextFull + 4 == 0x10000f);
+static_assert((minidump::kContextFull | minidump::kContextSegments) == 0x10000f);
 
 void AppendToDumpLog(const SignalSafeText& text) {
     int log = signal_safe::Open(kDumpLogPath, O_WRONLY | O_APPEND | O_CREAT, 0644);
