@@ -184,6 +184,10 @@ void CMainFrame::CreateMainToolBar() {
     m_wndToolBar->setFloatable(false);
     m_wndToolBar->setIconSize(QSize(48, 48));
     m_wndToolBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    // Tight buttons and separators, so that all eight buttons fit the 830-pixel window.
+    m_wndToolBar->setStyleSheet(QStringLiteral("QToolBar { spacing: 0px; padding: 0px; }"
+                                               "QToolBar::separator { width: 4px; }"
+                                               "QToolButton { padding: 1px; margin: 0px; }"));
     const int count = int(std::size(kMainBarIds));
     for (int i = 0; i < count; ++i) {
         QAction* action = MakeAction(kMainBarIds[i], QString::fromUtf16(kMainBarTexts[i]));

@@ -6,7 +6,9 @@
 #include "res/resource.h"
 
 #include <QFileInfo>
+#include <QLibraryInfo>
 #include <QMessageBox>
+#include <QTranslator>
 
 #include <cstdio>
 
@@ -34,6 +36,13 @@ CVeskaApp::CVeskaApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationDisplayName(QStringLiteral("Veska"));
     // The window hides in the tray; closing a dialog while it is hidden must not end the program.
     setQuitOnLastWindowClosed(false);
+    // The interface is Simplified Chinese: Qt's own dialogs and buttons too, when the
+    // translations are installed.
+    auto* translator = new QTranslator(this);
+    if (translator->load(QStringLiteral("qtbase_zh_CN"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        installTranslator(translator);
+    }
 }
 
 CVeskaApp::~CVeskaApp() {

@@ -222,7 +222,9 @@ int CTxtRichEdit::GetFirstVisibleLine() const {
         for (int i = 0; i < layout->lineCount(); ++i, ++line) {
             const QTextLine textLine = layout->lineAt(i);
             last = line;
-            if (blockTop + textLine.y() + textLine.height() > top) {
+            // Scrolling is by pixels: the first line whose top is on screen, so that selecting
+            // it does not scroll back to show a line cut at the top edge.
+            if (blockTop + textLine.y() >= top) {
                 return line;
             }
         }

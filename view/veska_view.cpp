@@ -67,6 +67,7 @@ void CVeskaView::OnInitialUpdate() {
     m_pTxtEdit->SetRowDis(settings.font_row_dis);
 
     m_pTxtEdit->SetPaneText(GetWelcomeText());
+    m_pTxtEdit->setFocus(); // the reader keys go to the pane
     m_pMainFrame->setWindowTitle(QString::fromStdU16String(DecodeLegacy(settings.title_name)));
     m_bAutoScrollRunning = 1;
 }
