@@ -3,20 +3,13 @@
 #include "app/command_strings.h"
 #include "app/true_color_tool_bar.h"
 #include "app/veska_app.h"
+#include "diag/crash_handler.h"
 #include "diag/log.h"
 #include "history/read_mark_dlg.h"
 #include "res/resource.h"
+#include "url_get/core/url_get_manager.h"
 #include "view/txt_rich_edit.h"
 #include "view/veska_view.h"
-
-#if __has_include("diag/crash_handler.h")
-#include "diag/crash_handler.h"
-#define VESKA_HAVE_CRASH_HANDLER 1
-#endif
-#if __has_include("url_get/core/url_get_manager.h")
-#include "url_get/core/url_get_manager.h"
-#define VESKA_HAVE_URL_GET 1
-#endif
 
 #include <QAction>
 #include <QCloseEvent>
@@ -76,7 +69,7 @@ QIcon PlaceholderIcon(const QString& glyph, int size, const QColor& tile) {
     return QIcon(pixmap);
 }
 
-[[maybe_unused]] QString StatsUrl() {
+QString StatsUrl() {
     if (const char* fromEnvironment = std::getenv("VESKA_STATS_URL")) {
         return QString::fromLocal8Bit(fromEnvironment);
     }
@@ -98,10 +91,8 @@ CMainFrame::~CMainFrame() {
         m_trayIcon->hide();
     }
     // Stops and joins the workers, so no thread outlives the window.
-#ifdef VESKA_HAVE_URL_GET
     delete m_pUrlManager;
     m_pUrlManager = nullptr;
-#endif
 }
 
 bool CMainFrame::Create() {
@@ -121,19 +112,15 @@ void CMainFrame::PreCreateWindow() {
         const QRect area = screen->geometry();
         move(area.x() + (area.width() - kWidth) / 2, area.y() + (area.height() - kHeight) / 2);
     }
-#ifdef VESKA_HAVE_CRASH_HANDLER
     InstallCrashHandler();
-#endif
 }
 
 bool CMainFrame::OnCreate() {
-#ifdef VESKA_HAVE_URL_GET
     m_pUrlManager = CreateUrlGetManager();
     if (m_pUrlManager != nullptr) {
         m_pUrlManager->Init();
         m_pUrlManager->Start(1);
     }
-#endif
     SendStatistics();
 
     m_pView = new CVeskaView(this, this);
@@ -434,20 +421,16 @@ void CMainFrame::OnJoke() {
 }
 
 void CMainFrame::SendStatistics() {
-#ifdef VESKA_HAVE_URL_GET
     const QString url = StatsUrl();
     if (m_pUrlManager != nullptr && !url.isEmpty()) {
         m_pUrlManager->AddRequest(url.toStdString(), 0);
     }
-#endif
 }
 
 void CMainFrame::OnTimer() {
-#ifdef VESKA_HAVE_URL_GET
     if (m_pUrlManager != nullptr) {
         m_pUrlManager->Update(std::int64_t(std::time(nullptr)));
     }
-#endif
     if (m_pView == nullptr || m_pView->m_pTxtEdit == nullptr) {
         return;
     }

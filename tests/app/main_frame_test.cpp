@@ -3,6 +3,8 @@
 
 #include "app/true_color_tool_bar.h"
 #include "tests/app/ui_test_support.h"
+#include "tests/url_get/loopback_server.h"
+#include "url_get/core/url_get_manager.h"
 
 #include <QDesktopServices>
 #include <QMenu>
@@ -205,6 +207,25 @@ TEST_F(NoTrayTest, WithoutATrayEscMinimisesAndCloseQuitsWithCode16) {
 
     const int code = RunUntilQuit([this] { m_frame->close(); });
     EXPECT_EQ(code, TRAY_EXIT_CODE);
+}
+
+class StatisticsTest : public ReaderTest {
+protected:
+    void BeforeStart() override {
+        qputenv("VESKA_STATS_URL", QByteArray::fromStdString(m_server.Url("/Veska.php")));
+    }
+    LoopbackServer m_server;
+};
+
+TEST_F(StatisticsTest, TheFrameSendsOneStatisticsRequestFromItsWorker) {
+    auto* manager = dynamic_cast<CUrlGetManager*>(m_frame->UrlManager());
+    ASSERT_NE(manager, nullptr);
+    EXPECT_EQ(manager->TaskCount(), 1u);
+    const auto arrivals = m_server.WaitForArrivals(1);
+    ASSERT_EQ(arrivals.size(), 1u);
+    EXPECT_EQ(arrivals.front().path, "/Veska.php");
+    // Results come back through the timer's Update; nothing is waiting for them.
+    m_frame->OnTimer();
 }
 
 } // namespace
