@@ -1,1 +1,357 @@
 #include "text/resource_data.h"
+
+#include "diag/log.h"
+#include "platform/code_page.h"
+#include "platform/paths.h"
+#include "text/text_convert.h"
+
+#include <climits>
+
+namespace {
+
+constexpr char16_t kReplacement = 0xFFFD;
+// How far back from a page edge a break is looked for.
+constexpr std::size_t kCutSearchBytes = 2047;
+
+unsigned char ByteAt(std::string_view bytes, std::size_t i) {
+    return static_cast<unsigned char>(bytes[i]);
+}
+
+bool IsAsciiLetter(unsigned unit) {
+    return (unit >= 'A' && unit <= 'Z') || (unit >= 'a' && unit <= 'z');
+}
+
+bool IsLineBreak(unsigned unit) {
+    return unit == '\n' || unit == '\r';
+}
+
+bool IsBreakUnit(unsigned unit) {
+    return IsLineBreak(unit) || unit == '\t' || IsAsciiLetter(unit);
+}
+
+bool IsUtf16(TextEncoding encoding) {
+    return encoding == ENCODING_UTF16LE || encoding == ENCODING_UTF16BE;
+}
+
+unsigned Utf16UnitAt(std::string_view bytes, std::size_t i, TextEncoding encoding) {
+    const unsigned first = ByteAt(bytes, i);
+    const unsigned second = ByteAt(bytes, i + 1);
+    return encoding == ENCODING_UTF16LE ? first | (second << 8) : (first << 8) | second;
+}
+
+bool IsHighSurrogate(unsigned unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+
+bool IsLowSurrogate(unsigned unit) {
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+
+// Bytes of a legacy code page: an ASCII letter right after a byte of 0x80 or above may be the
+// trail byte of a double-byte character, so only one after a single-byte character counts.
+bool IsBreakByte(std::string_view window, std::size_t i, TextEncoding encoding) {
+    const unsigned char b = ByteAt(window, i);
+    if (IsAsciiLetter(b)) {
+        return encoding != ENCODING_ANSI || ByteAt(window, i - 1) < 0x80;
+    }
+    return IsBreakUnit(b);
+}
+
+// No break near the edge: cut where the character holding the edge starts.
+std::size_t CharacterStartAt(std::string_view window, std::size_t edge, TextEncoding encoding) {
+    switch (encoding) {
+    case ENCODING_UTF8: {
+        std::size_t cut = edge;
+        // A well-formed character has at most three continuation bytes.
+        for (int step = 0; step < 3 && (ByteAt(window, cut) & 0xC0) == 0x80; ++step) {
+            --cut;
+        }
+        return cut;
+    }
+    case ENCODING_UTF16LE:
+    case ENCODING_UTF16BE:
+        if (edge + 1 < window.size() && IsLowSurrogate(Utf16UnitAt(window, edge, encoding)) &&
+            IsHighSurrogate(Utf16UnitAt(window, edge - 2, encoding))) {
+            return edge - 2;
+        }
+        return edge;
+    case ENCODING_ANSI:
+        break;
+    }
+    // A byte below 0x30 is never part of a multi-byte character, so decoding can resynchronise
+    // right after one.
+    std::size_t from = edge;
+    for (std::size_t i = edge; i > edge - CResourceData::kMarginBytes; --i) {
+        if (ByteAt(window, i - 1) < 0x30) {
+            from = i;
+            break;
+        }
+    }
+    while (from < edge) {
+        const std::size_t length = LegacyCharLength(window.substr(from));
+        if (from + length > edge) {
+            break;
+        }
+        from += length;
+    }
+    return from;
+}
+
+} // namespace
+
+const char* TextEncodingName(TextEncoding encoding) {
+    switch (encoding) {
+    case ENCODING_ANSI:
+        return "ENCODING_ANSI";
+    case ENCODING_UTF16LE:
+        return "ENCODING_UTF16LE";
+    case ENCODING_UTF16BE:
+        return "ENCODING_UTF16BE";
+    case ENCODING_UTF8:
+        return "ENCODING_UTF8";
+    }
+    return "ENCODING_UNKNOWN";
+}
+
+bool CResourceData::LooksLikeUtf8(const char* data, std::size_t n) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(data);
+    std::size_t valid = 0;
+    std::size_t invalid = 0;
+    std::size_t i = 0;
+    while (i < n) {
+        const unsigned char b = bytes[i];
+        if (b < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t need = 0;
+        if ((b & 0xE0) == 0xC0) {
+            need = 1;
+        } else if ((b & 0xF0) == 0xE0) {
+            need = 2;
+        } else if ((b & 0xF8) == 0xF0) {
+            need = 3;
+        } else if ((b & 0xFC) == 0xF8) {
+            need = 4;
+        } else if ((b & 0xFE) == 0xFC) {
+            need = 5;
+        }
+        bool ok = need > 0 && i + need < n;
+        for (std::size_t k = 1; ok && k <= need; ++k) {
+            ok = (bytes[i + k] & 0xC0) == 0x80;
+        }
+        if (ok) {
+            ++valid;
+            i += need + 1;
+        } else {
+            ++invalid;
+            ++i;
+        }
+    }
+    if (valid + invalid == 0) {
+        return true; // nothing but ASCII: read it as UTF-8
+    }
+    return valid * 100 / (valid + invalid) > 80;
+}
+
+TextEncoding CResourceData::DetectEncoding(const char* data, std::size_t n) {
+    const auto* b = reinterpret_cast<const unsigned char*>(data);
+    if (n < 4) {
+        return ENCODING_ANSI;
+    }
+    if (b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) {
+        return ENCODING_UTF8;
+    }
+    if (b[0] == 0xFF && b[1] == 0xFE) {
+        return ENCODING_UTF16LE;
+    }
+    if (b[0] == 0xFE && b[1] == 0xFF) {
+        return ENCODING_UTF16BE;
+    }
+    return LooksLikeUtf8(data, n) ? ENCODING_UTF8 : ENCODING_ANSI;
+}
+
+std::size_t CResourceData::CutAtEdge(std::string_view window, std::size_t edge,
+                                     TextEncoding encoding) {
+    // Both windows that hold an edge hold the 2048 bytes on either side of it, and nothing here
+    // looks further, so the page before and the page after agree on the cut.
+    if (IsUtf16(encoding)) {
+        for (std::size_t i = edge; i + kCutSearchBytes >= edge; i -= 2) {
+            if (i + 1 < window.size() && IsBreakUnit(Utf16UnitAt(window, i, encoding))) {
+                return i;
+            }
+        }
+    } else {
+        for (std::size_t i = edge; i + kCutSearchBytes >= edge; --i) {
+            if (IsBreakByte(window, i, encoding)) {
+                return i;
+            }
+        }
+    }
+    return CharacterStartAt(window, edge, encoding);
+}
+
+CResourceData::CutPoints CResourceData::FindCutPoints(std::string_view window, bool firstPage,
+                                                      TextEncoding encoding) {
+    const std::size_t n = window.size();
+    const std::size_t nominalStart = firstPage ? 0 : kMarginBytes;
+    const std::size_t nominalEnd = nominalStart + kPageBytes;
+    CutPoints cuts{0, n};
+    if (!firstPage) {
+        // A window that stops before the page's nominal start (the file shrank) holds no page.
+        cuts.start = n > nominalStart ? CutAtEdge(window, nominalStart, encoding) : n;
+    }
+    if (n > nominalEnd) {
+        cuts.end = CutAtEdge(window, nominalEnd, encoding);
+    }
+    return cuts;
+}
+
+std::string CResourceData::NormalizeLineBreaks(std::string_view bytes, TextEncoding encoding) {
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    if (IsUtf16(encoding)) {
+        const char* crlf = encoding == ENCODING_UTF16LE ? "\r\0\n\0" : "\0\r\0\n";
+        std::size_t i = 0;
+        for (; i + 1 < bytes.size(); i += 2) {
+            if (!IsLineBreak(Utf16UnitAt(bytes, i, encoding))) {
+                out.append(bytes.substr(i, 2));
+                continue;
+            }
+            out.append(crlf, 4);
+            if (i + 3 < bytes.size() && IsLineBreak(Utf16UnitAt(bytes, i + 2, encoding))) {
+                i += 2;
+            }
+        }
+        out.append(bytes.substr(i)); // an odd last byte
+        return out;
+    }
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (!IsLineBreak(ByteAt(bytes, i))) {
+            out.push_back(bytes[i]);
+            continue;
+        }
+        out.append("\r\n");
+        if (i + 1 < bytes.size() && IsLineBreak(ByteAt(bytes, i + 1))) {
+            ++i;
+        }
+    }
+    return out;
+}
+
+std::u16string CResourceData::DecodeWindow(std::string_view bytes, TextEncoding encoding) {
+    if (!IsUtf16(encoding)) {
+        // Both conversions stop at the first zero byte.
+        const std::string text(bytes);
+        return encoding == ENCODING_UTF8 ? Utf8ToWide(text.c_str()).str()
+                                         : AnsiToWide(text.c_str()).str();
+    }
+    std::u16string text;
+    text.reserve(bytes.size() / 2 + 1);
+    std::size_t i = 0;
+    for (; i + 1 < bytes.size(); i += 2) {
+        const unsigned unit = Utf16UnitAt(bytes, i, encoding);
+        if (unit == 0) {
+            break;
+        }
+        text.push_back(static_cast<char16_t>(unit));
+    }
+    if (i + 1 == bytes.size()) {
+        text.push_back(kReplacement); // a book cut off in the middle of a code unit
+    }
+    for (std::size_t k = 0; k < text.size(); ++k) {
+        if (IsHighSurrogate(text[k]) && k + 1 < text.size() && IsLowSurrogate(text[k + 1])) {
+            ++k;
+        } else if (IsHighSurrogate(text[k]) || IsLowSurrogate(text[k])) {
+            text[k] = kReplacement;
+        }
+    }
+    return text;
+}
+
+std::u16string CResourceData::PageTextOfWindow(std::string_view window, bool firstPage,
+                                               TextEncoding encoding) {
+    const CutPoints cuts = FindCutPoints(window, firstPage, encoding);
+    const std::string_view page =
+        cuts.end > cuts.start ? window.substr(cuts.start, cuts.end - cuts.start) : "";
+    return DecodeWindow(NormalizeLineBreaks(page, encoding), encoding);
+}
+
+int CResourceData::OpenTxt(const std::u16string& path) {
+    LogMessage message;
+    LogAppend(message, "CResourceData::OpenTxt");
+    CLog::Instance().Write(LOG_INFO, message);
+
+    // Open the new book before letting go of the current one, so a failure changes nothing.
+    ReadOnlyFile file;
+    if (!file.Open(FsPathFromWide(path))) {
+        return -1;
+    }
+    m_hFile = std::move(file);
+    m_nFileSize = m_hFile.Size();
+    m_nCurPage = 0;
+
+    std::string sample(kFirstWindowBytes, '\0');
+    sample.resize(m_hFile.ReadAt(0, sample.data(), sample.size()));
+    m_nEncoding = DetectEncoding(sample.data(), sample.size());
+    m_strText = PageTextOfWindow(sample, true, m_nEncoding);
+    m_strPath = path;
+    m_strName = BookNameOfPath(path);
+    return 0;
+}
+
+void CResourceData::ReadWindow() {
+    const bool firstPage = m_nCurPage <= 0;
+    const std::uint64_t offset =
+        firstPage ? 0 : static_cast<std::uint64_t>(m_nCurPage) * kPageBytes - kMarginBytes;
+    std::string window(firstPage ? kFirstWindowBytes : kWindowBytes, '\0');
+    window.resize(m_hFile.ReadAt(offset, window.data(), window.size()));
+    m_strText = PageTextOfWindow(window, firstPage, m_nEncoding);
+}
+
+int CResourceData::GotoPage(int page) {
+    const int count = GetPageCount();
+    if (page >= count) {
+        page = count > 0 ? count - 1 : 0;
+    }
+    m_nCurPage = page < 0 ? 0 : page;
+    ReadWindow();
+    return 0;
+}
+
+int CResourceData::PrevPage() {
+    if (m_nCurPage <= 0) {
+        m_nCurPage = 0;
+        return -1;
+    }
+    --m_nCurPage;
+    ReadWindow();
+    return 0;
+}
+
+int CResourceData::NextPage() {
+    const int count = GetPageCount();
+    if (m_nCurPage + 1 >= count) {
+        m_nCurPage = count > 0 ? count - 1 : 0;
+        return -1;
+    }
+    ++m_nCurPage;
+    ReadWindow();
+    return 0;
+}
+
+ReadMarkInfo CResourceData::GetReadMarkInfo() const {
+    ReadMarkInfo info;
+    info.strBookName = WideToAnsi(m_strName.c_str()).str();
+    info.strFilePath = WideToAnsi(m_strPath.c_str()).str();
+    info.nReadPage = m_nCurPage;
+    info.nMarkType = MARK_LOCAL;
+    info.nTotalPages = GetPageCount();
+    return info;
+}
+
+int CResourceData::GetPageCount() const {
+    const std::uint64_t pages = (m_nFileSize + kPageBytes - 1) / kPageBytes;
+    // Page indices are 32-bit; a book beyond 8 TB shows its first INT_MAX pages.
+    return pages > static_cast<std::uint64_t>(INT_MAX) ? INT_MAX : static_cast<int>(pages);
+}
