@@ -57,44 +57,83 @@ bool IsBreakByte(std::string_view window, std::size_t i, TextEncoding encoding) 
     return IsBreakUnit(b);
 }
 
-// No break near the edge: cut where the character holding the edge starts.
-std::size_t CharacterStartAt(std::string_view window, std::size_t edge, TextEncoding encoding) {
-    switch (encoding) {
-    case ENCODING_UTF8: {
-        std::size_t cut = edge;
-        // A well-formed character has at most three continuation bytes.
-        for (int step = 0; step < 3 && (ByteAt(window, cut) & 0xC0) == 0x80; ++step) {
-            --cut;
-        }
-        return cut;
+// No break near the edge of a UTF-8 book: cut where the character holding the edge starts.
+std::size_t Utf8CharacterStart(std::string_view window, std::size_t edge) {
+    // A well-formed character has at most three continuation bytes.
+    for (int step = 0; step < 3 && (ByteAt(window, edge) & 0xC0) == 0x80; ++step) {
+        --edge;
     }
-    case ENCODING_UTF16LE:
-    case ENCODING_UTF16BE:
-        if (edge + 1 < window.size() && IsLowSurrogate(Utf16UnitAt(window, edge, encoding)) &&
-            IsHighSurrogate(Utf16UnitAt(window, edge - 2, encoding))) {
-            return edge - 2;
-        }
-        return edge;
-    case ENCODING_ANSI:
-        break;
+    return edge;
+}
+
+// The same for UTF-16: the edge, unless it falls inside a surrogate pair.
+std::size_t Utf16CharacterStart(std::string_view window, std::size_t edge, TextEncoding encoding) {
+    if (edge + 1 < window.size() && IsLowSurrogate(Utf16UnitAt(window, edge, encoding)) &&
+        IsHighSurrogate(Utf16UnitAt(window, edge - 2, encoding))) {
+        return edge - 2;
     }
-    // A byte below 0x30 is never part of a multi-byte character, so decoding can resynchronise
-    // right after one.
-    std::size_t from = edge;
-    for (std::size_t i = edge; i > edge - CResourceData::kMarginBytes; --i) {
-        if (ByteAt(window, i - 1) < 0x30) {
-            from = i;
-            break;
+    return edge;
+}
+
+// A byte that can only be the last byte of a legacy-code-page character: ASCII other than a
+// digit (digits also occur inside GB18030's four-byte characters). Trail bytes of double-byte
+// characters lie in 0x40-0x7E or at 0x80 and above, lead bytes at 0x81 and above.
+bool EndsLegacyCharacter(unsigned char b) {
+    return b < 0x80 && !(b >= '0' && b <= '9');
+}
+
+// The last position in [from, edge) just after a byte that ends a character, or npos.
+std::size_t LegacyResyncPoint(std::string_view bytes, std::size_t from, std::size_t edge) {
+    for (std::size_t i = edge; i > from; --i) {
+        if (EndsLegacyCharacter(ByteAt(bytes, i - 1))) {
+            return i;
         }
     }
+    return std::string_view::npos;
+}
+
+// Steps character by character from `from`, a character start, to the one that holds `edge`.
+std::size_t LegacyStepTo(std::string_view bytes, std::size_t from, std::size_t edge) {
     while (from < edge) {
-        const std::size_t length = LegacyCharLength(window.substr(from));
+        const std::size_t length = LegacyCharLength(bytes.substr(from));
         if (from + length > edge) {
             break;
         }
         from += length;
     }
     return from;
+}
+
+// The cut for the page edge at window index `edge` (edge < window size). Both windows that hold
+// an edge hold the 2048 bytes on either side of it, and nothing here looks further, so the page
+// before and the page after agree on the cut.
+std::size_t CutAtEdge(std::string_view window, std::size_t edge, TextEncoding encoding,
+                      bool& needsLookBack) {
+    if (IsUtf16(encoding)) {
+        for (std::size_t i = edge; i + kCutSearchBytes >= edge; i -= 2) {
+            if (i + 1 < window.size() && IsBreakUnit(Utf16UnitAt(window, i, encoding))) {
+                return i;
+            }
+        }
+    } else {
+        for (std::size_t i = edge; i + kCutSearchBytes >= edge; --i) {
+            if (IsBreakByte(window, i, encoding)) {
+                return i;
+            }
+        }
+    }
+    if (encoding == ENCODING_UTF8) {
+        return Utf8CharacterStart(window, edge);
+    }
+    if (IsUtf16(encoding)) {
+        return Utf16CharacterStart(window, edge, encoding);
+    }
+    const std::size_t resync = LegacyResyncPoint(window, edge - CResourceData::kMarginBytes, edge);
+    if (resync == std::string_view::npos) {
+        needsLookBack = true;
+        return edge;
+    }
+    return LegacyStepTo(window, resync, edge);
 }
 
 } // namespace
@@ -171,24 +210,9 @@ TextEncoding CResourceData::DetectEncoding(const char* data, std::size_t n) {
     return LooksLikeUtf8(data, n) ? ENCODING_UTF8 : ENCODING_ANSI;
 }
 
-std::size_t CResourceData::CutAtEdge(std::string_view window, std::size_t edge,
-                                     TextEncoding encoding) {
-    // Both windows that hold an edge hold the 2048 bytes on either side of it, and nothing here
-    // looks further, so the page before and the page after agree on the cut.
-    if (IsUtf16(encoding)) {
-        for (std::size_t i = edge; i + kCutSearchBytes >= edge; i -= 2) {
-            if (i + 1 < window.size() && IsBreakUnit(Utf16UnitAt(window, i, encoding))) {
-                return i;
-            }
-        }
-    } else {
-        for (std::size_t i = edge; i + kCutSearchBytes >= edge; --i) {
-            if (IsBreakByte(window, i, encoding)) {
-                return i;
-            }
-        }
-    }
-    return CharacterStartAt(window, edge, encoding);
+std::size_t CResourceData::LegacyCharacterStart(std::string_view bytes, std::size_t edge) {
+    const std::size_t resync = LegacyResyncPoint(bytes, 0, edge);
+    return LegacyStepTo(bytes, resync == std::string_view::npos ? 0 : resync, edge);
 }
 
 CResourceData::CutPoints CResourceData::FindCutPoints(std::string_view window, bool firstPage,
@@ -199,10 +223,12 @@ CResourceData::CutPoints CResourceData::FindCutPoints(std::string_view window, b
     CutPoints cuts{0, n};
     if (!firstPage) {
         // A window that stops before the page's nominal start (the file shrank) holds no page.
-        cuts.start = n > nominalStart ? CutAtEdge(window, nominalStart, encoding) : n;
+        cuts.start = n > nominalStart
+                         ? CutAtEdge(window, nominalStart, encoding, cuts.startNeedsLookBack)
+                         : n;
     }
     if (n > nominalEnd) {
-        cuts.end = CutAtEdge(window, nominalEnd, encoding);
+        cuts.end = CutAtEdge(window, nominalEnd, encoding, cuts.endNeedsLookBack);
     }
     return cuts;
 }
@@ -269,12 +295,33 @@ std::u16string CResourceData::DecodeWindow(std::string_view bytes, TextEncoding 
     return text;
 }
 
-std::u16string CResourceData::PageTextOfWindow(std::string_view window, bool firstPage,
-                                               TextEncoding encoding) {
-    const CutPoints cuts = FindCutPoints(window, firstPage, encoding);
+std::uint64_t CResourceData::CutWithLookBack(std::uint64_t edge) const {
+    // Enough of the file to start decoding at a known character start: the first byte of the
+    // book, or a byte that ends a character. A run of double-byte characters longer than this
+    // look-back is decoded from its start as best it can be.
+    const std::uint64_t from = edge > kLookBackBytes ? edge - kLookBackBytes : 0;
+    // Room for the longest character that may hold the edge.
+    constexpr std::size_t kAfterEdge = 16;
+    std::string bytes(edge - from + kAfterEdge, '\0');
+    bytes.resize(m_hFile.ReadAt(from, bytes.data(), bytes.size()));
+    if (bytes.size() <= edge - from) {
+        return edge; // the file shrank under us
+    }
+    return from + LegacyCharacterStart(bytes, edge - from);
+}
+
+std::u16string CResourceData::PageTextOfWindow(std::string_view window,
+                                               std::uint64_t windowStart) const {
+    CutPoints cuts = FindCutPoints(window, windowStart == 0, m_nEncoding);
+    if (cuts.startNeedsLookBack) {
+        cuts.start = CutWithLookBack(windowStart + cuts.start) - windowStart;
+    }
+    if (cuts.endNeedsLookBack) {
+        cuts.end = CutWithLookBack(windowStart + cuts.end) - windowStart;
+    }
     const std::string_view page =
         cuts.end > cuts.start ? window.substr(cuts.start, cuts.end - cuts.start) : "";
-    return DecodeWindow(NormalizeLineBreaks(page, encoding), encoding);
+    return DecodeWindow(NormalizeLineBreaks(page, m_nEncoding), m_nEncoding);
 }
 
 int CResourceData::OpenTxt(const std::u16string& path) {
@@ -294,7 +341,7 @@ int CResourceData::OpenTxt(const std::u16string& path) {
     std::string sample(kFirstWindowBytes, '\0');
     sample.resize(m_hFile.ReadAt(0, sample.data(), sample.size()));
     m_nEncoding = DetectEncoding(sample.data(), sample.size());
-    m_strText = PageTextOfWindow(sample, true, m_nEncoding);
+    m_strText = PageTextOfWindow(sample, 0);
     m_strPath = path;
     m_strName = BookNameOfPath(path);
     return 0;
@@ -306,7 +353,7 @@ void CResourceData::ReadWindow() {
         firstPage ? 0 : static_cast<std::uint64_t>(m_nCurPage) * kPageBytes - kMarginBytes;
     std::string window(firstPage ? kFirstWindowBytes : kWindowBytes, '\0');
     window.resize(m_hFile.ReadAt(offset, window.data(), window.size()));
-    m_strText = PageTextOfWindow(window, firstPage, m_nEncoding);
+    m_strText = PageTextOfWindow(window, offset);
 }
 
 int CResourceData::GotoPage(int page) {

@@ -59,6 +59,11 @@ public:
     struct CutPoints {
         std::size_t start; // index of the page's first byte in the window
         std::size_t end;   // index just past its last byte
+        // In a legacy-code-page book, an edge with neither a break nor a byte that ends a
+        // character in the 2048 bytes before it: the window cannot tell where its characters
+        // start, and LegacyCharacterStart must place the cut from more of the file.
+        bool startNeedsLookBack = false;
+        bool endNeedsLookBack = false;
     };
     // The UTF-8 score of a sample: more than 80 of 100 high-byte sequences well formed. A sample
     // without any byte of 0x80 or above passes.
@@ -70,17 +75,24 @@ public:
     // break at or before the nominal edge, looking back at most 2047 bytes, or else at the start
     // of the character holding the edge; the two windows that share an edge cut it alike.
     static CutPoints FindCutPoints(std::string_view window, bool firstPage, TextEncoding encoding);
+    // The start of the legacy-code-page character holding bytes[edge]: decoding runs forward
+    // from just after the last byte before the edge that always ends a character (ASCII other
+    // than a digit), or from bytes[0] when there is none.
+    static std::size_t LegacyCharacterStart(std::string_view bytes, std::size_t edge);
     // Every CR or LF, together with a CR or LF right after it, becomes one CR LF.
     static std::string NormalizeLineBreaks(std::string_view bytes, TextEncoding encoding);
     // The page's text, up to the first zero character; malformed input gives U+FFFD.
     static std::u16string DecodeWindow(std::string_view bytes, TextEncoding encoding);
-    // Cuts, normalises and decodes a window.
-    static std::u16string PageTextOfWindow(std::string_view window, bool firstPage,
-                                           TextEncoding encoding);
+
+    // How far before an edge LegacyCharacterStart looks when the window is not enough.
+    static constexpr std::size_t kLookBackBytes = 64 * 1024;
 
 private:
     // Reads the current page's window and rebuilds m_strText.
     void ReadWindow();
-    // The cut for the page edge at window index `edge` (edge < window size).
-    static std::size_t CutAtEdge(std::string_view window, std::size_t edge, TextEncoding encoding);
+    // Cuts, normalises and decodes the window that starts at file offset `windowStart`.
+    std::u16string PageTextOfWindow(std::string_view window, std::uint64_t windowStart) const;
+    // The cut of a legacy-code-page edge at file offset `edge`, from up to kLookBackBytes
+    // before it.
+    std::uint64_t CutWithLookBack(std::uint64_t edge) const;
 };
