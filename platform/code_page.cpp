@@ -157,9 +157,13 @@ std::size_t Gb18030CharLength(const unsigned char* p, std::size_t n) {
 
 } // namespace
 
-std::size_t LegacyCharLength(std::string_view bytes) {
+bool LegacyCodePageIsGb18030() {
     static const bool gb18030 = IsGb18030(LegacyCodePageName());
-    if (gb18030) {
+    return gb18030;
+}
+
+std::size_t LegacyCharLength(std::string_view bytes) {
+    if (LegacyCodePageIsGb18030()) {
         return Gb18030CharLength(reinterpret_cast<const unsigned char*>(bytes.data()),
                                  bytes.size());
     }

@@ -104,6 +104,31 @@ std::size_t LegacyStepTo(std::string_view bytes, std::size_t from, std::size_t e
     return from;
 }
 
+// Where to start decoding bytes that hold no byte that ends a character before `edge`: bytes[0]
+// or bytes[1]. Simplified Chinese in GB18030 is nearly all punctuation (lead bytes A1-A3) and
+// common characters (lead bytes B0-D7); read from the wrong byte, the lead position holds trail
+// bytes, which spread over A1-FE. So the start that puts more bytes of those rows in the lead
+// position wins. Other code pages have trail bytes below 0x80 often enough not to need this.
+std::size_t LikelyCharacterStart(std::string_view bytes, std::size_t edge) {
+    if (!LegacyCodePageIsGb18030() || edge < 2) {
+        return 0;
+    }
+    std::size_t best = 0;
+    std::size_t bestScore = 0;
+    for (std::size_t start = 0; start < 2; ++start) {
+        std::size_t score = 0;
+        for (std::size_t i = start; i < edge; i += LegacyCharLength(bytes.substr(i))) {
+            const unsigned char lead = ByteAt(bytes, i);
+            score += (lead >= 0xA1 && lead <= 0xA3) || (lead >= 0xB0 && lead <= 0xD7) ? 1 : 0;
+        }
+        if (score > bestScore) {
+            best = start;
+            bestScore = score;
+        }
+    }
+    return best;
+}
+
 // The cut for the page edge at window index `edge` (edge < window size). Both windows that hold
 // an edge hold the 2048 bytes on either side of it, and nothing here looks further, so the page
 // before and the page after agree on the cut.
@@ -210,9 +235,13 @@ TextEncoding CResourceData::DetectEncoding(const char* data, std::size_t n) {
     return LooksLikeUtf8(data, n) ? ENCODING_UTF8 : ENCODING_ANSI;
 }
 
-std::size_t CResourceData::LegacyCharacterStart(std::string_view bytes, std::size_t edge) {
-    const std::size_t resync = LegacyResyncPoint(bytes, 0, edge);
-    return LegacyStepTo(bytes, resync == std::string_view::npos ? 0 : resync, edge);
+std::size_t CResourceData::LegacyCharacterStart(std::string_view bytes, std::size_t edge,
+                                                bool startsAtCharacter) {
+    std::size_t from = LegacyResyncPoint(bytes, 0, edge);
+    if (from == std::string_view::npos) {
+        from = startsAtCharacter ? 0 : LikelyCharacterStart(bytes, edge);
+    }
+    return LegacyStepTo(bytes, from, edge);
 }
 
 CResourceData::CutPoints CResourceData::FindCutPoints(std::string_view window, bool firstPage,
@@ -297,8 +326,8 @@ std::u16string CResourceData::DecodeWindow(std::string_view bytes, TextEncoding 
 
 std::uint64_t CResourceData::CutWithLookBack(std::uint64_t edge) const {
     // Enough of the file to start decoding at a known character start: the first byte of the
-    // book, or a byte that ends a character. A run of double-byte characters longer than this
-    // look-back is decoded from its start as best it can be.
+    // book, or a byte that ends a character. Only a run of double-byte text longer than this
+    // leaves the start to be guessed.
     const std::uint64_t from = edge > kLookBackBytes ? edge - kLookBackBytes : 0;
     // Room for the longest character that may hold the edge.
     constexpr std::size_t kAfterEdge = 16;
@@ -307,7 +336,7 @@ std::uint64_t CResourceData::CutWithLookBack(std::uint64_t edge) const {
     if (bytes.size() <= edge - from) {
         return edge; // the file shrank under us
     }
-    return from + LegacyCharacterStart(bytes, edge - from);
+    return from + LegacyCharacterStart(bytes, edge - from, from == 0);
 }
 
 std::u16string CResourceData::PageTextOfWindow(std::string_view window,

@@ -77,8 +77,10 @@ public:
     static CutPoints FindCutPoints(std::string_view window, bool firstPage, TextEncoding encoding);
     // The start of the legacy-code-page character holding bytes[edge]: decoding runs forward
     // from just after the last byte before the edge that always ends a character (ASCII other
-    // than a digit), or from bytes[0] when there is none.
-    static std::size_t LegacyCharacterStart(std::string_view bytes, std::size_t edge);
+    // than a digit). When there is none it runs from bytes[0] if `startsAtCharacter` (the
+    // bytes start the book), else from the likelier of bytes[0] and bytes[1].
+    static std::size_t LegacyCharacterStart(std::string_view bytes, std::size_t edge,
+                                            bool startsAtCharacter);
     // Every CR or LF, together with a CR or LF right after it, becomes one CR LF.
     static std::string NormalizeLineBreaks(std::string_view bytes, TextEncoding encoding);
     // The page's text, up to the first zero character; malformed input gives U+FFFD.

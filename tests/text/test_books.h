@@ -82,8 +82,8 @@ class TempDir {
 public:
     TempDir() {
         const char* base = std::getenv("TMPDIR");
-        std::string pattern = std::string(base != nullptr && *base ? base : "/tmp") +
-                              "/veska-test-XXXXXX";
+        std::string pattern =
+            std::string(base != nullptr && *base ? base : "/tmp") + "/veska-test-XXXXXX";
         if (mkdtemp(pattern.data()) == nullptr) {
             throw std::runtime_error("mkdtemp failed");
         }
