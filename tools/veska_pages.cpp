@@ -54,6 +54,7 @@ bool WriteAll(const std::string& bytes) {
 } // namespace
 
 int main(int argc, char** argv) {
+    LegacyCodePageName(); // reports an unknown VESKA_CODEPAGE before anything else
     if (argc == 2 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
         std::fputs(kUsage, stdout);
         return 0;
