@@ -2,6 +2,11 @@
 
 #include <QToolBar>
 
+// Which image list SetImageListFromBitmap sets.
+constexpr unsigned TB_SETIMAGELIST = 1072;         // normal buttons
+constexpr unsigned TB_SETHOTIMAGELIST = 1076;      // the button under the mouse
+constexpr unsigned TB_SETDISABLEDIMAGELIST = 1078; // disabled buttons
+
 // A toolbar whose button images come from bitmap strips with a transparent colour, painted over
 // a stretched background bitmap.
 class CTrueColorToolBar : public QToolBar {
