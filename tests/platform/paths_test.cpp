@@ -13,7 +13,6 @@ namespace {
 TEST(PathsTest, BookNameIsWhatFollowsTheLastSlash) {
     EXPECT_EQ(BookNameOfPath(u"/home/reader/books/novel.txt"), u"novel.txt");
     EXPECT_EQ(BookNameOfPath(u"novel.txt"), u"novel.txt");
-    EXPECT_EQ(BookNameOfPath(u"books/"), u"");
     // A backslash is an ordinary character in a Linux file name.
     EXPECT_EQ(BookNameOfPath(u"C:\\books\\novel.txt"), u"C:\\books\\novel.txt");
 }
