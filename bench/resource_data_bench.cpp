@@ -153,16 +153,27 @@ void WriteAt(int fd, std::uint64_t offset, std::uint64_t fileSize, const std::st
     }
 }
 
-std::string BenchDir() {
-    static const std::string dir = [] {
-        std::string pattern = (std::filesystem::temp_directory_path() / "veska-bench-XXXXXX");
-        if (mkdtemp(pattern.data()) == nullptr) {
+// The directory of the books, removed with them when the benchmark ends.
+class BenchDirectory {
+public:
+    BenchDirectory() : m_path(std::filesystem::temp_directory_path() / "veska-bench-XXXXXX") {
+        if (mkdtemp(m_path.data()) == nullptr) {
             throw std::runtime_error("mkdtemp failed");
         }
-        std::atexit([] { std::filesystem::remove_all(BenchDir()); });
-        return pattern;
-    }();
-    return dir;
+    }
+    ~BenchDirectory() {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_path, ignored);
+    }
+    const std::string& Path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+std::string BenchDir() {
+    static const BenchDirectory dir;
+    return dir.Path();
 }
 
 const Book& BookOfSize(std::uint64_t size, bool oneParagraph = false) {
