@@ -129,6 +129,12 @@ protected:
         return settings;
     }
 
+    // The current page as the pane shows it: paragraphs end in one line break.
+    QString PageText() const {
+        return QString::fromStdU16String(m_view->m_resourceData.m_strText)
+            .replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    }
+
     QString StatusText(int pane) const { return m_frame->StatusPane(pane)->text(); }
 
     void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {

@@ -24,7 +24,6 @@ protected:
         const QTextCursor cursor = m_pane->textCursor();
         EXPECT_EQ(cursor.selectionStart(), m_pane->LineIndex(line));
         EXPECT_EQ(cursor.selectionEnd() - cursor.selectionStart(), m_pane->LineLength(line));
-        EXPECT_GT(m_pane->LineLength(line), 0);
     }
 
     QString m_book;
@@ -36,7 +35,7 @@ TEST_F(TextPaneTest, PageKeysTurnPagesSelectTheFirstLineAndShowTheTop) {
 
     Key(Qt::Key_Right);
     EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 1);
-    EXPECT_EQ(m_pane->toPlainText(), QString::fromStdU16String(m_view->m_resourceData.m_strText));
+    EXPECT_EQ(m_pane->toPlainText(), PageText());
     EXPECT_NE(m_pane->toPlainText(), firstPage);
     EXPECT_EQ(StatusText(1), QStringLiteral(u"|正在阅读:  第2页"));
     ExpectLineSelected(0);

@@ -28,7 +28,7 @@ TEST_F(ReaderViewTest, OpeningABookShowsItsFirstPageAndTheStatusPanes) {
     EXPECT_EQ(StatusText(0), QStringLiteral(u"就绪"));
     const QString path = MakeBook(QStringLiteral(u"十千字.txt"), 10000);
     Open(path);
-    EXPECT_EQ(m_pane->toPlainText(), QString::fromStdU16String(m_view->m_resourceData.m_strText));
+    EXPECT_EQ(m_pane->toPlainText(), PageText());
     EXPECT_TRUE(m_pane->toPlainText().startsWith(QStringLiteral(u"第1章")));
     EXPECT_EQ(StatusText(0), QStringLiteral(u"|阅读书籍:  十千字.txt"));
     EXPECT_EQ(StatusText(1), QStringLiteral(u"|正在阅读:  第1页"));
