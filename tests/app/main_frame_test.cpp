@@ -55,12 +55,14 @@ TEST_F(MainFrameTest, ToolbarsCarryTheirButtonsTextsAndTips) {
         ButtonIds(main),
         (std::vector<int>{ID_OPEN_READ_MARK, 0, ID_FILE_OPEN, 0, ID_NET_LIBRARY, 0, ID_OPTION, 0,
                           ID_JOKE, 0, ID_APP_ABOUT, 0, ID_TOOLBAR_SPARE1, 0, ID_TOOLBAR_SPARE2}));
-    EXPECT_EQ(main->toolButtonStyle(), Qt::ToolButtonTextBesideIcon);
-    EXPECT_EQ(main->iconSize(), QSize(48, 48));
     QStringList texts;
     for (int id : {ID_OPEN_READ_MARK, ID_FILE_OPEN, ID_NET_LIBRARY, ID_OPTION, ID_JOKE,
                    ID_APP_ABOUT, ID_TOOLBAR_SPARE1, ID_TOOLBAR_SPARE2}) {
         texts << m_frame->Action(id)->text();
+        // Every button fits the window: none is pushed into an overflow menu.
+        const QWidget* button = main->widgetForAction(m_frame->Action(id));
+        EXPECT_TRUE(button->isVisible());
+        EXPECT_LE(button->mapTo(m_frame, QPoint(button->width(), 0)).x(), m_frame->width());
     }
     EXPECT_EQ(texts, (QStringList{QStringLiteral(u"打开书签"), QStringLiteral(u"打开文件"),
                                   QStringLiteral(u"网络书库"), QStringLiteral(u"系统设置"),
@@ -79,10 +81,8 @@ TEST_F(MainFrameTest, ToolbarsCarryTheirButtonsTextsAndTips) {
         (std::vector<int>{ID_FONT_BIGGER, 0, ID_FONT_SMALLER, 0, ID_ROW_DIS_BIGGER, 0,
                           ID_ROW_DIS_SMALLER, 0, ID_NEXT_PAGE, 0, ID_PREV_PAGE, 0, ID_NEXT_SCREEN,
                           0, ID_PREV_SCREEN, 0, ID_GOTO_PAGE, 0, ID_AUTO_SCROLL}));
-    EXPECT_EQ(reader->iconSize(), QSize(16, 16));
     EXPECT_EQ(m_frame->Action(ID_NEXT_PAGE)->toolTip(), QStringLiteral(u"下一页(->)"));
     EXPECT_EQ(m_frame->Action(ID_ROW_DIS_SMALLER)->statusTip(), QStringLiteral(u"减小行距"));
-    EXPECT_TRUE(m_frame->Action(ID_AUTO_SCROLL)->isCheckable());
     // The second toolbar sits under the first one.
     EXPECT_GT(reader->geometry().top(), main->geometry().top());
 
