@@ -19,8 +19,9 @@
 
 namespace {
 
-// The face fontconfig would use for `face` in Simplified Chinese text: the designed faces are
-// Windows fonts, so on Linux they usually resolve to an installed CJK face. Asked once per face.
+// The face fontconfig would use for `face` in Simplified Chinese text. The reader's faces are
+// Windows fonts, which Linux rarely has; this finds the installed CJK face that stands in for
+// them. Asked once per face.
 QString FallbackFaceFor(const QString& face) {
     static std::map<QString, QString> cache;
     const auto found = cache.find(face);

@@ -149,7 +149,7 @@ TEST_F(TextPaneTest, FontCellHeightAndLineDistanceFollowTheSettings) {
     EXPECT_EQ(m_pane->font().weight(), QFont::Thin);
     // The height is the cell height, within a pixel of rounding.
     EXPECT_NEAR(QFontMetrics(m_pane->font()).height(), settings.font_height, 1);
-    // The CJK text is drawn by a CJK face, whatever the designed face resolved to.
+    // The CJK text is drawn by a CJK face, whatever the named face resolved to.
     EXPECT_TRUE(QFontMetrics(m_pane->font()).inFont(QChar(u'书')));
     // (height + spacing - 1) points between lines.
     const int expected =
