@@ -4,7 +4,6 @@
 #include "app/true_color_tool_bar.h"
 #include "app/veska_app.h"
 #include "diag/crash_handler.h"
-#include "diag/log.h"
 #include "history/read_mark_dlg.h"
 #include "res/resource.h"
 #include "url_get/core/url_get_manager.h"
@@ -101,11 +100,8 @@ bool CMainFrame::Create() {
 }
 
 void CMainFrame::PreCreateWindow() {
-    // The console sink is only ever open because VESKA_LOG asked for it; keep it then.
-    const char* log = std::getenv("VESKA_LOG");
-    if (log == nullptr || std::string(log) != "-") {
-        CLog::Instance().ReleaseConsole();
-    }
+    // The log's console sink is left open: it is only ever open because VESKA_LOG=- asked for
+    // the log on standard error, and a window appearing does not change that wish.
     // No menu bar: QMainWindow makes one only when asked for it.
     resize(kWidth, kHeight);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
