@@ -117,7 +117,7 @@ TEST_F(ReadMarkDlgTest, EmptyStoreShowsNothingAndClearingOrRightClickingDoNothin
 
 TEST_F(ReadMarkDlgTest, DeletingFromThePopupRemovesRowEntryAndRecord) {
     CReadMarkDlg dlg(m_local, m_net, nullptr, nullptr);
-    const int result = Run(dlg, [&](CTemplateDialog& window) {
+    const int result = Run(dlg, [&](CTemplateDialog&) {
         RightClick(dlg.m_ctlLocalList, RowCentre(dlg.m_ctlLocalList, 1));
         EXPECT_EQ(dlg.m_nSelItem, 1);
         ASSERT_NE(dlg.m_pPopupMenu, nullptr);
