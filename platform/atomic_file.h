@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Replaces the file at fsPath (file-system encoding) with `contents`: the bytes go to a new file
+// in the same directory, reach the disk, and only then take the old file's name. A crash at any
+// moment leaves either the old file or the new one, whole. A symbolic link is followed, so the
+// file it names is the one replaced; a file the caller may not write is refused, as is anything
+// other than a regular file.
+// Returns false with errno set when any step fails; the old file is then untouched and no
+// temporary file is left behind.
+bool ReplaceFileAtomically(const std::string& fsPath, std::string_view contents);

@@ -1,0 +1,179 @@
+#include "history/reader_history.h"
+
+#include "tests/settings/scratch_dir.h"
+
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace {
+
+ReadMarkInfo Mark(const std::string& name, const std::string& path, int page, int total,
+                  int type = MARK_LOCAL) {
+    return {name, path, page, type, total};
+}
+
+std::string Record(const std::string& name, const std::string& path, int page, int total,
+                   int type = MARK_LOCAL) {
+    return name + "\n" + path + "\n" + std::to_string(page) + "\n" + std::to_string(total) + "\n" +
+           std::to_string(type) + "\n";
+}
+
+std::vector<std::string> Names(const std::list<ReadMarkInfo>& list) {
+    std::vector<std::string> names;
+    for (const ReadMarkInfo& mark : list) {
+        names.push_back(mark.strBookName);
+    }
+    return names;
+}
+
+class ReaderHistoryTest : public ::testing::Test {
+protected:
+    ReaderHistoryTest() { setenv("VESKA_DATA_DIR", m_dir.Path().c_str(), 1); }
+    ~ReaderHistoryTest() override { unsetenv("VESKA_DATA_DIR"); }
+
+    CReaderHistory LoadFile(const std::string& contents) {
+        m_dir.Write("read_history.dat", contents);
+        CReaderHistory history;
+        EXPECT_EQ(history.Load(), 0);
+        return history;
+    }
+    std::string FileText() const { return m_dir.Read("read_history.dat"); }
+
+    ScratchDir m_dir;
+};
+
+} // namespace
+
+TEST_F(ReaderHistoryTest, MissingFileIsCreatedEmptyAndRecordsAreFiveLines) {
+    CReaderHistory history;
+    history.m_listLocal.push_back(Mark("stale.txt", "/old/stale.txt", 1, 2));
+    EXPECT_EQ(history.Load(), 0);
+    EXPECT_EQ(history.m_strDir, m_dir.Path());
+    EXPECT_TRUE(history.m_listLocal.empty());
+    EXPECT_EQ(m_dir.Entries(), 1);
+    EXPECT_EQ(FileText(), "");
+
+    history.AddReadMark(Mark("novel.txt", "/books/novel.txt", 12, 340));
+    EXPECT_EQ(FileText(), "novel.txt\n/books/novel.txt\n12\n340\n1\n");
+}
+
+TEST_F(ReaderHistoryTest, NewBooksGoFirstAndTheOldestDropsAfterTwenty) {
+    CReaderHistory history = LoadFile("");
+    for (int i = 1; i <= 21; ++i) {
+        const std::string name = "book" + std::to_string(i) + ".txt";
+        history.AddReadMark(Mark(name, "/books/" + name, i, 100));
+    }
+    ASSERT_EQ(history.m_listLocal.size(), 20u);
+    EXPECT_EQ(history.m_listLocal.front().strBookName, "book21.txt");
+    EXPECT_EQ(history.m_listLocal.back().strBookName, "book2.txt");
+    history.AddReadMark(Mark("remote.txt", "http://x/remote.txt", 3, 9, 2)); // a list of its own
+    EXPECT_EQ(history.m_listLocal.size(), 20u);
+
+    CReaderHistory reloaded;
+    reloaded.Load();
+    EXPECT_EQ(Names(reloaded.m_listLocal), Names(history.m_listLocal));
+    EXPECT_EQ(Names(reloaded.m_listNet), std::vector<std::string>{"remote.txt"});
+}
+
+TEST_F(ReaderHistoryTest, ReadingOnUpdatesInPlaceAndSameNameSharesOneRecord) {
+    CReaderHistory history = LoadFile("");
+    for (const char* name : {"a-book.txt", "b-book.txt", "c-book.txt"}) {
+        history.AddReadMark(Mark(name, std::string("/one/") + name, 0, 10));
+    }
+    history.AddReadMark(Mark("a-book.txt", "/one/a-book.txt", 7, 10));
+    history.AddReadMark(Mark("b-book.txt", "/two/b-book.txt", 4, 25)); // same name, other folder
+    history.AddReadMark(Mark("C-book.txt", "/one/C-book.txt", 1, 5));  // case makes another book
+    EXPECT_EQ(FileText(), Record("C-book.txt", "/one/C-book.txt", 1, 5) +
+                              Record("c-book.txt", "/one/c-book.txt", 0, 10) +
+                              Record("b-book.txt", "/two/b-book.txt", 4, 25) +
+                              Record("a-book.txt", "/one/a-book.txt", 7, 10));
+}
+
+TEST_F(ReaderHistoryTest, NetworkRecordsLoadApartAndAreWrittenAfterLocalOnes) {
+    const std::string netA = Record("net-a.txt", "http://h/net-a.txt", 5, 50, 2);
+    const std::string localA = Record("local-a.txt", "/b/local-a.txt", 1, 10);
+    const std::string netB = Record("net-b.txt", "http://h/net-b.txt", 6, 60, 0);
+    const std::string localB = Record("local-b.txt", "/b/local-b.txt", 2, 20);
+    CReaderHistory history = LoadFile(WithCrLf(netA + localA + netB + localB));
+    EXPECT_EQ(Names(history.m_listLocal), (std::vector<std::string>{"local-a.txt", "local-b.txt"}));
+    EXPECT_EQ(Names(history.m_listNet), (std::vector<std::string>{"net-a.txt", "net-b.txt"}));
+    history.Save();
+    EXPECT_EQ(FileText(), localA + localB + netA + netB); // CR LF in, LF out
+}
+
+TEST_F(ReaderHistoryTest, LinesAreTrimmedAndNumbersReadLikeAtoi) {
+    CReaderHistory history = LoadFile("  lead.txt \t\n/b/lead.txt\r\n"
+                                      "\n" // a blank page line reads 0
+                                      "12 pages\n+1\n"
+                                      "neg.txt\n/b/n\rg.txt\n-3\nx\n1"); // no line end at the end
+    ASSERT_EQ(history.m_listLocal.size(), 2u);
+    const ReadMarkInfo& lead = history.m_listLocal.front();
+    EXPECT_EQ(lead.strBookName, "  lead.txt");
+    EXPECT_EQ(lead.strFilePath, "/b/lead.txt");
+    EXPECT_EQ(lead.nReadPage, 0);
+    history.Save();
+    EXPECT_EQ(FileText(),
+              Record("  lead.txt", "/b/lead.txt", 0, 12) + Record("neg.txt", "/b/n\rg.txt", -3, 0));
+}
+
+TEST_F(ReaderHistoryTest, MalformedRecordStopsLoadingButLaterRecordsSurviveSaves) {
+    const std::string first = Record("first.txt", "/b/first.txt", 0, 1);
+    const std::string later = Record("later.txt", "/b/later.txt", 3, 30) +
+                              Record("net.txt", "http://h/net.txt", 4, 40, 2);
+    const std::pair<std::string, std::string> cases[] = {
+        {"abc\n/b/abc\n2\n20\n1\n", later},   // name of 3 bytes
+        {"long.txt\n/b/x\n1\n1\n1\n", later}, // path of 4 bytes
+        {"    \n/b/blank\n1\n1\n1\n", later}, // a name of blanks keeps its LF
+        {"over.txt\n/b/over.txt\n" + std::string(9000, '7') + "\n1\n1\n", later}, // two pieces
+        {"cut.txt\n/b/cut.txt\n1\n1\n", ""}, // the file ends inside a record
+        {"\n", ""},
+    };
+    for (const auto& [bad, rest] : cases) {
+        CReaderHistory history = LoadFile(first + bad + rest);
+        EXPECT_EQ(Names(history.m_listLocal), std::vector<std::string>{"first.txt"}) << bad;
+        EXPECT_TRUE(history.m_listNet.empty());
+        history.AddReadMark(Mark("new.txt", "/b/new.txt", 0, 5));
+        history.AddReadMark(Mark("first.txt", "/b/first.txt", 2, 1));
+        EXPECT_EQ(FileText(), Record("new.txt", "/b/new.txt", 0, 5) +
+                                  Record("first.txt", "/b/first.txt", 2, 1) + bad + rest);
+    }
+}
+
+TEST_F(ReaderHistoryTest, RecordsThatCouldNotBeReadBackAreRefused) {
+    CReaderHistory history = LoadFile("");
+    history.AddReadMark(Mark("kept.txt", "/b/kept.txt", 1, 2));
+    const std::string before = FileText();
+    const ReadMarkInfo refused[] = {
+        ReadMarkInfo{}, // a page command while no book is open
+        Mark("abc", "/b/abc", 1, 2),
+        Mark("name.txt", "/b/ab", 1, 2),
+        Mark("kept.txt", "/b/with\nbreak", 1, 2), // would even overwrite a good record
+        Mark("cr\r.txt", "/b/cr\r.txt", 1, 2),
+        Mark("trail.txt ", "/b/trail.txt ", 1, 2), // trailing blanks are trimmed on loading
+        Mark(std::string("nul\0.txt", 8), "/b/nul.txt", 1, 2),
+        Mark(std::string(8191, 'n'), "/b/n.txt", 1, 2), // a line the read buffer would split
+        Mark("net\n.txt", "http://h/net.txt", 1, 2, 2),
+    };
+    for (const ReadMarkInfo& mark : refused) {
+        history.AddReadMark(mark);
+    }
+    EXPECT_EQ(history.m_listLocal.size(), 1u);
+    EXPECT_EQ(history.m_listLocal.front().strFilePath, "/b/kept.txt");
+    EXPECT_TRUE(history.m_listNet.empty());
+    EXPECT_EQ(FileText(), before);
+
+    history.AddReadMark(Mark(std::string(8190, 'n'), "/b/n.txt", 1, 2)); // the longest that fits
+    CReaderHistory reloaded;
+    reloaded.Load();
+    EXPECT_EQ(reloaded.m_listLocal.size(), 2u);
+}
+
+TEST_F(ReaderHistoryTest, FailedSaveKeepsTheFileAndTheListsWork) {
+    CReaderHistory history = LoadFile(Record("one.txt", "/b/one.txt", 1, 10));
+    history.m_strDir = m_dir.Path() + "/vanished";
+    history.AddReadMark(Mark("two.txt", "/b/two.txt", 2, 20));
+    EXPECT_EQ(Names(history.m_listLocal), (std::vector<std::string>{"two.txt", "one.txt"}));
+    EXPECT_EQ(FileText(), Record("one.txt", "/b/one.txt", 1, 10));
+    EXPECT_EQ(m_dir.Entries(), 1);
+}

@@ -1,0 +1,177 @@
+#include "settings/config_file.h"
+
+#include "tests/settings/scratch_dir.h"
+
+#include <climits>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+using Map = std::map<std::string, std::string>;
+
+namespace {
+
+Map LoadText(const ScratchDir& dir, const std::string& text) {
+    dir.Write("x.cfg", text);
+    CConfigFile file;
+    EXPECT_EQ(file.Load(dir.File("x.cfg")), 0);
+    return file.m_values;
+}
+
+} // namespace
+
+TEST(ConfigFile, ParseLineCodesAndUntrimmedPieces) {
+    const struct {
+        const char* line;
+        int code;
+        const char* key = "";
+        const char* value = "";
+    } cases[] = {
+        {"", -1},
+        {"#a=b\n", -2},
+        {"no equals\n", -3},
+        {"=value\n", -3},
+        {"\n", -3},
+        {"k\0=v\n", -3}, // the line ends at a NUL byte
+        {" #a=b\n", 0, " #a", "b"},
+        {"font_height = 30\r\n", 0, "font_height ", " 30"},
+        {"a=b=c\n", 0, "a", "b=c"},
+        {"empty=\n", 0, "empty", ""},
+        {"last=line", 0, "last", "line"},
+        {"cr=alone\r", 0, "cr", "alone\r"},
+    };
+    for (const auto& c : cases) {
+        std::string key;
+        std::string value;
+        ASSERT_EQ(CConfigFile::ParseLine(c.line, key, value), c.code) << c.line;
+        if (c.code == 0) {
+            EXPECT_EQ(key, c.key);
+            EXPECT_EQ(value, c.value);
+        }
+    }
+}
+
+TEST(ConfigFile, LoadKeepsFirstOccurrenceAndReadsCrLfAlike) {
+    ScratchDir dir;
+    const std::string text = "# a=comment\n #b=1\nfont_height=1\nfont_height=2\nFont_height=3\n"
+                             "font_height =4\nlone=a\rb\n=orphan\n\nbare\nlast=no line end";
+    const Map expected = {{" #b", "1"},          {"Font_height", "3"}, {"font_height", "1"},
+                          {"font_height ", "4"}, {"lone", "a\rb"},     {"last", "no line end"}};
+    EXPECT_EQ(LoadText(dir, text), expected);
+    EXPECT_EQ(LoadText(dir, WithCrLf(text)), expected);
+
+    CConfigFile file;
+    file.m_values["lone"] = "kept";
+    EXPECT_EQ(file.Load(dir.File("missing.cfg")), -1);
+    EXPECT_EQ(file.Load(dir.Path()), -1); // a directory is no file
+    EXPECT_EQ(file.Load(dir.File("x.cfg")), 0);
+    EXPECT_EQ(file.m_values.at("lone"), "kept"); // loading adds; it never clears or overrides
+    EXPECT_TRUE(LoadText(dir, "").empty());
+}
+
+TEST(ConfigFile, LongLineIsReadInPiecesOf8191Bytes) {
+    ScratchDir dir;
+    const std::string first = "first=" + std::string(8185, 'a'); // exactly one piece
+    const std::string second = "second=" + std::string(9000 - 8191 - 7, 'b');
+    const Map expected = {{"first", first.substr(6)}, {"second", second.substr(7)}};
+    EXPECT_EQ(LoadText(dir, first + second + "\n"), expected);
+    EXPECT_EQ(LoadText(dir, first + second + "\r\n"), expected);
+}
+
+TEST(ConfigFile, GetIntIsAtoiSaturatingAt32Bits) {
+    const std::pair<const char*, int> cases[] = {
+        {"12ab", 12},
+        {"ab", 0},
+        {"", 0},
+        {" 7", 7},
+        {"\t\r\n\v\f7", 7},
+        {"+7", 7},
+        {"-3", -3},
+        {"- 3", 0},
+        {"2147483647", INT_MAX},
+        {"2147483648", INT_MAX},
+        {"99999999999999999999", INT_MAX},
+        {"-2147483648", INT_MIN},
+        {"-2147483649", INT_MIN},
+        {"-99999999999999999999", INT_MIN},
+    };
+    CConfigFile file;
+    for (const auto& [text, expected] : cases) {
+        file.m_values["k"] = text;
+        int out = 12345;
+        EXPECT_EQ(file.GetInt("k", out), 0);
+        EXPECT_EQ(out, expected) << '"' << text << '"';
+    }
+    int untouched = 42;
+    EXPECT_EQ(file.GetInt("K", untouched), -1);
+    EXPECT_EQ(untouched, 42);
+}
+
+TEST(ConfigFile, SaveWritesKeysInByteOrderAndRoundTripsBytes) {
+    ScratchDir dir;
+    CConfigFile file;
+    file.m_values["title_name"] = "Veska";
+    file.SetInt("auto_read", 0);
+    file.SetInt("back_color", -16579563);
+    file.SetInt("auto", INT_MIN);
+    file.m_values["\xe4\xb8\xad"] = "high bytes sort last";
+    file.m_values["Z"] = std::string(20000, 'v'); // longer than a read piece, written whole
+    ASSERT_EQ(file.Save(dir.File("out.cfg")), 0);
+    EXPECT_EQ(dir.Read("out.cfg"), "Z=" + std::string(20000, 'v') +
+                                       "\nauto=-2147483648\nauto_read=0\nback_color=-16579563\n"
+                                       "title_name=Veska\n\xe4\xb8\xad=high bytes sort last\n");
+
+    // Every byte but NUL and LF, a CR in the middle included; keys may hold anything but "=".
+    std::string bytes;
+    for (int b = 1; b < 256; ++b) {
+        bytes += b == '\n' ? ' ' : static_cast<char>(b);
+    }
+    CConfigFile any;
+    any.m_values[std::string(bytes).erase(bytes.find('='), 1)] = bytes;
+    any.m_values[" spaced "] = "\t";
+    ASSERT_EQ(any.Save(dir.File("bytes.cfg")), 0);
+    CConfigFile back;
+    ASSERT_EQ(back.Load(dir.File("bytes.cfg")), 0);
+    EXPECT_EQ(back.m_values, any.m_values);
+}
+
+TEST(ConfigFile, FailedSaveKeepsTheOldFileWholeAndLeavesNoTemporaryFile) {
+    ScratchDir dir;
+    dir.Write("config.cfg", "old=1\n");
+    CConfigFile file;
+    file.m_values["new"] = std::string(100000, 'n');
+    EXPECT_EQ(file.Save(dir.File("gone/config.cfg")), -1);
+    std::filesystem::create_directory(dir.File("sub.cfg"));
+    EXPECT_EQ(file.Save(dir.File("sub.cfg")), -1);
+
+    // A full disk, played by a file-size limit: the write fails half way.
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit small = saved;
+    small.rlim_cur = 4096;
+    setrlimit(RLIMIT_FSIZE, &small);
+    const int result = file.Save(dir.File("config.cfg"));
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, SIG_DFL);
+    EXPECT_EQ(result, -1);
+    EXPECT_EQ(dir.Read("config.cfg"), "old=1\n");
+    EXPECT_EQ(dir.Entries(), 2);
+}
+
+TEST(ConfigFile, SaveReplacesTheFileBehindALinkAndKeepsItsMode) {
+    ScratchDir dir;
+    using std::filesystem::perms;
+    std::filesystem::create_directory(dir.File("real"));
+    dir.Write("real/config.cfg", "old=1\n");
+    std::filesystem::permissions(dir.File("real/config.cfg"),
+                                 perms::owner_read | perms::owner_write);
+    std::filesystem::create_symlink("real/config.cfg", dir.File("config.cfg"));
+    CConfigFile file;
+    file.m_values["new"] = "2";
+    ASSERT_EQ(file.Save(dir.File("config.cfg")), 0);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("config.cfg")));
+    EXPECT_EQ(dir.Read("real/config.cfg"), "new=2\n");
+    EXPECT_EQ(std::filesystem::status(dir.File("real/config.cfg")).permissions(),
+              perms::owner_read | perms::owner_write);
+}
