@@ -197,14 +197,17 @@ void CReadMarkDlg::OpenMark(int row) {
     if (!IsLocalRow(row)) {
         return;
     }
-    const ReadMarkInfo& mark = *m_localRows[static_cast<std::size_t>(row)];
+    ReadMarkInfo& mark = *m_localRows[static_cast<std::size_t>(row)];
 #ifdef VESKA_HAVE_VIEW
-    if (m_pView != nullptr) {
-        const std::u16string path = AnsiToWide(mark.strFilePath.c_str()).str();
-        // Copy the page first: opening may lead the view to touch the history.
-        const int page = mark.nReadPage;
-        if (m_pView->OpenBook(path) == 0) {
-            m_pView->GotoPage(page);
+    if (m_pView != nullptr && m_pView->OpenBook(AnsiToWide(mark.strFilePath.c_str()).str()) == 0) {
+        m_pView->GotoPage(mark.nReadPage);
+        // These lists replace the store's when the dialog has closed: keep what the view has just
+        // recorded for the book (the page may have been limited to a book that shrank).
+        for (const ReadMarkInfo& recorded : m_pView->m_history.m_listLocal) {
+            if (recorded.strBookName == mark.strBookName) {
+                mark = recorded;
+                break;
+            }
         }
     }
 #endif
