@@ -49,8 +49,7 @@ protected:
                                   QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
             const bool down = type != QEvent::MouseButtonRelease;
             QMouseEvent event(type, QPointF(at), list->viewport()->mapToGlobal(QPointF(at)),
-                              Qt::LeftButton, down ? Qt::LeftButton : Qt::NoButton,
-                              Qt::NoModifier);
+                              Qt::LeftButton, down ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
             QApplication::sendEvent(list->viewport(), &event);
         }
     }
