@@ -1,0 +1,244 @@
+#include "crash_scene.h"
+#include "minidump_readers.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+namespace {
+
+const char kDumpLogLines[] = "WRITE dump FILE! \n"
+                             "MiniDumpWriteDump RETURN 1\t GetLastError RETURN 0\n"
+                             "CloseHandle RETURN 1\t GetLastError RETURN 0\n";
+
+// 300 bytes, shell characters first: only the first 256 reach the client, unchanged.
+std::string LongUserId() {
+    std::string id = "u42 $(touch pwned) `touch pwned`; touch pwned | & > pwned\n";
+    while (id.size() < 300)
+        id += static_cast<char>('a' + id.size() % 26);
+    return id;
+}
+
+struct CrashCase {
+    const char* name;
+    // What Breakpad shows as the reason (a signal, or code 0 for the runtime hooks), and the
+    // signal lldb reports as the stop reason (empty: lldb shows none for code 0).
+    const char* breakpadReason;
+    const char* lldbSignal;
+    // The crash address: 0 for the null-pointer write, the instruction pointer where the
+    // handler had no fault address, or not checked.
+    enum { kZero, kInstructionPointer, kAnyAddress } address;
+    std::vector<const char*> functions; // in the crashing thread's walk, in both readers
+};
+
+std::ostream& operator<<(std::ostream& out, const CrashCase& crash) {
+    return out << crash.name;
+}
+
+class CrashHandlerCases : public ::testing::TestWithParam<CrashCase> {};
+
+} // namespace
+
+// Each way of crashing: exit status, the one dated dump, the log lines, the client's arguments,
+// and the dump as two independent readers see it.
+TEST_P(CrashHandlerCases, WritesDumpLogsStartsClientAndExits255) {
+    const CrashCase& crash = GetParam();
+    std::string name = crash.name;
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    if (name == "huge-allocation")
+        GTEST_SKIP() << "the sanitizer's allocator reports an impossible allocation itself and "
+                        "ends the process; it never calls the new handler, so this case cannot be "
+                        "checked in a sanitizer build";
+#endif
+    std::string missing = MinidumpReaders::MissingTools();
+    ASSERT_TRUE(missing.empty()) << missing;
+
+    CrashScene scene;
+    scene.AddDumpClient();
+    scene.WriteWorkFile("userid.txt", LongUserId());
+    std::vector<std::string> arguments{name};
+    if (name == "foreign-handler")
+        arguments.push_back(FOREIGN_LIBRARY_PATH);
+    ChildResult child = scene.Run(arguments, name == "wait-for-signal");
+
+    EXPECT_EQ(child.exitStatus, 255) << "signal " << child.termSignal << "\n"
+                                     << child.standardError;
+    std::vector<std::string> dumps = scene.DumpFiles();
+    ASSERT_EQ(dumps.size(), 1u);
+    std::vector<std::string> allowed = ExpectedDumpNames(child.started, child.ended);
+    EXPECT_NE(std::find(allowed.begin(), allowed.end(), dumps[0]), allowed.end())
+        << dumps[0] << " is not named after the local time of the crash";
+    EXPECT_EQ(scene.DumpLog(), kDumpLogLines);
+
+    auto client = scene.ClientArguments(10000);
+    ASSERT_TRUE(client.has_value()) << "the dump client was not started";
+    std::vector<std::string> expected{(scene.Work() / dumps[0]).string(),
+                                      LongUserId().substr(0, 256), "qorvim"};
+    EXPECT_EQ(*client, expected);
+    EXPECT_FALSE(fs::exists(scene.Work() / "pwned")) << "the user id reached a shell";
+
+    fs::path dump = scene.Work() / dumps[0];
+    std::string breakpad = MinidumpReaders::Stackwalk(dump);
+    std::string lldb = MinidumpReaders::Lldb(dump);
+    SCOPED_TRACE("minidump_stackwalk:\n" + breakpad.substr(0, 6000) + "\nlldb:\n" + lldb);
+
+    EXPECT_EQ(MinidumpReaders::BreakpadCrashReason(breakpad).rfind(crash.breakpadReason, 0), 0u);
+    if (*crash.lldbSignal != '\0')
+        EXPECT_THAT(lldb, HasSubstr(std::string("stop reason = signal ") + crash.lldbSignal));
+    else
+        EXPECT_THAT(lldb, Not(HasSubstr("stop reason")));
+
+    auto breakpadIp = MinidumpReaders::BreakpadInstructionPointer(breakpad);
+    auto lldbIp = MinidumpReaders::LldbInstructionPointer(lldb);
+    ASSERT_TRUE(breakpadIp.has_value());
+    ASSERT_TRUE(lldbIp.has_value());
+    EXPECT_EQ(*breakpadIp, *lldbIp);
+    auto address = MinidumpReaders::BreakpadCrashAddress(breakpad);
+    ASSERT_TRUE(address.has_value());
+    if (crash.address == CrashCase::kZero) {
+        EXPECT_EQ(*address, 0u);
+    } else if (crash.address == CrashCase::kInstructionPointer) {
+        EXPECT_EQ(*address, *breakpadIp);
+    }
+
+    if (name == "stack-overflow") {
+        // Frames past the first come from stack memory: the stack above the overflowed guard
+        // area must be in the dump.
+        EXPECT_THAT(breakpad, HasSubstr("\n 5  crash_child!CrashByStackOverflow"));
+        EXPECT_THAT(lldb, ::testing::ContainsRegex("frame #5: 0x[0-9a-f]+ crash_child`(::)?"
+                                                   "CrashByStackOverflow"));
+    }
+    std::string streams = MinidumpReaders::StreamListing(dump);
+    for (const char* stream :
+         {"MD_THREAD_LIST_STREAM", "MD_MODULE_LIST_STREAM", "MD_MEMORY_LIST_STREAM",
+          "MD_EXCEPTION_STREAM", "MD_SYSTEM_INFO_STREAM", "MD_MISC_INFO_STREAM",
+          "MD_MEMORY_INFO_LIST_STREAM", "MDRawMiscInfo", "info_count"})
+        EXPECT_THAT(streams, HasSubstr(stream));
+
+    for (const char* function : crash.functions) {
+        EXPECT_THAT(breakpad, HasSubstr(std::string("crash_child!") + function));
+        // lldb writes functions with C linkage as "::Name".
+        EXPECT_THAT(lldb, ::testing::AnyOf(HasSubstr(std::string("crash_child`") + function),
+                                           HasSubstr(std::string("crash_child`::") + function)));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryWayOfCrashing, CrashHandlerCases,
+    ::testing::Values(CrashCase{"null-write",
+                                "SIGSEGV /SEGV_MAPERR",
+                                "SIGSEGV",
+                                CrashCase::kZero,
+                                {"CrashByNullWrite", "RunCrashCase", "main"}},
+                      CrashCase{"divide-by-zero",
+                                "SIGFPE / FPE_INTDIV",
+                                "SIGFPE",
+                                CrashCase::kInstructionPointer,
+                                {"CrashByDivisionByZero", "RunCrashCase"}},
+                      CrashCase{"abort",
+                                "SIGABRT",
+                                "SIGABRT",
+                                CrashCase::kInstructionPointer,
+                                {"CrashByAbort", "RunCrashCase"}},
+                      CrashCase{"uncaught-exception",
+                                "0x00000000",
+                                "",
+                                CrashCase::kInstructionPointer,
+                                {"CrashHandler", "CrashByUncaughtException", "RunCrashCase"}},
+                      CrashCase{"huge-allocation",
+                                "0x00000000",
+                                "",
+                                CrashCase::kInstructionPointer,
+                                {"CrashHandler", "CrashByHugeAllocation", "RunCrashCase"}},
+                      CrashCase{"pure-virtual-call",
+                                "0x00000000",
+                                "",
+                                CrashCase::kInstructionPointer,
+                                {"CrashHandler", "CrashByPureVirtualCall"}},
+                      CrashCase{"stack-overflow",
+                                "SIGSEGV /SEGV_MAPERR",
+                                "SIGSEGV",
+                                CrashCase::kAnyAddress,
+                                {"CrashByStackOverflow"}},
+                      CrashCase{
+                          "second-thread",
+                          "SIGSEGV /SEGV_MAPERR",
+                          "SIGSEGV",
+                          CrashCase::kZero,
+                          {"CrashByNullWrite", "std::__invoke_impl<void, CrashOnSecondThread"}},
+                      CrashCase{"wait-for-signal",
+                                "SIGSEGV",
+                                "SIGSEGV",
+                                CrashCase::kInstructionPointer,
+                                {"WaitForSignal", "RunCrashCase"}},
+                      CrashCase{"foreign-handler",
+                                "SIGSEGV /SEGV_MAPERR",
+                                "SIGSEGV",
+                                CrashCase::kZero,
+                                {"CrashByNullWrite", "CrashAfterForeignHandler"}}),
+    [](const ::testing::TestParamInfo<CrashCase>& info) {
+        std::string name = info.param.name;
+        std::replace(name.begin(), name.end(), '-', '_');
+        return name;
+    });
+
+TEST(CrashHandlerClient, UserIdEndsAtZeroByteAndIsEmptyWithoutFile) {
+    CrashScene withZero, withoutFile;
+    withZero.WriteWorkFile("userid.txt", std::string("42\n\0tail", 8));
+    for (const CrashScene* scene : {&withZero, &withoutFile}) {
+        scene->AddDumpClient();
+        EXPECT_EQ(scene->Run({"null-write"}).exitStatus, 255);
+    }
+    auto client = withZero.ClientArguments(10000);
+    ASSERT_TRUE(client.has_value());
+    ASSERT_EQ(client->size(), 3u);
+    EXPECT_EQ((*client)[1], "42\n");
+    client = withoutFile.ClientArguments(10000);
+    ASSERT_TRUE(client.has_value());
+    EXPECT_EQ(*client,
+              (std::vector<std::string>{(withoutFile.Work() / withoutFile.DumpFiles()[0]).string(),
+                                        "", "qorvim"}));
+}
+
+TEST(CrashHandlerClient, NotStartedWhenAbsentOrUserIdUnreadable) {
+    CrashScene withoutClient;
+    EXPECT_EQ(withoutClient.Run({"null-write"}).exitStatus, 255);
+    EXPECT_EQ(withoutClient.DumpFiles().size(), 1u);
+    EXPECT_EQ(withoutClient.DumpLog(), kDumpLogLines);
+
+    // A folder named userid.txt opens but cannot be read: a read error, so no launch.
+    CrashScene unreadableId;
+    unreadableId.AddDumpClient();
+    fs::create_directory(unreadableId.Work() / "userid.txt");
+    EXPECT_EQ(unreadableId.Run({"null-write"}).exitStatus, 255);
+    EXPECT_EQ(unreadableId.DumpFiles().size(), 1u);
+
+    EXPECT_FALSE(withoutClient.ClientArguments(0).has_value());
+    EXPECT_FALSE(unreadableId.ClientArguments(500).has_value());
+}
+
+TEST(CrashHandlerDumpLog, WithoutLogsFolderTheDumpAndClientStillHappen) {
+    CrashScene scene(/*withLogsFolder=*/false);
+    scene.AddDumpClient();
+    ChildResult child = scene.Run({"null-write"});
+    EXPECT_EQ(child.exitStatus, 255);
+    EXPECT_EQ(scene.DumpFiles().size(), 1u);
+    EXPECT_FALSE(fs::exists(scene.Base() / "logs")) << "the logs folder must not be created";
+    EXPECT_TRUE(scene.ClientArguments(10000).has_value());
+}
+
+TEST(CrashHandlerDumpLog, UnwritableCurrentDirectoryIsLoggedAndReported) {
+    CrashScene scene; // an empty work folder: run as root it is removed instead
+    ChildResult child = scene.Run({"null-write"}, false, /*unwritableWork=*/true);
+    EXPECT_EQ(child.exitStatus, 255);
+    EXPECT_EQ(scene.DumpLog(), "CAN NOT CREATE dump FILE! \n");
+    EXPECT_THAT(child.standardError, HasSubstr("generate_dump:can not create dump file!\n"));
+    EXPECT_TRUE(scene.DumpFiles().empty());
+}

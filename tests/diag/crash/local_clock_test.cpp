@@ -1,0 +1,72 @@
+#include "diag/local_clock.h"
+#include "diag/signal_safe_text.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+// Sets TZ for one test and puts the old value back.
+class TimeZone {
+public:
+    explicit TimeZone(const char* zone) {
+        const char* old = getenv("TZ");
+        m_hadOld = old != nullptr;
+        if (m_hadOld)
+            m_old = old;
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+    ~TimeZone() {
+        if (m_hadOld)
+            setenv("TZ", m_old.c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+
+private:
+    bool m_hadOld = false;
+    std::string m_old;
+};
+
+void ExpectSameAsLocaltime(const LocalClock& clock, time_t time) {
+    struct tm expected {};
+    localtime_r(&time, &expected);
+    LocalClock::CivilTime actual = clock.ToLocal(time);
+    EXPECT_EQ(actual.year, expected.tm_year + 1900) << time;
+    EXPECT_EQ(actual.month, expected.tm_mon + 1) << time;
+    EXPECT_EQ(actual.day, expected.tm_mday) << time;
+    EXPECT_EQ(actual.hour, expected.tm_hour) << time;
+    EXPECT_EQ(actual.minute, expected.tm_min) << time;
+    EXPECT_EQ(actual.second, expected.tm_sec) << time;
+}
+
+} // namespace
+
+// The clock learns the offsets in advance; across daylight-saving changes, leap days and the
+// turn of the year it must agree with localtime_r to the second.
+TEST(LocalClock, AgreesWithLocaltimeAcrossDaylightSavingChanges) {
+    TimeZone zone("EST5EDT,M3.2.0,M11.1.0");
+    const time_t start = 1704067200; // 2024-01-01 00:00:00 UTC
+    LocalClock clock;
+    clock.Prepare(start);
+    for (time_t t = start; t < start + 700L * 86400; t += 3607)
+        ExpectSameAsLocaltime(clock, t);
+    // Around the change of 2024-03-10 07:00 UTC (02:00 EST) and of 2024-11-03 06:00 UTC.
+    for (time_t change : {time_t{1710054000}, time_t{1730613600}}) {
+        for (time_t t = change - 2; t <= change + 2; ++t)
+            ExpectSameAsLocaltime(clock, t);
+    }
+    ExpectSameAsLocaltime(clock, start - 400L * 86400); // the system clock was set back
+}
+
+TEST(SignalSafeText, FormatsIntegersLikePrintf) {
+    SignalSafeText text;
+    text.AppendInt(0).Append(" ").AppendInt(-17).Append(" ").AppendInt(LLONG_MIN).Append(" ");
+    text.AppendInt(7, 2).Append(" ").AppendInt(2024, 4).Append(" ").AppendInt(123, 2);
+    EXPECT_STREQ(text.c_str(), "0 -17 -9223372036854775808 07 2024 123");
+}

@@ -1,0 +1,167 @@
+#include "minidump_readers.h"
+
+#include "crash_scene.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <link.h>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path kToolsDir = MINIDUMP_TOOLS_DIR;
+const fs::path kSymbolDir = SYMBOL_CACHE_DIR;
+const std::string kLldb = LLDB_PATH;
+
+std::string Quote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        if (c == '\'')
+            quoted += "'\\''";
+        else
+            quoted += c;
+    }
+    return quoted + "'";
+}
+
+std::string Capture(const std::string& command) {
+    std::string output;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr)
+        return output;
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        output.append(buffer, n);
+    pclose(pipe);
+    return output;
+}
+
+std::optional<unsigned long long> FindHex(const std::string& text, const std::regex& pattern) {
+    std::smatch match;
+    if (!std::regex_search(text, match, pattern))
+        return std::nullopt;
+    return std::stoull(match[1].str(), nullptr, 16);
+}
+
+// Symbol files go to <dir>/<module>/<id>/<module>.sym, where minidump_stackwalk looks for them.
+// A stamp per binary (path, size, time) spares running dump_syms again in the next test.
+void AddSymbols(const fs::path& binary) {
+    struct stat info {};
+    if (stat(binary.c_str(), &info) != 0)
+        return;
+    std::string stampName = binary.string() + "-" + std::to_string(info.st_size) + "-" +
+                            std::to_string(info.st_mtim.tv_sec) + "-" +
+                            std::to_string(info.st_mtim.tv_nsec);
+    for (char& c : stampName) {
+        if (c == '/')
+            c = '_';
+    }
+    fs::path stamp = kSymbolDir / "stamps" / stampName;
+    if (fs::exists(stamp))
+        return;
+    fs::create_directories(stamp.parent_path());
+    fs::path temporary = kSymbolDir / ("tmp-" + std::to_string(getpid()) + ".sym");
+    std::system(((kToolsDir / "dump_syms").string() + " " + Quote(binary.string()) + " > " +
+                 Quote(temporary.string()) + " 2>/dev/null")
+                    .c_str());
+    std::istringstream firstLine(ReadFile(temporary));
+    std::string word, os, cpu, id, name;
+    firstLine >> word >> os >> cpu >> id >> name;
+    if (word != "MODULE" || name.empty()) {
+        fs::remove(temporary);
+        return;
+    }
+    // The walker looks symbols up by the mapped file's name, which for a library may differ from
+    // the name dump_syms takes from its SONAME.
+    name = binary.filename().string();
+    fs::path target = kSymbolDir / name / id / (name + ".sym");
+    fs::create_directories(target.parent_path());
+    fs::rename(temporary, target); // atomic: tests running side by side never see half a file
+    FILE* created = fopen(stamp.c_str(), "w");
+    if (created != nullptr)
+        fclose(created);
+}
+
+} // namespace
+
+std::string MinidumpReaders::MissingTools() {
+    std::string missing;
+    if (access((kToolsDir / "minidump_stackwalk").c_str(), X_OK) != 0 ||
+        access((kToolsDir / "dump_syms").c_str(), X_OK) != 0 ||
+        access((kToolsDir / "minidump_dump").c_str(), X_OK) != 0)
+        missing += "Breakpad's minidump tools are not in " + kToolsDir.string() +
+                   " (scripts/install-deps installs the npm package \"minidump\"). ";
+    if (kLldb.empty() || access(kLldb.c_str(), X_OK) != 0)
+        missing += "lldb is not installed (scripts/install-deps installs it). ";
+    return missing;
+}
+
+void MinidumpReaders::PrepareSymbols() {
+    // The child's own code, and the system libraries it runs through (the same ones this test
+    // program has loaded), whose unwind tables let the walk pass abort() and std::terminate.
+    AddSymbols(CRASH_CHILD_PATH);
+    std::set<std::string> libraries;
+    dl_iterate_phdr(
+        [](struct dl_phdr_info* info, size_t, void* data) {
+            if (info->dlpi_name != nullptr && info->dlpi_name[0] == '/') {
+                char real[PATH_MAX];
+                if (realpath(info->dlpi_name, real) != nullptr)
+                    static_cast<std::set<std::string>*>(data)->insert(real);
+            }
+            return 0;
+        },
+        &libraries);
+    for (const auto& library : libraries)
+        AddSymbols(library);
+}
+
+std::string MinidumpReaders::Stackwalk(const fs::path& dump) {
+    PrepareSymbols();
+    return Capture((kToolsDir / "minidump_stackwalk").string() + " " + Quote(dump.string()) + " " +
+                   Quote(kSymbolDir.string()) + " 2>/dev/null");
+}
+
+std::string MinidumpReaders::Lldb(const fs::path& dump) {
+    return Capture(kLldb + " --no-lldbinit --batch -o " +
+                   Quote("target create --core " + Quote(dump.string())) +
+                   " -o 'thread backtrace -c 16' -o 'register read rip' 2>&1");
+}
+
+std::string MinidumpReaders::StreamListing(const fs::path& dump) {
+    return Capture((kToolsDir / "minidump_dump").string() + " " + Quote(dump.string()) +
+                   " 2>/dev/null");
+}
+
+std::string MinidumpReaders::BreakpadCrashReason(const std::string& text) {
+    std::smatch match;
+    static const std::regex pattern("Crash reason: +([^\\n]*)");
+    return std::regex_search(text, match, pattern) ? match[1].str() : std::string();
+}
+
+std::optional<unsigned long long> MinidumpReaders::BreakpadCrashAddress(const std::string& text) {
+    static const std::regex pattern("Crash address: 0x([0-9a-f]+)");
+    return FindHex(text, pattern);
+}
+
+std::optional<unsigned long long>
+MinidumpReaders::BreakpadInstructionPointer(const std::string& text) {
+    // The crashing thread's frame 0 lists the registers; rip is among them.
+    size_t thread = text.find("(crashed)");
+    if (thread == std::string::npos)
+        return std::nullopt;
+    static const std::regex pattern("rip = 0x([0-9a-f]+)");
+    return FindHex(text.substr(thread), pattern);
+}
+
+std::optional<unsigned long long> MinidumpReaders::LldbInstructionPointer(const std::string& text) {
+    static const std::regex pattern("\\brip = 0x([0-9a-f]+)");
+    return FindHex(text, pattern);
+}
