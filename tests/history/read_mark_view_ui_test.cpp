@@ -9,6 +9,7 @@
 
 #include <QContextMenuEvent>
 #include <QMenu>
+#include <QPushButton>
 #include <QTableWidget>
 
 namespace {
