@@ -197,8 +197,8 @@ void CReadMarkDlg::OpenMark(int row) {
     if (!IsLocalRow(row)) {
         return;
     }
-    ReadMarkInfo& mark = *m_localRows[static_cast<std::size_t>(row)];
 #ifdef VESKA_HAVE_VIEW
+    ReadMarkInfo& mark = *m_localRows[static_cast<std::size_t>(row)];
     if (m_pView != nullptr && m_pView->OpenBook(AnsiToWide(mark.strFilePath.c_str()).str()) == 0) {
         m_pView->GotoPage(mark.nReadPage);
         // These lists replace the store's when the dialog has closed: keep what the view has just

@@ -183,4 +183,15 @@ TEST_F(ReadMarkDlgTest, DoubleClickOnARowClosesAndOnNothingKeepsOpen) {
     EXPECT_EQ(dlg.m_localMarks.size(), 3u);
 }
 
+TEST_F(ReadMarkDlgTest, EnterClosesWithOkEvenFromTheClearButton) {
+    CReadMarkDlg dlg(m_local, m_net, nullptr, nullptr);
+    const int result = Run(dlg, [&](CTemplateDialog& window) {
+        window.GetDlgItem(IDC_CLEAR_LOCAL)->setFocus();
+        QTest::keyClick(window.GetDlgItem(IDC_CLEAR_LOCAL), Qt::Key_Return);
+        EXPECT_FALSE(window.isVisible());
+    });
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(dlg.m_localMarks.size(), 3u);
+}
+
 } // namespace
