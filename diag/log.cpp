@@ -107,8 +107,9 @@ CLog::CLog() {
     }
     if (std::strcmp(target, "-") == 0) {
         OpenConsole(STDERR_FILENO);
-    } else {
-        OpenFile(target);
+    } else if (!OpenFile(target)) {
+        std::fprintf(stderr, "veska: cannot open the log file \"%s\" named by VESKA_LOG: %s\n",
+                     target, std::strerror(errno));
     }
 }
 

@@ -4,10 +4,7 @@
 #include "app/modal_hook.h"
 #include "res/resource.h"
 #include "text/text_convert.h"
-#if __has_include("view/veska_view.h")
 #include "view/veska_view.h"
-#define VESKA_HAVE_VIEW 1
-#endif
 
 #include <QCursor>
 #include <QHeaderView>
@@ -197,7 +194,6 @@ void CReadMarkDlg::OpenMark(int row) {
     if (!IsLocalRow(row)) {
         return;
     }
-#ifdef VESKA_HAVE_VIEW
     ReadMarkInfo& mark = *m_localRows[static_cast<std::size_t>(row)];
     if (m_pView != nullptr && m_pView->OpenBook(AnsiToWide(mark.strFilePath.c_str()).str()) == 0) {
         m_pView->GotoPage(mark.nReadPage);
@@ -210,7 +206,6 @@ void CReadMarkDlg::OpenMark(int row) {
             }
         }
     }
-#endif
     OnOK();
 }
 

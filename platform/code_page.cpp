@@ -1,10 +1,12 @@
 #include "platform/code_page.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iconv.h>
+#include <strings.h>
 
 namespace {
 
@@ -128,6 +130,55 @@ std::u16string DecodeLegacy(std::string_view bytes) {
                                         // incomplete sequence ends the input.
                                         return incomplete ? size_t{0} : size_t{1};
                                     });
+}
+
+namespace {
+
+bool IsGb18030(const std::string& name) {
+    return strcasecmp(name.c_str(), kDefaultLegacy) == 0;
+}
+
+// GB18030 without iconv: one byte below 0x80, two bytes (lead 81-FE, trail 40-7E or 80-FE) or
+// four bytes (81-FE, 30-39, 81-FE, 30-39).
+std::size_t Gb18030CharLength(const unsigned char* p, std::size_t n) {
+    const auto lead = [](unsigned char b) { return b >= 0x81 && b <= 0xFE; };
+    const auto digit = [](unsigned char b) { return b >= 0x30 && b <= 0x39; };
+    if (n < 2 || !lead(p[0])) {
+        return 1;
+    }
+    if ((p[1] >= 0x40 && p[1] <= 0x7E) || (p[1] >= 0x80 && p[1] <= 0xFE)) {
+        return 2;
+    }
+    if (n >= 4 && digit(p[1]) && lead(p[2]) && digit(p[3])) {
+        return 4;
+    }
+    return 1;
+}
+
+} // namespace
+
+bool LegacyCodePageIsGb18030() {
+    static const bool gb18030 = IsGb18030(LegacyCodePageName());
+    return gb18030;
+}
+
+std::size_t LegacyCharLength(std::string_view bytes) {
+    if (LegacyCodePageIsGb18030()) {
+        return Gb18030CharLength(reinterpret_cast<const unsigned char*>(bytes.data()),
+                                 bytes.size());
+    }
+    // Any other code page: let iconv convert exactly one character into room for one.
+    thread_local IconvHandle cd("UCS-4LE", LegacyCodePageName().c_str());
+    constexpr std::size_t kLongestCharacter = 16;
+    char* in = const_cast<char*>(bytes.data());
+    std::size_t inLeft = std::min(bytes.size(), kLongestCharacter);
+    char out[4];
+    char* outPtr = out;
+    std::size_t outLeft = sizeof(out);
+    cd.Reset();
+    iconv(cd.Get(), &in, &inLeft, &outPtr, &outLeft);
+    const auto used = static_cast<std::size_t>(in - bytes.data());
+    return used > 0 ? used : 1;
 }
 
 std::string EncodeLegacy(std::u16string_view text) {

@@ -10,7 +10,12 @@
 // knows it. An unknown name is reported once on standard error.
 const std::string& LegacyCodePageName();
 
+bool LegacyCodePageIsGb18030();
+
 std::u16string DecodeLegacy(std::string_view bytes);
+// How many bytes the legacy-code-page character at the start of `bytes` takes, as DecodeLegacy
+// reads it: 1 for a byte that starts no valid character, and for an empty or cut-off input.
+std::size_t LegacyCharLength(std::string_view bytes);
 // Characters the legacy code page cannot hold become '?'.
 std::string EncodeLegacy(std::u16string_view text);
 

@@ -4,9 +4,22 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 ReadOnlyFile::~ReadOnlyFile() {
     Close();
+}
+
+ReadOnlyFile::ReadOnlyFile(ReadOnlyFile&& other) noexcept
+    : m_fd(std::exchange(other.m_fd, -1)), m_size(std::exchange(other.m_size, 0)) {}
+
+ReadOnlyFile& ReadOnlyFile::operator=(ReadOnlyFile&& other) noexcept {
+    if (this != &other) {
+        Close();
+        m_fd = std::exchange(other.m_fd, -1);
+        m_size = std::exchange(other.m_size, 0);
+    }
+    return *this;
 }
 
 bool ReadOnlyFile::Open(const std::string& fsPath) {

@@ -11,6 +11,9 @@ public:
     ~ReadOnlyFile();
     ReadOnlyFile(const ReadOnlyFile&) = delete;
     ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+    // Moving hands the open file over; the source is left closed.
+    ReadOnlyFile(ReadOnlyFile&& other) noexcept;
+    ReadOnlyFile& operator=(ReadOnlyFile&& other) noexcept;
 
     // Opens a regular file (path in the file-system encoding). A directory, FIFO, device or socket
     // is refused without blocking. On failure the object is left closed and errno tells why.

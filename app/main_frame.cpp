@@ -1,0 +1,495 @@
+#include "app/main_frame.h"
+
+#include "app/command_strings.h"
+#include "app/true_color_tool_bar.h"
+#include "app/veska_app.h"
+#include "diag/crash_handler.h"
+#include "history/read_mark_dlg.h"
+#include "res/resource.h"
+#include "url_get/core/url_get_manager.h"
+#include "view/txt_rich_edit.h"
+#include "view/veska_view.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QScreen>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QToolButton>
+#include <QUrl>
+
+#include <cstdlib>
+#include <ctime>
+
+namespace {
+
+int g_trayAvailableOverride = -1;
+
+constexpr int kMainBarIds[] = {ID_OPEN_READ_MARK, ID_FILE_OPEN,     ID_NET_LIBRARY,
+                               ID_OPTION,         ID_JOKE,          ID_APP_ABOUT,
+                               ID_TOOLBAR_SPARE1, ID_TOOLBAR_SPARE2};
+const char16_t* const kMainBarTexts[] = {u"打开书签", u"打开文件", u"网络书库", u"系统设置",
+                                         u"开心一下", u"关于",     u"",         u""};
+
+constexpr int kReaderBarIds[] = {
+    ID_FONT_BIGGER, ID_FONT_SMALLER, ID_ROW_DIS_BIGGER, ID_ROW_DIS_SMALLER, ID_NEXT_PAGE,
+    ID_PREV_PAGE,   ID_NEXT_SCREEN,  ID_PREV_SCREEN,    ID_GOTO_PAGE,       ID_AUTO_SCROLL};
+const char16_t* const kReaderBarGlyphs[] = {u"A+", u"A-", u"≡+", u"≡-", u"→",
+                                            u"←",  u"↓",  u"↑",  u"G",  u"A"};
+const char16_t* const kMainBarGlyphs[] = {u"签", u"开", u"网", u"设", u"乐", u"?", u"", u""};
+
+// A plain picture for a button until the toolbar bitmaps replace it: a rounded tile with a glyph.
+QIcon PlaceholderIcon(const QString& glyph, int size, const QColor& tile) {
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(tile);
+    painter.drawRoundedRect(QRectF(1, 1, size - 2, size - 2), size / 6.0, size / 6.0);
+    if (!glyph.isEmpty()) {
+        QFont font;
+        font.setPixelSize(glyph.size() > 1 ? size * 9 / 20 : size * 3 / 5);
+        font.setBold(true);
+        painter.setFont(font);
+        painter.setPen(Qt::white);
+        painter.drawText(pixmap.rect(), Qt::AlignCenter, glyph);
+    }
+    return QIcon(pixmap);
+}
+
+QString StatsUrl() {
+    if (const char* fromEnvironment = std::getenv("VESKA_STATS_URL")) {
+        return QString::fromLocal8Bit(fromEnvironment);
+    }
+    return QStringLiteral(VESKA_STATS_URL);
+}
+
+} // namespace
+
+CMainFrame::CMainFrame() {
+    setObjectName(QStringLiteral("mainFrame"));
+    setWindowTitle(QStringLiteral("Veska"));
+}
+
+CMainFrame::~CMainFrame() {
+    if (m_timer != nullptr) {
+        m_timer->stop();
+    }
+    if (m_trayIcon != nullptr) {
+        m_trayIcon->hide();
+    }
+    // Stops and joins the workers, so no thread outlives the window.
+    delete m_pUrlManager;
+    m_pUrlManager = nullptr;
+}
+
+bool CMainFrame::Create() {
+    PreCreateWindow();
+    return OnCreate();
+}
+
+void CMainFrame::PreCreateWindow() {
+    // The log's console sink is left open: it is only ever open because VESKA_LOG=- asked for
+    // the log on standard error, and a window appearing does not change that wish.
+    // No menu bar: QMainWindow makes one only when asked for it.
+    resize(kWidth, kHeight);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->geometry();
+        move(area.x() + (area.width() - kWidth) / 2, area.y() + (area.height() - kHeight) / 2);
+    }
+    InstallCrashHandler();
+}
+
+bool CMainFrame::OnCreate() {
+    m_pUrlManager = CreateUrlGetManager();
+    if (m_pUrlManager != nullptr) {
+        m_pUrlManager->Init();
+        m_pUrlManager->Start(1);
+    }
+    SendStatistics();
+
+    m_pView = new CVeskaView(this, this);
+    setCentralWidget(m_pView);
+
+    CreateMainToolBar();
+    CreateStatusBar();
+    addToolBarBreak(Qt::TopToolBarArea);
+    CreateReaderToolBar();
+    CreateAccelerators();
+    CreateTray();
+
+    m_timer = new QTimer(this);
+    m_timer->setObjectName(QStringLiteral("frameTimer"));
+    m_timer->setInterval(kTimerMs);
+    connect(m_timer, &QTimer::timeout, this, &CMainFrame::OnTimer);
+    m_timer->start();
+    return true;
+}
+
+void CMainFrame::InitialUpdateFrame() {
+    m_pView->OnInitialUpdate();
+    UpdateCommandUI();
+}
+
+QAction* CMainFrame::MakeAction(int id, const QString& text) {
+    auto* action = new QAction(text, this);
+    action->setData(id);
+    action->setStatusTip(CommandPrompt(id));
+    action->setToolTip(CommandToolTip(id));
+    connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+    if (m_actions.find(id) == m_actions.end()) {
+        m_actions[id] = action;
+    }
+    return action;
+}
+
+QAction* CMainFrame::Action(int id) const {
+    const auto found = m_actions.find(id);
+    return found == m_actions.end() ? nullptr : found->second;
+}
+
+void CMainFrame::CreateMainToolBar() {
+    m_wndToolBar = new CTrueColorToolBar(this);
+    m_wndToolBar->setObjectName(QStringLiteral("mainToolBar"));
+    m_wndToolBar->setWindowTitle(QStringLiteral("Veska"));
+    m_wndToolBar->setMovable(false);
+    m_wndToolBar->setFloatable(false);
+    m_wndToolBar->setIconSize(QSize(48, 48));
+    m_wndToolBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    // Tight buttons and separators, so that all eight buttons fit the 830-pixel window.
+    m_wndToolBar->setStyleSheet(QStringLiteral("QToolBar { spacing: 0px; padding: 0px; }"
+                                               "QToolBar::separator { width: 4px; }"
+                                               "QToolButton { padding: 1px; margin: 0px; }"));
+    const int count = int(std::size(kMainBarIds));
+    for (int i = 0; i < count; ++i) {
+        QAction* action = MakeAction(kMainBarIds[i], QString::fromUtf16(kMainBarTexts[i]));
+        action->setIcon(
+            PlaceholderIcon(QString::fromUtf16(kMainBarGlyphs[i]), 48, QColor(0x3A, 0x7B, 0xC8)));
+        if (kMainBarIds[i] == ID_TOOLBAR_SPARE1 || kMainBarIds[i] == ID_TOOLBAR_SPARE2) {
+            action->setEnabled(false);
+        }
+        m_wndToolBar->addAction(action);
+        m_wndToolBar->widgetForAction(action)->installEventFilter(this);
+        if (i + 1 < count) {
+            m_wndToolBar->addSeparator();
+        }
+    }
+    // One strip serves all three states; each list is only tried after the one before it took.
+    if (m_wndToolBar->SetImageListFromBitmap(48, TB_SETIMAGELIST, IDB_MAIN_BAR) &&
+        m_wndToolBar->SetImageListFromBitmap(48, TB_SETHOTIMAGELIST, IDB_MAIN_BAR)) {
+        m_wndToolBar->SetImageListFromBitmap(48, TB_SETDISABLEDIMAGELIST, IDB_MAIN_BAR);
+    }
+    addToolBar(Qt::TopToolBarArea, m_wndToolBar);
+}
+
+void CMainFrame::CreateReaderToolBar() {
+    m_wndReaderBar = new CTrueColorToolBar(this);
+    m_wndReaderBar->setObjectName(QStringLiteral("readerToolBar"));
+    m_wndReaderBar->setWindowTitle(QStringLiteral("Veska"));
+    m_wndReaderBar->setMovable(false);
+    m_wndReaderBar->setFloatable(false);
+    m_wndReaderBar->setIconSize(QSize(16, 16));
+    m_wndReaderBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    const int count = int(std::size(kReaderBarIds));
+    for (int i = 0; i < count; ++i) {
+        const int id = kReaderBarIds[i];
+        QAction* action = MakeAction(id, CommandToolTip(id));
+        action->setIcon(
+            PlaceholderIcon(QString::fromUtf16(kReaderBarGlyphs[i]), 16, QColor(0x4A, 0x8A, 0x4A)));
+        if (id == ID_AUTO_SCROLL) {
+            // Pressed while automatic scrolling is on; the view sets the state after each toggle.
+            action->setCheckable(true);
+        }
+        m_wndReaderBar->addAction(action);
+        m_wndReaderBar->widgetForAction(action)->installEventFilter(this);
+        if (i + 1 < count) {
+            m_wndReaderBar->addSeparator();
+        }
+    }
+    if (m_wndReaderBar->SetImageListFromBitmap(16, TB_SETIMAGELIST, IDR_READER_BAR) &&
+        m_wndReaderBar->SetImageListFromBitmap(16, TB_SETHOTIMAGELIST, IDR_READER_BAR)) {
+        m_wndReaderBar->SetImageListFromBitmap(16, TB_SETDISABLEDIMAGELIST, IDR_READER_BAR);
+    }
+    addToolBar(Qt::TopToolBarArea, m_wndReaderBar);
+}
+
+void CMainFrame::CreateStatusBar() {
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("statusBar"));
+    auto* panes = new QWidget(bar);
+    m_statusLayout = new QHBoxLayout(panes);
+    m_statusLayout->setContentsMargins(0, 0, 0, 0);
+    m_statusLayout->setSpacing(2);
+    // Pane 0 shows the idle text and the prompts; panes 1 to 3 stand for the lock-key indicators
+    // (left blank: the desktop does not tell their state).
+    const char* const indicators[] = {"", "CAP", "NUM", "SCRL"};
+    for (int i = 0; i < 4; ++i) {
+        auto* pane = new QLabel(panes);
+        pane->setObjectName(QStringLiteral("statusPane%1").arg(i));
+        pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        if (i > 0) {
+            pane->setFixedWidth(
+                pane->fontMetrics().horizontalAdvance(QLatin1String(indicators[i])) + 12);
+        }
+        m_statusPanes[i] = pane;
+        m_statusLayout->addWidget(pane, i == 0 ? 1 : 0);
+    }
+    m_statusLayout->addStretch(0);
+    m_statusPanes[0]->setText(QStringLiteral(u"就绪"));
+    bar->addWidget(panes, 1);
+}
+
+void CMainFrame::CreateAccelerators() {
+    const struct {
+        int key;
+        int id;
+    } table[] = {{Qt::Key_N, ID_OPEN_READ_MARK},    {Qt::Key_O, ID_FILE_OPEN},
+                 {Qt::Key_S, ID_NET_LIBRARY},       {Qt::Key_P, ID_FILE_PRINT},
+                 {Qt::Key_Z, ID_EDIT_UNDO},         {Qt::Key_X, ID_OPTION},
+                 {Qt::Key_C, ID_EDIT_COPY_COMMAND}, {Qt::Key_V, ID_EDIT_PASTE}};
+    for (const auto& entry : table) {
+        auto* action = new QAction(this);
+        action->setObjectName(QStringLiteral("accelerator%1").arg(entry.id));
+        action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(entry.key)));
+        action->setShortcutContext(Qt::WindowShortcut);
+        const int id = entry.id;
+        connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+        addAction(action);
+    }
+}
+
+void CMainFrame::CreateTray() {
+    m_menuTray.setTitle(QStringLiteral(u"右键菜单"));
+    m_menuTray.setObjectName(QStringLiteral("trayMenu"));
+    const struct {
+        const char16_t* text;
+        int id;
+    } items[] = {{u"设置", ID_TRAY_SETTINGS}, {u"打开", ID_TRAY_OPEN}, {u"退出", ID_TRAY_EXIT}};
+    for (const auto& item : items) {
+        QAction* action = m_menuTray.addAction(QString::fromUtf16(item.text));
+        action->setData(item.id);
+        const int id = item.id;
+        connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+    }
+
+    m_trayIcon = new QSystemTrayIcon(this);
+    m_trayIcon->setIcon(PlaceholderIcon(QStringLiteral("V"), 32, QColor(0x3A, 0x7B, 0xC8)));
+    m_trayIcon->setToolTip(QStringLiteral("Veska"));
+    connect(m_trayIcon, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger) {
+                    OnTrayNotify(IDR_TRAY_MENU, WM_LBUTTONDOWN);
+                } else if (reason == QSystemTrayIcon::Context) {
+                    OnTrayNotify(IDR_TRAY_MENU, WM_RBUTTONUP);
+                }
+            });
+    if (IsTrayAvailable()) {
+        m_trayIcon->show();
+    }
+    setWindowIcon(PlaceholderIcon(QStringLiteral("V"), 32, QColor(0x3A, 0x7B, 0xC8)));
+}
+
+bool CMainFrame::IsTrayAvailable() {
+    if (g_trayAvailableOverride >= 0) {
+        return g_trayAvailableOverride != 0;
+    }
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void CMainFrame::SetTrayAvailableForTesting(int available) {
+    g_trayAvailableOverride = available;
+}
+
+void CMainFrame::OnCommand(int id) {
+    if (m_pView != nullptr && m_pView->OnCommand(id)) {
+        return;
+    }
+    switch (id) {
+    case ID_TRAY_EXIT:
+        OnTrayExit();
+        return;
+    case ID_TRAY_SETTINGS:
+    case ID_TRAY_OPEN:
+        OnTrayShow();
+        return;
+    case ID_OPEN_READ_MARK:
+        OnOpenReadMark();
+        return;
+    case ID_NET_LIBRARY:
+        return; // no network library yet: the button does nothing
+    case ID_OPTION:
+        OnOption();
+        return;
+    case ID_JOKE:
+        OnJoke();
+        return;
+    default:
+        break;
+    }
+    if (CVeskaApp* app = CVeskaApp::Instance()) {
+        app->OnCommand(id);
+    }
+}
+
+void CMainFrame::UpdateStatusBar() {
+    const CResourceData& book = m_pView->m_resourceData;
+    m_statusPanes[0]->setText(QStringLiteral(u"|阅读书籍:  ") +
+                              QString::fromStdU16String(book.m_strName));
+    m_statusPanes[1]->setText(QStringLiteral(u"|正在阅读:  第%1页").arg(book.m_nCurPage + 1));
+    m_statusPanes[2]->setText(QStringLiteral(u"|共%1页").arg(book.GetPageCount()));
+    if (!m_bStatusPanesSet) {
+        m_bStatusPanesSet = true;
+        const int widths[] = {240, 140, 140};
+        for (int i = 0; i < 3; ++i) {
+            m_statusPanes[i]->setFrameStyle(QFrame::NoFrame);
+            m_statusPanes[i]->setFixedWidth(widths[i]);
+            m_statusLayout->setStretchFactor(m_statusPanes[i], 0);
+        }
+        m_statusLayout->setStretch(m_statusLayout->count() - 1, 1);
+        statusBar()->clearMessage();
+    }
+}
+
+void CMainFrame::ShowPrompt(const QString& prompt) {
+    // Prompts belong to pane 0 only while it is the framework's pane; once it shows the book
+    // it keeps showing it.
+    if (!m_bStatusPanesSet) {
+        m_statusPanes[0]->setText(prompt.isEmpty() ? QStringLiteral(u"就绪") : prompt);
+    }
+}
+
+int CMainFrame::OnTrayNotify(int iconId, int mouseMessage) {
+    if (iconId != IDR_TRAY_MENU) {
+        return 1;
+    }
+    if (mouseMessage == WM_LBUTTONDOWN) {
+        OnTrayShow();
+    } else if (mouseMessage == WM_RBUTTONUP) {
+        m_pPopupMenu = &m_menuTray;
+        const QPoint cursor = QCursor::pos();
+        activateWindow();
+        // Right edge at the cursor.
+        m_pPopupMenu->popup(QPoint(cursor.x() - m_pPopupMenu->sizeHint().width(), cursor.y()));
+    }
+    return 0;
+}
+
+void CMainFrame::OnTrayExit() {
+    if (m_trayIcon != nullptr) {
+        m_trayIcon->hide();
+    }
+    QCoreApplication::exit(TRAY_EXIT_CODE);
+}
+
+void CMainFrame::OnTrayShow() {
+    show();
+    raise();
+    activateWindow();
+}
+
+void CMainFrame::OnOpenReadMark() {
+    CReaderHistory& history = m_pView->m_history;
+    CReadMarkDlg dialog(history.m_listLocal, history.m_listNet, m_pView, this);
+    dialog.DoModal();
+    history.m_listLocal = dialog.m_localMarks;
+    history.Save();
+    history.m_listNet = dialog.m_netMarks;
+    history.Save();
+}
+
+void CMainFrame::OnOption() {
+    m_pView->OnOption();
+}
+
+void CMainFrame::OnJoke() {
+    QDesktopServices::openUrl(QUrl(QStringLiteral(VESKA_JOKE_URL)));
+}
+
+void CMainFrame::SendStatistics() {
+    const QString url = StatsUrl();
+    if (m_pUrlManager != nullptr && !url.isEmpty()) {
+        m_pUrlManager->AddRequest(url.toStdString(), 0);
+    }
+}
+
+void CMainFrame::OnTimer() {
+    if (m_pUrlManager != nullptr) {
+        m_pUrlManager->Update(std::int64_t(std::time(nullptr)));
+    }
+    if (m_pView == nullptr || m_pView->m_pTxtEdit == nullptr) {
+        return;
+    }
+    const ReaderSettings& settings = m_pView->m_optionDlg.m_settings;
+    if (settings.auto_read != 0 && (settings.auto_click != 1 || m_pView->m_bAutoScrollRunning)) {
+        QScrollBar* bar = m_pView->m_pTxtEdit->verticalScrollBar();
+        bar->setValue(bar->value() + 1);
+    }
+}
+
+void CMainFrame::UpdateCommandUI() {
+    if (QAction* autoScroll = Action(ID_AUTO_SCROLL)) {
+        const bool pressed = m_pView != nullptr && m_pView->OnUpdateAutoScroll();
+        if (autoScroll->isChecked() != pressed) {
+            autoScroll->setChecked(pressed);
+        }
+    }
+}
+
+void CMainFrame::HideWindow() {
+    // Without a notification area nothing could bring a hidden window back.
+    if (IsTrayAvailable()) {
+        hide();
+    } else {
+        showMinimized();
+    }
+}
+
+bool CMainFrame::event(QEvent* event) {
+    if (event->type() == QEvent::StatusTip) {
+        ShowPrompt(static_cast<QStatusTipEvent*>(event)->tip());
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    // Buttons without a string have no tooltip (Qt would fall back to the button text).
+    if (event->type() == QEvent::ToolTip) {
+        if (auto* button = qobject_cast<QToolButton*>(watched)) {
+            if (button->defaultAction() != nullptr &&
+                CommandToolTip(button->defaultAction()->data().toInt()).isEmpty()) {
+                return true;
+            }
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    if (IsTrayAvailable()) {
+        hide();
+    } else {
+        OnTrayExit();
+    }
+}
+
+void CMainFrame::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        HideWindow();
+        event->accept();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}

@@ -1,0 +1,104 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QMenu>
+
+#include <map>
+
+class CTrueColorToolBar;
+class CVeskaView;
+class QAction;
+class QHBoxLayout;
+class QLabel;
+class QSystemTrayIcon;
+class QTimer;
+struct IUrlGetManager;
+
+// The Win32 mouse messages that tray notifications carry.
+constexpr int WM_LBUTTONDOWN = 0x201;
+constexpr int WM_RBUTTONUP = 0x205;
+
+// The main window: two toolbars, the reader view in the middle, the status bar, the tray icon
+// with its menu, the URL fetch manager and the 30 ms timer that drives the fetch results and the
+// automatic scrolling. Closing it hides it in the tray; the tray menu's "退出" ends the program.
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr int kWidth = 830;
+    static constexpr int kHeight = 726;
+    static constexpr int kTimerMs = 30;
+
+    CMainFrame();
+    ~CMainFrame() override;
+
+    // Window parameters, crash handler, then the frame's parts and the view. false when a part
+    // the frame cannot do without failed.
+    bool Create();
+    // The view's first update (after Create, before the window is shown).
+    void InitialUpdateFrame();
+
+    CVeskaView* GetActiveView() const { return m_pView; }
+
+    // Routes a command: the view first, then the frame, then the application.
+    void OnCommand(int id);
+    // Rebuilds the three status texts from the view's book.
+    void UpdateStatusBar();
+    // Returns 1 for another icon id, 0 otherwise.
+    int OnTrayNotify(int iconId, int mouseMessage);
+    void OnTrayExit();
+    void OnTrayShow();
+    void OnOpenReadMark();
+    void OnOption();
+    void OnJoke();
+    void SendStatistics();
+    void OnTimer();
+    // Hides the window to the tray (Esc, close); without a notification area minimises it instead.
+    void HideWindow();
+    // Brings the pressed state of the auto-scroll button in line with the settings.
+    void UpdateCommandUI();
+
+    // Whether a notification area exists; tests can force either answer (-1 asks the desktop).
+    static bool IsTrayAvailable();
+    static void SetTrayAvailableForTesting(int available);
+
+    // Parts, for the application and for tests.
+    QAction* Action(int id) const;
+    QLabel* StatusPane(int index) const { return m_statusPanes[index]; }
+    CTrueColorToolBar* MainToolBar() const { return m_wndToolBar; }
+    CTrueColorToolBar* ReaderToolBar() const { return m_wndReaderBar; }
+    QSystemTrayIcon* TrayIcon() const { return m_trayIcon; }
+    QMenu* TrayMenu() { return &m_menuTray; }
+    QTimer* Timer() const { return m_timer; }
+    IUrlGetManager* UrlManager() const { return m_pUrlManager; }
+
+protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void PreCreateWindow();
+    bool OnCreate();
+    QAction* MakeAction(int id, const QString& text);
+    void CreateMainToolBar();
+    void CreateReaderToolBar();
+    void CreateStatusBar();
+    void CreateAccelerators();
+    void CreateTray();
+    // Shows a prompt (or the idle text) in pane 0 while it is still the prompt pane.
+    void ShowPrompt(const QString& prompt);
+
+    QLabel* m_statusPanes[4] = {};
+    QHBoxLayout* m_statusLayout = nullptr;
+    bool m_bStatusPanesSet = false;
+    CTrueColorToolBar* m_wndToolBar = nullptr;
+    CTrueColorToolBar* m_wndReaderBar = nullptr;
+    QSystemTrayIcon* m_trayIcon = nullptr;
+    QMenu* m_pPopupMenu = nullptr;
+    QMenu m_menuTray;
+    IUrlGetManager* m_pUrlManager = nullptr;
+    CVeskaView* m_pView = nullptr;
+    QTimer* m_timer = nullptr;
+    std::map<int, QAction*> m_actions;
+};

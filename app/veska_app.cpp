@@ -1,0 +1,101 @@
+#include "app/veska_app.h"
+
+#include "app/about_dlg.h"
+#include "app/main_frame.h"
+#include "app/modal_hook.h"
+#include "res/resource.h"
+
+#include <QFileInfo>
+#include <QLibraryInfo>
+#include <QMessageBox>
+#include <QTranslator>
+
+#include <cstdio>
+
+namespace {
+
+// Why a file named on the command line cannot be opened, or an empty string when it can.
+QString OpenProblem(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        return QStringLiteral(u"文件不存在");
+    }
+    if (!info.isFile()) {
+        return QStringLiteral(u"不是普通文件");
+    }
+    if (!info.isReadable()) {
+        return QStringLiteral(u"没有读取权限");
+    }
+    return {};
+}
+
+} // namespace
+
+CVeskaApp::CVeskaApp(int& argc, char** argv) : QApplication(argc, argv) {
+    setApplicationName(QStringLiteral("Veska"));
+    setApplicationDisplayName(QStringLiteral("Veska"));
+    // The window hides in the tray; closing a dialog while it is hidden must not end the program.
+    setQuitOnLastWindowClosed(false);
+    // The interface is Simplified Chinese: Qt's own dialogs and buttons too, when the
+    // translations are installed.
+    auto* translator = new QTranslator(this);
+    if (translator->load(QStringLiteral("qtbase_zh_CN"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        installTranslator(translator);
+    }
+}
+
+CVeskaApp::~CVeskaApp() {
+    DestroyMainFrame();
+}
+
+CVeskaApp* CVeskaApp::Instance() {
+    return qobject_cast<CVeskaApp*>(QCoreApplication::instance());
+}
+
+bool CVeskaApp::InitInstance() {
+    return InitInstance(arguments());
+}
+
+bool CVeskaApp::InitInstance(const QStringList& args) {
+    // A file named on the command line is checked like a document the framework would open, but
+    // never shown: only the reader's own commands open books.
+    if (args.size() > 1) {
+        const QString problem = OpenProblem(args.at(1));
+        if (!problem.isEmpty()) {
+            const QString message =
+                QStringLiteral(u"无法打开文件“%1”：%2。").arg(args.at(1), problem);
+            std::fprintf(stderr, "veska: %s\n", message.toLocal8Bit().constData());
+            QMessageBox box(QMessageBox::Critical, QStringLiteral("Veska"), message,
+                            QMessageBox::Ok);
+            RunModal(box);
+            return false;
+        }
+    }
+
+    m_pMainFrame = std::make_unique<CMainFrame>();
+    if (!m_pMainFrame->Create()) {
+        m_pMainFrame.reset();
+        return false;
+    }
+    m_pMainFrame->InitialUpdateFrame();
+    m_pMainFrame->show();
+    return true;
+}
+
+bool CVeskaApp::OnCommand(int id) {
+    if (id == ID_APP_ABOUT) {
+        OnAppAbout();
+        return true;
+    }
+    return false;
+}
+
+void CVeskaApp::OnAppAbout() {
+    CAboutDlg dialog(m_pMainFrame.get());
+    dialog.DoModal();
+}
+
+void CVeskaApp::DestroyMainFrame() {
+    m_pMainFrame.reset();
+}

@@ -1,0 +1,145 @@
+// Start-up to the first shown window, and a page step (Right arrow to the new page laid out and
+// its first line selected), on the offscreen platform.
+//
+//   build/bench/ui_bench
+//
+// Before the benchmarks it prints the cold start: the application object, the frame and its
+// view, up to the window being exposed, as the first start of a process does it.
+
+#include "app/main_frame.h"
+#include "app/veska_app.h"
+#include "platform/code_page.h"
+#include "view/txt_rich_edit.h"
+#include "view/veska_view.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Milliseconds(Clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+// A GB18030 novel whose pages are full of Chinese text.
+std::string ChineseNovel(int pages) {
+    static const char16_t* const sentences[] = {
+        u"山间的雾气慢慢散开，远处的城楼在晨光里显出轮廓。", u"茶馆里传出说书人的声音，",
+        u"马车在石板路上缓缓前行，车轮碾过积水，溅起细碎的水花。", u"她把信纸折好放进袖中，",
+        u"谁也没有注意到角落里那个一直低着头的少年。"};
+    std::string out;
+    for (int paragraph = 0; int(out.size()) < pages * 4092; ++paragraph) {
+        std::u16string text = u"　　";
+        for (int i = 0; i < 4 + paragraph % 5; ++i) {
+            text += sentences[(paragraph + i) % 5];
+        }
+        out += EncodeLegacy(text + u"\r\n");
+    }
+    return out;
+}
+
+void WaitUntilShown(CMainFrame* frame) {
+    if (!QTest::qWaitForWindowExposed(frame)) {
+        std::fprintf(stderr, "the window was not shown\n");
+        std::abort();
+    }
+}
+
+void BM_StartUpToShownWindow(benchmark::State& state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        QTemporaryDir dir;
+        qputenv("VESKA_DATA_DIR", dir.path().toLocal8Bit());
+        state.ResumeTiming();
+
+        if (!CVeskaApp::Instance()->InitInstance(QStringList{QStringLiteral("veska")})) {
+            state.SkipWithError("start-up failed");
+            break;
+        }
+        WaitUntilShown(CVeskaApp::Instance()->MainFrame());
+
+        state.PauseTiming();
+        CVeskaApp::Instance()->DestroyMainFrame();
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_StartUpToShownWindow)->Unit(benchmark::kMillisecond)->Iterations(30);
+
+void BM_PageStep(benchmark::State& state) {
+    QTemporaryDir dir;
+    qputenv("VESKA_DATA_DIR", dir.path().toLocal8Bit());
+    const QString bookPath = dir.filePath(QStringLiteral(u"长篇.txt"));
+    {
+        QFile book(bookPath);
+        const std::string bytes = ChineseNovel(400);
+        if (!book.open(QIODevice::WriteOnly) ||
+            book.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size())) {
+            state.SkipWithError("cannot write the book");
+            return;
+        }
+    }
+    CVeskaApp* app = CVeskaApp::Instance();
+    app->InitInstance(QStringList{QStringLiteral("veska")});
+    CMainFrame* frame = app->MainFrame();
+    WaitUntilShown(frame);
+    CVeskaView* view = frame->GetActiveView();
+    CTxtRichEdit* pane = view->m_pTxtEdit;
+    view->OpenBook(bookPath.toStdU16String());
+    const int last = view->m_resourceData.GetPageCount() - 1;
+
+    std::vector<double> steps;
+    for (auto _ : state) {
+        if (view->m_resourceData.m_nCurPage >= last) {
+            state.PauseTiming();
+            view->GotoPage(0);
+            state.ResumeTiming();
+        }
+        const auto start = Clock::now();
+        QTest::keyClick(pane, Qt::Key_Right);
+        steps.push_back(Milliseconds(Clock::now() - start));
+    }
+    std::sort(steps.begin(), steps.end());
+    if (!steps.empty()) {
+        state.counters["median_ms"] = steps[steps.size() / 2];
+        state.counters["p90_ms"] = steps[steps.size() * 9 / 10];
+    }
+    state.counters["page_bytes"] = 4092;
+    app->DestroyMainFrame();
+}
+BENCHMARK(BM_PageStep)->Unit(benchmark::kMillisecond)->Iterations(300);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("VESKA_STATS_URL", "");
+    QTemporaryDir coldDir;
+    qputenv("VESKA_DATA_DIR", coldDir.path().toLocal8Bit());
+
+    const auto start = Clock::now();
+    static int appArgc = 1;
+    static char name[] = "veska";
+    static char* appArgv[] = {name, nullptr};
+    CVeskaApp app(appArgc, appArgv);
+    app.InitInstance(QStringList{QStringLiteral("veska")});
+    WaitUntilShown(app.MainFrame());
+    std::printf("cold start-up to the first shown window: %.1f ms\n",
+                Milliseconds(Clock::now() - start));
+    app.DestroyMainFrame();
+
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

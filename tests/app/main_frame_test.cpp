@@ -1,0 +1,237 @@
+// The main frame: its window, toolbars, prompts, accelerators, tray and the ways the window is
+// hidden or the program ended.
+
+#include "app/true_color_tool_bar.h"
+#include "app/modal_hook.h"
+#include "tests/app/ui_test_support.h"
+#include "tests/url_get/loopback_server.h"
+#include "url_get/core/url_get_manager.h"
+
+#include <QDesktopServices>
+#include <QMenu>
+#include <QStatusBar>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QToolTip>
+
+namespace {
+
+using MainFrameTest = ReaderTest;
+
+// The ids of a toolbar's buttons, left to right, with 0 for a separator.
+std::vector<int> ButtonIds(const QToolBar* bar) {
+    std::vector<int> ids;
+    for (const QAction* action : bar->actions()) {
+        ids.push_back(action->isSeparator() ? 0 : action->data().toInt());
+    }
+    return ids;
+}
+
+// Runs the event loop until the program asks to quit; `step` runs inside it.
+int RunUntilQuit(const std::function<void()>& step) {
+    QTimer::singleShot(0, step);
+    // A safety net: a program that never quits ends the loop with a code no test expects.
+    QTimer::singleShot(5000, [] { QCoreApplication::exit(-77); });
+    return QCoreApplication::exec();
+}
+
+TEST_F(MainFrameTest, WindowIsCentredWithoutMenuBar) {
+    EXPECT_EQ(m_frame->size(), QSize(830, 726));
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    EXPECT_EQ(m_frame->pos(), QPoint(screen.x() + (screen.width() - 830) / 2,
+                                     screen.y() + (screen.height() - 726) / 2));
+    EXPECT_EQ(m_frame->windowTitle(), QStringLiteral("Veska"));
+    EXPECT_EQ(m_frame->menuWidget(), nullptr);
+
+    m_frame->resize(1000, 800);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(m_pane->geometry(), m_view->rect());
+}
+
+TEST_F(MainFrameTest, ToolbarsCarryTheirButtonsTextsAndTips) {
+    const CTrueColorToolBar* main = m_frame->MainToolBar();
+    EXPECT_EQ(
+        ButtonIds(main),
+        (std::vector<int>{ID_OPEN_READ_MARK, 0, ID_FILE_OPEN, 0, ID_NET_LIBRARY, 0, ID_OPTION, 0,
+                          ID_JOKE, 0, ID_APP_ABOUT, 0, ID_TOOLBAR_SPARE1, 0, ID_TOOLBAR_SPARE2}));
+    QStringList texts;
+    for (int id : {ID_OPEN_READ_MARK, ID_FILE_OPEN, ID_NET_LIBRARY, ID_OPTION, ID_JOKE,
+                   ID_APP_ABOUT, ID_TOOLBAR_SPARE1, ID_TOOLBAR_SPARE2}) {
+        texts << m_frame->Action(id)->text();
+        // Every button fits the window: none is pushed into an overflow menu.
+        const QWidget* button = main->widgetForAction(m_frame->Action(id));
+        EXPECT_TRUE(button->isVisible());
+        EXPECT_LE(button->mapTo(m_frame, QPoint(button->width(), 0)).x(), m_frame->width());
+    }
+    EXPECT_EQ(texts, (QStringList{QStringLiteral(u"打开书签"), QStringLiteral(u"打开文件"),
+                                  QStringLiteral(u"网络书库"), QStringLiteral(u"系统设置"),
+                                  QStringLiteral(u"开心一下"), QStringLiteral(u"关于"),
+                                  QStringLiteral(u""), QStringLiteral(u"")}));
+    EXPECT_FALSE(m_frame->Action(ID_TOOLBAR_SPARE1)->isEnabled());
+    EXPECT_FALSE(m_frame->Action(ID_TOOLBAR_SPARE2)->isEnabled());
+    EXPECT_TRUE(m_frame->Action(ID_NET_LIBRARY)->isEnabled());
+    EXPECT_EQ(m_frame->Action(ID_OPEN_READ_MARK)->toolTip(), QStringLiteral(u"书签"));
+    EXPECT_EQ(m_frame->Action(ID_APP_ABOUT)->statusTip(),
+              QStringLiteral(u"显示程序信息、版本号和版权"));
+
+    const CTrueColorToolBar* reader = m_frame->ReaderToolBar();
+    EXPECT_EQ(
+        ButtonIds(reader),
+        (std::vector<int>{ID_FONT_BIGGER, 0, ID_FONT_SMALLER, 0, ID_ROW_DIS_BIGGER, 0,
+                          ID_ROW_DIS_SMALLER, 0, ID_NEXT_PAGE, 0, ID_PREV_PAGE, 0, ID_NEXT_SCREEN,
+                          0, ID_PREV_SCREEN, 0, ID_GOTO_PAGE, 0, ID_AUTO_SCROLL}));
+    EXPECT_EQ(m_frame->Action(ID_NEXT_PAGE)->toolTip(), QStringLiteral(u"下一页(->)"));
+    EXPECT_EQ(m_frame->Action(ID_ROW_DIS_SMALLER)->statusTip(), QStringLiteral(u"减小行距"));
+    // The second toolbar sits under the first one.
+    EXPECT_GT(reader->geometry().top(), main->geometry().top());
+
+    // A button without a string shows no tooltip (Qt would offer its text instead).
+    QWidget* joke = main->widgetForAction(m_frame->Action(ID_JOKE));
+    QHelpEvent jokeTip(QEvent::ToolTip, QPoint(2, 2), joke->mapToGlobal(QPoint(2, 2)));
+    QApplication::sendEvent(joke, &jokeTip);
+    EXPECT_FALSE(QToolTip::isVisible());
+    QWidget* open = main->widgetForAction(m_frame->Action(ID_FILE_OPEN));
+    QHelpEvent openTip(QEvent::ToolTip, QPoint(2, 2), open->mapToGlobal(QPoint(2, 2)));
+    QApplication::sendEvent(open, &openTip);
+    EXPECT_EQ(QToolTip::text(), QStringLiteral(u"打开"));
+}
+
+// The pointer entering a toolbar button.
+void Hover(CMainFrame* frame, int id) {
+    QWidget* button = frame->MainToolBar()->widgetForAction(frame->Action(id));
+    if (button == nullptr) {
+        button = frame->ReaderToolBar()->widgetForAction(frame->Action(id));
+    }
+    QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), button->mapToGlobal(QPointF(2, 2)));
+    QApplication::sendEvent(button, &enter);
+}
+
+TEST_F(MainFrameTest, PromptsShowInTheFirstPaneOnlyUntilABookIsOpen) {
+    Hover(m_frame, ID_FILE_OPEN);
+    EXPECT_EQ(StatusText(0), QStringLiteral(u"打开现有文档"));
+    QStatusTipEvent idle{QString()};
+    QApplication::sendEvent(m_frame, &idle);
+    EXPECT_EQ(StatusText(0), QStringLiteral(u"就绪"));
+
+    Open(MakeBook(QStringLiteral("prompt.txt"), 5000));
+    Hover(m_frame, ID_FONT_BIGGER);
+    EXPECT_EQ(StatusText(0), QStringLiteral(u"|阅读书籍:  prompt.txt"));
+    EXPECT_TRUE(m_frame->statusBar()->currentMessage().isEmpty());
+}
+
+TEST_F(MainFrameTest, AcceleratorsReachTheirCommands) {
+    // Ctrl+N: the bookmark dialog; its lists are written back and saved when it closes.
+    QFile::remove(DataPath("read_history.dat"));
+    {
+        ScopedModalHook closeIt([](QDialog& dialog) { dialog.reject(); });
+        Key(Qt::Key_N, Qt::ControlModifier);
+    }
+    EXPECT_TRUE(QFile::exists(DataPath("read_history.dat")));
+
+    // Ctrl+Z, Ctrl+C, Ctrl+V and Ctrl+P do nothing, and their letters do not reach the pane.
+    const QString text = m_pane->toPlainText();
+    for (int key : {Qt::Key_Z, Qt::Key_C, Qt::Key_V, Qt::Key_P, Qt::Key_S}) {
+        Key(key, Qt::ControlModifier);
+    }
+    EXPECT_EQ(m_pane->toPlainText(), text);
+    EXPECT_FALSE(QFile::exists(DataPath("config.cfg")));
+}
+
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public slots:
+    void Open(const QUrl& url) { m_urls << url; }
+
+public:
+    QList<QUrl> m_urls;
+};
+
+TEST_F(MainFrameTest, JokeButtonOpensTheJokePage) {
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler(QStringLiteral("http"), &catcher, "Open");
+    m_frame->Action(ID_JOKE)->trigger();
+    QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+    ASSERT_EQ(catcher.m_urls.size(), 1);
+    EXPECT_EQ(catcher.m_urls.front(), QUrl(QStringLiteral(VESKA_JOKE_URL)));
+    EXPECT_TRUE(catcher.m_urls.front().toString().endsWith(QStringLiteral("/index.php?from=tr")));
+}
+
+TEST_F(MainFrameTest, WithATrayCloseAndEscHideAndTheTrayShowsAgain) {
+    EXPECT_EQ(m_frame->TrayIcon()->toolTip(), QStringLiteral("Veska"));
+    const int code = RunUntilQuit([this] {
+        m_frame->close();
+        EXPECT_FALSE(m_frame->isVisible());
+        QTimer::singleShot(100, [] { QCoreApplication::exit(0); }); // still running
+    });
+    EXPECT_EQ(code, 0);
+
+    EXPECT_EQ(m_frame->OnTrayNotify(IDR_TRAY_MENU + 1, WM_LBUTTONDOWN), 1);
+    EXPECT_FALSE(m_frame->isVisible());
+    EXPECT_EQ(m_frame->OnTrayNotify(IDR_TRAY_MENU, WM_LBUTTONDOWN), 0);
+    EXPECT_TRUE(m_frame->isVisible());
+
+    Key(Qt::Key_Escape);
+    EXPECT_FALSE(m_frame->isVisible());
+    m_frame->TrayMenu()->actions().at(1)->trigger(); // "打开"
+    EXPECT_TRUE(m_frame->isVisible());
+}
+
+TEST_F(MainFrameTest, TrayMenuQuitEndsWithExitCode16) {
+    QMenu* menu = m_frame->TrayMenu();
+    EXPECT_EQ(menu->title(), QStringLiteral(u"右键菜单"));
+    QStringList items;
+    for (const QAction* action : menu->actions()) {
+        items << action->text();
+    }
+    EXPECT_EQ(items, (QStringList{QStringLiteral(u"设置"), QStringLiteral(u"打开"),
+                                  QStringLiteral(u"退出")}));
+
+    const int code = RunUntilQuit([this, menu] {
+        EXPECT_EQ(m_frame->OnTrayNotify(IDR_TRAY_MENU, WM_RBUTTONUP), 0);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+        QAction* quit = menu->actions().at(2);
+        QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier,
+                          menu->actionGeometry(quit).center());
+    });
+    EXPECT_EQ(code, TRAY_EXIT_CODE);
+    EXPECT_FALSE(m_frame->TrayIcon()->isVisible());
+}
+
+class NoTrayTest : public ReaderTest {
+protected:
+    void BeforeStart() override { CMainFrame::SetTrayAvailableForTesting(0); }
+};
+
+TEST_F(NoTrayTest, WithoutATrayEscMinimisesAndCloseQuitsWithCode16) {
+    Key(Qt::Key_Escape);
+    EXPECT_TRUE(m_frame->isMinimized());
+    EXPECT_TRUE(m_frame->isVisible());
+
+    const int code = RunUntilQuit([this] { m_frame->close(); });
+    EXPECT_EQ(code, TRAY_EXIT_CODE);
+}
+
+class StatisticsTest : public ReaderTest {
+protected:
+    void BeforeStart() override {
+        qputenv("VESKA_STATS_URL", QByteArray::fromStdString(m_server.Url("/Veska.php")));
+    }
+    LoopbackServer m_server;
+};
+
+TEST_F(StatisticsTest, TheFrameSendsOneStatisticsRequestFromItsWorker) {
+    auto* manager = dynamic_cast<CUrlGetManager*>(m_frame->UrlManager());
+    ASSERT_NE(manager, nullptr);
+    EXPECT_EQ(manager->TaskCount(), 1u);
+    const auto arrivals = m_server.WaitForArrivals(1);
+    ASSERT_EQ(arrivals.size(), 1u);
+    EXPECT_EQ(arrivals.front().path, "/Veska.php");
+    // Results come back through the timer's Update; nothing is waiting for them.
+    m_frame->OnTimer();
+}
+
+} // namespace
+
+#include "main_frame_test.moc"

@@ -1,0 +1,93 @@
+// Start-up: what a fresh reader shows and writes, the title from the settings, and the command
+// line.
+
+#include "app/modal_hook.h"
+#include "tests/app/ui_test_support.h"
+
+#include <QMessageBox>
+
+namespace {
+
+class StartUpTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TestApp();
+        ASSERT_TRUE(m_dataDir.isValid());
+        qputenv("VESKA_DATA_DIR", m_dataDir.path().toLocal8Bit());
+        qputenv("VESKA_STATS_URL", "");
+        CMainFrame::SetTrayAvailableForTesting(1);
+    }
+    void TearDown() override {
+        TestApp().DestroyMainFrame();
+        CMainFrame::SetTrayAvailableForTesting(-1);
+        qunsetenv("VESKA_DATA_DIR");
+    }
+    QString DataPath(const char* name) const { return m_dataDir.filePath(QLatin1String(name)); }
+    QString PaneText() const {
+        return TestApp().MainFrame()->GetActiveView()->m_pTxtEdit->toPlainText();
+    }
+
+    QTemporaryDir m_dataDir;
+};
+
+TEST_F(StartUpTest, FreshStartShowsTheWelcomeAndWritesOnlyAnEmptyHistory) {
+    ASSERT_TRUE(TestApp().InitInstance(QStringList{QStringLiteral("veska")}));
+    CMainFrame* frame = TestApp().MainFrame();
+    EXPECT_TRUE(frame->isVisible());
+    EXPECT_EQ(frame->windowTitle(), QStringLiteral("Veska"));
+    const QStringList lines = PaneText().split(QLatin1Char('\n'));
+    ASSERT_GE(lines.size(), 14);
+    EXPECT_EQ(lines[0], QString(54, QLatin1Char('-')));
+    EXPECT_EQ(lines[1], QStringLiteral("Veska---Veska"));
+    EXPECT_EQ(lines[2], QString(27, QLatin1Char(' ')) + QStringLiteral(u"版本v1.0.0"));
+    EXPECT_EQ(lines[4], QStringLiteral(u"功能："));
+    EXPECT_EQ(lines[12], QString(73, QLatin1Char('-')));
+    EXPECT_EQ(lines[13], QStringLiteral(u"欢迎反馈意见，以便更好的完善软件"));
+    EXPECT_EQ(TestApp().MainFrame()->StatusPane(0)->text(), QStringLiteral(u"就绪"));
+
+    EXPECT_TRUE(QFile::exists(DataPath("read_history.dat")));
+    EXPECT_EQ(ReadFile(DataPath("read_history.dat")), std::string());
+    EXPECT_FALSE(QFile::exists(DataPath("config.cfg")));
+}
+
+TEST_F(StartUpTest, TitleAndPaneFollowTheSavedSettings) {
+    ReaderSettings settings;
+    settings.title_name = EncodeLegacy(u"我的书房");
+    settings.font_height = 30;
+    settings.font_row_dis = 8;
+    settings.back_color = 0x00FF0000; // COLORREF blue
+    settings.font_color = 0x000000FF; // COLORREF red
+    SaveReaderSettings(settings, m_dataDir.path().toStdString());
+
+    ASSERT_TRUE(TestApp().InitInstance(QStringList{QStringLiteral("veska")}));
+    CTxtRichEdit* pane = TestApp().MainFrame()->GetActiveView()->m_pTxtEdit;
+    EXPECT_EQ(TestApp().MainFrame()->windowTitle(), QStringLiteral(u"我的书房"));
+    EXPECT_EQ(pane->FontHeight(), 30);
+    EXPECT_EQ(pane->RowDis(), 8);
+    EXPECT_EQ(pane->palette().color(QPalette::Base), QColor(0, 0, 255));
+    EXPECT_EQ(pane->palette().color(QPalette::Text), QColor(255, 0, 0));
+}
+
+TEST_F(StartUpTest, AFileOnTheCommandLineIsCheckedButNotShown) {
+    const QString book = m_dataDir.filePath(QStringLiteral("named.txt"));
+    WriteFile(book, ChineseBook(6000));
+    ASSERT_TRUE(TestApp().InitInstance(QStringList{QStringLiteral("veska"), book}));
+    EXPECT_TRUE(PaneText().startsWith(QString(54, QLatin1Char('-'))));
+    TestApp().DestroyMainFrame();
+
+    QString shown;
+    ScopedModalHook hook([&](QDialog& dialog) {
+        if (auto* box = qobject_cast<QMessageBox*>(&dialog)) {
+            shown = box->text();
+        }
+        dialog.accept();
+    });
+    const QString missing = m_dataDir.filePath(QStringLiteral("missing.txt"));
+    EXPECT_FALSE(TestApp().InitInstance(QStringList{QStringLiteral("veska"), missing}));
+    EXPECT_EQ(TestApp().MainFrame(), nullptr);
+    EXPECT_TRUE(shown.contains(missing));
+    EXPECT_TRUE(shown.contains(QStringLiteral(u"文件不存在")));
+    EXPECT_FALSE(TestApp().InitInstance(QStringList{QStringLiteral("veska"), m_dataDir.path()}));
+}
+
+} // namespace

@@ -1,0 +1,54 @@
+#include "platform/code_page.h"
+
+#include "tests/text/test_books.h"
+
+#include <gtest/gtest.h>
+
+using namespace std::string_literals;
+using test_books::Encode;
+using test_books::Wide;
+
+namespace {
+
+TEST(CodePageTest, LegacyCodePageIsGb18030ByDefault) {
+    // Tests run without VESKA_CODEPAGE; the override is checked through veska-pages.
+    EXPECT_EQ(LegacyCodePageName(), "GB18030");
+    const std::string prose = test_books::kChineseProse; // includes a four-byte character
+    EXPECT_EQ(DecodeLegacy(Encode(prose, "GB18030")), Wide(prose));
+    EXPECT_EQ(EncodeLegacy(Wide(prose)), Encode(prose, "GB18030"));
+}
+
+TEST(CodePageTest, MalformedInputBecomesOneReplacementPerBadSequence) {
+    EXPECT_EQ(DecodeLegacy("a\x80!"), u"a\uFFFD!");
+    EXPECT_EQ(DecodeLegacy("\xFF\xD6\xD0"), u"\uFFFD中");
+    EXPECT_EQ(DecodeLegacy("\x81 x"), u"\uFFFD x");       // lead byte without a trail byte
+    EXPECT_EQ(DecodeLegacy("\xD6\xD0\xD6"), u"中\uFFFD"); // cut off at the end
+    const std::pair<std::string, std::u16string> utf8[] = {
+        {"\xF0\xA0\xAE\xB7", u"𠮷"},
+        {"\xE4\xB8!", u"\uFFFD!"},                         // truncated sequence
+        {"\xC0\x80", u"\uFFFD\uFFFD"},                     // overlong
+        {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},           // encoded surrogate
+        {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"}, // beyond U+10FFFF
+        {"a\0b"s, u"a\0b"s},                               // a zero byte is a character here
+    };
+    for (const auto& [bytes, text] : utf8) {
+        EXPECT_EQ(DecodeUtf8(bytes), text) << bytes;
+    }
+}
+
+TEST(CodePageTest, UnpairedSurrogatesDoNotStopEncoding) {
+    EXPECT_EQ(EncodeLegacy(u"a\xD800!"), "a?!");
+    EXPECT_EQ(EncodeLegacy(u"中\xDC00"), "\xD6\xD0?");
+    EXPECT_EQ(EncodeUtf8(u"a\xD800!"), "a\xEF\xBF\xBD!");
+    EXPECT_EQ(EncodeUtf8(u"\xD842\xDFB7"), "𠮷");
+}
+
+TEST(CodePageTest, LegacyCharacterLengths) {
+    EXPECT_EQ(LegacyCharLength("ab"), 1u);
+    EXPECT_EQ(LegacyCharLength("\x81\x40"), 2u);         // trail byte in the ASCII range
+    EXPECT_EQ(LegacyCharLength("\x95\x34\xB2\x35"), 4u); // 𠮷
+    EXPECT_EQ(LegacyCharLength("\x95\x34\xB2"), 1u);     // cut off
+    EXPECT_EQ(LegacyCharLength("\x81 "), 1u);
+}
+
+} // namespace

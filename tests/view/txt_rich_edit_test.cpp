@@ -1,0 +1,180 @@
+// The text pane driven by real key and mouse events: page, screen and line steps, the reading
+// line, double-click, and the fonts and spacing it applies.
+
+#include "tests/app/ui_test_support.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextLayout>
+
+namespace {
+
+class TextPaneTest : public ReaderTest {
+protected:
+    void OpenNovel() {
+        m_book = MakeBook(QStringLiteral(u"长夜.txt"), 5 * 4092 + 100);
+        Open(m_book);
+    }
+
+    int SelectedLine() const { return m_pane->CurrentLine(); }
+
+    // The selection covers exactly display line `line`.
+    void ExpectLineSelected(int line) const {
+        const QTextCursor cursor = m_pane->textCursor();
+        EXPECT_EQ(cursor.selectionStart(), m_pane->LineIndex(line));
+        EXPECT_EQ(cursor.selectionEnd() - cursor.selectionStart(), m_pane->LineLength(line));
+    }
+
+    QString m_book;
+};
+
+TEST_F(TextPaneTest, PageKeysTurnPagesSelectTheFirstLineAndShowTheTop) {
+    OpenNovel();
+    const QString firstPage = m_pane->toPlainText();
+
+    Key(Qt::Key_Right);
+    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 1);
+    EXPECT_EQ(m_pane->toPlainText(), PageText());
+    EXPECT_NE(m_pane->toPlainText(), firstPage);
+    EXPECT_EQ(StatusText(1), QStringLiteral(u"|正在阅读:  第2页"));
+    ExpectLineSelected(0);
+    EXPECT_EQ(m_pane->verticalScrollBar()->value(), 0);
+    EXPECT_TRUE(m_pane->hasFocus());
+
+    Key(Qt::Key_Left);
+    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 0);
+    EXPECT_EQ(m_pane->toPlainText(), firstPage);
+    ExpectLineSelected(0);
+
+    // Shift is not looked at; every auto-repeat of a held key turns one more page.
+    Key(Qt::Key_Right, Qt::ShiftModifier);
+    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 1);
+    for (int i = 0; i < 2; ++i) {
+        QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier, QString(), true);
+        QApplication::sendEvent(m_pane, &repeat);
+    }
+    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 3);
+}
+
+TEST_F(TextPaneTest, PageStepsAtTheEndsKeepTheTextButRefreshStatusAndHistory) {
+    OpenNovel();
+    Key(Qt::Key_Down);
+    Key(Qt::Key_Down);
+    const QString text = m_pane->toPlainText();
+    m_frame->StatusPane(1)->setText(QStringLiteral("stale"));
+    QFile::remove(DataPath("read_history.dat"));
+
+    Key(Qt::Key_Left);
+    EXPECT_EQ(m_pane->toPlainText(), text);
+    EXPECT_EQ(SelectedLine(), 2); // the reading line stays where it was
+    EXPECT_EQ(StatusText(1), QStringLiteral(u"|正在阅读:  第1页"));
+    const std::string history = ReadFile(DataPath("read_history.dat"));
+    EXPECT_NE(history.find(EncodeLegacy(u"长夜.txt")), std::string::npos);
+
+    m_view->GotoPage(1000); // clamps to the last page
+    const int last = m_view->m_resourceData.GetPageCount() - 1;
+    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, last);
+    const QString lastText = m_pane->toPlainText();
+    Key(Qt::Key_Right);
+    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, last);
+    EXPECT_EQ(m_pane->toPlainText(), lastText);
+}
+
+TEST_F(TextPaneTest, LineKeysMoveTheReadingLineAndStopAtBothEnds) {
+    OpenNovel();
+    Key(Qt::Key_Right);
+    Key(Qt::Key_Up); // already on line 0
+    ExpectLineSelected(0);
+    Key(Qt::Key_Down);
+    ExpectLineSelected(1);
+    Key(Qt::Key_Down);
+    Key(Qt::Key_Up);
+    ExpectLineSelected(1);
+
+    const int count = m_pane->GetLineCount();
+    m_pane->SelectLine(count - 1);
+    Key(Qt::Key_Down);
+    EXPECT_EQ(SelectedLine(), count - 1);
+    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 1); // line steps never turn the page
+}
+
+TEST_F(TextPaneTest, ScreenKeysScrollWithinThePageAndReselectAtTheBottom) {
+    OpenNovel();
+    QScrollBar* bar = m_pane->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), bar->pageStep()) << "the page must span several screens";
+
+    Key(Qt::Key_Space);
+    EXPECT_GT(bar->value(), 0);
+    ExpectLineSelected(m_pane->GetFirstVisibleLine());
+    const int afterSpace = bar->value();
+    Key(Qt::Key_PageDown);
+    EXPECT_GT(bar->value(), afterSpace);
+    ExpectLineSelected(m_pane->GetFirstVisibleLine());
+
+    for (int i = 0; i < 50 && bar->value() < bar->maximum(); ++i) {
+        Key(Qt::Key_Space);
+    }
+    ASSERT_EQ(bar->value(), bar->maximum());
+    const int bottomLine = SelectedLine();
+    Key(Qt::Key_Space);
+    EXPECT_EQ(SelectedLine(), bottomLine);
+    EXPECT_EQ(bar->value(), bar->maximum());
+    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 0);
+
+    m_view->OnCommand(ID_PREV_SCREEN);
+    EXPECT_LT(bar->value(), bar->maximum());
+}
+
+TEST_F(TextPaneTest, DoubleClickSelectsJustTheDisplayLineUnderThePointer) {
+    OpenNovel();
+    // The chapter's first paragraph (block 1) wraps over several display lines.
+    const QTextBlock paragraph = m_pane->document()->findBlockByNumber(1);
+    const QTextLayout* layout = paragraph.layout();
+    ASSERT_GE(layout->lineCount(), 3);
+    const QTextLine second = layout->lineAt(1);
+    const QPoint point(int(second.x() + second.naturalTextWidth() / 2),
+                       int(layout->position().y() + second.y() + second.height() / 2) -
+                           m_pane->verticalScrollBar()->value());
+
+    QTest::mouseDClick(m_pane->viewport(), Qt::LeftButton, Qt::NoModifier, point);
+    const QTextCursor cursor = m_pane->textCursor();
+    EXPECT_EQ(cursor.selectionStart(), paragraph.position() + second.textStart());
+    EXPECT_EQ(cursor.selectionEnd() - cursor.selectionStart(), second.textLength());
+}
+
+TEST_F(TextPaneTest, FontCellHeightAndLineDistanceFollowTheSettings) {
+    const ReaderSettings& settings = m_view->m_optionDlg.m_settings;
+    EXPECT_EQ(m_pane->FaceName(), u"微软雅黑");
+    EXPECT_EQ(m_pane->font().weight(), QFont::Thin);
+    // The height is the cell height, within a pixel of rounding.
+    EXPECT_NEAR(QFontMetrics(m_pane->font()).height(), settings.font_height, 1);
+    // The CJK text is drawn by a CJK face, whatever the named face resolved to.
+    EXPECT_TRUE(QFontMetrics(m_pane->font()).inFont(QChar(u'书')));
+    // (height + spacing - 1) points between lines.
+    const int expected =
+        qRound((settings.font_height + settings.font_row_dis - 1) * m_pane->logicalDpiY() / 72.0);
+    EXPECT_EQ(m_pane->LineDistancePixels(), expected);
+
+    OpenNovel();
+    const QTextLayout* layout = m_pane->document()->findBlockByNumber(1).layout();
+    ASSERT_GE(layout->lineCount(), 2);
+    EXPECT_NEAR(layout->lineAt(1).y() - layout->lineAt(0).y(), expected, 1.0);
+
+    // A spacing smaller than the font keeps single spacing.
+    m_pane->SetRowDis(-100);
+    EXPECT_GE(layout->lineAt(1).y() - layout->lineAt(0).y(),
+              QFontMetrics(m_pane->font()).height() - 1);
+}
+
+TEST_F(TextPaneTest, TextHasNoCaretAndTheAcceleratorsWinOverThePaneKeys) {
+    EXPECT_EQ(m_pane->cursorWidth(), 0);
+    EXPECT_TRUE(m_pane->isReadOnly());
+    const int height = m_view->m_optionDlg.m_settings.font_height;
+    Key(Qt::Key_S, Qt::ControlModifier); // Ctrl+S is the (empty) network-library command
+    EXPECT_EQ(m_view->m_optionDlg.m_settings.font_height, height);
+    Key(Qt::Key_B, Qt::ShiftModifier);
+    EXPECT_EQ(m_view->m_optionDlg.m_settings.font_height, height + 1);
+}
+
+} // namespace

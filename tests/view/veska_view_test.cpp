@@ -1,0 +1,251 @@
+// The reader view: opening books (dialog, drop, reopen), the history it records, the settings
+// steps it saves, and automatic scrolling driven by the frame's timer.
+
+#include "app/modal_hook.h"
+#include "tests/app/ui_test_support.h"
+
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QListView>
+#include <QMimeData>
+#include <QScrollBar>
+#include <QSortFilterProxyModel>
+#include <QUrl>
+
+namespace {
+
+using ReaderViewTest = ReaderTest;
+
+// Reads the history back the way the program does.
+CReaderHistory LoadHistory() {
+    CReaderHistory history;
+    history.Load();
+    return history;
+}
+
+TEST_F(ReaderViewTest, OpeningABookShowsItsFirstPageAndTheStatusPanes) {
+    EXPECT_EQ(StatusText(0), QStringLiteral(u"就绪"));
+    const QString path = MakeBook(QStringLiteral(u"十千字.txt"), 10000);
+    Open(path);
+    EXPECT_EQ(m_pane->toPlainText(), PageText());
+    EXPECT_TRUE(m_pane->toPlainText().startsWith(QStringLiteral(u"第1章")));
+    EXPECT_EQ(StatusText(0), QStringLiteral(u"|阅读书籍:  十千字.txt"));
+    EXPECT_EQ(StatusText(1), QStringLiteral(u"|正在阅读:  第1页"));
+    EXPECT_EQ(StatusText(2), QStringLiteral(u"|共3页"));
+    EXPECT_EQ(m_frame->StatusPane(0)->width(), 240);
+    EXPECT_EQ(m_frame->StatusPane(1)->width(), 140);
+    EXPECT_EQ(m_frame->StatusPane(2)->width(), 140);
+
+    const CReaderHistory history = LoadHistory();
+    ASSERT_EQ(history.m_listLocal.size(), 1u);
+    EXPECT_EQ(history.m_listLocal.front().strBookName, EncodeLegacy(u"十千字.txt"));
+    EXPECT_EQ(history.m_listLocal.front().nReadPage, 0);
+    EXPECT_EQ(history.m_listLocal.front().nTotalPages, 3);
+}
+
+TEST_F(ReaderViewTest, ReopeningABookStartsAtPageOneAndRecordsIt) {
+    const QString path = MakeBook(QStringLiteral("again.txt"), 4 * 4092);
+    Open(path);
+    Key(Qt::Key_Right);
+    Key(Qt::Key_Right);
+    EXPECT_EQ(LoadHistory().m_listLocal.front().nReadPage, 2);
+
+    Open(path);
+    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 0);
+    EXPECT_EQ(StatusText(1), QStringLiteral(u"|正在阅读:  第1页"));
+    const CReaderHistory history = LoadHistory();
+    ASSERT_EQ(history.m_listLocal.size(), 1u);
+    EXPECT_EQ(history.m_listLocal.front().nReadPage, 0);
+}
+
+TEST_F(ReaderViewTest, AFailedOpenLeavesTheBookBeingReadAsItWas) {
+    Open(MakeBook(QStringLiteral("kept.txt"), 3 * 4092));
+    Key(Qt::Key_Right);
+    const QString text = m_pane->toPlainText();
+    const std::string history = ReadFile(DataPath("read_history.dat"));
+
+    EXPECT_NE(m_view->OpenBook(u"/nonexistent/missing.txt"), 0);
+    EXPECT_EQ(m_pane->toPlainText(), text);
+    EXPECT_EQ(StatusText(0), QStringLiteral(u"|阅读书籍:  kept.txt"));
+    EXPECT_EQ(ReadFile(DataPath("read_history.dat")), history);
+    // The book still turns pages and its record is not spoilt.
+    Key(Qt::Key_Right);
+    EXPECT_EQ(StatusText(1), QStringLiteral(u"|正在阅读:  第3页"));
+    EXPECT_EQ(LoadHistory().m_listLocal.front().nTotalPages, 3);
+}
+
+TEST_F(ReaderViewTest, PageKeysWithoutABookRefreshTheStatusButRecordNothing) {
+    const QString welcome = m_pane->toPlainText();
+    Key(Qt::Key_Right);
+    Key(Qt::Key_Left);
+    m_view->GotoPage(3);
+    EXPECT_EQ(StatusText(1), QStringLiteral(u"|正在阅读:  第1页"));
+    EXPECT_EQ(StatusText(2), QStringLiteral(u"|共0页"));
+    EXPECT_TRUE(LoadHistory().m_listLocal.empty());
+    EXPECT_EQ(ReadFile(DataPath("read_history.dat")), std::string());
+    EXPECT_EQ(m_pane->toPlainText(), welcome);
+}
+
+TEST_F(ReaderViewTest, WithAutoRecordOffNoPageChangeWritesTheHistory) {
+    m_view->m_optionDlg.m_settings.auto_record = 0;
+    QFile::remove(DataPath("read_history.dat"));
+    Open(MakeBook(QStringLiteral("quiet.txt"), 3 * 4092));
+    Key(Qt::Key_Right);
+    m_view->GotoPage(0);
+    EXPECT_FALSE(QFile::exists(DataPath("read_history.dat")));
+    EXPECT_EQ(StatusText(1), QStringLiteral(u"|正在阅读:  第1页"));
+}
+
+TEST_F(ReaderViewTest, DroppingSeveralFilesOpensTheLastOne) {
+    QList<QUrl> urls;
+    for (int i = 1; i <= 3; ++i) {
+        urls << QUrl::fromLocalFile(MakeBook(QStringLiteral("drop%1.txt").arg(i), 5000, i));
+    }
+    QMimeData mime;
+    mime.setUrls(urls);
+    const QPointF at(m_view->width() / 2.0, m_view->height() / 2.0);
+    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m_view, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m_view, &drop);
+
+    EXPECT_EQ(m_view->m_resourceData.m_strName, u"drop3.txt");
+    EXPECT_EQ(StatusText(0), QStringLiteral(u"|阅读书籍:  drop3.txt"));
+    EXPECT_EQ(LoadHistory().m_listLocal.size(), 1u);
+}
+
+TEST_F(ReaderViewTest, FontAndSpacingKeysStepWithinBoundsAndSaveAtOnce) {
+    ReaderSettings& settings = m_view->m_optionDlg.m_settings;
+    const int height = settings.font_height;
+    Key(Qt::Key_B);
+    EXPECT_EQ(settings.font_height, height + 1);
+    EXPECT_EQ(SavedSettings().font_height, height + 1);
+    EXPECT_NEAR(QFontMetrics(m_pane->font()).height(), height + 1, 1);
+
+    settings.font_height = 6;
+    Key(Qt::Key_S);
+    EXPECT_EQ(settings.font_height, 5);
+    Key(Qt::Key_S);
+    EXPECT_EQ(settings.font_height, 5);
+    EXPECT_EQ(SavedSettings().font_height, 5);
+
+    const int spacing = settings.font_row_dis;
+    Key(Qt::Key_R);
+    EXPECT_EQ(settings.font_row_dis, spacing + 1);
+    EXPECT_EQ(SavedSettings().font_row_dis, spacing + 1);
+    settings.font_row_dis = 2;
+    Key(Qt::Key_T);
+    Key(Qt::Key_T);
+    EXPECT_EQ(settings.font_row_dis, 1);
+    EXPECT_EQ(SavedSettings().font_row_dis, 1);
+    EXPECT_EQ(m_pane->RowDis(), 1);
+
+    // The toolbar buttons are the same commands.
+    m_frame->Action(ID_FONT_BIGGER)->trigger();
+    EXPECT_EQ(SavedSettings().font_height, 6);
+    m_frame->Action(ID_ROW_DIS_BIGGER)->trigger();
+    EXPECT_EQ(SavedSettings().font_row_dis, 2);
+}
+
+TEST_F(ReaderViewTest, AutoScrollAdvancesOneUnitPerTickUntilTheEndOfThePage) {
+    Open(MakeBook(QStringLiteral("scroll.txt"), 3 * 4092));
+    ReaderSettings& settings = m_view->m_optionDlg.m_settings;
+    ASSERT_EQ(settings.auto_read, 0);
+    EXPECT_EQ(m_frame->Timer()->interval(), 30);
+    EXPECT_TRUE(m_frame->Timer()->isActive());
+    m_frame->Timer()->stop(); // ticks are driven by hand below
+    QScrollBar* bar = m_pane->verticalScrollBar();
+
+    m_frame->OnTimer();
+    EXPECT_EQ(bar->value(), 0); // off
+
+    Key(Qt::Key_A);
+    EXPECT_EQ(settings.auto_read, 1);
+    EXPECT_EQ(SavedSettings().auto_read, 1);
+    EXPECT_TRUE(m_frame->Action(ID_AUTO_SCROLL)->isChecked());
+    for (int i = 1; i <= 5; ++i) {
+        m_frame->OnTimer();
+        EXPECT_EQ(bar->value(), i);
+    }
+    bar->setValue(bar->maximum() - 2);
+    for (int i = 0; i < 5; ++i) {
+        m_frame->OnTimer();
+    }
+    EXPECT_EQ(bar->value(), bar->maximum());
+    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 0);
+
+    Key(Qt::Key_A);
+    EXPECT_EQ(settings.auto_read, 0);
+    EXPECT_EQ(SavedSettings().auto_read, 0);
+    EXPECT_FALSE(m_frame->Action(ID_AUTO_SCROLL)->isChecked());
+}
+
+TEST_F(ReaderViewTest, ClickAndCtrlPauseAndResumeOnlyWithAutoClick) {
+    Open(MakeBook(QStringLiteral("pause.txt"), 3 * 4092));
+    m_frame->Timer()->stop();
+    ReaderSettings& settings = m_view->m_optionDlg.m_settings;
+    QScrollBar* bar = m_pane->verticalScrollBar();
+    ASSERT_EQ(settings.auto_click, 1);
+    Key(Qt::Key_A);
+
+    Key(Qt::Key_Control);
+    EXPECT_EQ(m_view->m_bAutoScrollRunning, 0);
+    m_frame->OnTimer();
+    EXPECT_EQ(bar->value(), 0);
+    QTest::mouseClick(m_pane->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(50, 50));
+    EXPECT_EQ(m_view->m_bAutoScrollRunning, 1);
+    m_frame->OnTimer();
+    EXPECT_EQ(bar->value(), 1);
+
+    // Turning it off while paused, then on again, starts it running.
+    Key(Qt::Key_Control);
+    Key(Qt::Key_A);
+    Key(Qt::Key_A);
+    EXPECT_EQ(m_view->m_bAutoScrollRunning, 1);
+
+    settings.auto_click = 0;
+    Key(Qt::Key_Control);
+    QTest::mouseClick(m_pane->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(50, 50));
+    EXPECT_EQ(m_view->m_bAutoScrollRunning, 1);
+    m_view->m_bAutoScrollRunning = 0; // ignored without auto_click
+    const int before = bar->value();
+    m_frame->OnTimer();
+    EXPECT_EQ(bar->value(), before + 1);
+}
+
+TEST_F(ReaderViewTest, OpenDialogListsTxtFilesWhateverTheirCase) {
+    const QString dir = QFileInfo(MakeBook(QStringLiteral("lower.txt"), 3000)).absolutePath();
+    MakeBook(QStringLiteral("UPPER.TXT"), 3000, 1);
+    WriteFile(dir + QStringLiteral("/notes.md"), "x");
+
+    QStringList listed;
+    ScopedModalHook hook([&](QDialog& dialog) {
+        auto* files = qobject_cast<QFileDialog*>(&dialog);
+        ASSERT_NE(files, nullptr);
+        EXPECT_EQ(files->nameFilters(), QStringList{QStringLiteral(u"txt文件 (*.txt)")});
+        files->setDirectory(dir);
+        auto* list = files->findChild<QListView*>(QStringLiteral("listView"));
+        ASSERT_NE(list, nullptr);
+        QTRY_COMPARE_WITH_TIMEOUT(list->model()->rowCount(list->rootIndex()), 2, 5000);
+        for (int row = 0; row < 2; ++row) {
+            listed << list->model()->index(row, 0, list->rootIndex()).data().toString();
+        }
+        auto* name = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(name, nullptr);
+        QTest::keyClicks(name, QStringLiteral("UPPER.TXT"));
+        QTest::keyClick(name, Qt::Key_Return);
+    });
+    Key(Qt::Key_O);
+    listed.sort();
+    EXPECT_EQ(listed, (QStringList{QStringLiteral("UPPER.TXT"), QStringLiteral("lower.txt")}));
+    EXPECT_EQ(m_view->m_resourceData.m_strName, u"UPPER.TXT");
+
+    // Cancelling changes nothing; Ctrl+O reaches the same dialog.
+    ScopedModalHook cancel([](QDialog& dialog) { dialog.reject(); });
+    Key(Qt::Key_O, Qt::ControlModifier);
+    EXPECT_EQ(m_view->m_resourceData.m_strName, u"UPPER.TXT");
+}
+
+} // namespace

@@ -1,0 +1,448 @@
+#include "view/txt_rich_edit.h"
+
+#include "app/main_frame.h"
+#include "view/veska_view.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextLayout>
+
+#include <fontconfig/fontconfig.h>
+
+#include <algorithm>
+#include <map>
+
+namespace {
+
+// The face fontconfig would use for `face` in Simplified Chinese text. The reader's faces are
+// Windows fonts, which Linux rarely has; this finds the installed CJK face that stands in for
+// them. Asked once per face.
+QString FallbackFaceFor(const QString& face) {
+    static std::map<QString, QString> cache;
+    const auto found = cache.find(face);
+    if (found != cache.end()) {
+        return found->second;
+    }
+    QString result;
+    if (FcInit()) {
+        FcPattern* pattern = FcPatternCreate();
+        const QByteArray family = face.toUtf8();
+        FcPatternAddString(pattern, FC_FAMILY,
+                           reinterpret_cast<const FcChar8*>(family.constData()));
+        FcPatternAddString(pattern, FC_LANG, reinterpret_cast<const FcChar8*>("zh-cn"));
+        FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+        FcDefaultSubstitute(pattern);
+        FcResult status = FcResultNoMatch;
+        FcPattern* match = FcFontMatch(nullptr, pattern, &status);
+        FcChar8* matched = nullptr;
+        if (match != nullptr &&
+            FcPatternGetString(match, FC_FAMILY, 0, &matched) == FcResultMatch) {
+            result = QString::fromUtf8(reinterpret_cast<const char*>(matched));
+        }
+        if (match != nullptr) {
+            FcPatternDestroy(match);
+        }
+        FcPatternDestroy(pattern);
+    }
+    cache.emplace(face, result);
+    return result;
+}
+
+QColor FromColorRef(unsigned color) {
+    return QColor(int(color & 0xFF), int((color >> 8) & 0xFF), int((color >> 16) & 0xFF));
+}
+
+} // namespace
+
+CTxtRichEdit::CTxtRichEdit(CVeskaView* view, QWidget* parent) : QTextEdit(parent), m_pView(view) {
+    setObjectName(QStringLiteral("textPane"));
+    setReadOnly(true);
+    setUndoRedoEnabled(false);
+    setAcceptRichText(false);
+    setAcceptDrops(false); // files dropped on the text go to the view
+    setLineWrapMode(QTextEdit::WidgetWidth);
+    setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setContextMenuPolicy(Qt::PreventContextMenu);
+    setFrameStyle(QFrame::Box | QFrame::Plain);
+    setCursorWidth(0); // read-only text: no caret
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+CTxtRichEdit::~CTxtRichEdit() = default;
+
+void CTxtRichEdit::SetTextFont(const std::u16string& face, int height) {
+    if (!m_pFont) {
+        m_pFont = std::make_unique<QFont>();
+    }
+    const QString faceName = QString::fromStdU16String(face);
+    QStringList families{faceName};
+    const QString fallback = FallbackFaceFor(faceName);
+    if (!fallback.isEmpty() && fallback != faceName) {
+        families << fallback;
+    }
+    QFont font;
+    font.setFamilies(families);
+    font.setWeight(QFont::Thin);
+    font.setStyleHint(QFont::SansSerif);
+    font.setHintingPreference(QFont::PreferFullHinting);
+    // The height is the cell height (ascent + descent), not the em size: scale the pixel size
+    // until the font's cell matches it.
+    const int cell = std::max(1, height);
+    font.setPixelSize(cell);
+    const int measured = QFontMetrics(font).height();
+    if (measured > 0 && measured != cell) {
+        font.setPixelSize(std::max(1, int(double(cell) * cell / measured + 0.5)));
+    }
+    *m_pFont = font;
+    m_nFontHeight = height;
+    m_strFaceName = face;
+    setFont(*m_pFont);
+    SetTextColor(m_crTextColor);
+    viewport()->update();
+}
+
+void CTxtRichEdit::SetRowDis(int value) {
+    m_nRowDis = value;
+    const double points = double(m_nFontHeight) + value - 1;
+    m_nLineDistance = std::max(0, int(points * logicalDpiY() / 72.0 + 0.5));
+    ApplyLineDistance();
+    viewport()->update();
+}
+
+void CTxtRichEdit::ApplyLineDistance() {
+    QTextBlockFormat format;
+    format.setLineHeight(m_nLineDistance, QTextBlockFormat::MinimumHeight);
+    format.setTopMargin(0);
+    format.setBottomMargin(0);
+    QTextCursor cursor(document());
+    cursor.select(QTextCursor::Document);
+    cursor.mergeBlockFormat(format);
+}
+
+void CTxtRichEdit::SetTextColor(unsigned color) {
+    m_crTextColor = color;
+    QPalette pal = palette();
+    pal.setColor(QPalette::Active, QPalette::Text, FromColorRef(color));
+    pal.setColor(QPalette::Inactive, QPalette::Text, FromColorRef(color));
+    setPalette(pal);
+    viewport()->update();
+}
+
+void CTxtRichEdit::SetBackColor(unsigned color) {
+    QPalette pal = palette();
+    pal.setColor(QPalette::Active, QPalette::Base, FromColorRef(color));
+    pal.setColor(QPalette::Inactive, QPalette::Base, FromColorRef(color));
+    setPalette(pal);
+    viewport()->update();
+}
+
+void CTxtRichEdit::SetPaneText(const std::u16string& text) {
+    setPlainText(QString::fromStdU16String(text));
+    ApplyLineDistance();
+    verticalScrollBar()->setValue(0);
+}
+
+void CTxtRichEdit::EnsureLayout() const {
+    QTextDocument* doc = document();
+    doc->documentLayout()->blockBoundingRect(doc->lastBlock());
+}
+
+int CTxtRichEdit::GetLineCount() const {
+    EnsureLayout();
+    int count = 0;
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+        count += std::max(1, block.layout()->lineCount());
+    }
+    return count;
+}
+
+int CTxtRichEdit::LineIndex(int line) const {
+    if (line < 0) {
+        return -1;
+    }
+    EnsureLayout();
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+        const QTextLayout* layout = block.layout();
+        const int lines = layout->lineCount();
+        if (line < std::max(1, lines)) {
+            return block.position() + (lines > 0 ? layout->lineAt(line).textStart() : 0);
+        }
+        line -= std::max(1, lines);
+    }
+    return -1;
+}
+
+int CTxtRichEdit::LineLength(int line) const {
+    if (line < 0) {
+        return 0;
+    }
+    EnsureLayout();
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+        const QTextLayout* layout = block.layout();
+        const int lines = layout->lineCount();
+        if (line < std::max(1, lines)) {
+            return lines > 0 ? layout->lineAt(line).textLength() : 0;
+        }
+        line -= std::max(1, lines);
+    }
+    return 0;
+}
+
+int CTxtRichEdit::LineFromChar(int position) const {
+    EnsureLayout();
+    const QTextBlock target = document()->findBlock(std::max(0, position));
+    int line = 0;
+    for (QTextBlock block = document()->begin(); block.isValid() && block != target;
+         block = block.next()) {
+        line += std::max(1, block.layout()->lineCount());
+    }
+    if (target.isValid()) {
+        const QTextLine inBlock =
+            target.layout()->lineForTextPosition(position - target.position());
+        if (inBlock.isValid()) {
+            line += inBlock.lineNumber();
+        }
+    }
+    return line;
+}
+
+int CTxtRichEdit::GetFirstVisibleLine() const {
+    EnsureLayout();
+    const int top = verticalScrollBar()->value();
+    int line = 0;
+    int last = 0;
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+        const QTextLayout* layout = block.layout();
+        const qreal blockTop = layout->position().y();
+        for (int i = 0; i < layout->lineCount(); ++i, ++line) {
+            const QTextLine textLine = layout->lineAt(i);
+            last = line;
+            // Scrolling is by pixels: the first line whose top is on screen, so that selecting
+            // it does not scroll back to show a line cut at the top edge.
+            if (blockTop + textLine.y() >= top) {
+                return line;
+            }
+        }
+        if (layout->lineCount() == 0) {
+            ++line;
+        }
+    }
+    return last;
+}
+
+int CTxtRichEdit::CurrentLine() const {
+    return LineFromChar(textCursor().selectionStart());
+}
+
+void CTxtRichEdit::SelectLine(int line) {
+    const int start = LineIndex(line);
+    if (start < 0) {
+        return;
+    }
+    const int length = LineLength(line);
+    setFocus(Qt::OtherFocusReason);
+    QTextCursor cursor(document());
+    cursor.setPosition(start);
+    cursor.setPosition(start + length, QTextCursor::KeepAnchor);
+    setTextCursor(cursor);
+    ensureCursorVisible();
+}
+
+void CTxtRichEdit::NextScreen() {
+    verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    SelectLine(GetFirstVisibleLine());
+}
+
+void CTxtRichEdit::PrevScreen() {
+    verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepSub);
+}
+
+void CTxtRichEdit::PrevLine() {
+    const int current = CurrentLine();
+    if (current - 1 >= 0) {
+        SelectLine(current - 1);
+    }
+}
+
+void CTxtRichEdit::NextLine() {
+    const int count = GetLineCount();
+    const int current = CurrentLine();
+    if (current + 1 < count) {
+        SelectLine(current + 1);
+    }
+}
+
+void CTxtRichEdit::PrevPage() {
+    const int result = m_pView->m_resourceData.PrevPage();
+    m_pView->UpdateReadState();
+    if (result == 0) {
+        SetPaneText(m_pView->m_resourceData.m_strText);
+        SelectLine(0);
+        viewport()->update();
+    }
+}
+
+void CTxtRichEdit::NextPage() {
+    const int result = m_pView->m_resourceData.NextPage();
+    m_pView->UpdateReadState();
+    if (result == 0) {
+        SetPaneText(m_pView->m_resourceData.m_strText);
+        SelectLine(0);
+        viewport()->update();
+    }
+}
+
+unsigned CTxtRichEdit::VirtualKeyOf(int qtKey) {
+    switch (qtKey) {
+    case Qt::Key_Control:
+        return VK_CONTROL;
+    case Qt::Key_Escape:
+        return VK_ESCAPE;
+    case Qt::Key_Space:
+        return VK_SPACE;
+    case Qt::Key_PageDown:
+        return VK_NEXT;
+    case Qt::Key_Left:
+        return VK_LEFT;
+    case Qt::Key_Up:
+        return VK_UP;
+    case Qt::Key_Right:
+        return VK_RIGHT;
+    case Qt::Key_Down:
+        return VK_DOWN;
+    default:
+        // Letters have the same code with or without Shift, as virtual keys do.
+        if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) {
+            return unsigned(qtKey);
+        }
+        return 0;
+    }
+}
+
+bool CTxtRichEdit::OnKeyDown(unsigned nChar, unsigned, unsigned) {
+    switch (nChar) {
+    case VK_CONTROL:
+        m_pView->ToggleAutoScrollPause();
+        return true;
+    case VK_ESCAPE:
+        m_pView->GetMainFrame()->HideWindow();
+        return true;
+    case VK_SPACE:
+    case VK_NEXT:
+        NextScreen();
+        return true;
+    case VK_LEFT:
+        PrevPage();
+        return true;
+    case VK_UP:
+        PrevLine();
+        return true;
+    case VK_RIGHT:
+        NextPage();
+        return true;
+    case VK_DOWN:
+        NextLine();
+        return true;
+    case 'A':
+        m_pView->OnAutoScroll();
+        return true;
+    case 'B':
+        m_pView->OnFontBigger();
+        return true;
+    case 'G':
+        m_pView->OnGotoPage();
+        return true;
+    case 'H':
+        m_pView->GetMainFrame()->OnOpenReadMark();
+        return true;
+    case 'O':
+        m_pView->OnFileOpen();
+        return true;
+    case 'R':
+        m_pView->OnRowDisBigger();
+        return true;
+    case 'S':
+        m_pView->OnFontSmaller();
+        return true;
+    case 'T':
+        m_pView->OnRowDisSmaller();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CTxtRichEdit::OnLButtonDown() {
+    m_pView->ToggleAutoScrollPause();
+}
+
+void CTxtRichEdit::OnLButtonDblClk(const QPoint& point) {
+    // The display line under the pointer: the one whose band holds the point's height.
+    EnsureLayout();
+    const qreal y = point.y() + verticalScrollBar()->value();
+    int line = 0;
+    int hit = -1;
+    for (QTextBlock block = document()->begin(); block.isValid() && hit < 0; block = block.next()) {
+        const QTextLayout* layout = block.layout();
+        const qreal blockTop = layout->position().y();
+        const int lines = std::max(1, layout->lineCount());
+        for (int i = 0; i < lines; ++i, ++line) {
+            qreal bottom = blockTop + layout->boundingRect().height();
+            if (i < layout->lineCount()) {
+                const QTextLine textLine = layout->lineAt(i);
+                bottom =
+                    blockTop + textLine.y() + std::max<qreal>(textLine.height(), m_nLineDistance);
+            }
+            if (y < bottom) {
+                hit = line;
+                break;
+            }
+        }
+    }
+    SelectLine(hit >= 0 ? hit : std::max(0, line - 1));
+}
+
+bool CTxtRichEdit::event(QEvent* event) {
+    // The frame's accelerators win over the pane's own shortcuts (Ctrl+C copies nothing).
+    if (event->type() == QEvent::ShortcutOverride) {
+        event->ignore();
+        return true;
+    }
+    return QTextEdit::event(event);
+}
+
+void CTxtRichEdit::keyPressEvent(QKeyEvent* event) {
+    const unsigned key = VirtualKeyOf(event->key());
+    if (key != 0 && OnKeyDown(key, unsigned(std::max(1, event->count())), 0)) {
+        event->accept();
+        return;
+    }
+    QTextEdit::keyPressEvent(event);
+}
+
+void CTxtRichEdit::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        OnLButtonDown();
+    }
+    QTextEdit::mousePressEvent(event);
+}
+
+void CTxtRichEdit::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        QTextEdit::mouseDoubleClickEvent(event);
+        return;
+    }
+    OnLButtonDblClk(event->position().toPoint());
+    event->accept();
+}
+
+void CTxtRichEdit::focusInEvent(QFocusEvent* event) {
+    QTextEdit::focusInEvent(event);
+    setCursorWidth(0);
+}

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QTextEdit>
+
+#include <memory>
+#include <string>
+
+class CVeskaView;
+class QFont;
+
+// Virtual-key codes of the reader keys; the pane translates Qt keys into them so that the keys,
+// the toolbar commands and the view all speak the same codes.
+constexpr unsigned VK_CONTROL = 17;
+constexpr unsigned VK_ESCAPE = 27;
+constexpr unsigned VK_SPACE = 32;
+constexpr unsigned VK_NEXT = 34; // Page Down
+constexpr unsigned VK_LEFT = 37;
+constexpr unsigned VK_UP = 38;
+constexpr unsigned VK_RIGHT = 39;
+constexpr unsigned VK_DOWN = 40;
+
+// The read-only text pane that fills the reader view: shows one page (or the welcome text), owns
+// the font, colours and line spacing, marks the reading line by selecting one whole display line
+// (a wrapped line of the layout) and interprets the reader keys.
+class CTxtRichEdit : public QTextEdit {
+    Q_OBJECT
+public:
+    CTxtRichEdit(CVeskaView* view, QWidget* parent);
+    ~CTxtRichEdit() override;
+
+    // Font `face` (through the font fallback when the system lacks it) whose cell height is
+    // `height` pixels, weight 100. The line spacing in effect is not touched.
+    void SetTextFont(const std::u16string& face, int height);
+    // Lines at least (font height + value - 1) points apart; single spacing is the floor.
+    void SetRowDis(int value);
+    // Colours are COLORREF values (0x00BBGGRR).
+    void SetTextColor(unsigned color);
+    void SetBackColor(unsigned color);
+    // Replaces the whole text; the line spacing applies to it.
+    void SetPaneText(const std::u16string& text);
+
+    // Navigation inside the page and between pages.
+    void NextScreen();
+    void PrevScreen();
+    void PrevLine();
+    void NextLine();
+    void PrevPage();
+    void NextPage();
+
+    // Display lines: the wrapped lines of the layout, numbered from 0 over the whole text.
+    int GetLineCount() const;
+    int LineFromChar(int position) const;
+    int LineIndex(int line) const;  // first character of the line, -1 past the end
+    int LineLength(int line) const; // characters of the line, without a paragraph end
+    int GetFirstVisibleLine() const;
+    // The display line holding the start of the selection.
+    int CurrentLine() const;
+    void SelectLine(int line);
+
+    // Handlers in virtual-key terms. OnKeyDown returns false for keys it leaves to the default
+    // handling of the control.
+    bool OnKeyDown(unsigned nChar, unsigned nRepCnt, unsigned nFlags);
+    void OnLButtonDown();
+    void OnLButtonDblClk(const QPoint& point);
+
+    // The key of a Qt key event as a virtual-key code, 0 when it has none that matters here.
+    static unsigned VirtualKeyOf(int qtKey);
+
+    const std::u16string& FaceName() const { return m_strFaceName; }
+    int FontHeight() const { return m_nFontHeight; }
+    int RowDis() const { return m_nRowDis; }
+    // The minimum distance between lines in pixels set by the last SetRowDis (0 before).
+    int LineDistancePixels() const { return m_nLineDistance; }
+
+protected:
+    bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+
+private:
+    void ApplyLineDistance();
+    // Lays out the whole text so that display lines can be counted.
+    void EnsureLayout() const;
+
+    CVeskaView* m_pView;
+    std::unique_ptr<QFont> m_pFont;
+    unsigned m_crTextColor = 0;
+    int m_nFontHeight = 20;
+    std::u16string m_strFaceName;
+    int m_nRowDis = 1;
+    int m_nLineDistance = 0;
+};

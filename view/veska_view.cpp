@@ -1,0 +1,352 @@
+#include "view/veska_view.h"
+
+#include "app/main_frame.h"
+#include "app/modal_hook.h"
+#include "platform/code_page.h"
+#include "res/resource.h"
+#include "view/goto_page_dlg.h"
+#include "view/txt_rich_edit.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QResizeEvent>
+#include <QUrl>
+
+#include <algorithm>
+#include <climits>
+
+namespace {
+
+constexpr char16_t kDefaultFace[] = u"微软雅黑";
+constexpr int kMinFontHeight = 5;
+constexpr int kMinRowDis = 1;
+
+// A decimal number at the start of the text, as a page field is read: leading blanks and a sign
+// are allowed, anything else after the digits is ignored, no digits give 0.
+int LeadingNumber(const std::u16string& text) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == u' ' || text[i] == u'\t')) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) {
+        negative = text[i] == u'-';
+        ++i;
+    }
+    long long value = 0;
+    while (i < text.size() && text[i] >= u'0' && text[i] <= u'9') {
+        value = std::min<long long>(value * 10 + (text[i] - u'0'), INT_MAX);
+        ++i;
+    }
+    return int(negative ? -value : value);
+}
+
+} // namespace
+
+CVeskaView::CVeskaView(CMainFrame* frame, QWidget* parent) : QWidget(parent), m_pMainFrame(frame) {
+    setObjectName(QStringLiteral("readerView"));
+    setAcceptDrops(true);
+}
+
+CVeskaView::~CVeskaView() = default;
+
+void CVeskaView::OnInitialUpdate() {
+    m_history.Load();
+
+    m_pTxtEdit = new CTxtRichEdit(this, this);
+    m_pTxtEdit->setGeometry(rect());
+    m_pTxtEdit->show();
+
+    const ReaderSettings settings = m_optionDlg.m_settings;
+    m_pTxtEdit->SetTextFont(kDefaultFace, settings.font_height);
+    m_pTxtEdit->SetTextColor(unsigned(settings.font_color));
+    m_pTxtEdit->SetBackColor(unsigned(settings.back_color));
+    m_pTxtEdit->SetRowDis(settings.font_row_dis);
+
+    m_pTxtEdit->SetPaneText(GetWelcomeText());
+    m_pTxtEdit->setFocus(); // the reader keys go to the pane
+    m_pMainFrame->setWindowTitle(QString::fromStdU16String(DecodeLegacy(settings.title_name)));
+    m_bAutoScrollRunning = 1;
+}
+
+bool CVeskaView::OnCommand(int id) {
+    switch (id) {
+    case ID_FILE_OPEN:
+        OnFileOpen();
+        return true;
+    case ID_OPTION_MENU:
+        OnOption();
+        return true;
+    case ID_FONT_BIGGER:
+        OnFontBigger();
+        return true;
+    case ID_FONT_SMALLER:
+        OnFontSmaller();
+        return true;
+    case ID_ROW_DIS_BIGGER:
+        OnRowDisBigger();
+        return true;
+    case ID_ROW_DIS_SMALLER:
+        OnRowDisSmaller();
+        return true;
+    case ID_NEXT_PAGE:
+        OnNextPage();
+        return true;
+    case ID_PREV_PAGE:
+        OnPrevPage();
+        return true;
+    case ID_NEXT_SCREEN:
+        OnNextScreen();
+        return true;
+    case ID_PREV_SCREEN:
+        OnPrevScreen();
+        return true;
+    case ID_GOTO_PAGE:
+        OnGotoPage();
+        return true;
+    case ID_AUTO_SCROLL:
+        OnAutoScroll();
+        return true;
+    default:
+        return false;
+    }
+}
+
+const std::u16string& CVeskaView::GetWelcomeText() {
+    static const std::u16string text = [] {
+        const std::u16string rule(54, u'-');
+        std::u16string s;
+        s += rule + u"\n";
+        s += u"Veska---Veska\n";
+        s += std::u16string(27, u' ') + u"版本v1.0.0" + u"\n";
+        s += rule + u"\n";
+        s += u"功能：\n";
+        s += u"1.快速打开TXT大文件；\n";
+        s += u"2.自动生成标签，阅读更舒服\n";
+        s += u"3.自动分页，自动跳转\n";
+        s += u"4.支持直接拖拽TXT文件到窗口，即可打开；\n";
+        s += u"5.完全自定义设置字体，行距，颜色等参数，并自动保存最后的设置方案和上次的进度；\n";
+        s += u"6.支持9个书签的增加，删除，和5个最近文件夹的记录；\n";
+        s += u"7.提示信息：文章汉字数，日期等。\n";
+        s += std::u16string(73, u'-') + u"\n";
+        s += u"欢迎反馈意见，以便更好的完善软件\n";
+        return s;
+    }();
+    return text;
+}
+
+void CVeskaView::OnFileOpen() {
+    QFileDialog dialog(this);
+    // Qt's own dialog matches the filter without regard to case, so "*.txt" also lists
+    // NOVEL.TXT; a native dialog could not be answered by tests.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilter(QStringLiteral(u"txt文件 (*.txt)"));
+    if (RunModal(dialog) != QDialog::Accepted) {
+        return;
+    }
+    const QStringList files = dialog.selectedFiles();
+    if (!files.isEmpty() && !files.first().isEmpty()) {
+        OpenBook(files.first().toStdU16String());
+    }
+}
+
+int CVeskaView::OpenBook(const std::u16string& path) {
+    // Opening closes the current book even when the new one fails; reopen it then, so that a bad
+    // path leaves the book being read as it was.
+    const bool hadBook = HasBook();
+    const std::u16string previousPath = m_resourceData.m_strPath;
+    const int previousPage = m_resourceData.m_nCurPage;
+    const int result = m_resourceData.OpenTxt(path);
+    if (result != 0) {
+        if (hadBook && m_resourceData.OpenTxt(previousPath) == 0) {
+            m_resourceData.GotoPage(previousPage);
+        }
+        return result;
+    }
+    if (m_pTxtEdit != nullptr) {
+        m_pTxtEdit->SetPaneText(m_resourceData.m_strText);
+    }
+    UpdateReadState();
+    return 0;
+}
+
+void CVeskaView::GotoPage(int index) {
+    if (!HasBook()) {
+        // Nothing to show: keep the welcome text, refresh the status as any page step does.
+        UpdateReadState();
+        return;
+    }
+    m_resourceData.GotoPage(index);
+    if (m_pTxtEdit != nullptr) {
+        m_pTxtEdit->SetPaneText(m_resourceData.m_strText);
+    }
+    UpdateReadState();
+}
+
+bool CVeskaView::HasBook() const {
+    return m_resourceData.m_hFile.IsOpen();
+}
+
+void CVeskaView::UpdateReadState() {
+    m_pMainFrame->UpdateStatusBar();
+    // A record without a book could not be read back from the history file.
+    if (m_optionDlg.m_settings.auto_record == 1 && HasBook()) {
+        m_history.AddReadMark(m_resourceData.GetReadMarkInfo());
+    }
+}
+
+void CVeskaView::ToggleAutoScrollPause() {
+    if (m_optionDlg.m_settings.auto_click == 1) {
+        m_bAutoScrollRunning = m_bAutoScrollRunning ? 0 : 1;
+    }
+}
+
+void CVeskaView::OnFontBigger() {
+    ReaderSettings& settings = m_optionDlg.m_settings;
+    settings.font_height += 1;
+    m_pTxtEdit->SetTextFont(m_pTxtEdit->FaceName(), settings.font_height);
+    m_optionDlg.SaveSettings();
+}
+
+void CVeskaView::OnFontSmaller() {
+    ReaderSettings& settings = m_optionDlg.m_settings;
+    settings.font_height = std::max(kMinFontHeight, settings.font_height - 1);
+    m_pTxtEdit->SetTextFont(m_pTxtEdit->FaceName(), settings.font_height);
+    m_optionDlg.SaveSettings();
+}
+
+void CVeskaView::OnRowDisBigger() {
+    ReaderSettings& settings = m_optionDlg.m_settings;
+    settings.font_row_dis += 1;
+    m_pTxtEdit->SetRowDis(settings.font_row_dis);
+    m_optionDlg.SaveSettings();
+}
+
+void CVeskaView::OnRowDisSmaller() {
+    ReaderSettings& settings = m_optionDlg.m_settings;
+    settings.font_row_dis = std::max(kMinRowDis, settings.font_row_dis - 1);
+    m_pTxtEdit->SetRowDis(settings.font_row_dis);
+    m_optionDlg.SaveSettings();
+}
+
+void CVeskaView::OnNextPage() {
+    m_pTxtEdit->OnKeyDown(VK_RIGHT, 0, 0);
+}
+
+void CVeskaView::OnPrevPage() {
+    m_pTxtEdit->OnKeyDown(VK_LEFT, 0, 0);
+}
+
+void CVeskaView::OnNextScreen() {
+    m_pTxtEdit->OnKeyDown(VK_SPACE, 0, 0);
+}
+
+void CVeskaView::OnPrevScreen() {
+    m_pTxtEdit->PrevScreen();
+}
+
+void CVeskaView::OnGotoPage() {
+    const int total = m_resourceData.GetPageCount();
+    CGoToPageDlg dialog(m_resourceData.m_nCurPage + 1, total, this);
+    if (dialog.DoModal() != 1) {
+        return;
+    }
+    int page = LeadingNumber(dialog.m_strPage);
+    if (page < 1) {
+        page = 1;
+    } else if (page > total) {
+        page = total;
+    }
+    GotoPage(std::max(0, page - 1));
+}
+
+void CVeskaView::OnAutoScroll() {
+    ReaderSettings& settings = m_optionDlg.m_settings;
+    settings.auto_read = settings.auto_read != 1 ? 1 : 0;
+    m_bAutoScrollRunning = 1;
+    m_optionDlg.SaveSettings();
+    m_pMainFrame->UpdateCommandUI();
+}
+
+bool CVeskaView::OnUpdateAutoScroll() const {
+    return m_optionDlg.m_settings.auto_read != 0;
+}
+
+void CVeskaView::OnOption() {
+    if (m_optionDlg.DoModal(this) != 1) {
+        return;
+    }
+    const ReaderSettings& settings = m_optionDlg.m_settings;
+    m_pTxtEdit->SetTextFont(m_pTxtEdit->FaceName(), settings.font_height);
+    m_pTxtEdit->SetTextColor(unsigned(settings.font_color));
+    m_pTxtEdit->SetBackColor(unsigned(settings.back_color));
+    m_pTxtEdit->viewport()->update();
+    m_pMainFrame->UpdateCommandUI();
+}
+
+void CVeskaView::OnDropFiles(const QStringList& paths) {
+    QString last;
+    for (const QString& path : paths) {
+        last = path;
+    }
+    if (!last.isEmpty()) {
+        OpenBook(last.toStdU16String());
+    }
+}
+
+void CVeskaView::OnKeyDown(unsigned nChar, unsigned nRepCnt, unsigned nFlags) {
+    if (nChar == VK_ESCAPE) {
+        m_pMainFrame->HideWindow();
+        return;
+    }
+    if (m_pTxtEdit != nullptr) {
+        m_pTxtEdit->OnKeyDown(nChar, nRepCnt, nFlags);
+    }
+}
+
+void CVeskaView::OnSize() {
+    if (m_pTxtEdit != nullptr) {
+        m_pTxtEdit->setGeometry(0, 0, width(), height());
+    }
+}
+
+void CVeskaView::keyPressEvent(QKeyEvent* event) {
+    const unsigned key = CTxtRichEdit::VirtualKeyOf(event->key());
+    if (key == 0) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    OnKeyDown(key, unsigned(std::max(1, event->count())), 0);
+    event->accept();
+}
+
+void CVeskaView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    OnSize();
+}
+
+void CVeskaView::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) {
+        event->acceptProposedAction();
+    }
+}
+
+void CVeskaView::dragMoveEvent(QDragMoveEvent* event) {
+    if (event->mimeData()->hasUrls()) {
+        event->acceptProposedAction();
+    }
+}
+
+void CVeskaView::dropEvent(QDropEvent* event) {
+    QStringList paths;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        paths << url.toLocalFile();
+    }
+    OnDropFiles(paths);
+    event->acceptProposedAction();
+}
