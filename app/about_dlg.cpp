@@ -129,8 +129,7 @@ bool CAboutDlg::OnInitDialog() {
     };
     const Link links[] = {
         {m_linkJoke, u"开心一下", Wide(VESKA_JOKE_URL)},
-        {m_linkMail, u"邮箱：" + Wide(VESKA_MAIL_ADDRESS),
-         u"mailto:" + Wide(VESKA_MAIL_ADDRESS)},
+        {m_linkMail, u"邮箱：" + Wide(VESKA_MAIL_ADDRESS), u"mailto:" + Wide(VESKA_MAIL_ADDRESS)},
         {m_linkHome, u"主页：" + Wide(VESKA_HOME_URL), Wide(VESKA_HOME_URL)},
     };
     for (const Link& link : links) {
