@@ -8,6 +8,7 @@
 #include "url_get/core/url_get_manager.h"
 
 #include <QDesktopServices>
+#include <QDialog>
 #include <QMenu>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
