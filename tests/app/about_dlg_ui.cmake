@@ -1,5 +1,4 @@
 find_package(Qt6 REQUIRED COMPONENTS Test)
 veska_add_test(about_dlg_ui_tests QT
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/about_dlg_ui_test.cpp
-          ${CMAKE_CURRENT_LIST_DIR}/color_static_ui_test.cpp
   LIBS veska_gui Qt6::Test)

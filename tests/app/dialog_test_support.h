@@ -1,12 +1,12 @@
 #pragma once
 
-// Shared by the dialog tests: the application object, a private data directory per test, and
-// checks that every text of a dialog fits its control.
+// Shared by the dialog tests: the application object, an empty data directory per test, a way
+// to act on a dialog while it runs, and a check that every text of a dialog fits its control.
 
 #include "app/dialog_template.h"
+#include "app/modal_hook.h"
 
 #include <QApplication>
-#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -15,9 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
-#include <string>
+#include <functional>
 
 class QtEnvironment : public ::testing::Environment {
 public:
@@ -27,10 +25,7 @@ public:
         static char* argv[] = {name, nullptr};
         m_app = new QApplication(argc, argv);
     }
-    void TearDown() override {
-        delete m_app;
-        m_app = nullptr;
-    }
+    void TearDown() override { delete m_app; }
 
 private:
     QApplication* m_app = nullptr;
@@ -39,7 +34,6 @@ private:
 inline ::testing::Environment* const kQtEnvironment =
     ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 
-// Each test gets an empty VESKA_DATA_DIR.
 class DialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -48,72 +42,39 @@ protected:
     }
     void TearDown() override { unsetenv("VESKA_DATA_DIR"); }
 
-    std::string DataPath(const char* name) const { return m_dir.path().toStdString() + "/" + name; }
-    static std::string ReadAll(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
+    // Runs a dialog's DoModal; `act` works on the open window.
+    template <typename Dialog>
+    static int Run(Dialog& dlg, const std::function<void(CTemplateDialog&)>& act) {
+        ScopedModalHook hook([&](QDialog& window) { act(static_cast<CTemplateDialog&>(window)); });
+        return dlg.DoModal();
     }
 
     QTemporaryDir m_dir;
 };
 
-// Every static, button and group box title of the dialog shows its whole text.
-inline void ExpectTextsFit(const QWidget& dialog) {
+// Every visible static, button and group box title shows its whole text on one line. With
+// VESKA_SCREENSHOT_DIR set, the dialog's picture is saved there too.
+inline void ExpectTextsFit(QWidget& dialog, const char* screenshot) {
     for (const QLabel* label : dialog.findChildren<QLabel*>()) {
-        if (label->text().isEmpty() || !label->isVisibleTo(&dialog)) {
-            continue;
+        if (!label->text().isEmpty() && label->isVisibleTo(&dialog)) {
+            EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()),
+                      label->contentsRect().width())
+                << label->text().toStdString();
+            EXPECT_LE(label->fontMetrics().height(), label->contentsRect().height());
         }
-        const QFontMetrics metrics(label->font());
-        const QRect area = label->contentsRect();
-        EXPECT_LE(metrics.horizontalAdvance(label->text()), area.width())
-            << label->text().toStdString();
-        EXPECT_LE(metrics.height(), area.height()) << label->text().toStdString();
     }
     for (const QPushButton* button : dialog.findChildren<QPushButton*>()) {
-        if (!button->isVisibleTo(&dialog)) {
-            continue;
+        if (button->isVisibleTo(&dialog)) { // the bevel takes a few pixels on each side
+            EXPECT_LE(button->fontMetrics().horizontalAdvance(button->text()) + 8, button->width());
+            EXPECT_LE(button->fontMetrics().height() + 4, button->height());
         }
-        const QFontMetrics metrics(button->font());
-        // The style draws a bevel and margins of a few pixels on each side.
-        EXPECT_LE(metrics.horizontalAdvance(button->text()) + 8, button->width())
-            << button->text().toStdString();
-        EXPECT_LE(metrics.height() + 4, button->height()) << button->text().toStdString();
     }
     for (const QGroupBox* box : dialog.findChildren<QGroupBox*>()) {
-        if (!box->isVisibleTo(&dialog)) {
-            continue;
-        }
-        const QFontMetrics metrics(box->font());
-        EXPECT_LE(metrics.horizontalAdvance(box->title()) + 16, box->width())
-            << box->title().toStdString();
-    }
-}
-
-// Controls of one dialog must not overlap one another, except controls inside group boxes.
-inline void ExpectNoOverlap(const QWidget& dialog) {
-    QList<QWidget*> controls;
-    for (QWidget* child : dialog.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-        if (child->isVisibleTo(&dialog) && !qobject_cast<QGroupBox*>(child) && !child->isWindow()) {
-            controls.push_back(child);
+        if (box->isVisibleTo(&dialog)) {
+            EXPECT_LE(box->fontMetrics().horizontalAdvance(box->title()) + 16, box->width());
         }
     }
-    for (int i = 0; i < controls.size(); ++i) {
-        for (int j = i + 1; j < controls.size(); ++j) {
-            EXPECT_FALSE(controls[i]->geometry().intersects(controls[j]->geometry()))
-                << controls[i]->metaObject()->className() << " "
-                << controls[i]->objectName().toStdString() << " and "
-                << controls[j]->metaObject()->className() << " "
-                << controls[j]->objectName().toStdString();
-        }
-    }
-}
-
-// With VESKA_SCREENSHOT_DIR set, saves a picture of the dialog there (for the documentation).
-inline void MaybeSaveScreenshot(QWidget& dialog, const char* fileName) {
-    const char* dir = std::getenv("VESKA_SCREENSHOT_DIR");
-    if (dir != nullptr && *dir != '\0') {
-        EXPECT_TRUE(dialog.grab().save(QString::fromUtf8(dir) + "/" + fileName));
+    if (const char* dir = std::getenv("VESKA_SCREENSHOT_DIR"); dir != nullptr && *dir != '\0') {
+        EXPECT_TRUE(dialog.grab().save(QString::fromUtf8(dir) + "/" + screenshot));
     }
 }

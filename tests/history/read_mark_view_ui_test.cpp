@@ -1,9 +1,8 @@
-// The bookmark command of the main frame with the real view: reopening books, and what is
-// written back to "read_history.dat" however the dialog closes.
+// The frame's bookmark command with the real view: reopening books, and what reaches
+// "read_history.dat" however the dialog closes.
 
 #include "app/dialog_template.h"
 #include "app/modal_hook.h"
-#include "history/read_mark_dlg.h"
 #include "history/reader_history.h"
 #include "tests/app/ui_test_support.h"
 
@@ -15,140 +14,105 @@
 namespace {
 
 ReadMarkInfo Mark(const QString& path, int page, int total, int type = MARK_LOCAL) {
-    ReadMarkInfo mark;
-    mark.strFilePath = EncodeLegacy(path.toStdU16String());
-    mark.strBookName = EncodeLegacy(path.mid(path.lastIndexOf('/') + 1).toStdU16String());
-    mark.nReadPage = page;
-    mark.nTotalPages = total;
-    mark.nMarkType = type;
-    return mark;
+    const QString name = path.mid(path.lastIndexOf('/') + 1);
+    return ReadMarkInfo{EncodeLegacy(name.toStdU16String()), EncodeLegacy(path.toStdU16String()),
+                        page, type, total};
 }
 
 class BookmarkCommandTest : public ReaderTest {
 protected:
-    // Puts the records in the store and its file, as earlier reading would have.
-    void Store(std::list<ReadMarkInfo> local, std::list<ReadMarkInfo> net = {}) {
+    // Puts records in the store and its file, then runs the command with `act` on the dialog.
+    void Bookmarks(std::list<ReadMarkInfo> local, std::list<ReadMarkInfo> net,
+                   const std::function<void(CTemplateDialog&, QTableWidget*)>& act) {
         m_view->m_history.m_listLocal = std::move(local);
         m_view->m_history.m_listNet = std::move(net);
         m_view->m_history.Save();
-    }
-    // Runs the bookmark command; `act` works on the open dialog's local list.
-    void RunBookmarks(const std::function<void(CTemplateDialog&, QTableWidget*)>& act) {
         ScopedModalHook hook([&](QDialog& window) {
             auto& dialog = static_cast<CTemplateDialog&>(window);
             act(dialog, dialog.GetDlgItemAs<QTableWidget>(IDC_LOCAL_LIST));
-            m_closed = !window.isVisible();
+            EXPECT_FALSE(window.isVisible());
         });
         m_frame->OnOpenReadMark();
     }
-    static QPoint RowCentre(QTableWidget* list, int row) {
-        return list->visualRect(list->model()->index(row, 0)).center();
-    }
-    static void DoubleClickRow(QTableWidget* list, int row) {
-        const QPoint at = RowCentre(list, row);
-        for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
-                                  QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
-            const bool down = type != QEvent::MouseButtonRelease;
-            QMouseEvent event(type, QPointF(at), list->viewport()->mapToGlobal(QPointF(at)),
-                              Qt::LeftButton, down ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
-            QApplication::sendEvent(list->viewport(), &event);
-        }
-    }
-    // Right-clicks a row and picks an item of the popup menu.
-    static void PopupCommand(QTableWidget* list, int row, int item) {
-        const QPoint at = RowCentre(list, row);
+    // Right-clicks row 0 and picks item `item` of the popup menu.
+    static void Popup(QTableWidget* list, int item) {
+        const QPoint at = list->visualRect(list->model()->index(0, 0)).center();
         QContextMenuEvent event(QContextMenuEvent::Mouse, at, list->viewport()->mapToGlobal(at));
         QApplication::sendEvent(list->viewport(), &event);
-        QMenu* popup = nullptr;
         for (QMenu* menu : list->window()->findChildren<QMenu*>()) {
             if (menu->isVisible()) {
-                popup = menu;
+                menu->actions().at(item)->trigger();
+                menu->close();
             }
         }
-        ASSERT_NE(popup, nullptr);
-        popup->actions().at(item)->trigger();
-        popup->close();
+    }
+    static void DoubleClick(QTableWidget* list) {
+        const QPoint at = list->visualRect(list->model()->index(0, 0)).center();
+        for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
+                                  QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
+            const auto held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+            QMouseEvent event(type, QPointF(at), list->viewport()->mapToGlobal(QPointF(at)),
+                              Qt::LeftButton, held, Qt::NoModifier);
+            QApplication::sendEvent(list->viewport(), &event);
+        }
     }
     static CReaderHistory FromFile() {
         CReaderHistory history;
         history.Load();
         return history;
     }
-
-    bool m_closed = false;
 };
 
-TEST_F(BookmarkCommandTest, DeletingThenEscStillRemovesTheBookmarkFromTheFile) {
-    Store({Mark("/books/a.txt", 0, 3), Mark("/books/b.txt", 12, 340)});
-    RunBookmarks([](CTemplateDialog& dialog, QTableWidget* list) {
-        EXPECT_EQ(list->item(1, 1)->text(), "13");
-        EXPECT_EQ(list->item(1, 2)->text(), "340");
-        PopupCommand(list, 0, 1);
-        QTest::keyClick(&dialog, Qt::Key_Escape);
-    });
-    EXPECT_TRUE(m_closed);
-    const CReaderHistory history = FromFile();
-    ASSERT_EQ(history.m_listLocal.size(), 1u);
-    EXPECT_EQ(history.m_listLocal.front().strBookName, "b.txt");
-    EXPECT_EQ(m_view->m_history.m_listLocal.size(), 1u);
-}
+TEST_F(BookmarkCommandTest, DeletionsAndClearingReachTheFileHoweverTheDialogCloses) {
+    Bookmarks({Mark("/books/a.txt", 0, 3), Mark("/books/b.txt", 12, 340)}, {},
+              [](CTemplateDialog& dialog, QTableWidget* list) {
+                  Popup(list, 1); // "删除" a.txt
+                  QTest::keyClick(&dialog, Qt::Key_Escape);
+              });
+    ASSERT_EQ(FromFile().m_listLocal.size(), 1u);
+    EXPECT_EQ(FromFile().m_listLocal.front().strBookName, "b.txt");
 
-TEST_F(BookmarkCommandTest, ClearingKeepsTheNetworkBookmarksInStoreAndFile) {
-    Store({Mark("/books/a.txt", 0, 3)}, {Mark("/net/n.txt", 4, 8, 2)});
-    RunBookmarks([](CTemplateDialog& dialog, QTableWidget*) {
-        dialog.GetDlgItemAs<QPushButton>(IDC_CLEAR_LOCAL)->click();
-        dialog.close(); // the close box
-    });
-    EXPECT_TRUE(m_view->m_history.m_listLocal.empty());
-    ASSERT_EQ(m_view->m_history.m_listNet.size(), 1u);
+    Bookmarks({Mark("/books/a.txt", 0, 3)}, {Mark("/net/n.txt", 4, 8, 2)},
+              [](CTemplateDialog& dialog, QTableWidget*) {
+                  dialog.GetDlgItemAs<QPushButton>(IDC_CLEAR_LOCAL)->click();
+                  dialog.close(); // the close box
+              });
     const CReaderHistory history = FromFile();
     EXPECT_TRUE(history.m_listLocal.empty());
     ASSERT_EQ(history.m_listNet.size(), 1u);
-    EXPECT_EQ(history.m_listNet.front().strBookName, "n.txt");
     EXPECT_EQ(history.m_listNet.front().nMarkType, 2);
+    EXPECT_EQ(m_view->m_history.m_listNet.size(), 1u);
 }
 
-TEST_F(BookmarkCommandTest, ReopeningGoesToTheRecordedPageOrTheLastOne) {
-    const QString three = MakeBook(QStringLiteral(u"三页.txt"), 3 * 4092);
-    const QString five = MakeBook(QStringLiteral("five.txt"), 5 * 4092, 1);
-    Store({Mark(three, 10, 9), Mark(five, 3, 5)});
-    RunBookmarks([](CTemplateDialog&, QTableWidget* list) { PopupCommand(list, 1, 0); });
-    EXPECT_TRUE(m_closed);
+TEST_F(BookmarkCommandTest, ReopensAtTheRecordedPageOrTheLastOne) {
+    const QString five = MakeBook(QStringLiteral("five.txt"), 5 * 4092);
+    Bookmarks({Mark(five, 3, 5)}, {}, [](CTemplateDialog&, QTableWidget* list) { Popup(list, 0); });
     EXPECT_EQ(m_view->m_resourceData.m_strName, u"five.txt");
     EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 3);
 
-    // The book has shrunk since: its last page is shown.
-    RunBookmarks([](CTemplateDialog&, QTableWidget* list) {
-        ASSERT_EQ(list->item(0, 0)->text(), QStringLiteral(u"三页.txt"));
-        EXPECT_EQ(list->item(0, 1)->text(), "11");
-        DoubleClickRow(list, 0);
-    });
-    EXPECT_TRUE(m_closed);
-    EXPECT_EQ(m_view->m_resourceData.m_strName, u"三页.txt");
+    // The book has shrunk since the record was made: its last page is shown, and that page,
+    // not the stale one, is what the file keeps.
+    const QString three = MakeBook(QStringLiteral(u"三页.txt"), 3 * 4092);
+    Bookmarks({Mark(three, 10, 9), Mark(five, 3, 5)}, {},
+              [](CTemplateDialog&, QTableWidget* list) { DoubleClick(list); });
     EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 2);
     EXPECT_EQ(StatusText(1), QStringLiteral(u"|正在阅读:  第3页"));
-    // The write-back keeps what the view recorded for the reopened book, not the stale page.
-    const CReaderHistory history = FromFile();
-    ASSERT_EQ(history.m_listLocal.size(), 2u);
-    EXPECT_EQ(history.m_listLocal.front().strBookName, EncodeLegacy(u"三页.txt"));
-    EXPECT_EQ(history.m_listLocal.front().nReadPage, 2);
-    EXPECT_EQ(history.m_listLocal.front().nTotalPages, 3);
+    const ReadMarkInfo kept = FromFile().m_listLocal.front();
+    EXPECT_EQ(kept.strBookName, EncodeLegacy(u"三页.txt"));
+    EXPECT_EQ(kept.nReadPage, 2);
+    EXPECT_EQ(kept.nTotalPages, 3);
 }
 
 TEST_F(BookmarkCommandTest, AMovedBookLeavesTheViewAsItWasAndClosesTheDialog) {
     Open(MakeBook(QStringLiteral("open.txt"), 3 * 4092));
     Key(Qt::Key_Right);
     const QString text = m_pane->toPlainText();
-    Store({Mark("/gone/moved.txt", 1, 4)});
-    RunBookmarks([](CTemplateDialog&, QTableWidget* list) { DoubleClickRow(list, 0); });
-    EXPECT_TRUE(m_closed);
+    Bookmarks({Mark("/gone/moved.txt", 1, 4)}, {},
+              [](CTemplateDialog&, QTableWidget* list) { DoubleClick(list); });
     EXPECT_EQ(m_view->m_resourceData.m_strName, u"open.txt");
-    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 1);
     EXPECT_EQ(m_pane->toPlainText(), text);
-    // The bookmark stays.
-    const CReaderHistory history = FromFile();
-    ASSERT_EQ(history.m_listLocal.size(), 1u);
-    EXPECT_EQ(history.m_listLocal.front().strBookName, "moved.txt");
+    ASSERT_EQ(FromFile().m_listLocal.size(), 1u); // the bookmark stays
+    EXPECT_EQ(FromFile().m_listLocal.front().strBookName, "moved.txt");
 }
 
 } // namespace
