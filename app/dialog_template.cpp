@@ -19,7 +19,8 @@ namespace {
 
 const char* const kControlIdProperty = "veskaControlId";
 
-// Only the digits 0-9 can be typed; pasting is not filtered, exactly like a numeric Windows edit.
+// Only the digits 0-9 can be typed. Pasting is not filtered: whoever reads the field reads it
+// leniently.
 class DigitsOnlyFilter : public QObject {
 public:
     using QObject::QObject;

@@ -46,7 +46,7 @@ struct DialogTemplate {
     std::vector<DialogControl> controls;
 };
 
-// The font a template names. Faces that are not installed (the usual Chinese Windows faces) fall
+// The font a template names. Faces that are not installed (the classic Chinese system faces) fall
 // back to an installed Chinese face before fontconfig's general fallback, so that Latin and
 // Chinese text share one set of metrics.
 QFont DialogFont(const QString& face, int pointSize);
