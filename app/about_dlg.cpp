@@ -2,13 +2,13 @@
 
 #include "app/dialog_template.h"
 #include "app/modal_hook.h"
+#include "res/picture_resources.h"
 #include "res/resource.h"
 #include "settings/color_static.h"
 
-#include <QApplication>
 #include <QIcon>
 #include <QLabel>
-#include <QPainter>
+#include <QPixmap>
 
 #include <string>
 
@@ -61,35 +61,6 @@ std::u16string Wide(const char* utf8) {
     return QString::fromUtf8(utf8).toStdU16String();
 }
 
-// Stands in for a picture the program does not carry: an open book.
-QPixmap DrawBook(int size) {
-    QPixmap picture(size, size);
-    picture.fill(Qt::transparent);
-    QPainter painter(&picture);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const qreal m = size / 8.0;
-    const QRectF left(m, 1.5 * m, size / 2.0 - m, size - 3 * m);
-    const QRectF right(size / 2.0, 1.5 * m, size / 2.0 - m, size - 3 * m);
-    painter.setPen(QPen(QColor(0x2a, 0x5d, 0x8f), std::max(1.0, size / 32.0)));
-    painter.setBrush(QColor(0xfc, 0xfb, 0xeb));
-    painter.drawRect(left);
-    painter.drawRect(right);
-    for (int i = 1; i <= 4; ++i) {
-        const qreal y = left.top() + i * left.height() / 5.5;
-        painter.drawLine(QPointF(left.left() + m / 2, y), QPointF(left.right() - m / 2, y));
-        painter.drawLine(QPointF(right.left() + m / 2, y), QPointF(right.right() - m / 2, y));
-    }
-    return picture;
-}
-
-void ShowPicture(QLabel* label, int resourceId, int fallbackSize) {
-    QPixmap picture = LoadResourceImage(resourceId);
-    if (picture.isNull() && resourceId == IDR_MAINFRAME && !qApp->windowIcon().isNull()) {
-        picture = qApp->windowIcon().pixmap(fallbackSize, fallbackSize);
-    }
-    label->setPixmap(picture.isNull() ? DrawBook(fallbackSize) : picture);
-}
-
 } // namespace
 
 CAboutDlg::CAboutDlg(QWidget* parent) : m_pParent(parent) {}
@@ -119,8 +90,10 @@ int CAboutDlg::DoModal() {
 }
 
 bool CAboutDlg::OnInitDialog() {
-    ShowPicture(m_pDialog->GetDlgItemAs<QLabel>(kIconControl), IDR_MAINFRAME, 32);
-    ShowPicture(m_pDialog->GetDlgItemAs<QLabel>(kPictureControl), IDB_ABOUT, 85);
+    m_pDialog->GetDlgItemAs<QLabel>(kIconControl)
+        ->setPixmap(LoadIconResource(IDR_MAINFRAME).pixmap(32, 32));
+    m_pDialog->GetDlgItemAs<QLabel>(kPictureControl)
+        ->setPixmap(QPixmap(BitmapResourcePath(IDB_ABOUT)));
 
     struct Link {
         CColorStatic* control;

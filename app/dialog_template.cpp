@@ -119,16 +119,6 @@ int DialogControlId(const QWidget* control) {
     return id.isValid() ? id.toInt() : IDC_STATIC;
 }
 
-QPixmap LoadResourceImage(int resourceId) {
-    for (const char* suffix : {".png", ".bmp", ".ico"}) {
-        QPixmap picture(QStringLiteral(":/res/%1%2").arg(resourceId).arg(QLatin1String(suffix)));
-        if (!picture.isNull()) {
-            return picture;
-        }
-    }
-    return {};
-}
-
 CTemplateDialog::CTemplateDialog(const DialogTemplate& dialogTemplate, QWidget* parent,
                                  const ControlFactory& factory)
     : QDialog(parent), m_hasCaption(dialogTemplate.hasCaption) {

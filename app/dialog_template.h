@@ -56,9 +56,6 @@ QWidget* FindDialogControl(const QWidget* dialog, int id);
 // The id a control was created with; IDC_STATIC when it has none.
 int DialogControlId(const QWidget* control);
 
-// The picture of an icon or bitmap resource, when the program has one under that id.
-QPixmap LoadResourceImage(int resourceId);
-
 // A dialog window built from a template. Controls carry their ids (FindDialogControl) and sit
 // where the template puts them, converted from dialog units with the dialog font's metrics.
 // Push buttons, Enter and Esc arrive as commands (IDOK, IDCANCEL or the button's id) at the

@@ -1,5 +1,7 @@
 #include "app/main_frame.h"
 
+#include "app/link_opener.h"
+
 #include "app/command_strings.h"
 #include "app/true_color_tool_bar.h"
 #include "app/veska_app.h"
@@ -14,7 +16,6 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCursor>
-#include <QDesktopServices>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -414,7 +415,7 @@ void CMainFrame::OnOption() {
 }
 
 void CMainFrame::OnJoke() {
-    QDesktopServices::openUrl(QUrl(QStringLiteral(VESKA_JOKE_URL)));
+    OpenLink(QStringLiteral(VESKA_JOKE_URL).toStdU16String());
 }
 
 void CMainFrame::SendStatistics() {

@@ -1,13 +1,13 @@
 // The main frame: its window, toolbars, prompts, accelerators, tray and the ways the window is
 // hidden or the program ended.
 
+#include "app/link_opener.h"
 #include "app/modal_hook.h"
 #include "app/true_color_tool_bar.h"
 #include "tests/app/ui_test_support.h"
 #include "tests/url_get/loopback_server.h"
 #include "url_get/core/url_get_manager.h"
 
-#include <QDesktopServices>
 #include <QDialog>
 #include <QMenu>
 #include <QStatusBar>
@@ -140,23 +140,15 @@ TEST_F(MainFrameTest, AcceleratorsReachTheirCommands) {
     EXPECT_FALSE(QFile::exists(DataPath("config.cfg")));
 }
 
-class UrlCatcher : public QObject {
-    Q_OBJECT
-public slots:
-    void Open(const QUrl& url) { m_urls << url; }
-
-public:
-    QList<QUrl> m_urls;
-};
-
 TEST_F(MainFrameTest, JokeButtonOpensTheJokePage) {
-    UrlCatcher catcher;
-    QDesktopServices::setUrlHandler(QStringLiteral("http"), &catcher, "Open");
-    m_frame->Action(ID_JOKE)->trigger();
-    QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
-    ASSERT_EQ(catcher.m_urls.size(), 1);
-    EXPECT_EQ(catcher.m_urls.front(), QUrl(QStringLiteral(VESKA_JOKE_URL)));
-    EXPECT_TRUE(catcher.m_urls.front().toString().endsWith(QStringLiteral("/index.php?from=tr")));
+    QList<QUrl> opened;
+    {
+        ScopedLinkOpener opener([&](const QUrl& url) { opened << url; });
+        m_frame->Action(ID_JOKE)->trigger();
+    }
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_EQ(opened.front(), QUrl(QStringLiteral(VESKA_JOKE_URL)));
+    EXPECT_TRUE(opened.front().toString().endsWith(QStringLiteral("/index.php?from=tr")));
 }
 
 TEST_F(MainFrameTest, WithATrayCloseAndEscHideAndTheTrayShowsAgain) {
@@ -234,5 +226,3 @@ TEST_F(StatisticsTest, TheFrameSendsOneStatisticsRequestFromItsWorker) {
 }
 
 } // namespace
-
-#include "main_frame_test.moc"
