@@ -5,6 +5,7 @@
 #include "app/veska_app.h"
 #include "diag/crash_handler.h"
 #include "history/read_mark_dlg.h"
+#include "res/picture_resources.h"
 #include "res/resource.h"
 #include "url_get/core/url_get_manager.h"
 #include "view/txt_rich_edit.h"
@@ -284,7 +285,7 @@ void CMainFrame::CreateTray() {
     }
 
     m_trayIcon = new QSystemTrayIcon(this);
-    m_trayIcon->setIcon(PlaceholderIcon(QStringLiteral("V"), 32, QColor(0x3A, 0x7B, 0xC8)));
+    m_trayIcon->setIcon(LoadIconResource(IDI_TRAY));
     m_trayIcon->setToolTip(QStringLiteral("Veska"));
     connect(m_trayIcon, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
@@ -297,7 +298,7 @@ void CMainFrame::CreateTray() {
     if (IsTrayAvailable()) {
         m_trayIcon->show();
     }
-    setWindowIcon(PlaceholderIcon(QStringLiteral("V"), 32, QColor(0x3A, 0x7B, 0xC8)));
+    setWindowIcon(LoadIconResource(IDR_MAINFRAME));
 }
 
 bool CMainFrame::IsTrayAvailable() {

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <QList>
+#include <QPixmap>
 #include <QToolBar>
+
+#include <array>
 
 // Which image list SetImageListFromBitmap sets.
 constexpr unsigned TB_SETIMAGELIST = 1072;         // normal buttons
@@ -17,5 +21,27 @@ public:
     // Slices bitmap `bitmapId` into images `imageWidth` wide and gives them to the buttons for the
     // state that `message` names (TB_SETIMAGELIST, TB_SETHOTIMAGELIST, TB_SETDISABLEDIMAGELIST).
     // false when the bitmap cannot be used; the images then stay as they were.
-    bool SetImageListFromBitmap(int imageWidth, unsigned message, int bitmapId);
+    virtual bool SetImageListFromBitmap(int imageWidth, unsigned message, int bitmapId);
+
+    // The three lists from one strip, in the order normal, hot, disabled, stopping at the first
+    // that fails. true when all three were set.
+    bool SetImageListsFromBitmap(int imageWidth, int bitmapId);
+
+    // The images of one list, by position; empty until that list is set.
+    const QList<QPixmap>& ImageList(unsigned message) const;
+
+    // The picture painted behind the buttons.
+    static constexpr int kBackgroundBitmap = 141;
+
+protected:
+    void actionEvent(QActionEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    // Gives image n of every list to the n-th button (separators do not count).
+    void ApplyImages();
+
+    // Indexed by state: normal, hot, disabled.
+    std::array<QList<QPixmap>, 3> m_imageLists;
+    bool m_applying = false;
 };

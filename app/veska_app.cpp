@@ -34,6 +34,7 @@ QString OpenProblem(const QString& path) {
 CVeskaApp::CVeskaApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("Veska"));
     setApplicationDisplayName(QStringLiteral("Veska"));
+    setDesktopFileName(QStringLiteral("veska")); // the installed menu entry, veska.desktop
     // The window hides in the tray; closing a dialog while it is hidden must not end the program.
     setQuitOnLastWindowClosed(false);
     // The interface is Simplified Chinese: Qt's own dialogs and buttons too, when the

@@ -35,6 +35,15 @@ std::string XdgConfigDir() {
     return std::string(home != nullptr ? home : "") + "/.config/veska";
 }
 
+// An installed program runs from a "bin" directory (/usr/bin, /usr/local/bin, ~/.local/bin, any
+// install prefix): its files belong to the user, not beside the binary, even when that directory
+// is writable.
+bool IsInstalledLayout(const std::string& moduleDir) {
+    const std::string bin = "/bin";
+    return moduleDir.size() >= bin.size() &&
+           moduleDir.compare(moduleDir.size() - bin.size(), bin.size(), bin) == 0;
+}
+
 std::string StripTrailingSlashes(std::string dir) {
     while (dir.size() > 1 && dir.back() == '/') {
         dir.pop_back();
@@ -59,7 +68,7 @@ std::string GetDataDir() {
         return AnsiPathFromFs(StripTrailingSlashes(chosen));
     }
     const std::string moduleDir = FsPathFromAnsi(GetModuleDir());
-    if (access(moduleDir.c_str(), W_OK) == 0) {
+    if (!IsInstalledLayout(moduleDir) && access(moduleDir.c_str(), W_OK) == 0) {
         return AnsiPathFromFs(moduleDir);
     }
     const std::string xdg = XdgConfigDir();

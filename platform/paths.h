@@ -10,8 +10,8 @@
 std::string GetModuleDir();
 
 // Where "config.cfg" and "read_history.dat" live (legacy code page): VESKA_DATA_DIR when set;
-// else the executable's directory when it is writable; else $XDG_CONFIG_HOME/veska (by default
-// ~/.config/veska), created when missing.
+// else the executable's directory when it is writable and not an installed "bin" directory;
+// else $XDG_CONFIG_HOME/veska (by default ~/.config/veska), created when missing.
 std::string GetDataDir();
 
 // The book name of a path: what follows its last '/', or the whole path when it has none.

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QByteArray>
+#include <QIcon>
+#include <QString>
+
+// The pictures compiled into the program (res/veska.qrc), found by their resource ids.
+
+// The resource path of bitmap `bitmapId` (":/bitmap/<id>.bmp"); the file exists only for the ids
+// of res/resource.h that name bitmaps.
+QString BitmapResourcePath(int bitmapId);
+
+// The bytes of bitmap `bitmapId`'s .bmp file; empty when there is no such bitmap.
+QByteArray LoadBitmapResource(int bitmapId);
+
+// Icon `iconId` (IDR_MAINFRAME: the program, IDI_TRAY: the tray) in all its sizes; a null icon for
+// any other id.
+QIcon LoadIconResource(int iconId);

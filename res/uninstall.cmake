@@ -1,0 +1,12 @@
+# Removes every file listed in the install manifest (cmake -DMANIFEST=... -P uninstall.cmake).
+if(NOT EXISTS "${MANIFEST}")
+  message(FATAL_ERROR "Nothing to uninstall: ${MANIFEST} is missing (run cmake --install first)")
+endif()
+file(STRINGS "${MANIFEST}" installed)
+foreach(path IN LISTS installed)
+  set(path "$ENV{DESTDIR}${path}")
+  if(EXISTS "${path}" OR IS_SYMLINK "${path}")
+    message(STATUS "Removing ${path}")
+    file(REMOVE "${path}")
+  endif()
+endforeach()

@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary prefix (with a space in it, as home folders may have) and
+# checks the layout, the menu entry, that the installed program starts and keeps its files in the
+# XDG directory, and that uninstalling removes what was installed.
+#   install_test.sh BUILD_DIR SOURCE_DIR
+set -euo pipefail
+build=$1
+source=$2
+tmp=$(mktemp -d)
+manifest="$build/install_manifest.txt"
+# A real install's manifest (needed to uninstall it) must survive this test's install.
+saved_manifest=
+if [[ -f "$manifest" ]]; then
+    saved_manifest="$tmp/saved_manifest.txt"
+    cp "$manifest" "$saved_manifest"
+fi
+pid=
+cleanup() {
+    [[ -n "$pid" ]] && kill "$pid" 2>/dev/null || true
+    if [[ -n "$saved_manifest" ]]; then
+        cp "$saved_manifest" "$manifest"
+    else
+        rm -f "$manifest"
+    fi
+    rm -rf "$tmp"
+}
+trap cleanup EXIT
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+prefix="$tmp/my prefix"
+cmake --install "$build" --prefix "$prefix" >"$tmp/install.log" || { cat "$tmp/install.log"; fail "cmake --install"; }
+cp "$manifest" "$tmp/manifest.txt"
+
+# Layout.
+[[ -x "$prefix/bin/veska" ]] || fail "bin/veska missing or not executable"
+desktop="$prefix/share/applications/veska.desktop"
+[[ -f "$desktop" ]] || fail "share/applications/veska.desktop missing"
+for size in 16 22 24 32 48 64 128 256; do
+    png="$prefix/share/icons/hicolor/${size}x${size}/apps/veska.png"
+    [[ -f "$png" ]] || fail "icon $png missing"
+    cmp -s "$png" "$source/res/icons/hicolor/${size}x${size}/apps/veska.png" || fail "icon $png differs"
+done
+[[ -f "$prefix/share/icons/hicolor/scalable/apps/veska.svg" ]] || fail "scalable icon missing"
+
+# The menu entry: valid, both names, the category, the icon, and Exec naming the installed binary
+# (quoted, because of the space).
+report=$(desktop-file-validate "$desktop" 2>&1) || fail "desktop-file-validate: $report"
+[[ -z "$report" ]] || fail "desktop-file-validate complains: $report"
+grep -qx 'Name=Veska Novel Reader' "$desktop" || fail "English name missing"
+grep -qx 'Name\[zh_CN\]=Veska 小说阅读器' "$desktop" || fail "Chinese name missing"
+grep -qx 'Categories=Office;Viewer;' "$desktop" || fail "categories"
+grep -qx 'Icon=veska' "$desktop" || fail "icon name"
+grep -qxF "Exec=\"$prefix/bin/veska\"" "$desktop" || fail "Exec line: $(grep ^Exec "$desktop")"
+
+# The installed program starts and keeps its files in $XDG_CONFIG_HOME/veska, not beside itself,
+# although its directory is writable.
+mkdir -p "$tmp/home" "$tmp/xdg"
+env -u VESKA_DATA_DIR HOME="$tmp/home" XDG_CONFIG_HOME="$tmp/xdg" QT_QPA_PLATFORM=offscreen \
+    VESKA_STATS_URL= "$prefix/bin/veska" >"$tmp/run.log" 2>&1 &
+pid=$!
+for _ in $(seq 1 100); do
+    [[ -d "$tmp/xdg/veska" ]] && break
+    kill -0 "$pid" 2>/dev/null || { cat "$tmp/run.log"; fail "the installed program ended at start-up"; }
+    sleep 0.1
+done
+[[ -d "$tmp/xdg/veska" ]] || fail "no $tmp/xdg/veska after 10 s"
+sleep 1
+kill -0 "$pid" 2>/dev/null || { cat "$tmp/run.log"; fail "the installed program ended at start-up"; }
+kill "$pid"
+wait "$pid" 2>/dev/null || true
+pid=
+[[ "$(ls -A "$prefix/bin")" == "veska" ]] || fail "files beside the installed binary: $(ls -A "$prefix/bin")"
+[[ ! -e "$tmp/home/.config/veska" ]] || fail "used ~/.config although XDG_CONFIG_HOME was set"
+
+# Uninstalling removes every installed file.
+cmake -DMANIFEST="$tmp/manifest.txt" -P "$source/res/uninstall.cmake" >/dev/null
+left=$(find "$prefix" -type f)
+[[ -z "$left" ]] || fail "left after uninstall: $left"
+echo "install layout, menu entry, XDG data directory and uninstall: ok"

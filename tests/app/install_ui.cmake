@@ -1,0 +1,7 @@
+# `cmake --install` into a temporary prefix: layout, menu entry, where the installed program keeps
+# its files, and uninstalling. Only where the program itself is built.
+if(TARGET veska)
+  add_test(NAME install_layout
+           COMMAND ${CMAKE_CURRENT_LIST_DIR}/install_test.sh ${PROJECT_BINARY_DIR} ${PROJECT_SOURCE_DIR})
+  set_tests_properties(install_layout PROPERTIES TIMEOUT 120 ENVIRONMENT "VESKA_LOG=")
+endif()
