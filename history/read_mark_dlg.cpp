@@ -1,12 +1,214 @@
 #include "history/read_mark_dlg.h"
 
-CReadMarkDlg::CReadMarkDlg(const std::list<ReadMarkInfo>& localMarks,
-                           const std::list<ReadMarkInfo>& netMarks, CVeskaView* view,
+#include "app/dialog_template.h"
+#include "app/modal_hook.h"
+#include "res/resource.h"
+#include "text/text_convert.h"
+#include "view/veska_view.h"
+
+#include <QCursor>
+#include <QHeaderView>
+#include <QMenu>
+#include <QTableWidget>
+
+namespace {
+
+const DialogTemplate& ReadMarkTemplate() {
+    using K = DialogControlKind;
+    static const DialogTemplate dialogTemplate{
+        IDD_READ_MARK,
+        QStringLiteral("书签"),
+        true,
+        QStringLiteral("新宋体"),
+        10,
+        195,
+        276,
+        {
+            {K::Static, IDC_STATIC, QStringLiteral("双击打开书签"), 54, 6, 54, 10},
+            {K::GroupBox, IDC_STATIC, QStringLiteral("本地书签"), 7, 23, 182, 245},
+            {K::ListView, IDC_LOCAL_LIST, QString(), 14, 34, 170, 207},
+            {K::GroupBox, IDC_STATIC, QStringLiteral("网络书签"), 7, 247, 44, 20, DCS_HIDDEN},
+            {K::ListView, IDC_NET_LIST, QString(), 0, 247, 46, 28, DCS_HIDDEN},
+            {K::PushButton, IDC_CLEAR_LOCAL, QStringLiteral("清空书签"), 61, 250, 40, 16},
+            {K::PushButton, IDC_CLEAR_NET, QStringLiteral("清空书签"), 6, 249, 40, 16, DCS_HIDDEN},
+            {K::PushButton, IDC_MARK_OK, QStringLiteral("确定"), 104, 250, 40, 16},
+        }};
+    return dialogTemplate;
+}
+
+// Column titles and widths in pixels, shared by both lists.
+struct Column {
+    const char16_t* title;
+    int width;
+};
+constexpr Column kColumns[] = {{u"书名", 130}, {u"阅读页数", 80}, {u"总页数", 80}};
+
+void SetUpReportList(QTableWidget* list) {
+    // Full-row selection and grid lines.
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setShowGrid(true);
+    list->setColumnCount(static_cast<int>(std::size(kColumns)));
+    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
+        auto* header = new QTableWidgetItem(QString::fromUtf16(kColumns[i].title));
+        header->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        list->setHorizontalHeaderItem(i, header);
+        list->setColumnWidth(i, kColumns[i].width);
+    }
+}
+
+QTableWidgetItem* Cell(const QString& text) {
+    auto* item = new QTableWidgetItem(text);
+    item->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    return item;
+}
+
+} // namespace
+
+CReadMarkDlg::CReadMarkDlg(const MarkList& localMarks, const MarkList& netMarks, CVeskaView* view,
                            QWidget* parent)
     : m_localMarks(localMarks), m_netMarks(netMarks), m_pView(view), m_pParent(parent) {}
 
 CReadMarkDlg::~CReadMarkDlg() = default;
 
 int CReadMarkDlg::DoModal() {
-    return 2;
+    CTemplateDialog dialog(ReadMarkTemplate(), m_pParent);
+    m_pDialog = &dialog;
+    m_ctlLocalList = dialog.GetDlgItemAs<QTableWidget>(IDC_LOCAL_LIST);
+    m_ctlNetList = dialog.GetDlgItemAs<QTableWidget>(IDC_NET_LIST);
+    dialog.SetCommandHandler([this](int id) {
+        switch (id) {
+        case IDOK:
+        case IDC_MARK_OK:
+            OnOK();
+            break;
+        case IDCANCEL:
+            m_pDialog->reject();
+            break;
+        case IDC_CLEAR_LOCAL:
+            OnBnClickedClear();
+            break;
+        default: // the hidden network clear button does nothing
+            break;
+        }
+    });
+    QObject::connect(m_ctlLocalList, &QTableWidget::cellDoubleClicked, &dialog,
+                     [this](int row, int) { OnDblclkLocalList(row); });
+    QObject::connect(
+        m_ctlLocalList, &QWidget::customContextMenuRequested, &dialog,
+        [this](const QPoint& pos) { OnRclickLocalList(m_ctlLocalList->indexAt(pos).row()); });
+    QObject::connect(m_ctlNetList, &QTableWidget::cellDoubleClicked, &dialog,
+                     [this](int row, int) { OnDblclkNetList(row); });
+    if (OnInitDialog()) {
+        dialog.FocusFirstTabStop();
+    }
+    const int result = RunModal(dialog);
+    m_pDialog = nullptr;
+    m_ctlLocalList = nullptr;
+    m_ctlNetList = nullptr;
+    m_pPopupMenu = nullptr;
+    m_menuMark = nullptr; // a child of the window, gone with it
+    return result == QDialog::Accepted ? IDOK : IDCANCEL;
+}
+
+bool CReadMarkDlg::OnInitDialog() {
+    m_menuMark = new QMenu(m_pDialog);
+    QMenu* markMenu = m_menuMark->addMenu(QStringLiteral("修改书签"));
+    QObject::connect(markMenu->addAction(QStringLiteral("打开")), &QAction::triggered, m_pDialog,
+                     [this] { OnMarkOpen(); });
+    QObject::connect(markMenu->addAction(QStringLiteral("删除")), &QAction::triggered, m_pDialog,
+                     [this] { OnMarkDelete(); });
+    markMenu->actions().at(0)->setData(ID_MARK_OPEN);
+    markMenu->actions().at(1)->setData(ID_MARK_DELETE);
+
+    SetUpReportList(m_ctlLocalList);
+    SetUpReportList(m_ctlNetList);
+    FillList(m_ctlLocalList, m_localMarks, m_localRows);
+    FillList(m_ctlNetList, m_netMarks, m_netRows);
+    return true;
+}
+
+void CReadMarkDlg::FillList(QTableWidget* list, MarkList& marks,
+                            std::vector<MarkList::iterator>& rows) {
+    rows.clear();
+    list->setRowCount(0);
+    for (auto it = marks.begin(); it != marks.end(); ++it) {
+        const int row = list->rowCount();
+        list->insertRow(row);
+        list->setItem(row, 0,
+                      Cell(QString::fromStdU16String(AnsiToWide(it->strBookName.c_str()).str())));
+        list->setItem(row, 1, Cell(QString::number(it->nReadPage + 1)));
+        list->setItem(row, 2, Cell(QString::number(it->nTotalPages)));
+        rows.push_back(it);
+    }
+}
+
+bool CReadMarkDlg::IsLocalRow(int row) const {
+    return row >= 0 && static_cast<std::size_t>(row) < m_localMarks.size();
+}
+
+void CReadMarkDlg::OnBnClickedClear() {
+    m_ctlLocalList->setRowCount(0);
+    m_localMarks.clear();
+    m_localRows.clear();
+}
+
+int CReadMarkDlg::OnDblclkLocalList(int nItem) {
+    if (IsLocalRow(nItem)) {
+        m_nSelItem = nItem;
+        OpenMark(nItem);
+    }
+    return 0;
+}
+
+int CReadMarkDlg::OnDblclkNetList(int) {
+    return 0;
+}
+
+int CReadMarkDlg::OnRclickLocalList(int nItem) {
+    m_nSelItem = nItem;
+    if (IsLocalRow(nItem)) {
+        m_pPopupMenu = m_menuMark->actions().at(0)->menu();
+        m_pDialog->activateWindow();
+        m_pDialog->raise();
+        // Not exec(): the commands arrive through the actions as the menu closes.
+        m_pPopupMenu->popup(QCursor::pos());
+    }
+    return 0;
+}
+
+void CReadMarkDlg::OnMarkOpen() {
+    OpenMark(m_nSelItem);
+}
+
+void CReadMarkDlg::OnMarkDelete() {
+    if (!IsLocalRow(m_nSelItem)) {
+        return;
+    }
+    const auto row = m_localRows.begin() + m_nSelItem;
+    m_localMarks.erase(*row);
+    m_localRows.erase(row);
+    m_ctlLocalList->removeRow(m_nSelItem);
+}
+
+void CReadMarkDlg::OpenMark(int row) {
+    if (!IsLocalRow(row)) {
+        return;
+    }
+    ReadMarkInfo& mark = *m_localRows[static_cast<std::size_t>(row)];
+    if (m_pView != nullptr && m_pView->OpenBook(AnsiToWide(mark.strFilePath.c_str()).str()) == 0) {
+        m_pView->GotoPage(mark.nReadPage);
+        // These lists replace the store's when the dialog has closed: keep what the view has just
+        // recorded for the book (the page may have been limited to a book that shrank).
+        for (const ReadMarkInfo& recorded : m_pView->m_history.m_listLocal) {
+            if (recorded.strBookName == mark.strBookName) {
+                mark = recorded;
+                break;
+            }
+        }
+    }
+    OnOK();
+}
+
+void CReadMarkDlg::OnOK() {
+    m_pDialog->accept();
 }

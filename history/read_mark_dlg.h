@@ -3,22 +3,61 @@
 #include "history/read_mark_info.h"
 
 #include <list>
+#include <vector>
 
+class CTemplateDialog;
 class CVeskaView;
+class QMenu;
+class QTableWidget;
 class QWidget;
 
-// The bookmark dialog ("书签"): edits copies of the history's two lists.
+// The bookmark dialog ("书签"): edits copies of the history's two lists. Row i of a list control,
+// entry i of its rows array and the record that entry points to belong together.
 class CReadMarkDlg {
 public:
-    CReadMarkDlg(const std::list<ReadMarkInfo>& localMarks, const std::list<ReadMarkInfo>& netMarks,
-                 CVeskaView* view, QWidget* parent);
+    using MarkList = std::list<ReadMarkInfo>;
+
+    CReadMarkDlg(const MarkList& localMarks, const MarkList& netMarks, CVeskaView* view,
+                 QWidget* parent);
     virtual ~CReadMarkDlg();
+    // The rows arrays point into this object's own lists.
+    CReadMarkDlg(const CReadMarkDlg&) = delete;
+    CReadMarkDlg& operator=(const CReadMarkDlg&) = delete;
 
     int DoModal();
 
-    std::list<ReadMarkInfo> m_localMarks;
-    std::list<ReadMarkInfo> m_netMarks;
+    // Columns, rows and the popup menu. true: the system places the focus.
+    bool OnInitDialog();
+    // "清空书签": removes every local bookmark, without asking.
+    void OnBnClickedClear();
+    // A double-click on row nItem (-1: no row) opens that bookmark. Returns the result, 0.
+    int OnDblclkLocalList(int nItem);
+    int OnDblclkNetList(int nItem);
+    // A right click on row nItem (-1: below the last row) remembers it and, on a row, pops up
+    // "修改书签" at the cursor. Returns the result, 0.
+    int OnRclickLocalList(int nItem);
+    // "打开" and "删除" of the popup menu, for the remembered row.
+    void OnMarkOpen();
+    void OnMarkDelete();
+    // "确定" and Enter.
+    void OnOK();
+
+    CTemplateDialog* m_pDialog = nullptr;   // the window while DoModal runs
+    QTableWidget* m_ctlLocalList = nullptr; // control 1007
+    MarkList m_localMarks;
+    std::vector<MarkList::iterator> m_localRows;
+    MarkList m_netMarks;
+    std::vector<MarkList::iterator> m_netRows;
+    QTableWidget* m_ctlNetList = nullptr; // control 1008, never shown
+    QMenu* m_pPopupMenu = nullptr;        // the submenu shown by the last right click
+    QMenu* m_menuMark = nullptr;          // bookmark menu, lives with the window
     int m_nSelItem = -1;
     CVeskaView* m_pView;
     QWidget* m_pParent;
+
+private:
+    bool IsLocalRow(int row) const;
+    void OpenMark(int row);
+    static void FillList(QTableWidget* list, MarkList& marks,
+                         std::vector<MarkList::iterator>& rows);
 };

@@ -17,6 +17,10 @@ constexpr int IDD_OPTION = 131;
 constexpr int IDD_READ_MARK = 142;
 constexpr int IDD_GOTO_PAGE = 146;
 
+// Standard dialog results and the command ids of a dialog's OK and Cancel buttons.
+constexpr int IDOK = 1;
+constexpr int IDCANCEL = 2;
+
 // Strings.
 constexpr int IDP_OLE_INIT_FAILED = 100;
 constexpr int AFX_IDS_APP_TITLE = 57344;

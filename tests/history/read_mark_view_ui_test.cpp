@@ -1,0 +1,118 @@
+// The frame's bookmark command with the real view: reopening books, and what reaches
+// "read_history.dat" however the dialog closes.
+
+#include "app/dialog_template.h"
+#include "app/modal_hook.h"
+#include "history/reader_history.h"
+#include "tests/app/ui_test_support.h"
+
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QPushButton>
+#include <QTableWidget>
+
+namespace {
+
+ReadMarkInfo Mark(const QString& path, int page, int total, int type = MARK_LOCAL) {
+    const QString name = path.mid(path.lastIndexOf('/') + 1);
+    return ReadMarkInfo{EncodeLegacy(name.toStdU16String()), EncodeLegacy(path.toStdU16String()),
+                        page, type, total};
+}
+
+class BookmarkCommandTest : public ReaderTest {
+protected:
+    // Puts records in the store and its file, then runs the command with `act` on the dialog.
+    void Bookmarks(std::list<ReadMarkInfo> local, std::list<ReadMarkInfo> net,
+                   const std::function<void(CTemplateDialog&, QTableWidget*)>& act) {
+        m_view->m_history.m_listLocal = std::move(local);
+        m_view->m_history.m_listNet = std::move(net);
+        m_view->m_history.Save();
+        ScopedModalHook hook([&](QDialog& window) {
+            auto& dialog = static_cast<CTemplateDialog&>(window);
+            act(dialog, dialog.GetDlgItemAs<QTableWidget>(IDC_LOCAL_LIST));
+            EXPECT_FALSE(window.isVisible());
+        });
+        m_frame->OnOpenReadMark();
+    }
+    // Right-clicks row 0 and picks item `item` of the popup menu.
+    static void Popup(QTableWidget* list, int item) {
+        const QPoint at = list->visualRect(list->model()->index(0, 0)).center();
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, list->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(list->viewport(), &event);
+        for (QMenu* menu : list->window()->findChildren<QMenu*>()) {
+            if (menu->isVisible()) {
+                menu->actions().at(item)->trigger();
+                menu->close();
+            }
+        }
+    }
+    static void DoubleClick(QTableWidget* list) {
+        const QPoint at = list->visualRect(list->model()->index(0, 0)).center();
+        for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
+                                  QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
+            const auto held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+            QMouseEvent event(type, QPointF(at), list->viewport()->mapToGlobal(QPointF(at)),
+                              Qt::LeftButton, held, Qt::NoModifier);
+            QApplication::sendEvent(list->viewport(), &event);
+        }
+    }
+    static CReaderHistory FromFile() {
+        CReaderHistory history;
+        history.Load();
+        return history;
+    }
+};
+
+TEST_F(BookmarkCommandTest, DeletionsAndClearingReachTheFileHoweverTheDialogCloses) {
+    Bookmarks({Mark("/books/a.txt", 0, 3), Mark("/books/b.txt", 12, 340)}, {},
+              [](CTemplateDialog& dialog, QTableWidget* list) {
+                  Popup(list, 1); // "删除" a.txt
+                  QTest::keyClick(&dialog, Qt::Key_Escape);
+              });
+    ASSERT_EQ(FromFile().m_listLocal.size(), 1u);
+    EXPECT_EQ(FromFile().m_listLocal.front().strBookName, "b.txt");
+
+    Bookmarks({Mark("/books/a.txt", 0, 3)}, {Mark("/net/n.txt", 4, 8, 2)},
+              [](CTemplateDialog& dialog, QTableWidget*) {
+                  dialog.GetDlgItemAs<QPushButton>(IDC_CLEAR_LOCAL)->click();
+                  dialog.close(); // the close box
+              });
+    const CReaderHistory history = FromFile();
+    EXPECT_TRUE(history.m_listLocal.empty());
+    ASSERT_EQ(history.m_listNet.size(), 1u);
+    EXPECT_EQ(history.m_listNet.front().nMarkType, 2);
+    EXPECT_EQ(m_view->m_history.m_listNet.size(), 1u);
+}
+
+TEST_F(BookmarkCommandTest, ReopensAtTheRecordedPageOrTheLastOne) {
+    const QString five = MakeBook(QStringLiteral("five.txt"), 5 * 4092);
+    Bookmarks({Mark(five, 3, 5)}, {}, [](CTemplateDialog&, QTableWidget* list) { Popup(list, 0); });
+    EXPECT_EQ(m_view->m_resourceData.m_strName, u"five.txt");
+    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 3);
+
+    // The book has shrunk since the record was made: its last page is shown, and that page,
+    // not the stale one, is what the file keeps.
+    const QString three = MakeBook(QStringLiteral(u"三页.txt"), 3 * 4092);
+    Bookmarks({Mark(three, 10, 9), Mark(five, 3, 5)}, {},
+              [](CTemplateDialog&, QTableWidget* list) { DoubleClick(list); });
+    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 2);
+    EXPECT_EQ(StatusText(1), QStringLiteral(u"|正在阅读:  第3页"));
+    const ReadMarkInfo kept = FromFile().m_listLocal.front();
+    EXPECT_EQ(kept.strBookName, EncodeLegacy(u"三页.txt"));
+    EXPECT_EQ(kept.nReadPage, 2);
+    EXPECT_EQ(kept.nTotalPages, 3);
+}
+
+TEST_F(BookmarkCommandTest, AMovedBookLeavesTheViewAsItWasAndClosesTheDialog) {
+    Open(MakeBook(QStringLiteral("open.txt"), 3 * 4092));
+    Key(Qt::Key_Right);
+    const QString text = m_pane->toPlainText();
+    Bookmarks({Mark("/gone/moved.txt", 1, 4)}, {},
+              [](CTemplateDialog&, QTableWidget* list) { DoubleClick(list); });
+    EXPECT_EQ(m_view->m_resourceData.m_strName, u"open.txt");
+    EXPECT_EQ(m_pane->toPlainText(), text);
+    ASSERT_EQ(FromFile().m_listLocal.size(), 1u); // the bookmark stays
+    EXPECT_EQ(FromFile().m_listLocal.front().strBookName, "moved.txt");
+}
+
+} // namespace
