@@ -252,21 +252,17 @@ TEST_F(ReaderViewTest, OpenDialogListsTxtFilesWhateverTheirCase) {
 
 namespace {
 
-// Answers the go-to-page dialog by typing `text` into its page field; counts the dialogs shown.
-int g_pageDialogs = 0;
+// Answers the go-to-page dialog by typing `text` into its page field.
 ScopedModalHook TypePage(const QString& text, bool accept = true) {
     return ScopedModalHook([text, accept](QDialog& dialog) {
-        ++g_pageDialogs;
         auto* field = dialog.findChild<QLineEdit*>();
         ASSERT_NE(field, nullptr);
         field->selectAll();
         QTest::keyClick(field, Qt::Key_Delete);
         QTest::keyClicks(field, text);
-        if (accept) {
-            dialog.accept();
-        } else {
-            dialog.reject();
-        }
+        // Enter presses the default button (OK), Esc cancels.
+        QTest::keyClick(field, accept ? Qt::Key_Return : Qt::Key_Escape);
+        EXPECT_FALSE(dialog.isVisible());
     });
 }
 
@@ -279,9 +275,6 @@ TEST_F(ReaderViewTest, GoToPageClampsToTheBookAndRecordsThePage) {
     for (const auto& c : cases) {
         auto hook = TypePage(QString::fromLatin1(c.typed));
         Key(Qt::Key_G);
-        if (g_pageDialogs == 0) {
-            GTEST_SKIP() << "the go-to-page dialog does not show a window yet";
-        }
         EXPECT_EQ(m_view->m_resourceData.m_nCurPage, c.page) << c.typed;
         EXPECT_EQ(LoadHistory().m_listLocal.front().nReadPage, c.page) << c.typed;
     }
