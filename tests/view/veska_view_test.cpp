@@ -249,3 +249,38 @@ TEST_F(ReaderViewTest, OpenDialogListsTxtFilesWhateverTheirCase) {
 }
 
 } // namespace
+
+namespace {
+
+// Answers the go-to-page dialog by typing `text` into its page field.
+ScopedModalHook TypePage(const QString& text, bool accept = true) {
+    return ScopedModalHook([text, accept](QDialog& dialog) {
+        auto* field = dialog.findChild<QLineEdit*>();
+        ASSERT_NE(field, nullptr);
+        field->selectAll();
+        QTest::keyClick(field, Qt::Key_Delete);
+        QTest::keyClicks(field, text);
+        // Enter presses the default button (OK), Esc cancels.
+        QTest::keyClick(field, accept ? Qt::Key_Return : Qt::Key_Escape);
+        EXPECT_FALSE(dialog.isVisible());
+    });
+}
+
+TEST_F(ReaderViewTest, GoToPageClampsToTheBookAndRecordsThePage) {
+    Open(MakeBook(QStringLiteral("jump.txt"), 5 * 4092));
+    const struct {
+        const char* typed;
+        int page;
+    } cases[] = {{"3", 2}, {"", 0}, {"0", 0}, {"99", 4}, {"2", 1}};
+    for (const auto& c : cases) {
+        auto hook = TypePage(QString::fromLatin1(c.typed));
+        Key(Qt::Key_G);
+        EXPECT_EQ(m_view->m_resourceData.m_nCurPage, c.page) << c.typed;
+        EXPECT_EQ(LoadHistory().m_listLocal.front().nReadPage, c.page) << c.typed;
+    }
+    auto cancel = TypePage(QStringLiteral("5"), false);
+    Key(Qt::Key_G);
+    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 1);
+}
+
+} // namespace
