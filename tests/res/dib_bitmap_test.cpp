@@ -7,7 +7,7 @@
 
 namespace {
 
-struct BmpSpec {
+struct BmpLayout {
     int width = 2;
     int height = 2; // negative: rows stored top-down
     int bits = 24;
@@ -28,7 +28,7 @@ void Put16(QByteArray& out, std::uint16_t v) {
 }
 
 // A .bmp file with the given rows, in the order they are stored, each padded to 4 bytes here.
-QByteArray MakeBmp(const BmpSpec& spec, const std::vector<QByteArray>& storedRows) {
+QByteArray MakeBmp(const BmpLayout& layout, const std::vector<QByteArray>& storedRows) {
     QByteArray pixels;
     for (QByteArray row : storedRows) {
         while (row.size() % 4 != 0) {
@@ -36,23 +36,23 @@ QByteArray MakeBmp(const BmpSpec& spec, const std::vector<QByteArray>& storedRow
         }
         pixels.append(row);
     }
-    const auto offset = static_cast<std::uint32_t>(14 + 40 + 4 * spec.palette.size());
+    const auto offset = static_cast<std::uint32_t>(14 + 40 + 4 * layout.palette.size());
     QByteArray file("BM");
     Put32(file, offset + static_cast<std::uint32_t>(pixels.size()));
     Put32(file, 0);
     Put32(file, offset);
     Put32(file, 40);
-    Put32(file, static_cast<std::uint32_t>(spec.width));
-    Put32(file, static_cast<std::uint32_t>(spec.height));
+    Put32(file, static_cast<std::uint32_t>(layout.width));
+    Put32(file, static_cast<std::uint32_t>(layout.height));
     Put16(file, 1);
-    Put16(file, static_cast<std::uint16_t>(spec.bits));
-    Put32(file, spec.compression);
+    Put16(file, static_cast<std::uint16_t>(layout.bits));
+    Put32(file, layout.compression);
     Put32(file, static_cast<std::uint32_t>(pixels.size()));
     Put32(file, 2835);
     Put32(file, 2835);
-    Put32(file, spec.colorsUsed);
+    Put32(file, layout.colorsUsed);
     Put32(file, 0);
-    for (const std::uint32_t rgb : spec.palette) {
+    for (const std::uint32_t rgb : layout.palette) {
         Put32(file, rgb); // stored B, G, R, 0: the little-endian bytes of 0x00RRGGBB
     }
     return file + pixels;
