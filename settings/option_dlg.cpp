@@ -2,6 +2,7 @@
 
 #include "app/dialog_template.h"
 #include "app/modal_hook.h"
+#include "platform/decimal_text.h"
 #include "platform/paths.h"
 #include "res/resource.h"
 #include "settings/color_static.h"
@@ -41,31 +42,6 @@ const DialogTemplate& OptionTemplate() {
             {K::Static, IDC_BACK_COLOR, QString(), 66, 73, 39, 9, DCS_BORDER},
         }};
     return dialogTemplate;
-}
-
-// Wide atoi: leading white space, an optional sign, decimal digits up to the first other
-// character; no digits give 0. Values beyond int saturate instead of overflowing.
-int WideToInt(const std::u16string& text) {
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == u' ' || (text[i] >= u'\t' && text[i] <= u'\r'))) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
-        negative = text[i] == u'-';
-        ++i;
-    }
-    long long value = 0;
-    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
-        value = value * 10 + (text[i] - u'0');
-        if (value > static_cast<long long>(INT_MAX) + 1) {
-            value = static_cast<long long>(INT_MAX) + 1;
-        }
-    }
-    if (negative) {
-        value = -value;
-    }
-    return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
 }
 
 } // namespace
@@ -151,7 +127,7 @@ void COptionDlg::ChooseColor(CColorStatic* preview) {
 void COptionDlg::OnOK() {
     m_settings.back_color = static_cast<int>(m_staticBackColor->m_crBack);
     m_settings.font_color = static_cast<int>(m_staticFontColor->m_crBack);
-    const int height = WideToInt(m_editFontHeight->text().toStdU16String());
+    const int height = DecimalTextToInt(m_editFontHeight->text().toStdU16String());
     m_settings.font_height = std::clamp(height, kMinFontHeight, kMaxFontHeight);
     SaveSettings();
     m_pDialog->accept();

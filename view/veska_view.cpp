@@ -2,8 +2,9 @@
 
 #include "app/main_frame.h"
 #include "app/modal_hook.h"
-#include "platform/code_page.h"
+#include "platform/decimal_text.h"
 #include "res/resource.h"
+#include "text/text_convert.h"
 #include "view/goto_page_dlg.h"
 #include "view/txt_rich_edit.h"
 
@@ -16,33 +17,12 @@
 #include <QUrl>
 
 #include <algorithm>
-#include <climits>
 
 namespace {
 
 constexpr char16_t kDefaultFace[] = u"微软雅黑";
 constexpr int kMinFontHeight = 5;
 constexpr int kMinRowDis = 1;
-
-// A decimal number at the start of the text, as a page field is read: leading blanks and a sign
-// are allowed, anything else after the digits is ignored, no digits give 0.
-int LeadingNumber(const std::u16string& text) {
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == u' ' || text[i] == u'\t')) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) {
-        negative = text[i] == u'-';
-        ++i;
-    }
-    long long value = 0;
-    while (i < text.size() && text[i] >= u'0' && text[i] <= u'9') {
-        value = std::min<long long>(value * 10 + (text[i] - u'0'), INT_MAX);
-        ++i;
-    }
-    return int(negative ? -value : value);
-}
 
 } // namespace
 
@@ -68,7 +48,8 @@ void CVeskaView::OnInitialUpdate() {
 
     m_pTxtEdit->SetPaneText(GetWelcomeText());
     m_pTxtEdit->setFocus(); // the reader keys go to the pane
-    m_pMainFrame->setWindowTitle(QString::fromStdU16String(DecodeLegacy(settings.title_name)));
+    m_pMainFrame->setWindowTitle(
+        QString::fromStdU16String(AnsiToWide(settings.title_name.c_str()).str()));
     m_bAutoScrollRunning = 1;
 }
 
@@ -256,7 +237,7 @@ void CVeskaView::OnGotoPage() {
     if (dialog.DoModal() != 1) {
         return;
     }
-    int page = LeadingNumber(dialog.m_strPage);
+    int page = DecimalTextToInt(dialog.m_strPage);
     if (page < 1) {
         page = 1;
     } else if (page > total) {
