@@ -80,9 +80,9 @@ inline std::string ReadFile(const QString& path) {
     return file.readAll().toStdString();
 }
 
-// A started reader (the real start-up path) in a fresh data directory; a notification area is
-// reported unless the test says otherwise.
-class ReaderTest : public ::testing::Test {
+// A fresh data directory, no statistics request and a notification area (unless the test says
+// otherwise); the reader itself is not started.
+class ReaderEnvironmentTest : public ::testing::Test {
 protected:
     void SetUp() override {
         TestApp();
@@ -90,6 +90,27 @@ protected:
         qputenv("VESKA_DATA_DIR", m_dataDir.path().toLocal8Bit());
         qputenv("VESKA_STATS_URL", "");
         CMainFrame::SetTrayAvailableForTesting(1);
+    }
+
+    void TearDown() override {
+        TestApp().DestroyMainFrame();
+        CMainFrame::SetTrayAvailableForTesting(-1);
+        qunsetenv("VESKA_DATA_DIR");
+    }
+
+    QString DataPath(const char* name) const { return m_dataDir.filePath(QLatin1String(name)); }
+
+    QTemporaryDir m_dataDir;
+};
+
+// A started reader (the real start-up path) in that environment.
+class ReaderTest : public ReaderEnvironmentTest {
+protected:
+    void SetUp() override {
+        ReaderEnvironmentTest::SetUp();
+        if (HasFatalFailure()) {
+            return;
+        }
         BeforeStart();
         ASSERT_TRUE(TestApp().InitInstance(QStringList{QStringLiteral("veska")}));
         m_frame = TestApp().MainFrame();
@@ -101,16 +122,8 @@ protected:
         m_pane->setFocus();
     }
 
-    void TearDown() override {
-        TestApp().DestroyMainFrame();
-        CMainFrame::SetTrayAvailableForTesting(-1);
-        qunsetenv("VESKA_DATA_DIR");
-    }
-
     // Runs before the reader starts (to write a config.cfg, for example).
     virtual void BeforeStart() {}
-
-    QString DataPath(const char* name) const { return m_dataDir.filePath(QLatin1String(name)); }
 
     // A book in the data directory's "books" folder.
     QString MakeBook(const QString& name, std::size_t bytes, int seed = 0) {
@@ -141,7 +154,6 @@ protected:
         QTest::keyClick(m_pane, Qt::Key(key), modifiers);
     }
 
-    QTemporaryDir m_dataDir;
     CMainFrame* m_frame = nullptr;
     CVeskaView* m_view = nullptr;
     CTxtRichEdit* m_pane = nullptr;

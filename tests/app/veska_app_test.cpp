@@ -8,26 +8,11 @@
 
 namespace {
 
-class StartUpTest : public ::testing::Test {
+class StartUpTest : public ReaderEnvironmentTest {
 protected:
-    void SetUp() override {
-        TestApp();
-        ASSERT_TRUE(m_dataDir.isValid());
-        qputenv("VESKA_DATA_DIR", m_dataDir.path().toLocal8Bit());
-        qputenv("VESKA_STATS_URL", "");
-        CMainFrame::SetTrayAvailableForTesting(1);
-    }
-    void TearDown() override {
-        TestApp().DestroyMainFrame();
-        CMainFrame::SetTrayAvailableForTesting(-1);
-        qunsetenv("VESKA_DATA_DIR");
-    }
-    QString DataPath(const char* name) const { return m_dataDir.filePath(QLatin1String(name)); }
     QString PaneText() const {
         return TestApp().MainFrame()->GetActiveView()->m_pTxtEdit->toPlainText();
     }
-
-    QTemporaryDir m_dataDir;
 };
 
 TEST_F(StartUpTest, FreshStartShowsTheWelcomeAndWritesOnlyAnEmptyHistory) {
