@@ -250,6 +250,19 @@ void CMainFrame::CreateStatusBar() {
     m_statusLayout->addStretch(0);
     m_statusPanes[0]->setText(QStringLiteral(u"就绪"));
     bar->addWidget(panes, 1);
+
+    m_noticePane = new QLabel(bar);
+    m_noticePane->setObjectName(QStringLiteral("statusNotice"));
+    m_noticePane->setStyleSheet(QStringLiteral("color: #b00000"));
+    m_noticePane->hide();
+    bar->addPermanentWidget(m_noticePane);
+}
+
+void CMainFrame::ShowNotice(const QString& text) {
+    const QString shown = m_noticePane->text();
+    m_noticePane->setText(shown.isEmpty() ? text : shown + QStringLiteral(u"；") + text);
+    m_noticePane->setToolTip(m_noticePane->text());
+    m_noticePane->show();
 }
 
 void CMainFrame::CreateAccelerators() {

@@ -43,6 +43,8 @@ public:
     void OnCommand(int id);
     // Rebuilds the three status texts from the view's book.
     void UpdateStatusBar();
+    // Adds a lasting notice (something the reader must know about this run) to the status bar.
+    void ShowNotice(const QString& text);
     // Returns 1 for another icon id, 0 otherwise.
     int OnTrayNotify(int iconId, int mouseMessage);
     void OnTrayExit();
@@ -64,6 +66,7 @@ public:
     // Parts, for the application and for tests.
     QAction* Action(int id) const;
     QLabel* StatusPane(int index) const { return m_statusPanes[index]; }
+    QLabel* NoticePane() const { return m_noticePane; }
     CTrueColorToolBar* MainToolBar() const { return m_wndToolBar; }
     CTrueColorToolBar* ReaderToolBar() const { return m_wndReaderBar; }
     QSystemTrayIcon* TrayIcon() const { return m_trayIcon; }
@@ -90,6 +93,7 @@ private:
     void ShowPrompt(const QString& prompt);
 
     QLabel* m_statusPanes[4] = {};
+    QLabel* m_noticePane = nullptr; // hidden until there is a notice
     QHBoxLayout* m_statusLayout = nullptr;
     bool m_bStatusPanesSet = false;
     CTrueColorToolBar* m_wndToolBar = nullptr;

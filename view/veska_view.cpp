@@ -2,7 +2,9 @@
 
 #include "app/main_frame.h"
 #include "app/modal_hook.h"
+#include "diag/log.h"
 #include "platform/decimal_text.h"
+#include "platform/text_line_reader.h"
 #include "res/resource.h"
 #include "text/text_convert.h"
 #include "view/goto_page_dlg.h"
@@ -17,12 +19,13 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 namespace {
 
 constexpr char16_t kDefaultFace[] = u"微软雅黑";
-constexpr int kMinFontHeight = 5;
-constexpr int kMinRowDis = 1;
 
 } // namespace
 
@@ -51,6 +54,56 @@ void CVeskaView::OnInitialUpdate() {
     m_pMainFrame->setWindowTitle(
         QString::fromStdU16String(AnsiToWide(settings.title_name.c_str()).str()));
     m_bAutoScrollRunning = 1;
+    ReportLoadedFiles();
+}
+
+void CVeskaView::ReportLoadedFiles() {
+    if (m_optionDlg.m_nRefusedErrno != 0) {
+        ReportRefusedFile(ConfigFilePath(m_optionDlg.m_strConfigDir), m_optionDlg.m_nRefusedErrno,
+                          QStringLiteral(u"本次使用默认设置，不保存设置"));
+    }
+    const CReaderHistory& history = m_history;
+    if (history.m_nRefusedErrno != 0) {
+        ReportRefusedFile(history.m_strDir + "/read_history.dat", history.m_nRefusedErrno,
+                          QStringLiteral(u"本次没有阅读记录，也不保存阅读记录"));
+    } else if (!history.m_strSetAside.empty()) {
+        const QString setAside =
+            QString::fromStdU16String(AnsiToWide(history.m_strSetAside.c_str()).str());
+        const QString notice =
+            QStringLiteral(u"阅读记录有%1条，只保留最近的记录；原文件已另存为“%2”")
+                .arg(history.m_nFileRecords)
+                .arg(setAside);
+        LogMessage message;
+        LogAppend(message, "History set aside:");
+        LogAppend(message, (history.m_strDir + "/" + history.m_strSetAside).c_str());
+        CLog::Instance().Write(LOG_INFO, message);
+        m_pMainFrame->ShowNotice(notice);
+    }
+}
+
+void CVeskaView::ReportRefusedFile(const std::string& path, int err, const QString& consequence) {
+    const QString name = QString::fromStdU16String(AnsiToWide(path.c_str()).str());
+    QString reason;
+    const char* logReason = nullptr;
+    if (err == EFBIG) {
+        reason = QStringLiteral(u"过大（超过%1 MB）").arg(TextLineReader::kMaxDataFileBytes >> 20);
+        logReason = "too large";
+    } else if (err == EISDIR || err == EINVAL) {
+        reason = QStringLiteral(u"不是普通文件");
+        logReason = "not a regular file";
+    } else {
+        reason = QStringLiteral(u"无法读取（%1）").arg(QString::fromLocal8Bit(std::strerror(err)));
+        logReason = std::strerror(err);
+    }
+    const QString notice = QStringLiteral(u"“%1”%2，未读取：%3").arg(name, reason, consequence);
+
+    LogMessage message;
+    LogAppend(message, "Data file refused:");
+    LogAppend(message, path.c_str());
+    LogAppend(message, logReason);
+    CLog::Instance().Write(LOG_ERROR, message);
+    std::fprintf(stderr, "veska: %s\n", notice.toLocal8Bit().constData());
+    m_pMainFrame->ShowNotice(notice);
 }
 
 bool CVeskaView::OnCommand(int id) {
@@ -189,28 +242,28 @@ void CVeskaView::ToggleAutoScrollPause() {
 
 void CVeskaView::OnFontBigger() {
     ReaderSettings& settings = m_optionDlg.m_settings;
-    settings.font_height += 1;
+    settings.font_height = StepSetting(settings.font_height, 1, kFontHeightRange);
     m_pTxtEdit->SetTextFont(m_pTxtEdit->FaceName(), settings.font_height);
     m_optionDlg.SaveSettings();
 }
 
 void CVeskaView::OnFontSmaller() {
     ReaderSettings& settings = m_optionDlg.m_settings;
-    settings.font_height = std::max(kMinFontHeight, settings.font_height - 1);
+    settings.font_height = StepSetting(settings.font_height, -1, kFontHeightRange);
     m_pTxtEdit->SetTextFont(m_pTxtEdit->FaceName(), settings.font_height);
     m_optionDlg.SaveSettings();
 }
 
 void CVeskaView::OnRowDisBigger() {
     ReaderSettings& settings = m_optionDlg.m_settings;
-    settings.font_row_dis += 1;
+    settings.font_row_dis = StepSetting(settings.font_row_dis, 1, kRowDisRange);
     m_pTxtEdit->SetRowDis(settings.font_row_dis);
     m_optionDlg.SaveSettings();
 }
 
 void CVeskaView::OnRowDisSmaller() {
     ReaderSettings& settings = m_optionDlg.m_settings;
-    settings.font_row_dis = std::max(kMinRowDis, settings.font_row_dis - 1);
+    settings.font_row_dis = StepSetting(settings.font_row_dis, -1, kRowDisRange);
     m_pTxtEdit->SetRowDis(settings.font_row_dis);
     m_optionDlg.SaveSettings();
 }

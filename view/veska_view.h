@@ -54,6 +54,11 @@ public:
     void OnKeyDown(unsigned nChar, unsigned nRepCnt, unsigned nFlags);
     void OnSize();
 
+    // Tells the reader (status bar), the log and standard error that a data file (path in the
+    // legacy code page) was left unread and will not be saved over; `err` is the errno of why,
+    // `consequence` what the reader does instead.
+    void ReportRefusedFile(const std::string& path, int err, const QString& consequence);
+
     // Whether a book is open: page commands before the first book record nothing.
     bool HasBook() const;
     CMainFrame* GetMainFrame() const { return m_pMainFrame; }
@@ -72,5 +77,8 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    // Reports what loading the settings and the history could not take as it was.
+    void ReportLoadedFiles();
+
     CMainFrame* m_pMainFrame;
 };
