@@ -258,10 +258,12 @@ void CMainFrame::CreateStatusBar() {
     bar->addPermanentWidget(m_noticePane);
 }
 
-void CMainFrame::ShowNotice(const QString& text) {
-    const QString shown = m_noticePane->text();
-    m_noticePane->setText(shown.isEmpty() ? text : shown + QStringLiteral(u"；") + text);
-    m_noticePane->setToolTip(m_noticePane->text());
+void CMainFrame::ShowNotice(const QString& text, const QString& detail) {
+    const auto joined = [](const QString& shown, const QString& more, const QString& separator) {
+        return shown.isEmpty() ? more : shown + separator + more;
+    };
+    m_noticePane->setText(joined(m_noticePane->text(), text, QStringLiteral(u"；")));
+    m_noticePane->setToolTip(joined(m_noticePane->toolTip(), detail, QStringLiteral("\n")));
     m_noticePane->show();
 }
 

@@ -43,8 +43,9 @@ public:
     void OnCommand(int id);
     // Rebuilds the three status texts from the view's book.
     void UpdateStatusBar();
-    // Adds a lasting notice (something the reader must know about this run) to the status bar.
-    void ShowNotice(const QString& text);
+    // Adds a lasting notice (something the reader must know about this run) to the status bar:
+    // a short text, and the whole story in its tooltip.
+    void ShowNotice(const QString& text, const QString& detail);
     // Returns 1 for another icon id, 0 otherwise.
     int OnTrayNotify(int iconId, int mouseMessage);
     void OnTrayExit();

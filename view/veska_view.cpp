@@ -60,29 +60,35 @@ void CVeskaView::OnInitialUpdate() {
 void CVeskaView::ReportLoadedFiles() {
     if (m_optionDlg.m_nRefusedErrno != 0) {
         ReportRefusedFile(ConfigFilePath(m_optionDlg.m_strConfigDir), m_optionDlg.m_nRefusedErrno,
+                          QStringLiteral(u"使用默认设置"),
                           QStringLiteral(u"本次使用默认设置，不保存设置"));
     }
     const CReaderHistory& history = m_history;
     if (history.m_nRefusedErrno != 0) {
         ReportRefusedFile(history.m_strDir + "/read_history.dat", history.m_nRefusedErrno,
+                          QStringLiteral(u"没有阅读记录"),
                           QStringLiteral(u"本次没有阅读记录，也不保存阅读记录"));
     } else if (!history.m_strSetAside.empty()) {
         const QString setAside =
             QString::fromStdU16String(AnsiToWide(history.m_strSetAside.c_str()).str());
-        const QString notice =
+        const QString notice = QStringLiteral(u"阅读记录过多，原文件另存为“%1”").arg(setAside);
+        const QString detail =
             QStringLiteral(u"阅读记录有%1条，只保留最近的记录；原文件已另存为“%2”")
                 .arg(history.m_nFileRecords)
-                .arg(setAside);
+                .arg(QString::fromStdU16String(
+                    AnsiToWide((history.m_strDir + "/" + history.m_strSetAside).c_str()).str()));
         LogMessage message;
         LogAppend(message, "History set aside:");
         LogAppend(message, (history.m_strDir + "/" + history.m_strSetAside).c_str());
         CLog::Instance().Write(LOG_INFO, message);
-        m_pMainFrame->ShowNotice(notice);
+        m_pMainFrame->ShowNotice(notice, detail);
     }
 }
 
-void CVeskaView::ReportRefusedFile(const std::string& path, int err, const QString& consequence) {
-    const QString name = QString::fromStdU16String(AnsiToWide(path.c_str()).str());
+void CVeskaView::ReportRefusedFile(const std::string& path, int err, const QString& outcome,
+                                   const QString& consequence) {
+    const QString fullName = QString::fromStdU16String(AnsiToWide(path.c_str()).str());
+    const QString name = fullName.mid(fullName.lastIndexOf(QLatin1Char('/')) + 1);
     QString reason;
     const char* logReason = nullptr;
     if (err == EFBIG) {
@@ -95,15 +101,15 @@ void CVeskaView::ReportRefusedFile(const std::string& path, int err, const QStri
         reason = QStringLiteral(u"无法读取（%1）").arg(QString::fromLocal8Bit(std::strerror(err)));
         logReason = std::strerror(err);
     }
-    const QString notice = QStringLiteral(u"“%1”%2，未读取：%3").arg(name, reason, consequence);
+    const QString detail = QStringLiteral(u"“%1”%2，未读取：%3").arg(fullName, reason, consequence);
 
     LogMessage message;
     LogAppend(message, "Data file refused:");
     LogAppend(message, path.c_str());
     LogAppend(message, logReason);
     CLog::Instance().Write(LOG_ERROR, message);
-    std::fprintf(stderr, "veska: %s\n", notice.toLocal8Bit().constData());
-    m_pMainFrame->ShowNotice(notice);
+    std::fprintf(stderr, "veska: %s\n", detail.toLocal8Bit().constData());
+    m_pMainFrame->ShowNotice(QStringLiteral(u"“%1”%2，%3").arg(name, reason, outcome), detail);
 }
 
 bool CVeskaView::OnCommand(int id) {

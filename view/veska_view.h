@@ -56,8 +56,9 @@ public:
 
     // Tells the reader (status bar), the log and standard error that a data file (path in the
     // legacy code page) was left unread and will not be saved over; `err` is the errno of why,
-    // `consequence` what the reader does instead.
-    void ReportRefusedFile(const std::string& path, int err, const QString& consequence);
+    // `outcome` in a few words and `consequence` in full what the reader does instead.
+    void ReportRefusedFile(const std::string& path, int err, const QString& outcome,
+                           const QString& consequence);
 
     // Whether a book is open: page commands before the first book record nothing.
     bool HasBook() const;

@@ -74,8 +74,10 @@ TEST_F(StartUpTest, HugeDataFilesAreRefusedWithANoticeAndLeftUntouched) {
 
     const QLabel* notice = frame->NoticePane();
     EXPECT_TRUE(notice->isVisible());
-    EXPECT_TRUE(notice->text().contains(DataPath("config.cfg") + QStringLiteral(u"”过大")));
-    EXPECT_TRUE(notice->text().contains(DataPath("read_history.dat") + QStringLiteral(u"”过大")));
+    for (const auto& [name, text] : files) {
+        EXPECT_TRUE(notice->text().contains(QStringLiteral(u"“%1”过大").arg(QLatin1String(name))));
+        EXPECT_TRUE(notice->toolTip().contains(DataPath(name) + QStringLiteral(u"”过大")));
+    }
     CVeskaView* view = frame->GetActiveView();
     EXPECT_EQ(view->m_pTxtEdit->FontHeight(), ReaderSettings{}.font_height);
 
