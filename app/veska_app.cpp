@@ -3,6 +3,8 @@
 #include "app/about_dlg.h"
 #include "app/main_frame.h"
 #include "app/modal_hook.h"
+#include "platform/atomic_file.h"
+#include "platform/paths.h"
 #include "res/resource.h"
 
 #include <QFileInfo>
@@ -32,8 +34,9 @@ QString OpenProblem(const QString& path) {
 } // namespace
 
 CVeskaApp::CVeskaApp(int& argc, char** argv) : QApplication(argc, argv) {
+    // No application display name: on X11 Qt would append it to every window title, and the
+    // titles are exactly what the windows set ("设置", the configured title...).
     setApplicationName(QStringLiteral("Veska"));
-    setApplicationDisplayName(QStringLiteral("Veska"));
     setDesktopFileName(QStringLiteral("veska")); // the installed menu entry, veska.desktop
     // The window hides in the tray; closing a dialog while it is hidden must not end the program.
     setQuitOnLastWindowClosed(false);
@@ -73,6 +76,10 @@ bool CVeskaApp::InitInstance(const QStringList& args) {
             return false;
         }
     }
+
+    // Saves cut short by a killed reader leave their temporary files; a save running in another
+    // process keeps its own.
+    RemoveStaleTemporaryFiles(FsPathFromAnsi(GetDataDir()));
 
     m_pMainFrame = std::make_unique<CMainFrame>();
     if (!m_pMainFrame->Create()) {
