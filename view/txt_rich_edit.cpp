@@ -76,6 +76,13 @@ CTxtRichEdit::CTxtRichEdit(CVeskaView* view, QWidget* parent) : QTextEdit(parent
     setCursorWidth(0); // read-only text: no caret
     setFocusPolicy(Qt::StrongFocus);
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { OnScrolled(); });
+    // A new scroll range means a new layout (width, font, lazy layout catching up): the reader's
+    // line goes back on top before the old value is clamped to the new range.
+    connect(verticalScrollBar(), &QScrollBar::rangeChanged, this, [this] {
+        if (!m_bHoldTop) {
+            ScrollToCharacter(m_nTopChar);
+        }
+    });
 }
 
 CTxtRichEdit::~CTxtRichEdit() = default;
@@ -173,6 +180,7 @@ void CTxtRichEdit::OnScrolled() {
 }
 
 void CTxtRichEdit::ScrollToCharacter(int position) {
+    m_bHoldTop = true;
     EnsureLayout();
     const int length = std::max(0, document()->characterCount() - 1);
     position = std::clamp(position, 0, length);
@@ -185,7 +193,6 @@ void CTxtRichEdit::ScrollToCharacter(int position) {
             top += line.y();
         }
     }
-    m_bHoldTop = true;
     verticalScrollBar()->setValue(int(std::floor(top)));
     m_bHoldTop = false;
     // The line's own start, so that the anchor survives a relayout that moves the wrap points.
@@ -536,6 +543,14 @@ void CTxtRichEdit::resizeEvent(QResizeEvent* event) {
     // A new width rewraps the text: keep the line the reader was at on top.
     m_bHoldTop = true;
     QTextEdit::resizeEvent(event);
+    m_bHoldTop = false;
+    ScrollToCharacter(m_nTopChar);
+}
+
+void CTxtRichEdit::showEvent(QShowEvent* event) {
+    // The first showing scrolls to the text cursor; the reader's line stays on top instead.
+    m_bHoldTop = true;
+    QTextEdit::showEvent(event);
     m_bHoldTop = false;
     ScrollToCharacter(m_nTopChar);
 }
