@@ -219,6 +219,12 @@ void CMainFrame::CreateReaderToolBar() {
             m_wndReaderBar->addSeparator();
         }
     }
+    // The chapter list at the end, with a picture of its own: the strip has ten pictures.
+    m_wndReaderBar->addSeparator();
+    QAction* chapters = MakeAction(ID_CHAPTER_LIST, CommandToolTip(ID_CHAPTER_LIST));
+    chapters->setIcon(LoadBitmapIcon(IDB_CHAPTER_LIST));
+    m_wndReaderBar->addAction(chapters);
+    m_wndReaderBar->widgetForAction(chapters)->installEventFilter(this);
     if (m_wndReaderBar->SetImageListFromBitmap(16, TB_SETIMAGELIST, IDR_READER_BAR) &&
         m_wndReaderBar->SetImageListFromBitmap(16, TB_SETHOTIMAGELIST, IDR_READER_BAR)) {
         m_wndReaderBar->SetImageListFromBitmap(16, TB_SETDISABLEDIMAGELIST, IDR_READER_BAR);
@@ -250,6 +256,15 @@ void CMainFrame::CreateStatusBar() {
     m_statusLayout->addStretch(0);
     m_statusPanes[0]->setText(QStringLiteral(u"就绪"));
     bar->addWidget(panes, 1);
+    m_chapterPane = new QLabel(bar);
+    m_chapterPane->setObjectName(QStringLiteral("chapterPane"));
+    m_chapterPane->setMaximumWidth(260);
+    bar->addPermanentWidget(m_chapterPane);
+}
+
+void CMainFrame::SetChapterStatus(const QString& title) {
+    m_chapterPane->setText(title);
+    m_chapterPane->setToolTip(title);
 }
 
 void CMainFrame::CreateAccelerators() {
@@ -264,6 +279,26 @@ void CMainFrame::CreateAccelerators() {
         auto* action = new QAction(this);
         action->setObjectName(QStringLiteral("accelerator%1").arg(entry.id));
         action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(entry.key)));
+        action->setShortcutContext(Qt::WindowShortcut);
+        const int id = entry.id;
+        connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+        addAction(action);
+    }
+    // Chapters and search. M and F alone are reader keys of the pane, so that they still type
+    // into the find field.
+    const struct {
+        QKeySequence keys;
+        int id;
+    } more[] = {{QKeySequence(Qt::CTRL | Qt::Key_M), ID_CHAPTER_LIST},
+                {QKeySequence(Qt::CTRL | Qt::Key_Up), ID_PREV_CHAPTER},
+                {QKeySequence(Qt::CTRL | Qt::Key_Down), ID_NEXT_CHAPTER},
+                {QKeySequence(Qt::CTRL | Qt::Key_F), ID_FIND},
+                {QKeySequence(Qt::Key_F3), ID_FIND_NEXT},
+                {QKeySequence(Qt::SHIFT | Qt::Key_F3), ID_FIND_PREV}};
+    for (const auto& entry : more) {
+        auto* action = new QAction(this);
+        action->setObjectName(QStringLiteral("accelerator%1").arg(entry.id));
+        action->setShortcut(entry.keys);
         action->setShortcutContext(Qt::WindowShortcut);
         const int id = entry.id;
         connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
@@ -489,7 +524,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 
 void CMainFrame::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape) {
-        HideWindow();
+        m_pView->OnEscape(); // a search or the find bar first, then the window
         event->accept();
         return;
     }

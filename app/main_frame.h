@@ -43,6 +43,9 @@ public:
     void OnCommand(int id);
     // Rebuilds the three status texts from the view's book.
     void UpdateStatusBar();
+    // The title of the chapter on screen, in a pane of its own (empty: none).
+    void SetChapterStatus(const QString& title);
+    QLabel* ChapterPane() const { return m_chapterPane; }
     // Returns 1 for another icon id, 0 otherwise.
     int OnTrayNotify(int iconId, int mouseMessage);
     void OnTrayExit();
@@ -90,6 +93,7 @@ private:
     void ShowPrompt(const QString& prompt);
 
     QLabel* m_statusPanes[4] = {};
+    QLabel* m_chapterPane = nullptr;
     QHBoxLayout* m_statusLayout = nullptr;
     bool m_bStatusPanesSet = false;
     CTrueColorToolBar* m_wndToolBar = nullptr;

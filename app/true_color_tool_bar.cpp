@@ -111,7 +111,10 @@ void CTrueColorToolBar::ApplyImages() {
                 icon.addPixmap(m_imageLists[state][button], kModes[state]);
             }
         }
-        action->setIcon(icon);
+        // A button past the end of the strips keeps the picture it came with.
+        if (!icon.isNull()) {
+            action->setIcon(icon);
+        }
         ++button;
     }
     m_applying = false;

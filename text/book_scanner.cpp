@@ -428,6 +428,7 @@ bool CBookScanner::Find(std::u16string_view text, std::uint64_t from, std::uint6
             }
             ScanHit hit;
             hit.offset = c;
+            hit.length = length;
             hit.page = PageOf(c, block, blockStart);
             if (withLine) {
                 hit.text = LineAt(c);

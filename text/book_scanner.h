@@ -16,6 +16,7 @@ struct ScanHit {
     std::uint64_t offset = 0; // file offset of its first byte
     int page = 0;             // the page that shows that byte, as the reader cuts pages
     std::u16string text;      // a heading's title; an occurrence's trimmed line when asked for
+    std::size_t length = 0;   // an occurrence's bytes
 };
 
 // Reads a whole book in blocks, in its own encoding, for chapter headings and for a phrase.
