@@ -5,6 +5,7 @@
 #include "platform/paths.h"
 #include "text/text_convert.h"
 
+#include <algorithm>
 #include <climits>
 
 namespace {
@@ -478,5 +479,7 @@ std::size_t CResourceData::TextPositionOf(int page, std::uint64_t offset) const 
     }
     std::string before(offset - start, '\0');
     before.resize(m_hFile.ReadAt(start, before.data(), before.size()));
-    return DecodeWindow(NormalizeLineBreaks(before, m_nEncoding), m_nEncoding).size();
+    const std::u16string text = DecodeWindow(NormalizeLineBreaks(before, m_nEncoding), m_nEncoding);
+    // Every CR is the first half of a normalised CR LF, which the pane shows as one break.
+    return text.size() - std::size_t(std::count(text.begin(), text.end(), u'\r'));
 }

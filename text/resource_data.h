@@ -37,7 +37,8 @@ public:
     // (0 for page 0, the file size past the last page), and which page shows a byte.
     std::uint64_t PageStartOffset(int page) const;
     int PageOfOffset(std::uint64_t offset) const;
-    // The index in page `page`'s text of the character that begins at file offset `offset`.
+    // The index of the character that begins at file offset `offset` in page `page`'s text as
+    // the pane shows it, where each line break (CR LF in m_strText) is one character.
     std::size_t TextPositionOf(int page, std::uint64_t offset) const;
 
     std::u16string m_strText; // text of the current page

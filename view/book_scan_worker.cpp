@@ -18,6 +18,7 @@ bool CBookScanWorker::Start(const std::u16string& path, TextEncoding encoding, J
     m_running = true;
     m_lastPercent = -1;
     const unsigned generation = ++m_generation;
+    m_jobGeneration = generation;
     scanner->SetCancelFlag(&m_cancel);
     scanner->SetProgress(
         [this](std::uint64_t done, std::uint64_t total) { ReportProgress(done, total); });
@@ -49,9 +50,9 @@ void CBookScanWorker::Cancel() {
 }
 
 void CBookScanWorker::Post(std::function<void()> fn) {
-    // Read on the job's thread: a job only posts while it runs, and Start sets the generation
-    // before the thread exists, so this is the job's own generation or a later one.
-    const unsigned generation = m_generation;
+    // The job's own generation, not the current one: a post made after a cancel but before the
+    // job noticed it must still be dropped.
+    const unsigned generation = m_jobGeneration;
     QMetaObject::invokeMethod(
         this,
         [this, generation, fn = std::move(fn)] {

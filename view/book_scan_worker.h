@@ -42,6 +42,7 @@ private:
     std::thread m_thread;
     std::atomic<bool> m_cancel{false};
     std::atomic<unsigned> m_generation{0}; // which job's posts still count
+    unsigned m_jobGeneration = 0;          // the running job's own: set before its thread starts
     bool m_running = false;
     int m_lastPercent = -1; // the job's thread only
 };

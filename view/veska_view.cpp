@@ -77,6 +77,9 @@ void CVeskaView::OnInitialUpdate() {
     // The chapter on screen can change with every scroll inside the page.
     connect(m_pTxtEdit->verticalScrollBar(), &QScrollBar::valueChanged, this,
             &CVeskaView::UpdateChapterStatus);
+    // A page step records its state before the pane shows the new page: look again once it does.
+    connect(m_pTxtEdit, &QTextEdit::textChanged, this, &CVeskaView::UpdateChapterStatus,
+            Qt::QueuedConnection);
     m_pMainFrame->setWindowTitle(
         QString::fromStdU16String(AnsiToWide(settings.title_name.c_str()).str()));
     m_bAutoScrollRunning = 1;
@@ -473,8 +476,10 @@ int CVeskaView::CurrentChapter() const {
     auto after = std::upper_bound(m_chapters.begin(), m_chapters.end(), page,
                                   [](int p, const ScanHit& hit) { return p < hit.page; });
     int index = int(after - m_chapters.begin()) - 1;
-    // Headings on this page count once the screen has reached their line.
-    const int nextLine = m_pTxtEdit->LineIndex(m_pTxtEdit->GetFirstVisibleLine() + 1);
+    // Headings on this page count once the screen or the reading line has reached them (at the
+    // end of a page the heading may not scroll up to the top).
+    const int line = std::max(m_pTxtEdit->GetFirstVisibleLine(), m_pTxtEdit->CurrentLine());
+    const int nextLine = m_pTxtEdit->LineIndex(line + 1);
     while (index >= 0 && m_chapters[std::size_t(index)].page == page && nextLine >= 0 &&
            TextPositionOf(m_chapters[std::size_t(index)].offset) >= nextLine) {
         --index;
