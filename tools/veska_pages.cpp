@@ -2,6 +2,7 @@
 // veska-pages BOOK K    prints the text of page K (counted from 0) as UTF-8
 // veska-pages --chapters BOOK     prints "PAGE<TAB>TITLE" per chapter heading
 // veska-pages --find TEXT BOOK    prints "PAGE<TAB>LINE" per occurrence of TEXT
+// Its manual page, res/man/veska-pages.1, says the same as the usage text.
 #include "platform/code_page.h"
 #include "text/book_scanner.h"
 #include "text/resource_data.h"
@@ -24,7 +25,9 @@ constexpr const char* kUsage =
     "  veska-pages BOOK PAGE         prints page PAGE (counted from 0) as UTF-8\n"
     "  veska-pages --chapters BOOK   prints each chapter heading: its page, a TAB, its title\n"
     "  veska-pages --find TEXT BOOK  prints each occurrence of TEXT (ASCII letters in any case):\n"
-    "                                its page, a TAB, the line it begins in\n";
+    "                                its page, a TAB, the line it begins in\n"
+    "  veska-pages -h, --help        prints this help\n"
+    "  veska-pages --version         prints the version\n";
 
 int UsageError(const char* problem) {
     if (problem != nullptr) {
@@ -96,6 +99,10 @@ int main(int argc, char** argv) {
     LegacyCodePageName(); // reports an unknown VESKA_CODEPAGE before anything else
     if (argc == 2 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
         std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::fputs("veska-pages " VESKA_VERSION "\n", stdout);
         return 0;
     }
     if (argc >= 2 && std::strcmp(argv[1], "--chapters") == 0) {
