@@ -222,7 +222,8 @@ void CMainFrame::CreateReaderToolBar() {
     // The chapter list at the end, with a picture of its own: the strip has ten pictures.
     m_wndReaderBar->addSeparator();
     QAction* chapters = MakeAction(ID_CHAPTER_LIST, CommandToolTip(ID_CHAPTER_LIST));
-    chapters->setIcon(LoadBitmapIcon(IDB_CHAPTER_LIST));
+    chapters->setProperty(CTrueColorToolBar::kOwnPictureProperty,
+                          QVariant::fromValue(LoadBitmapIcon(IDB_CHAPTER_LIST)));
     m_wndReaderBar->addAction(chapters);
     m_wndReaderBar->widgetForAction(chapters)->installEventFilter(this);
     if (m_wndReaderBar->SetImageListFromBitmap(16, TB_SETIMAGELIST, IDR_READER_BAR) &&
