@@ -43,11 +43,13 @@ public:
 
     // Routes a command: the view first, then the frame, then the application.
     void OnCommand(int id);
-    // Rebuilds the three status texts from the view's book.
+    // Rebuilds the three status texts and the progress from the view's book.
     void UpdateStatusBar();
     // The title of the chapter on screen, in a pane of its own (empty: none).
     void SetChapterStatus(const QString& title);
     QLabel* ChapterPane() const { return m_chapterPane; }
+    // The progress pane: how far into the book the first line on screen is ("42.3%").
+    void UpdateProgress();
     // Returns 1 for another icon id, 0 otherwise.
     int OnTrayNotify(int iconId, int mouseMessage);
     void OnTrayExit();
@@ -70,6 +72,7 @@ public:
     // Parts, for the application and for tests.
     QAction* Action(int id) const;
     QLabel* StatusPane(int index) const { return m_statusPanes[index]; }
+    QLabel* ProgressPane() const { return m_progressPane; }
     CTrueColorToolBar* MainToolBar() const { return m_wndToolBar; }
     CTrueColorToolBar* ReaderToolBar() const { return m_wndReaderBar; }
     QSystemTrayIcon* TrayIcon() const { return m_trayIcon; }
@@ -104,6 +107,7 @@ private:
 
     QLabel* m_statusPanes[4] = {};
     QLabel* m_chapterPane = nullptr;
+    QLabel* m_progressPane = nullptr;
     QHBoxLayout* m_statusLayout = nullptr;
     bool m_bStatusPanesSet = false;
     CTrueColorToolBar* m_wndToolBar = nullptr;
