@@ -24,6 +24,8 @@ QString CommandString(int id) {
         return QStringLiteral(u"跳转页面\n跳转页面(G)");
     case ID_AUTO_SCROLL:
         return QStringLiteral(u"自动滚屏\n自动滚屏");
+    case ID_CHAPTER_LIST:
+        return QStringLiteral(u"章节目录\n目录(M)");
     case ID_OPEN_READ_MARK:
         return QStringLiteral(u"打开书签\n书签");
     case ID_NET_LIBRARY:

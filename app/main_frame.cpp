@@ -222,6 +222,13 @@ void CMainFrame::CreateReaderToolBar() {
             m_wndReaderBar->addSeparator();
         }
     }
+    // The chapter list at the end, with a picture of its own: the strip has ten pictures.
+    m_wndReaderBar->addSeparator();
+    QAction* chapters = MakeAction(ID_CHAPTER_LIST, CommandToolTip(ID_CHAPTER_LIST));
+    chapters->setProperty(CTrueColorToolBar::kOwnPictureProperty,
+                          QVariant::fromValue(LoadBitmapIcon(IDB_CHAPTER_LIST)));
+    m_wndReaderBar->addAction(chapters);
+    m_wndReaderBar->widgetForAction(chapters)->installEventFilter(this);
     if (m_wndReaderBar->SetImageListFromBitmap(16, TB_SETIMAGELIST, IDR_READER_BAR) &&
         m_wndReaderBar->SetImageListFromBitmap(16, TB_SETHOTIMAGELIST, IDR_READER_BAR)) {
         m_wndReaderBar->SetImageListFromBitmap(16, TB_SETDISABLEDIMAGELIST, IDR_READER_BAR);
@@ -260,6 +267,10 @@ void CMainFrame::CreateStatusBar() {
     m_statusLayout->addStretch(0);
     m_statusPanes[0]->setText(QStringLiteral(u"就绪"));
     bar->addWidget(panes, 1);
+    m_chapterPane = new QLabel(bar);
+    m_chapterPane->setObjectName(QStringLiteral("chapterPane"));
+    m_chapterPane->setMaximumWidth(260);
+    bar->addPermanentWidget(m_chapterPane);
 
     m_lockIndicators = new CLockIndicators(this);
     connect(m_lockIndicators, &CLockIndicators::Changed, this, &CMainFrame::ShowLockIndicators);
@@ -279,6 +290,11 @@ void CMainFrame::ShowNotice(const QString& text, const QString& detail) {
     m_noticePane->setText(joined(m_noticePane->text(), text, QStringLiteral(u"；")));
     m_noticePane->setToolTip(joined(m_noticePane->toolTip(), detail, QStringLiteral("\n")));
     m_noticePane->show();
+}
+
+void CMainFrame::SetChapterStatus(const QString& title) {
+    m_chapterPane->setText(title);
+    m_chapterPane->setToolTip(title);
 }
 
 void CMainFrame::ShowLockIndicators(CLockIndicators::State state) {
@@ -304,6 +320,26 @@ void CMainFrame::CreateAccelerators() {
         auto* action = new QAction(this);
         action->setObjectName(QStringLiteral("accelerator%1").arg(entry.id));
         action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(entry.key)));
+        action->setShortcutContext(Qt::WindowShortcut);
+        const int id = entry.id;
+        connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+        addAction(action);
+    }
+    // Chapters and search. M and F alone are reader keys of the pane, so that they still type
+    // into the find field.
+    const struct {
+        QKeySequence keys;
+        int id;
+    } more[] = {{QKeySequence(Qt::CTRL | Qt::Key_M), ID_CHAPTER_LIST},
+                {QKeySequence(Qt::CTRL | Qt::Key_Up), ID_PREV_CHAPTER},
+                {QKeySequence(Qt::CTRL | Qt::Key_Down), ID_NEXT_CHAPTER},
+                {QKeySequence(Qt::CTRL | Qt::Key_F), ID_FIND},
+                {QKeySequence(Qt::Key_F3), ID_FIND_NEXT},
+                {QKeySequence(Qt::SHIFT | Qt::Key_F3), ID_FIND_PREV}};
+    for (const auto& entry : more) {
+        auto* action = new QAction(this);
+        action->setObjectName(QStringLiteral("accelerator%1").arg(entry.id));
+        action->setShortcut(entry.keys);
         action->setShortcutContext(Qt::WindowShortcut);
         const int id = entry.id;
         connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
@@ -553,7 +589,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 
 void CMainFrame::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape) {
-        HideWindow();
+        m_pView->OnEscape(); // a search or the find bar first, then the window
         event->accept();
         return;
     }

@@ -48,6 +48,9 @@ public:
     // Adds a lasting notice (something the reader must know about this run) to the status bar:
     // a short text, and the whole story in its tooltip.
     void ShowNotice(const QString& text, const QString& detail);
+    // The title of the chapter on screen, in a pane of its own (empty: none).
+    void SetChapterStatus(const QString& title);
+    QLabel* ChapterPane() const { return m_chapterPane; }
     // The progress pane: how far into the book the first line on screen is ("42.3%").
     void UpdateProgress();
     // Returns 1 for another icon id, 0 otherwise.
@@ -108,6 +111,7 @@ private:
 
     QLabel* m_statusPanes[4] = {};
     QLabel* m_noticePane = nullptr; // hidden until there is a notice
+    QLabel* m_chapterPane = nullptr;
     QLabel* m_progressPane = nullptr;
     QHBoxLayout* m_statusLayout = nullptr;
     bool m_bStatusPanesSet = false;

@@ -111,6 +111,11 @@ void CTrueColorToolBar::ApplyImages() {
                 icon.addPixmap(m_imageLists[state][button], kModes[state]);
             }
         }
+        // A button past the end of the strips shows nothing, unless it brings a picture of its
+        // own (kOwnPictureProperty).
+        if (icon.isNull()) {
+            icon = action->property(kOwnPictureProperty).value<QIcon>();
+        }
         action->setIcon(icon);
         ++button;
     }

@@ -32,6 +32,9 @@ public:
 
     // The picture painted behind the buttons.
     static constexpr int kBackgroundBitmap = 141;
+    // An action property holding a QIcon: the picture of a button that lies past the end of the
+    // strips (a button added later than the strip was drawn).
+    static constexpr const char* kOwnPictureProperty = "ownPicture";
 
 protected:
     void actionEvent(QActionEvent* event) override;

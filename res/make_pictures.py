@@ -8,6 +8,7 @@ and commit what changed. Output:
     bitmaps/reader_bar.bmp     second toolbar, 160 x 16, 8-bit, palette index 255 white
     bitmaps/toolbar_back.bmp   toolbar background, 1862 x 55, 24-bit
     bitmaps/about.bmp          About picture, 85 x 85, 24-bit
+    bitmaps/chapter_list.bmp   chapter-list button of the second toolbar, 16 x 16, 24-bit
     icons/hicolor/NxN/apps/veska.png and icons/hicolor/scalable/apps/veska.svg   program icon
     icons/tray/veska-tray-N.png                                                  tray icon
 The bitmaps are written bottom-up and uncompressed, as the toolbar reads them: white (#ffffff)
@@ -99,6 +100,8 @@ def main():
     write_bmp8(os.path.join(BITMAPS, "reader_bar.bmp"), "reader_bar.svg", 160, 16)
     write_bmp24(os.path.join(BITMAPS, "toolbar_back.bmp"), "toolbar_back.svg", 1862, 55)
     write_bmp24(os.path.join(BITMAPS, "about.bmp"), "about.svg", 85, 85)
+    write_bmp24(os.path.join(BITMAPS, "chapter_list.bmp"), "chapter_list.svg", 16, 16,
+                white_corner=True)
 
     for size in ICON_SIZES:
         folder = os.path.join(ICONS, "hicolor", f"{size}x{size}", "apps")

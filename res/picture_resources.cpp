@@ -1,8 +1,11 @@
 #include "res/picture_resources.h"
 
+#include "res/dib_bitmap.h"
 #include "res/resource.h"
 
+#include <QBitmap>
 #include <QFile>
+#include <QPixmap>
 
 // The pictures live in a static library; naming its initialiser pulls them into every program
 // that asks for one, whatever the linker would otherwise drop. (Q_INIT_RESOURCE cannot stand in
@@ -42,4 +45,14 @@ QIcon LoadIconResource(int iconId) {
                      QSize(size, size));
     }
     return icon;
+}
+
+QIcon LoadBitmapIcon(int bitmapId) {
+    CDibBitmap bitmap;
+    if (!bitmap.Load(LoadBitmapResource(bitmapId))) {
+        return {};
+    }
+    QPixmap pixmap = QPixmap::fromImage(bitmap.Image());
+    pixmap.setMask(pixmap.createMaskFromColor(QColor(Qt::white)));
+    return QIcon(pixmap);
 }

@@ -16,3 +16,7 @@ QByteArray LoadBitmapResource(int bitmapId);
 // Icon `iconId` (IDR_MAINFRAME: the program, IDI_TRAY: the tray) in all its sizes; a null icon for
 // any other id.
 QIcon LoadIconResource(int iconId);
+
+// A toolbar picture of its own (a 24-bit bitmap whose white is transparent), as an icon; a null
+// icon when there is no such bitmap.
+QIcon LoadBitmapIcon(int bitmapId);

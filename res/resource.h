@@ -11,6 +11,7 @@ constexpr int IDR_READER_BAR = 144;   // second toolbar and its bitmap
 constexpr int IDB_MAIN_BAR = 150;     // first toolbar's 48 x 48 images
 constexpr int IDB_TOOLBAR_BACK = 141; // toolbar background
 constexpr int IDB_ABOUT = 151;        // About picture
+constexpr int IDB_CHAPTER_LIST = 160; // the chapter-list button, 16 x 16
 constexpr int IDR_MARK_MENU = 143;    // bookmark popup menu
 constexpr int IDD_ABOUTBOX = 100;
 constexpr int IDD_OPTION = 131;
@@ -61,6 +62,13 @@ constexpr int ID_GOTO_PAGE = 32805;
 constexpr int ID_AUTO_SCROLL = 32808;
 constexpr int ID_TRAY_SETTINGS = 32812;
 constexpr int ID_TRAY_OPEN = 32813;
+// Chapters and search.
+constexpr int ID_CHAPTER_LIST = 32840;
+constexpr int ID_PREV_CHAPTER = 32841;
+constexpr int ID_NEXT_CHAPTER = 32842;
+constexpr int ID_FIND = 32843;
+constexpr int ID_FIND_NEXT = 32844;
+constexpr int ID_FIND_PREV = 32845;
 
 // Control ids.
 constexpr int IDC_TEXT_PANE = 201;

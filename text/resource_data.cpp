@@ -5,6 +5,7 @@
 #include "platform/paths.h"
 #include "text/text_convert.h"
 
+#include <algorithm>
 #include <climits>
 
 namespace {
@@ -340,8 +341,8 @@ std::uint64_t CResourceData::CutWithLookBack(std::uint64_t edge) const {
     return from + LegacyCharacterStart(bytes, edge - from, from == 0);
 }
 
-std::u16string CResourceData::PageTextOfWindow(std::string_view window,
-                                               std::uint64_t windowStart) const {
+CResourceData::CutPoints CResourceData::CutsOfWindow(std::string_view window,
+                                                     std::uint64_t windowStart) const {
     CutPoints cuts = FindCutPoints(window, windowStart == 0, m_nEncoding);
     if (cuts.startNeedsLookBack) {
         cuts.start = CutWithLookBack(windowStart + cuts.start) - windowStart;
@@ -349,6 +350,12 @@ std::u16string CResourceData::PageTextOfWindow(std::string_view window,
     if (cuts.endNeedsLookBack) {
         cuts.end = CutWithLookBack(windowStart + cuts.end) - windowStart;
     }
+    return cuts;
+}
+
+std::u16string CResourceData::PageTextOfWindow(std::string_view window,
+                                               std::uint64_t windowStart) const {
+    const CutPoints cuts = CutsOfWindow(window, windowStart);
     const std::string_view page =
         cuts.end > cuts.start ? window.substr(cuts.start, cuts.end - cuts.start) : "";
     return DecodeWindow(NormalizeLineBreaks(page, m_nEncoding), m_nEncoding);
@@ -431,4 +438,49 @@ int CResourceData::GetPageCount() const {
     const std::uint64_t pages = (m_nFileSize + kPageBytes - 1) / kPageBytes;
     // Page indices are 32-bit; a book beyond 8 TB shows its first INT_MAX pages.
     return pages > static_cast<std::uint64_t>(INT_MAX) ? INT_MAX : static_cast<int>(pages);
+}
+
+std::uint64_t CResourceData::PageStartOffset(int page) const {
+    if (page <= 0) {
+        return 0;
+    }
+    if (page >= GetPageCount()) {
+        return m_nFileSize;
+    }
+    const std::uint64_t windowStart = static_cast<std::uint64_t>(page) * kPageBytes - kMarginBytes;
+    // The start cut looks at the margin before the edge and at most a code unit after it.
+    std::string window(kMarginBytes + 16, '\0');
+    window.resize(m_hFile.ReadAt(windowStart, window.data(), window.size()));
+    return windowStart + CutsOfWindow(window, windowStart).start;
+}
+
+int CResourceData::PageOfOffset(std::uint64_t offset) const {
+    const int count = GetPageCount();
+    if (count == 0) {
+        return 0;
+    }
+    const std::uint64_t nominal = offset / kPageBytes;
+    if (nominal >= static_cast<std::uint64_t>(count)) {
+        return count - 1;
+    }
+    // A page begins at most 2047 bytes before its nominal start, so the byte is on its nominal
+    // page or on the next one.
+    const int page = static_cast<int>(nominal);
+    if (page + 1 < count && offset + kCutSearchBytes >= (nominal + 1) * kPageBytes &&
+        offset >= PageStartOffset(page + 1)) {
+        return page + 1;
+    }
+    return page;
+}
+
+std::size_t CResourceData::TextPositionOf(int page, std::uint64_t offset) const {
+    const std::uint64_t start = PageStartOffset(page);
+    if (offset <= start) {
+        return 0;
+    }
+    std::string before(offset - start, '\0');
+    before.resize(m_hFile.ReadAt(start, before.data(), before.size()));
+    const std::u16string text = DecodeWindow(NormalizeLineBreaks(before, m_nEncoding), m_nEncoding);
+    // Every CR is the first half of a normalised CR LF, which the pane shows as one break.
+    return text.size() - std::size_t(std::count(text.begin(), text.end(), u'\r'));
 }

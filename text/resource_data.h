@@ -33,6 +33,14 @@ public:
     // File size divided by 4092, rounded up.
     int GetPageCount() const;
 
+    // The page arithmetic for whole-book work (chapters, search): where a page begins in the file
+    // (0 for page 0, the file size past the last page), and which page shows a byte.
+    std::uint64_t PageStartOffset(int page) const;
+    int PageOfOffset(std::uint64_t offset) const;
+    // The index of the character that begins at file offset `offset` in page `page`'s text as
+    // the pane shows it, where each line break (CR LF in m_strText) is one character.
+    std::size_t TextPositionOf(int page, std::uint64_t offset) const;
+
     std::u16string m_strText; // text of the current page
     std::u16string m_strPath; // path given to OpenTxt
     std::u16string m_strName; // what follows the last '/' of the path
@@ -69,6 +77,10 @@ public:
     // break at or before the nominal edge, looking back at most 2047 bytes, or else at the start
     // of the character holding the edge; the two windows that share an edge cut it alike.
     static CutPoints FindCutPoints(std::string_view window, bool firstPage, TextEncoding encoding);
+    // FindCutPoints for a window read at file offset `windowStart`, with the look-back done. The
+    // start cut only needs the bytes up to a few past the window's nominal start, so a caller
+    // holding those in memory gets the same start as a full window gives.
+    CutPoints CutsOfWindow(std::string_view window, std::uint64_t windowStart) const;
     // The start of the legacy-code-page character holding bytes[edge]: decoding runs forward
     // from just after the last byte before the edge that always ends a character (ASCII other
     // than a digit). When there is none it runs from bytes[0] if `startsAtCharacter` (the

@@ -1,7 +1,10 @@
 // veska-pages BOOK      prints "encoding NAME" and "pages N"
 // veska-pages BOOK K    prints the text of page K (counted from 0) as UTF-8
+// veska-pages --chapters BOOK     prints "PAGE<TAB>TITLE" per chapter heading
+// veska-pages --find TEXT BOOK    prints "PAGE<TAB>LINE" per occurrence of TEXT
 // Its manual page, res/man/veska-pages.1, says the same as the usage text.
 #include "platform/code_page.h"
+#include "text/book_scanner.h"
 #include "text/resource_data.h"
 
 #include <cerrno>
@@ -16,10 +19,15 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: veska-pages BOOK [PAGE]\n"
-    "  veska-pages BOOK       prints the book's encoding and page count\n"
-    "  veska-pages BOOK PAGE  prints page PAGE (counted from 0) as UTF-8\n"
-    "  veska-pages -h, --help prints this help\n"
-    "  veska-pages --version  prints the version\n";
+    "       veska-pages --chapters BOOK\n"
+    "       veska-pages --find TEXT BOOK\n"
+    "  veska-pages BOOK              prints the book's encoding and page count\n"
+    "  veska-pages BOOK PAGE         prints page PAGE (counted from 0) as UTF-8\n"
+    "  veska-pages --chapters BOOK   prints each chapter heading: its page, a TAB, its title\n"
+    "  veska-pages --find TEXT BOOK  prints each occurrence of TEXT (ASCII letters in any case):\n"
+    "                                its page, a TAB, the line it begins in\n"
+    "  veska-pages -h, --help        prints this help\n"
+    "  veska-pages --version         prints the version\n";
 
 int UsageError(const char* problem) {
     if (problem != nullptr) {
@@ -54,6 +62,37 @@ bool WriteAll(const std::string& bytes) {
            std::fflush(stdout) == 0;
 }
 
+int CannotOpen(const char* path) {
+    const int openErrno = errno;
+    std::fprintf(stderr, "veska-pages: cannot open book \"%s\": %s\n", path,
+                 OpenFailureReason(path, openErrno).c_str());
+    return 1;
+}
+
+// --chapters BOOK and --find TEXT BOOK: one "PAGE<TAB>TEXT" line per hit, in book order.
+int Scan(const char* path, const char* findText) {
+    CResourceData book;
+    if (book.OpenTxt(DecodeUtf8(path)) != 0) {
+        return CannotOpen(path);
+    }
+    CBookScanner scanner;
+    if (!scanner.Open(book.m_strPath, book.m_nEncoding)) {
+        return CannotOpen(path);
+    }
+    bool written = true;
+    const auto print = [&](const ScanHit& hit) {
+        const std::string line = std::to_string(hit.page) + "\t" + EncodeUtf8(hit.text) + "\n";
+        written = std::fwrite(line.data(), 1, line.size(), stdout) == line.size();
+        return written;
+    };
+    if (findText == nullptr) {
+        scanner.ScanChapters(print);
+    } else {
+        scanner.Find(DecodeUtf8(findText), 0, scanner.Size(), true, print);
+    }
+    return written && std::fflush(stdout) == 0 ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -65,6 +104,15 @@ int main(int argc, char** argv) {
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
         std::fputs("veska-pages " VESKA_VERSION "\n", stdout);
         return 0;
+    }
+    if (argc >= 2 && std::strcmp(argv[1], "--chapters") == 0) {
+        return argc == 3 ? Scan(argv[2], nullptr) : UsageError("--chapters takes one BOOK");
+    }
+    if (argc >= 2 && std::strcmp(argv[1], "--find") == 0) {
+        if (argc != 4 || argv[2][0] == '\0') {
+            return UsageError("--find takes a non-empty TEXT and one BOOK");
+        }
+        return Scan(argv[3], argv[2]);
     }
     if (argc < 2 || argc > 3) {
         return UsageError(nullptr);
@@ -79,10 +127,7 @@ int main(int argc, char** argv) {
     CResourceData book;
     // Command-line arguments are file-system bytes (UTF-8).
     if (book.OpenTxt(DecodeUtf8(argv[1])) != 0) {
-        const int openErrno = errno;
-        std::fprintf(stderr, "veska-pages: cannot open book \"%s\": %s\n", argv[1],
-                     OpenFailureReason(argv[1], openErrno).c_str());
-        return 1;
+        return CannotOpen(argv[1]);
     }
     if (argc == 2) {
         const std::string summary = std::string("encoding ") + TextEncodingName(book.m_nEncoding) +

@@ -441,7 +441,7 @@ bool CTxtRichEdit::OnKeyDown(unsigned nChar, unsigned, unsigned) {
         m_pView->ToggleAutoScrollPause();
         return true;
     case VK_ESCAPE:
-        m_pView->GetMainFrame()->HideWindow();
+        m_pView->OnEscape();
         return true;
     case VK_SPACE:
     case VK_NEXT:
@@ -468,11 +468,17 @@ bool CTxtRichEdit::OnKeyDown(unsigned nChar, unsigned, unsigned) {
     case 'B':
         m_pView->OnFontBigger();
         return true;
+    case 'F':
+        m_pView->OnFind();
+        return true;
     case 'G':
         m_pView->OnGotoPage();
         return true;
     case 'H':
         m_pView->GetMainFrame()->OnOpenReadMark();
+        return true;
+    case 'M':
+        m_pView->OnChapterList();
         return true;
     case 'O':
         m_pView->OnFileOpen();

@@ -4,9 +4,14 @@
 #include "app/modal_hook.h"
 #include "diag/log.h"
 #include "platform/decimal_text.h"
+#include "platform/paths.h"
 #include "platform/text_line_reader.h"
 #include "res/resource.h"
+#include "text/chapter_cache.h"
 #include "text/text_convert.h"
+#include "view/book_scan_worker.h"
+#include "view/chapter_list_dlg.h"
+#include "view/find_bar.h"
 #include "view/goto_page_dlg.h"
 #include "view/txt_rich_edit.h"
 
@@ -19,10 +24,14 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QResizeEvent>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QTextCursor>
 #include <QUrl>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -34,15 +43,31 @@ constexpr int kPlaceSaveDelayMs = 2000;
 
 } // namespace
 
-CVeskaView::CVeskaView(CMainFrame* frame, QWidget* parent) : QWidget(parent), m_pMainFrame(frame) {
+CVeskaView::CVeskaView(CMainFrame* frame, QWidget* parent)
+    : QWidget(parent), m_pMainFrame(frame), m_pChapterWorker(new CBookScanWorker(this)),
+      m_pFindWorker(new CBookScanWorker(this)), m_pFindBar(new CFindBar(this)) {
     setObjectName(QStringLiteral("readerView"));
     setAcceptDrops(true);
+    connect(m_pChapterWorker, &CBookScanWorker::progress, this, [this](int percent) {
+        m_nChapterProgress = percent;
+        if (m_pChapterDlg != nullptr) {
+            m_pChapterDlg->SetProgress(percent);
+        }
+    });
+    connect(m_pFindWorker, &CBookScanWorker::progress, this, [this](int percent) {
+        m_pFindBar->SetStatus(QStringLiteral(u"正在查找… %1%  (Esc 停止)").arg(percent));
+    });
+    connect(m_pFindBar, &CFindBar::findNext, this, [this] { FindNext(true); });
+    connect(m_pFindBar, &CFindBar::findPrevious, this, [this] { FindNext(false); });
+    connect(m_pFindBar, &CFindBar::escapePressed, this, &CVeskaView::OnEscape);
     m_placeTimer.setSingleShot(true);
     m_placeTimer.setInterval(kPlaceSaveDelayMs);
     connect(&m_placeTimer, &QTimer::timeout, this, &CVeskaView::SavePlace);
 }
 
+// The workers stop and join here, before the book they read is closed.
 CVeskaView::~CVeskaView() {
+    CancelScans();
     if (m_placeTimer.isActive()) {
         SavePlace(); // the pane is still there: children go after this body
     }
@@ -64,6 +89,12 @@ void CVeskaView::OnInitialUpdate() {
 
     m_pTxtEdit->SetPaneText(GetWelcomeText());
     m_pTxtEdit->setFocus(); // the reader keys go to the pane
+    // The chapter on screen can change with every scroll inside the page.
+    connect(m_pTxtEdit->verticalScrollBar(), &QScrollBar::valueChanged, this,
+            &CVeskaView::UpdateChapterStatus);
+    // A page step records its state before the pane shows the new page: look again once it does.
+    connect(m_pTxtEdit, &QTextEdit::textChanged, this, &CVeskaView::UpdateChapterStatus,
+            Qt::QueuedConnection);
     m_pMainFrame->setWindowTitle(
         QString::fromStdU16String(AnsiToWide(settings.title_name.c_str()).str()));
     m_bAutoScrollRunning = 1;
@@ -190,6 +221,24 @@ bool CVeskaView::OnCommand(int id) {
     case ID_AUTO_SCROLL:
         OnAutoScroll();
         return true;
+    case ID_CHAPTER_LIST:
+        OnChapterList();
+        return true;
+    case ID_PREV_CHAPTER:
+        OnPrevChapter();
+        return true;
+    case ID_NEXT_CHAPTER:
+        OnNextChapter();
+        return true;
+    case ID_FIND:
+        OnFind();
+        return true;
+    case ID_FIND_NEXT:
+        FindNext(true);
+        return true;
+    case ID_FIND_PREV:
+        FindNext(false);
+        return true;
     case ID_EDIT_COPY_COMMAND:
         OnEditCopy();
         return true;
@@ -263,10 +312,13 @@ int CVeskaView::OpenBook(const std::u16string& path) {
     const bool hadBook = HasBook();
     const std::u16string previousPath = m_resourceData.m_strPath;
     const int previousPage = m_resourceData.m_nCurPage;
+    // The scans read the current book: stop them before it closes.
+    CancelScans();
     const int result = m_resourceData.OpenTxt(fullPath);
     if (result != 0) {
         if (hadBook && m_resourceData.OpenTxt(previousPath) == 0) {
             m_resourceData.GotoPage(previousPage);
+            StartChapterScan();
         }
         return result;
     }
@@ -289,6 +341,7 @@ int CVeskaView::OpenBook(const std::u16string& path) {
             m_pTxtEdit->ScrollToCharacter(offset);
         }
     }
+    StartChapterScan();
     UpdateReadState();
     return 0;
 }
@@ -312,6 +365,7 @@ bool CVeskaView::HasBook() const {
 
 void CVeskaView::UpdateReadState() {
     m_pMainFrame->UpdateStatusBar();
+    UpdateChapterStatus();
     // A record without a book could not be read back from the history file.
     if (m_optionDlg.m_settings.auto_record == 1 && HasBook()) {
         m_history.AddReadMark(m_resourceData.GetReadMarkInfo());
@@ -463,7 +517,7 @@ void CVeskaView::OnDropFiles(const QStringList& paths) {
 
 void CVeskaView::OnKeyDown(unsigned nChar, unsigned nRepCnt, unsigned nFlags) {
     if (nChar == VK_ESCAPE) {
-        m_pMainFrame->HideWindow();
+        OnEscape();
         return;
     }
     if (m_pTxtEdit != nullptr) {
@@ -472,8 +526,11 @@ void CVeskaView::OnKeyDown(unsigned nChar, unsigned nRepCnt, unsigned nFlags) {
 }
 
 void CVeskaView::OnSize() {
+    // The find bar, when open, takes its height at the bottom.
+    const int barHeight = m_pFindBar->isVisible() ? m_pFindBar->sizeHint().height() : 0;
+    m_pFindBar->setGeometry(0, height() - barHeight, width(), barHeight);
     if (m_pTxtEdit != nullptr) {
-        m_pTxtEdit->setGeometry(0, 0, width(), height());
+        m_pTxtEdit->setGeometry(0, 0, width(), height() - barHeight);
     }
 }
 
@@ -511,4 +568,283 @@ void CVeskaView::dropEvent(QDropEvent* event) {
     }
     OnDropFiles(paths);
     event->acceptProposedAction();
+}
+
+// ---- chapters -----------------------------------------------------------------------------------
+
+void CVeskaView::CancelScans() {
+    m_pChapterWorker->Cancel();
+    m_pFindWorker->Cancel();
+}
+
+void CVeskaView::StartChapterScan() {
+    m_chapters.clear();
+    m_bChaptersComplete = false;
+    m_nChapterProgress = 0;
+    m_lastFound.reset();
+    const std::u16string path = m_resourceData.m_strPath;
+    const TextEncoding encoding = m_resourceData.m_nEncoding;
+    const std::string dataDir = GetDataDir();
+    if (auto cached = CChapterCache(dataDir).Load(path, encoding)) {
+        m_chapters = std::move(*cached);
+        m_bChaptersComplete = true;
+        m_nChapterProgress = 100;
+        return;
+    }
+    // The state of the file before the scan reads it: a change during the scan makes the saved
+    // list stale rather than wrong.
+    const std::optional<CChapterCache::Stamp> stamp = CChapterCache::StampOf(path);
+    CBookScanWorker* worker = m_pChapterWorker;
+    worker->Start(path, encoding,
+                  [this, worker, path, encoding, dataDir, stamp](CBookScanner& scanner) {
+                      using Clock = std::chrono::steady_clock;
+                      std::vector<ScanHit> all;
+                      std::vector<ScanHit> batch;
+                      auto lastPost = Clock::now();
+                      const auto post = [&] {
+                          worker->Post([this, batch = std::move(batch)]() mutable {
+                              AddChapters(std::move(batch));
+                          });
+                          batch.clear();
+                          lastPost = Clock::now();
+                      };
+                      const bool done = scanner.ScanChapters([&](const ScanHit& hit) {
+                          all.push_back(hit);
+                          batch.push_back(hit);
+                          // The list fills as the scan goes, in steps the window can take in.
+                          if (batch.size() >= 512 ||
+                              Clock::now() - lastPost > std::chrono::milliseconds(100)) {
+                              post();
+                          }
+                          return true;
+                      });
+                      if (!done) {
+                          return;
+                      }
+                      post();
+                      if (stamp) {
+                          CChapterCache(dataDir).Save(path, encoding, *stamp, all);
+                      }
+                      worker->Post([this] {
+                          m_bChaptersComplete = true;
+                          m_nChapterProgress = 100;
+                          if (m_pChapterDlg != nullptr) {
+                              m_pChapterDlg->SetProgress(100);
+                          }
+                      });
+                  });
+}
+
+void CVeskaView::AddChapters(std::vector<ScanHit> chapters) {
+    if (m_pChapterDlg != nullptr) {
+        m_pChapterDlg->AddChapters(chapters);
+    }
+    m_chapters.insert(m_chapters.end(), std::make_move_iterator(chapters.begin()),
+                      std::make_move_iterator(chapters.end()));
+    UpdateChapterStatus();
+}
+
+int CVeskaView::TextPositionOf(std::uint64_t offset) const {
+    return int(m_resourceData.TextPositionOf(m_resourceData.m_nCurPage, offset));
+}
+
+int CVeskaView::CurrentChapter() const {
+    if (!HasBook() || m_pTxtEdit == nullptr || m_chapters.empty()) {
+        return -1;
+    }
+    const int page = m_resourceData.m_nCurPage;
+    auto after = std::upper_bound(m_chapters.begin(), m_chapters.end(), page,
+                                  [](int p, const ScanHit& hit) { return p < hit.page; });
+    int index = int(after - m_chapters.begin()) - 1;
+    // Headings on this page count once the screen or the reading line has reached them (at the
+    // end of a page the heading may not scroll up to the top).
+    const int line = std::max(m_pTxtEdit->GetFirstVisibleLine(), m_pTxtEdit->CurrentLine());
+    const int nextLine = m_pTxtEdit->LineIndex(line + 1);
+    while (index >= 0 && m_chapters[std::size_t(index)].page == page && nextLine >= 0 &&
+           TextPositionOf(m_chapters[std::size_t(index)].offset) >= nextLine) {
+        --index;
+    }
+    return index;
+}
+
+void CVeskaView::UpdateChapterStatus() {
+    const int current = CurrentChapter();
+    m_pMainFrame->SetChapterStatus(
+        current >= 0 ? QString::fromStdU16String(m_chapters[std::size_t(current)].text)
+                     : QString());
+}
+
+void CVeskaView::GotoChapter(int index) {
+    if (index < 0 || std::size_t(index) >= m_chapters.size() || m_pTxtEdit == nullptr) {
+        return;
+    }
+    const ScanHit& chapter = m_chapters[std::size_t(index)];
+    GotoPage(chapter.page);
+    // The heading's display line first on screen, marked as the reading line.
+    const int line = m_pTxtEdit->LineFromChar(TextPositionOf(chapter.offset));
+    m_pTxtEdit->SelectLine(line);
+    QTextCursor cursor(m_pTxtEdit->document());
+    cursor.setPosition(m_pTxtEdit->LineIndex(line));
+    QScrollBar* bar = m_pTxtEdit->verticalScrollBar();
+    bar->setValue(bar->value() + m_pTxtEdit->cursorRect(cursor).top());
+    UpdateChapterStatus();
+}
+
+void CVeskaView::OnChapterList() {
+    if (!HasBook()) {
+        return;
+    }
+    CChapterListDlg dialog(m_chapters, CurrentChapter(), this);
+    dialog.SetProgress(m_bChaptersComplete ? 100 : m_nChapterProgress);
+    m_pChapterDlg = &dialog;
+    const int result = RunModal(dialog);
+    m_pChapterDlg = nullptr;
+    if (result == QDialog::Accepted) {
+        GotoChapter(dialog.Selected());
+    }
+}
+
+void CVeskaView::OnPrevChapter() {
+    const int current = CurrentChapter();
+    if (current > 0) {
+        GotoChapter(current - 1);
+    }
+}
+
+void CVeskaView::OnNextChapter() {
+    GotoChapter(CurrentChapter() + 1);
+}
+
+// ---- search -------------------------------------------------------------------------------------
+
+void CVeskaView::OnFind() {
+    m_pFindBar->Open();
+    OnSize();
+}
+
+bool CVeskaView::IsFindRunning() const {
+    return m_pFindWorker->IsRunning();
+}
+
+void CVeskaView::OnEscape() {
+    if (IsFindRunning()) {
+        m_pFindWorker->Cancel();
+        m_pFindBar->SetStatus(QStringLiteral(u"已停止查找"));
+        return;
+    }
+    if (m_pFindBar->isVisible()) {
+        m_pFindBar->hide();
+        OnSize();
+        if (m_pTxtEdit != nullptr) {
+            m_pTxtEdit->setFocus();
+        }
+        return;
+    }
+    m_pMainFrame->HideWindow();
+}
+
+void CVeskaView::FindNext(bool forward) {
+    const std::u16string text = m_pFindBar->Text().toStdU16String();
+    if (!m_pFindBar->isVisible() || text.empty()) {
+        OnFind();
+        if (text.empty()) {
+            return;
+        }
+    }
+    if (!HasBook() || m_pTxtEdit == nullptr) {
+        return;
+    }
+    // Go on from the occurrence found last while it is still on this page; otherwise start
+    // from the top of the screen.
+    const int page = m_resourceData.m_nCurPage;
+    std::optional<ScanHit> last;
+    if (m_lastFound && m_strLastFind == text && m_lastFound->page == page) {
+        last = m_lastFound;
+    }
+    m_strLastFind = text;
+    const std::uint64_t pageStart = m_resourceData.PageStartOffset(page);
+    const std::uint64_t pageEnd = m_resourceData.PageStartOffset(page + 1);
+    const std::size_t screenTop =
+        std::size_t(std::max(0, m_pTxtEdit->LineIndex(m_pTxtEdit->GetFirstVisibleLine())));
+    m_pFindBar->SetStatus(QStringLiteral(u"正在查找…"));
+    CBookScanWorker* worker = m_pFindWorker;
+    worker->Start(
+        m_resourceData.m_strPath, m_resourceData.m_nEncoding,
+        [this, worker, text, forward, last, page, pageStart, pageEnd,
+         screenTop](CBookScanner& scanner) {
+            const auto beforeScreen = [&](const ScanHit& hit) {
+                return hit.page == page &&
+                       scanner.Book().TextPositionOf(page, hit.offset) < screenTop;
+            };
+            std::optional<ScanHit> found;
+            bool wrapped = false;
+            const auto first = [&](const ScanHit& hit) {
+                found = hit;
+                return false;
+            };
+            if (forward) {
+                const std::uint64_t from = last ? last->offset + last->length : pageStart;
+                if (!scanner.Find(text, from, scanner.Size(), false, [&](const ScanHit& hit) {
+                        return !last && beforeScreen(hit) ? true : first(hit);
+                    })) {
+                    return;
+                }
+                if (!found) {
+                    wrapped = true;
+                    if (!scanner.Find(text, 0, scanner.Size(), false, first)) {
+                        return;
+                    }
+                }
+            } else {
+                if (last) {
+                    found = scanner.FindLast(text, last->offset);
+                } else {
+                    // Occurrences above the screen on this page come first.
+                    if (!scanner.Find(text, pageStart, pageEnd, false, [&](const ScanHit& hit) {
+                            if (beforeScreen(hit)) {
+                                found = hit;
+                            }
+                            return true;
+                        })) {
+                        return;
+                    }
+                    if (!found) {
+                        found = scanner.FindLast(text, pageStart);
+                    }
+                }
+                if (!found) {
+                    wrapped = true;
+                    found = scanner.FindLast(text, scanner.Size());
+                }
+            }
+            worker->Post([this, found, wrapped, forward] { ShowFound(found, wrapped, forward); });
+        });
+}
+
+void CVeskaView::ShowFound(const std::optional<ScanHit>& found, bool wrapped, bool forward) {
+    if (!found) {
+        m_pFindBar->SetStatus(
+            QStringLiteral(u"找不到“%1”").arg(QString::fromStdU16String(m_strLastFind)));
+        return;
+    }
+    m_lastFound = found;
+    const QString wrapNote = forward ? QStringLiteral(u"已到达书末，从书首继续查找")
+                                     : QStringLiteral(u"已到达书首，从书末继续查找");
+    m_pFindBar->SetStatus(wrapped ? wrapNote : QString());
+    if (wrapped) {
+        m_pMainFrame->statusBar()->showMessage(wrapNote, 5000);
+    }
+    if (found->page != m_resourceData.m_nCurPage) {
+        GotoPage(found->page);
+    }
+    // The occurrence selected and scrolled into view; the keyboard stays in the find field.
+    const int start = TextPositionOf(found->offset);
+    QTextCursor cursor(m_pTxtEdit->document());
+    cursor.setPosition(start);
+    cursor.setPosition(
+        std::min(start + int(m_strLastFind.size()), m_pTxtEdit->document()->characterCount() - 1),
+        QTextCursor::KeepAnchor);
+    m_pTxtEdit->setTextCursor(cursor);
+    m_pTxtEdit->ensureCursorVisible();
+    UpdateChapterStatus();
 }

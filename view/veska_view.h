@@ -3,13 +3,19 @@
 #include "history/read_place_store.h"
 #include "history/reader_history.h"
 #include "settings/option_dlg.h"
+#include "text/book_scanner.h"
 #include "text/resource_data.h"
 
 #include <QTimer>
 #include <QWidget>
 
+#include <optional>
 #include <string>
+#include <vector>
 
+class CBookScanWorker;
+class CChapterListDlg;
+class CFindBar;
 class CMainFrame;
 class CTxtRichEdit;
 
@@ -75,6 +81,25 @@ public:
     // `outcome` in a few words and `consequence` in full what the reader does instead.
     void ReportRefusedFile(const std::string& path, int err, const QString& outcome,
                            const QString& consequence);
+    // Chapters: the list ("目录"), the previous and next chapter, and which one is on screen
+    // (-1 before the first heading). The list comes from the cache or from a scan that starts
+    // when the book opens.
+    void OnChapterList();
+    void OnPrevChapter();
+    void OnNextChapter();
+    int CurrentChapter() const;
+    // Shows the chapter's page with its heading line at the top.
+    void GotoChapter(int index);
+    const std::vector<ScanHit>& Chapters() const { return m_chapters; }
+    bool ChaptersComplete() const { return m_bChaptersComplete; }
+
+    // Search: the find bar, next and previous occurrence (F3, Shift+F3).
+    void OnFind();
+    void FindNext(bool forward);
+    bool IsFindRunning() const;
+    CFindBar* FindBar() const { return m_pFindBar; }
+    // Esc: stops a search, else closes the find bar, else hides the window.
+    void OnEscape();
 
     // Whether a book is open: page commands before the first book record nothing.
     bool HasBook() const;
@@ -97,9 +122,26 @@ protected:
 private:
     // Reports what loading the settings and the history could not take as it was.
     void ReportLoadedFiles();
+    void StartChapterScan();
+    void AddChapters(std::vector<ScanHit> chapters);
+    void UpdateChapterStatus();
+    void CancelScans();
+    void ShowFound(const std::optional<ScanHit>& found, bool wrapped, bool forward);
+    // The character index of `offset` in the current page's text.
+    int TextPositionOf(std::uint64_t offset) const;
+
+    CMainFrame* m_pMainFrame;
+    CBookScanWorker* m_pChapterWorker;
+    CBookScanWorker* m_pFindWorker;
+    CFindBar* m_pFindBar;
+    CChapterListDlg* m_pChapterDlg = nullptr; // while the list is open
+    std::vector<ScanHit> m_chapters;
+    bool m_bChaptersComplete = false;
+    int m_nChapterProgress = 0;
+    std::optional<ScanHit> m_lastFound; // the occurrence selected last, for F3 / Shift+F3
+    std::u16string m_strLastFind;
     // The local record for this book name and path, or null.
     const ReadMarkInfo* FindRecord(const std::string& name, const std::string& path) const;
 
-    CMainFrame* m_pMainFrame;
     QTimer m_placeTimer; // saves the place a moment after scrolling, not at every pixel
 };

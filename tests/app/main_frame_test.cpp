@@ -84,8 +84,12 @@ TEST_F(MainFrameTest, ToolbarsCarryTheirButtonsTextsAndTips) {
         ButtonIds(reader),
         (std::vector<int>{ID_FONT_BIGGER, 0, ID_FONT_SMALLER, 0, ID_ROW_DIS_BIGGER, 0,
                           ID_ROW_DIS_SMALLER, 0, ID_NEXT_PAGE, 0, ID_PREV_PAGE, 0, ID_NEXT_SCREEN,
-                          0, ID_PREV_SCREEN, 0, ID_GOTO_PAGE, 0, ID_AUTO_SCROLL}));
+                          0, ID_PREV_SCREEN, 0, ID_GOTO_PAGE, 0, ID_AUTO_SCROLL, 0,
+                          ID_CHAPTER_LIST}));
     EXPECT_EQ(m_frame->Action(ID_NEXT_PAGE)->toolTip(), QStringLiteral(u"下一页(->)"));
+    // The chapter list comes after the strip's ten pictures, with a picture of its own.
+    EXPECT_EQ(m_frame->Action(ID_CHAPTER_LIST)->toolTip(), QStringLiteral(u"目录(M)"));
+    EXPECT_FALSE(m_frame->Action(ID_CHAPTER_LIST)->icon().isNull());
     EXPECT_EQ(m_frame->Action(ID_ROW_DIS_SMALLER)->statusTip(), QStringLiteral(u"减小行距"));
     // The second toolbar sits under the first one.
     EXPECT_GT(reader->geometry().top(), main->geometry().top());

@@ -195,3 +195,30 @@ TEST(VeskaPagesTest, OpeningABookIsLoggedWhenVeskaLogAsks) {
 }
 
 } // namespace
+
+TEST(VeskaPagesTest, ChaptersAndFindPrintPageTabLine) {
+    TempDir dir;
+    const std::string text = "　　第一章 故人重逢\r\n一个形字在中文里\r\n" +
+                             test_books::RepeatedProse(9000) + "\r\n番外 小城\r\n";
+    const std::string book = dir.Write("novel.txt", Encode(text, "GB18030"));
+    const ToolRun chapters = RunTool({"--chapters", book});
+    EXPECT_EQ(chapters.status, 0);
+    EXPECT_EQ(chapters.out, "0\t第一章 故人重逢\n1\t番外 小城\n");
+    const ToolRun found = RunTool({"--find", "形", book});
+    EXPECT_EQ(found.status, 0);
+    EXPECT_EQ(found.out, "0\t一个形字在中文里\n");
+    const ToolRun none = RunTool({"--find", "nowhere", book});
+    EXPECT_EQ(none.status, 0);
+    EXPECT_EQ(none.out, "");
+
+    EXPECT_EQ(RunTool({"--chapters", dir.Path() + "/missing.txt"}).status, 1);
+    EXPECT_EQ(RunTool({"--find", "x", dir.Path()}).status, 1);
+    for (const std::vector<std::string>& wrong : {std::vector<std::string>{"--chapters"},
+                                                  {"--chapters", book, book},
+                                                  {"--find", book},
+                                                  {"--find", "", book}}) {
+        const ToolRun run = RunTool(wrong);
+        EXPECT_EQ(run.status, 2) << wrong.size();
+        EXPECT_NE(run.err.find("usage:"), std::string::npos);
+    }
+}

@@ -1,0 +1,206 @@
+// The chapter and phrase scanner on generated novels, checked against the reader's own pages.
+#include "platform/code_page.h"
+#include "tests/text/test_books.h"
+#include "text/book_scanner.h"
+#include "text/heading_rule.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using test_books::Encode;
+using test_books::TempDir;
+using test_books::Wide;
+
+namespace {
+
+std::string ToUtf8(const std::u16string& text) {
+    return EncodeUtf8(text);
+}
+
+TEST(HeadingRule, AcceptsEveryStyleAndRejectsDecoys) {
+    const char* headings[] = {"第一章 故人重逢",
+                              "　　第十二回　风起",
+                              "第１２章：夜",
+                              "第二卷 山河",
+                              "第两百零一节",
+                              "第123456789篇",
+                              "序章",
+                              "  楔子  ",
+                              "番外 一",
+                              "后记",
+                              "CHAPTER 7",
+                              "chapter\t12 Home",
+                              "\xEF\xBB\xBF第三集"};
+    for (const char* line : headings) {
+        EXPECT_TRUE(HeadingTitle(Wide(line))) << line;
+    }
+    const char* decoys[] = {"他说第一章写得不好",
+                            "第章",
+                            "第一二三四五六七八九十章",
+                            "第一天",
+                            "序",
+                            "Chapter",
+                            "Chapter7",
+                            "Chapters 7",
+                            "chapter x",
+                            "第一章 这一行比三十个字还要长得多得多得多得多得多得多得多的标题",
+                            ""};
+    for (const char* line : decoys) {
+        EXPECT_FALSE(HeadingTitle(Wide(line))) << line;
+    }
+    EXPECT_EQ(ToUtf8(*HeadingTitle(Wide("　 第十二回　风起\r\t"))), "第十二回　风起");
+    // Thirty characters, one of them outside the basic plane, is still short enough.
+    EXPECT_TRUE(HeadingTitle(Wide("第一章𠮷" + std::string(26, 'a'))));
+    EXPECT_FALSE(HeadingTitle(Wide("第一章𠮷" + std::string(27, 'a'))));
+}
+
+struct Book {
+    std::string utf8;
+    std::vector<std::string> titles; // in book order
+};
+
+// A novel of `chapters` chapters whose headings come in every style, some right at page edges,
+// with decoy lines between them.
+Book MakeNovel(int chapters, const char* lineEnd) {
+    static const char* kStyles[] = {"　　第%d章 故人重逢", "第%d回　风起", "Chapter %d", "番外%d",
+                                    "第%d卷 山河"};
+    Book book;
+    const std::string prose = test_books::kChineseProse;
+    for (int i = 0; i < chapters; ++i) {
+        char title[64];
+        std::snprintf(title, sizeof(title), kStyles[i % 5], i + 1);
+        // Push every third heading to just before or after a page edge.
+        if (i % 3 == 1) {
+            const std::size_t edge = (book.utf8.size() / 4092 + 1) * 4092;
+            book.utf8.append(edge - book.utf8.size() + (i % 2 ? 3 : 0), 'x');
+            book.utf8 += lineEnd;
+        }
+        book.utf8 += std::string(title) + lineEnd;
+        book.titles.push_back(std::string(title).substr(i % 5 == 0 ? 6 : 0));
+        book.utf8 += "他说第一章写得不好，形式中文。" + std::string(lineEnd);
+        // Whole paragraphs of prose, with the book's line ends.
+        const std::string part = prose.substr(0, prose.find('\n', prose.size() / (1 + i % 3)));
+        for (char c : part) {
+            book.utf8 += c == '\n' ? std::string(lineEnd) : std::string(1, c);
+        }
+        book.utf8 += lineEnd;
+    }
+    return book;
+}
+
+// The page whose text shows `needle`, as the reader cuts pages.
+int PageShowing(CResourceData& reader, const std::string& needle, int from) {
+    for (int page = from; page < reader.GetPageCount(); ++page) {
+        reader.GotoPage(page);
+        if (ToUtf8(reader.m_strText).find(needle) != std::string::npos) {
+            return page;
+        }
+    }
+    return -1;
+}
+
+struct Encoded {
+    const char* iconvName;
+    const char* lineEnd;
+    std::string mark;
+};
+
+class ScannerInEncoding : public testing::TestWithParam<Encoded> {
+protected:
+    std::string WriteBook(const std::string& utf8) {
+        return m_dir.Write("book.txt", GetParam().mark + Encode(utf8, GetParam().iconvName));
+    }
+    TempDir m_dir;
+};
+
+TEST_P(ScannerInEncoding, ChaptersAreTheRulesHeadingsOnTheReadersPages) {
+    const Book book = MakeNovel(24, GetParam().lineEnd);
+    const std::string path = WriteBook(book.utf8);
+    CResourceData reader;
+    ASSERT_EQ(reader.OpenTxt(DecodeUtf8(path)), 0);
+    CBookScanner scanner;
+    ASSERT_TRUE(scanner.Open(reader.m_strPath, reader.m_nEncoding));
+    std::vector<ScanHit> hits;
+    ASSERT_TRUE(scanner.ScanChapters([&](const ScanHit& hit) {
+        hits.push_back(hit);
+        return true;
+    }));
+    ASSERT_EQ(hits.size(), book.titles.size());
+    int page = 0;
+    for (std::size_t i = 0; i < hits.size(); ++i) {
+        EXPECT_EQ(ToUtf8(hits[i].text), book.titles[i]);
+        // "Chapter N" may be cut at its letters; its digits show where the heading's end is.
+        if (book.titles[i][0] != 'C') {
+            page = PageShowing(reader, book.titles[i], page);
+            EXPECT_EQ(hits[i].page, page) << book.titles[i];
+        }
+        EXPECT_EQ(reader.PageOfOffset(hits[i].offset), hits[i].page);
+    }
+}
+
+TEST_P(ScannerInEncoding, FindMatchesWholeCharactersOnly) {
+    // "形" is D0 CE in GB18030, which also occurs inside "中文" (D6 D0 CE C4).
+    const std::string text = "中文中文\n一个形字\n" + test_books::RepeatedProse(1300 * 1000) +
+                             "ABC abc aBc\naaaa\n最后的形";
+    const std::string path = WriteBook(text);
+    CResourceData reader;
+    ASSERT_EQ(reader.OpenTxt(DecodeUtf8(path)), 0);
+    CBookScanner scanner;
+    ASSERT_TRUE(scanner.Open(reader.m_strPath, reader.m_nEncoding));
+    const auto find = [&](const char* what, bool withLine = false) {
+        std::vector<ScanHit> hits;
+        EXPECT_TRUE(
+            scanner.Find(DecodeUtf8(what), 0, scanner.Size(), withLine, [&](const ScanHit& hit) {
+                hits.push_back(hit);
+                return true;
+            }));
+        return hits;
+    };
+    const auto xing = find("形", true);
+    ASSERT_EQ(xing.size(), 2u);
+    EXPECT_EQ(ToUtf8(xing[0].text), "一个形字");
+    EXPECT_EQ(ToUtf8(xing[1].text), "最后的形");
+    EXPECT_EQ(xing[1].page, reader.GetPageCount() - 1);
+    EXPECT_EQ(find("abc").size(), 3u);
+    EXPECT_EQ(find("aa").size(), 2u); // not overlapping
+    EXPECT_TRUE(find("文中文中").empty());
+
+    // A phrase all through a book of several blocks: every occurrence, on the page that shows it.
+    std::size_t expected = 0;
+    for (std::size_t at = text.find("小城"); at != std::string::npos;
+         at = text.find("小城", at + 1)) {
+        ++expected;
+    }
+    const auto town = find("小城");
+    ASSERT_EQ(town.size(), expected);
+    for (std::size_t i = 0; i < town.size(); i += 97) {
+        reader.GotoPage(town[i].page);
+        std::u16string shown = reader.m_strText;
+        std::erase(shown, u'\r');
+        const std::size_t at = reader.TextPositionOf(town[i].page, town[i].offset);
+        EXPECT_EQ(ToUtf8(shown.substr(at, 2)), "小城") << i;
+    }
+
+    const auto last = scanner.FindLast(u"形", xing[1].offset);
+    ASSERT_TRUE(last);
+    EXPECT_EQ(last->offset, xing[0].offset);
+    EXPECT_FALSE(scanner.FindLast(u"形", xing[0].offset));
+
+    std::atomic<bool> cancel{true};
+    scanner.SetCancelFlag(&cancel);
+    EXPECT_FALSE(scanner.ScanChapters([](const ScanHit&) { return true; }));
+}
+
+INSTANTIATE_TEST_SUITE_P(Books, ScannerInEncoding,
+                         testing::Values(Encoded{"GB18030", "\r\n", ""}, Encoded{"UTF-8", "\n", ""},
+                                         Encoded{"UTF-16LE", "\r\n", "\xFF\xFE"}),
+                         [](const auto& info) {
+                             return std::string(
+                                 info.param.iconvName == std::string("GB18030") ? "Gb18030"
+                                 : info.param.iconvName == std::string("UTF-8") ? "Utf8"
+                                                                                : "Utf16le");
+                         });
+
+} // namespace

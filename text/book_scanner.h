@@ -1,0 +1,94 @@
+#pragma once
+
+#include "text/code_page_layout.h"
+#include "text/resource_data.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// One heading or one occurrence found in a book.
+struct ScanHit {
+    std::uint64_t offset = 0; // file offset of its first byte
+    int page = 0;             // the page that shows that byte, as the reader cuts pages
+    std::u16string text;      // a heading's title; an occurrence's trimmed line when asked for
+    std::size_t length = 0;   // an occurrence's bytes
+};
+
+// Reads a whole book in blocks, in its own encoding, for chapter headings and for a phrase.
+// It never holds more than one block and one line of the book, and only matches whole
+// characters. One scanner belongs to one thread; other threads may only raise the cancel flag.
+class CBookScanner {
+public:
+    // Hits are handed over as they are found; returning false stops the scan.
+    using HitFn = std::function<bool(const ScanHit&)>;
+    using ProgressFn = std::function<void(std::uint64_t done, std::uint64_t total)>;
+
+    static constexpr std::size_t kBlockBytes = 512 * 1024;
+    // A line longer than this is never a heading (it would need this many blanks).
+    static constexpr std::size_t kMaxLineBytes = 64 * 1024;
+
+    // Opens the book for reading with the encoding the reader decodes it in. false when it
+    // cannot be read.
+    bool Open(const std::u16string& path, TextEncoding encoding);
+    std::uint64_t Size() const { return m_book.m_nFileSize; }
+    // The book's page arithmetic, on the scanner's own handle.
+    const CResourceData& Book() const { return m_book; }
+
+    // Checked between blocks: once it is true every scan returns false at once.
+    void SetCancelFlag(const std::atomic<bool>* cancel) { m_cancel = cancel; }
+    void SetProgress(ProgressFn progress) { m_progress = std::move(progress); }
+
+    // Every heading, in book order. false when cancelled.
+    bool ScanChapters(const HitFn& onHit);
+    // The non-overlapping occurrences of `text` that begin in [from, to), in book order. `from`
+    // must be where a character begins (0, a page start, the end of an earlier occurrence).
+    // ASCII letters match in either case. withLine fills each hit's text. false when cancelled.
+    bool Find(std::u16string_view text, std::uint64_t from, std::uint64_t to, bool withLine,
+              const HitFn& onHit);
+    // The last occurrence that begins before `before`; nothing when there is none or when
+    // cancelled.
+    std::optional<ScanHit> FindLast(std::u16string_view text, std::uint64_t before);
+    // The trimmed text of the line that holds the byte at `offset`.
+    std::u16string LineAt(std::uint64_t offset) const;
+
+private:
+    struct Pattern {
+        std::string bytes;      // encoded; ASCII letters lower-cased
+        std::vector<bool> fold; // bytes that match in either case
+        std::size_t anchorAt = 0;
+        std::size_t anchorLength = 0; // longest run of exact bytes; 0 when all fold
+    };
+    std::string Encode(std::u16string_view text) const;
+    // The encoded character, or empty when the book's encoding cannot hold it.
+    std::string EncodeChar(char16_t c) const;
+    bool MakePattern(std::u16string_view text, Pattern& pattern) const;
+    bool Cancelled() const;
+    void ReportProgress(std::uint64_t done, std::uint64_t total) const;
+    std::size_t UnitBytes() const;
+    // Index of the next LF at or after `from` in bytes[0, n) that start at file offset `at`.
+    std::size_t NextLineFeed(const char* bytes, std::size_t n, std::uint64_t at,
+                             std::size_t from) const;
+    std::size_t PrevLineFeed(const char* bytes, std::size_t n, std::uint64_t at,
+                             std::size_t before) const;
+    // The page of a byte; `block` (from file offset blockStart) saves reading its page edge.
+    int PageOf(std::uint64_t offset, std::string_view block, std::uint64_t blockStart);
+    void TestLine(std::string_view block, std::uint64_t blockStart, std::size_t from,
+                  std::size_t end, const HitFn& onHit, bool& stop);
+    std::size_t BlankLengthAt(std::string_view bytes, std::size_t at) const;
+    std::size_t BlankLengthBefore(std::string_view bytes, std::size_t end) const;
+
+    CResourceData m_book;
+    std::optional<CCodePageLayout> m_layout;
+    std::vector<std::string> m_blanks;     // the encoded blanks, longest first
+    std::vector<std::string> m_firstChars; // encoded first characters of headings
+    std::size_t m_maxHeadingBytes = 0;
+    const std::atomic<bool>* m_cancel = nullptr;
+    ProgressFn m_progress;
+    int m_edgePage = -1; // the last page edge worked out, and where that page begins
+    std::uint64_t m_edgeStart = 0;
+};

@@ -1,0 +1,126 @@
+#include "text/chapter_cache.h"
+
+#include "platform/atomic_file.h"
+#include "platform/code_page.h"
+#include "platform/paths.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+
+namespace {
+
+constexpr const char* kMagic = "veska-chapters 1";
+// Bigger cache files are not ours: a list of every line of a book is not a chapter list.
+constexpr std::uintmax_t kMaxCacheBytes = 64 * 1024 * 1024;
+
+std::string HexOf(std::string_view bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string hex;
+    for (unsigned char b : bytes) {
+        hex += digits[b >> 4];
+        hex += digits[b & 15];
+    }
+    return hex;
+}
+
+// The header: the book's identity, so a list is only ever used for the file it came from.
+std::string HeaderOf(const std::u16string& path, TextEncoding encoding,
+                     const CChapterCache::Stamp& stamp, std::size_t count) {
+    return std::string(kMagic) + "\npath " + HexOf(EncodeUtf8(path)) + "\nsize " +
+           std::to_string(stamp.size) + "\nmtime " + std::to_string(stamp.mtimeNs) + "\nencoding " +
+           TextEncodingName(encoding) + "\ncount " + std::to_string(count) + "\n";
+}
+
+} // namespace
+
+std::optional<CChapterCache::Stamp> CChapterCache::StampOf(const std::u16string& path) {
+    struct stat st {};
+    if (stat(FsPathFromWide(path).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return std::nullopt;
+    }
+    return Stamp{static_cast<std::uint64_t>(st.st_size),
+                 static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
+CChapterCache::CChapterCache(std::string dataDir) : m_dir(FsPathFromAnsi(dataDir) + "/chapters") {}
+
+std::string CChapterCache::FileOf(const std::u16string& path) const {
+    // FNV-1a of the path's bytes; the header holds the whole path, so a collision only costs
+    // a rescan.
+    std::uint64_t hash = 0xcbf29ce484222325ull;
+    for (unsigned char b : EncodeUtf8(path)) {
+        hash = (hash ^ b) * 0x100000001b3ull;
+    }
+    char name[32];
+    std::snprintf(name, sizeof(name), "%016" PRIx64 ".txt", hash);
+    return m_dir + "/" + name;
+}
+
+std::optional<std::vector<ScanHit>> CChapterCache::Load(const std::u16string& path,
+                                                        TextEncoding encoding) const {
+    const std::optional<Stamp> stamp = StampOf(path);
+    std::error_code error;
+    const std::string file = FileOf(path);
+    if (!stamp || std::filesystem::file_size(file, error) > kMaxCacheBytes || error) {
+        return std::nullopt;
+    }
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream contents;
+    contents << in.rdbuf();
+    const std::string text = contents.str();
+    // The header must be exactly what this book would be saved with now.
+    const std::size_t countAt = text.find("\ncount ");
+    const std::size_t headerEnd = text.find('\n', countAt + 1);
+    if (countAt == std::string::npos || headerEnd == std::string::npos) {
+        return std::nullopt;
+    }
+    const std::size_t count = std::strtoull(text.c_str() + countAt + 7, nullptr, 10);
+    if (text.compare(0, headerEnd + 1, HeaderOf(path, encoding, *stamp, count)) != 0) {
+        return std::nullopt;
+    }
+    std::vector<ScanHit> chapters;
+    std::size_t at = headerEnd + 1;
+    while (at < text.size()) {
+        const std::size_t end = text.find('\n', at);
+        if (end == std::string::npos) {
+            return std::nullopt; // cut off
+        }
+        ScanHit hit;
+        char* next = nullptr;
+        hit.offset = std::strtoull(text.c_str() + at, &next, 10);
+        if (*next != '\t') {
+            return std::nullopt;
+        }
+        const long page = std::strtol(next + 1, &next, 10);
+        if (*next != '\t' || page < 0 || hit.offset >= stamp->size ||
+            (!chapters.empty() &&
+             (hit.offset <= chapters.back().offset || page < chapters.back().page))) {
+            return std::nullopt;
+        }
+        hit.page = static_cast<int>(page);
+        const std::size_t titleAt = static_cast<std::size_t>(next + 1 - text.c_str());
+        hit.text = DecodeUtf8(std::string_view(text).substr(titleAt, end - titleAt));
+        chapters.push_back(std::move(hit));
+        at = end + 1;
+    }
+    if (chapters.size() != count) {
+        return std::nullopt;
+    }
+    return chapters;
+}
+
+bool CChapterCache::Save(const std::u16string& path, TextEncoding encoding, const Stamp& stamp,
+                         const std::vector<ScanHit>& chapters) const {
+    std::string text = HeaderOf(path, encoding, stamp, chapters.size());
+    for (const ScanHit& hit : chapters) {
+        text += std::to_string(hit.offset) + "\t" + std::to_string(hit.page) + "\t" +
+                EncodeUtf8(hit.text) + "\n";
+    }
+    std::error_code ignored;
+    std::filesystem::create_directories(m_dir, ignored);
+    return ReplaceFileAtomically(FileOf(path), text);
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "text/book_scanner.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The chapter list of each book kept between runs, in "chapters/" of the data directory: one
+// file per book, named after a hash of its path. A list belongs to the book's path, size,
+// modification time and encoding; a list for another state of the file, or a damaged file, is
+// ignored (and rewritten after the next scan).
+class CChapterCache {
+public:
+    // What identifies one state of a book file.
+    struct Stamp {
+        std::uint64_t size = 0;
+        std::int64_t mtimeNs = 0;
+        bool operator==(const Stamp&) const = default;
+    };
+    static std::optional<Stamp> StampOf(const std::u16string& path);
+
+    // dataDir in the legacy code page, like GetDataDir().
+    explicit CChapterCache(std::string dataDir);
+
+    // The book's list, when one was saved for the file as it is now.
+    std::optional<std::vector<ScanHit>> Load(const std::u16string& path,
+                                             TextEncoding encoding) const;
+    // Saves the list scanned from the file in the state `stamp`, atomically.
+    bool Save(const std::u16string& path, TextEncoding encoding, const Stamp& stamp,
+              const std::vector<ScanHit>& chapters) const;
+    // Where the book's list is kept (file-system encoding).
+    std::string FileOf(const std::u16string& path) const;
+
+private:
+    std::string m_dir; // file-system encoding
+};

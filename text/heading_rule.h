@@ -1,0 +1,25 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+// Which lines of a novel are chapter headings.
+
+// Blanks around a line: ASCII white space, no-break space, the ideographic space U+3000 and the
+// byte-order mark (which opens the first line of a marked book).
+bool IsLineBlank(char16_t c);
+// The line without the blanks around it.
+std::u16string_view TrimLine(std::u16string_view line);
+
+// Lines longer than this many characters (after trimming) are never headings.
+constexpr std::size_t kMaxHeadingChars = 30;
+
+// The title of a heading line (the trimmed line), or nothing when the line is not a heading:
+// "第" + 1-9 numerals + one of 章回节卷集部篇; or 序章, 序言, 楔子, 引子, 前言, 尾声, 后记, 番外;
+// or "Chapter" in any case, blanks, a digit.
+std::optional<std::u16string> HeadingTitle(std::u16string_view line);
+
+// The first characters a heading can begin with (after its leading blanks), for scanners that
+// look at encoded bytes before decoding a line.
+const std::u16string& HeadingFirstCharacters();
