@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QTextBlockFormat>
 #include <QTextEdit>
 
 #include <memory>
@@ -80,6 +81,8 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
 
 private:
+    // The paragraph format that carries the line spacing.
+    QTextBlockFormat LineFormat() const;
     void ApplyLineDistance();
     // Lays out the whole text so that display lines can be counted.
     void EnsureLayout() const;
