@@ -128,14 +128,18 @@ void CTxtRichEdit::SetRowDis(int value) {
     viewport()->update();
 }
 
-void CTxtRichEdit::ApplyLineDistance() {
+QTextBlockFormat CTxtRichEdit::LineFormat() const {
     QTextBlockFormat format;
     format.setLineHeight(m_nLineDistance, QTextBlockFormat::MinimumHeight);
     format.setTopMargin(0);
     format.setBottomMargin(0);
+    return format;
+}
+
+void CTxtRichEdit::ApplyLineDistance() {
     QTextCursor cursor(document());
     cursor.select(QTextCursor::Document);
-    cursor.mergeBlockFormat(format);
+    cursor.mergeBlockFormat(LineFormat());
 }
 
 void CTxtRichEdit::SetTextColor(unsigned color) {
@@ -158,8 +162,21 @@ void CTxtRichEdit::SetBackColor(unsigned color) {
 void CTxtRichEdit::SetPaneText(const std::u16string& text) {
     // Callers report the new page themselves; the scrolling done here is no reader's.
     m_bHoldTop = true;
-    setPlainText(QString::fromStdU16String(text));
-    ApplyLineDistance();
+    // A page is laid out once: the text goes in as one edit whose paragraphs already carry the
+    // line spacing (setting the text and then the spacing laid it out twice), and its paragraphs
+    // keep their shaped glyphs for the paint that follows instead of shaping them again.
+    QTextDocument* doc = document();
+    QTextCursor cursor(doc);
+    cursor.beginEditBlock();
+    cursor.select(QTextCursor::Document);
+    cursor.removeSelectedText();
+    cursor.setBlockFormat(LineFormat()); // the paragraphs the text makes take this format
+    cursor.insertText(QString::fromStdU16String(text));
+    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
+        block.layout()->setCacheEnabled(true);
+    }
+    cursor.endEditBlock();
+    setTextCursor(QTextCursor(doc));
     verticalScrollBar()->setValue(0);
     m_bHoldTop = false;
     m_nTopChar = 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QTextBlockFormat>
 #include <QTextEdit>
 
 #include <memory>
@@ -98,6 +99,8 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
 
 private:
+    // The paragraph format that carries the line spacing.
+    QTextBlockFormat LineFormat() const;
     void ApplyLineDistance();
     // Turns to the next page, or to the previous page's last screen; false (and nothing changes)
     // at either end of the book.

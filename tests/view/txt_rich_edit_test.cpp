@@ -205,6 +205,28 @@ TEST_F(TextPaneTest, FontCellHeightAndLineDistanceFollowTheSettings) {
               QFontMetrics(m_pane->font()).height() - 1);
 }
 
+TEST_F(TextPaneTest, APageTurnIsOneEditWhoseParagraphsAllCarryTheSpacing) {
+    OpenNovel();
+    m_pane->SetRowDis(6);
+    int edits = 0;
+    QObject::connect(m_pane->document(), &QTextDocument::contentsChange,
+                     [&edits](int, int, int) { ++edits; });
+
+    // Each edit of the document is a layout of the page: setting the text and then the spacing
+    // laid it out twice.
+    Key(Qt::Key_Right);
+    EXPECT_EQ(edits, 1);
+    EXPECT_EQ(m_pane->toPlainText(), PageText());
+    int paragraphs = 0;
+    for (QTextBlock block = m_pane->document()->begin(); block.isValid(); block = block.next()) {
+        EXPECT_EQ(block.blockFormat().lineHeight(), m_pane->LineDistancePixels());
+        EXPECT_EQ(block.blockFormat().lineHeightType(), int(QTextBlockFormat::MinimumHeight));
+        ++paragraphs;
+    }
+    EXPECT_GT(paragraphs, 3);
+    ExpectLineSelected(0);
+}
+
 TEST_F(TextPaneTest, TextHasNoCaretAndTheAcceleratorsWinOverThePaneKeys) {
     EXPECT_EQ(m_pane->cursorWidth(), 0);
     EXPECT_TRUE(m_pane->isReadOnly());
