@@ -64,6 +64,8 @@ public:
     // Parts, for the application and for tests.
     QAction* Action(int id) const;
     QLabel* StatusPane(int index) const { return m_statusPanes[index]; }
+    // The status bar's pane naming the open book's encoding.
+    QLabel* CodePagePane() const { return m_codePagePane; }
     CTrueColorToolBar* MainToolBar() const { return m_wndToolBar; }
     CTrueColorToolBar* ReaderToolBar() const { return m_wndReaderBar; }
     QSystemTrayIcon* TrayIcon() const { return m_trayIcon; }
@@ -90,6 +92,7 @@ private:
     void ShowPrompt(const QString& prompt);
 
     QLabel* m_statusPanes[4] = {};
+    QLabel* m_codePagePane = nullptr;
     QHBoxLayout* m_statusLayout = nullptr;
     bool m_bStatusPanesSet = false;
     CTrueColorToolBar* m_wndToolBar = nullptr;

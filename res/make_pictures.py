@@ -10,6 +10,7 @@ and commit what changed. Output:
     bitmaps/about.bmp          About picture, 85 x 85, 24-bit
     icons/hicolor/NxN/apps/veska.png and icons/hicolor/scalable/apps/veska.svg   program icon
     icons/tray/veska-tray-N.png                                                  tray icon
+    icons/encoding/encoding-N.png   the second toolbar's encoding button, 16 and 32 pixels
 The bitmaps are written bottom-up and uncompressed, as the toolbar reads them: white (#ffffff)
 is the transparent colour of both toolbar strips, so their bottom-left pixels must be white.
 """
@@ -107,6 +108,10 @@ def main():
         os.makedirs(os.path.join(ICONS, "tray"), exist_ok=True)
         render("veska_tray.svg", size, size).save(
             os.path.join(ICONS, "tray", f"veska-tray-{size}.png"), optimize=True)
+    os.makedirs(os.path.join(ICONS, "encoding"), exist_ok=True)
+    for size in (16, 32):
+        render("encoding.svg", size, size).save(
+            os.path.join(ICONS, "encoding", f"encoding-{size}.png"), optimize=True)
     scalable = os.path.join(ICONS, "hicolor", "scalable", "apps")
     os.makedirs(scalable, exist_ok=True)
     shutil.copyfile(os.path.join(SOURCES, "veska.svg"), os.path.join(scalable, "veska.svg"))

@@ -1,6 +1,8 @@
-// veska-pages BOOK      prints "encoding NAME" and "pages N"
+// veska-pages BOOK      prints "encoding NAME", "pages N" and "codepage NAME"
 // veska-pages BOOK K    prints the text of page K (counted from 0) as UTF-8
+// --encoding NAME       reads the book in that encoding instead of detecting it
 #include "platform/code_page.h"
+#include "text/encoding_choice.h"
 #include "text/resource_data.h"
 
 #include <cerrno>
@@ -15,8 +17,11 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: veska-pages BOOK [PAGE]\n"
-    "  veska-pages BOOK       prints the book's encoding and page count\n"
-    "  veska-pages BOOK PAGE  prints page PAGE (counted from 0) as UTF-8\n";
+    "       veska-pages --encoding NAME BOOK [PAGE]\n"
+    "  veska-pages BOOK       prints the book's encoding, page count and code page\n"
+    "  veska-pages BOOK PAGE  prints page PAGE (counted from 0) as UTF-8\n"
+    "  --encoding NAME        reads the book as GB18030, BIG5, SHIFT_JIS, EUC-KR, UTF-8,\n"
+    "                         UTF-16LE or UTF-16BE instead of detecting its encoding\n";
 
 int UsageError(const char* problem) {
     if (problem != nullptr) {
@@ -51,10 +56,51 @@ bool WriteAll(const std::string& bytes) {
            std::fflush(stdout) == 0;
 }
 
+// Takes "--encoding NAME" (or "--encoding=NAME") out of the arguments. False, with a message,
+// for a missing or unknown name.
+bool TakeEncodingOption(int& argc, char** argv, std::string& choice) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        int used = 0;
+        std::string name;
+        if (arg == "--encoding") {
+            if (i + 1 >= argc) {
+                std::fputs("veska-pages: --encoding needs a NAME\n", stderr);
+                return false;
+            }
+            name = argv[i + 1];
+            used = 2;
+        } else if (arg.starts_with("--encoding=")) {
+            name = arg.substr(std::strlen("--encoding="));
+            used = 1;
+        } else {
+            continue;
+        }
+        choice = CEncodingChoice::Canonical(name);
+        if (choice.empty()) {
+            std::fprintf(stderr,
+                         "veska-pages: unknown encoding \"%s\" (known: GB18030, BIG5, SHIFT_JIS, "
+                         "EUC-KR, UTF-8, UTF-16LE, UTF-16BE)\n",
+                         name.c_str());
+            return false;
+        }
+        for (int k = i; k + used <= argc; ++k) {
+            argv[k] = argv[k + used]; // argv[argc] is the terminating null
+        }
+        argc -= used;
+        --i;
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     LegacyCodePageName(); // reports an unknown VESKA_CODEPAGE before anything else
+    std::string choice;
+    if (!TakeEncodingOption(argc, argv, choice)) {
+        return 2;
+    }
     if (argc == 2 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
         std::fputs(kUsage, stdout);
         return 0;
@@ -71,15 +117,17 @@ int main(int argc, char** argv) {
 
     CResourceData book;
     // Command-line arguments are file-system bytes (UTF-8).
-    if (book.OpenTxt(DecodeUtf8(argv[1])) != 0) {
+    if (book.OpenTxt(DecodeUtf8(argv[1]), choice) != 0) {
         const int openErrno = errno;
         std::fprintf(stderr, "veska-pages: cannot open book \"%s\": %s\n", argv[1],
                      OpenFailureReason(argv[1], openErrno).c_str());
         return 1;
     }
     if (argc == 2) {
-        const std::string summary = std::string("encoding ") + TextEncodingName(book.m_nEncoding) +
-                                    "\npages " + std::to_string(book.GetPageCount()) + "\n";
+        const std::string summary =
+            std::string("encoding ") + TextEncodingName(book.m_nEncoding) + "\npages " +
+            std::to_string(book.GetPageCount()) + "\ncodepage " +
+            CEncodingChoice::CodePageName(book.m_nEncoding, book.m_layout.CodePage()) + "\n";
         return WriteAll(summary) ? 0 : 1;
     }
     book.GotoPage(page);

@@ -10,6 +10,7 @@
 
 class CMainFrame;
 class CTxtRichEdit;
+class QMenu;
 
 // The reader view: the central widget of the main frame and the owner of everything reading
 // needs (the settings, the open book, the history and the text pane). It carries out every
@@ -54,6 +55,13 @@ public:
     void OnKeyDown(unsigned nChar, unsigned nRepCnt, unsigned nFlags);
     void OnSize();
 
+    // The encoding menu of the toolbar button and the text pane: "自动检测", then each encoding
+    // CEncodingChoice names; the one in effect for the open book is checked.
+    QMenu* EncodingMenu();
+    // Reads the open book in the encoding `choice` names ("" detects it again), on the same page
+    // and screen, and remembers the choice for the book ("" forgets it).
+    void OnEncodingChoice(const std::string& choice);
+
     // Whether a book is open: page commands before the first book record nothing.
     bool HasBook() const;
     CMainFrame* GetMainFrame() const { return m_pMainFrame; }
@@ -72,5 +80,9 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    // Checks the menu item of the open book's choice; without a book the items are disabled.
+    void UpdateEncodingMenu();
+
     CMainFrame* m_pMainFrame;
+    QMenu* m_pEncodingMenu = nullptr;
 };

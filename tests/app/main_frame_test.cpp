@@ -78,11 +78,30 @@ TEST_F(MainFrameTest, ToolbarsCarryTheirButtonsTextsAndTips) {
               QStringLiteral(u"显示程序信息、版本号和版权"));
 
     const CTrueColorToolBar* reader = m_frame->ReaderToolBar();
-    EXPECT_EQ(
-        ButtonIds(reader),
-        (std::vector<int>{ID_FONT_BIGGER, 0, ID_FONT_SMALLER, 0, ID_ROW_DIS_BIGGER, 0,
-                          ID_ROW_DIS_SMALLER, 0, ID_NEXT_PAGE, 0, ID_PREV_PAGE, 0, ID_NEXT_SCREEN,
-                          0, ID_PREV_SCREEN, 0, ID_GOTO_PAGE, 0, ID_AUTO_SCROLL}));
+    EXPECT_EQ(ButtonIds(reader), (std::vector<int>{ID_FONT_BIGGER,
+                                                   0,
+                                                   ID_FONT_SMALLER,
+                                                   0,
+                                                   ID_ROW_DIS_BIGGER,
+                                                   0,
+                                                   ID_ROW_DIS_SMALLER,
+                                                   0,
+                                                   ID_NEXT_PAGE,
+                                                   0,
+                                                   ID_PREV_PAGE,
+                                                   0,
+                                                   ID_NEXT_SCREEN,
+                                                   0,
+                                                   ID_PREV_SCREEN,
+                                                   0,
+                                                   ID_GOTO_PAGE,
+                                                   0,
+                                                   ID_AUTO_SCROLL,
+                                                   0,
+                                                   0}));
+    // The last button, the encoding menu's, is a widget of its own without a command.
+    EXPECT_EQ(reader->widgetForAction(reader->actions().back())->objectName(),
+              QStringLiteral("encodingButton"));
     EXPECT_EQ(m_frame->Action(ID_NEXT_PAGE)->toolTip(), QStringLiteral(u"下一页(->)"));
     EXPECT_EQ(m_frame->Action(ID_ROW_DIS_SMALLER)->statusTip(), QStringLiteral(u"减小行距"));
     // The second toolbar sits under the first one.
