@@ -1,6 +1,7 @@
 // veska-pages BOOK      prints "encoding NAME", "pages N" and "codepage NAME"
 // veska-pages BOOK K    prints the text of page K (counted from 0) as UTF-8
 // --encoding NAME       reads the book in that encoding instead of detecting it
+// Its manual page, res/man/veska-pages.1, says the same as the usage text.
 #include "platform/code_page.h"
 #include "text/encoding_choice.h"
 #include "text/resource_data.h"
@@ -21,7 +22,9 @@ constexpr const char* kUsage =
     "  veska-pages BOOK       prints the book's encoding, page count and code page\n"
     "  veska-pages BOOK PAGE  prints page PAGE (counted from 0) as UTF-8\n"
     "  --encoding NAME        reads the book as GB18030, BIG5, SHIFT_JIS, EUC-KR, UTF-8,\n"
-    "                         UTF-16LE or UTF-16BE instead of detecting its encoding\n";
+    "                         UTF-16LE or UTF-16BE instead of detecting its encoding\n"
+    "  veska-pages -h, --help prints this help\n"
+    "  veska-pages --version  prints the version\n";
 
 int UsageError(const char* problem) {
     if (problem != nullptr) {
@@ -103,6 +106,10 @@ int main(int argc, char** argv) {
     }
     if (argc == 2 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
         std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::fputs("veska-pages " VESKA_VERSION "\n", stdout);
         return 0;
     }
     if (argc < 2 || argc > 3) {
