@@ -19,6 +19,8 @@ public:
     COptionDlg& operator=(const COptionDlg&) = delete;
 
     void LoadSettings();
+    // Does nothing while the settings file is refused: a file that was not read is never
+    // overwritten.
     void SaveSettings();
     // IDOK (1) after OK, which has already saved; IDCANCEL (2) otherwise.
     int DoModal(QWidget* parent = nullptr);
@@ -34,6 +36,9 @@ public:
 
     std::string m_strConfigDir; // legacy code page
     ReaderSettings m_settings;
+    // errno of why "config.cfg" was refused by the last LoadSettings (too large, not a regular
+    // file, unreadable); 0 when it was read or is missing.
+    int m_nRefusedErrno = 0;
 
     // The window and its controls while DoModal runs; null otherwise.
     CTemplateDialog* m_pDialog = nullptr;

@@ -77,6 +77,11 @@ public:
     // Reads the open book in the encoding `choice` names ("" detects it again), on the same page
     // and screen, and remembers the choice for the book ("" forgets it).
     void OnEncodingChoice(const std::string& choice);
+    // Tells the reader (status bar), the log and standard error that a data file (path in the
+    // legacy code page) was left unread and will not be saved over; `err` is the errno of why,
+    // `outcome` in a few words and `consequence` in full what the reader does instead.
+    void ReportRefusedFile(const std::string& path, int err, const QString& outcome,
+                           const QString& consequence);
 
     // Whether a book is open: page commands before the first book record nothing.
     bool HasBook() const;
@@ -99,6 +104,8 @@ protected:
 private:
     // Checks the menu item of the open book's choice; without a book the items are disabled.
     void UpdateEncodingMenu();
+    // Reports what loading the settings and the history could not take as it was.
+    void ReportLoadedFiles();
     // The local record for this book name and path, or null.
     const ReadMarkInfo* FindRecord(const std::string& name, const std::string& path) const;
 
