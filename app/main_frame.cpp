@@ -229,6 +229,17 @@ void CMainFrame::CreateReaderToolBar() {
                           QVariant::fromValue(LoadBitmapIcon(IDB_CHAPTER_LIST)));
     m_wndReaderBar->addAction(chapters);
     m_wndReaderBar->widgetForAction(chapters)->installEventFilter(this);
+    // The encoding button has a picture of its own and opens the view's encoding menu. As a widget
+    // it keeps its picture whatever the strip gives the buttons.
+    auto* encoding = new QToolButton(m_wndReaderBar);
+    encoding->setObjectName(QStringLiteral("encodingButton"));
+    encoding->setToolTip(QStringLiteral(u"编码"));
+    encoding->setIcon(LoadIconResource(IDI_ENCODING));
+    encoding->setAutoRaise(true);
+    encoding->setPopupMode(QToolButton::InstantPopup);
+    encoding->setMenu(m_pView->EncodingMenu());
+    m_wndReaderBar->addSeparator();
+    m_wndReaderBar->addWidget(encoding);
     if (m_wndReaderBar->SetImageListFromBitmap(16, TB_SETIMAGELIST, IDR_READER_BAR) &&
         m_wndReaderBar->SetImageListFromBitmap(16, TB_SETHOTIMAGELIST, IDR_READER_BAR)) {
         m_wndReaderBar->SetImageListFromBitmap(16, TB_SETDISABLEDIMAGELIST, IDR_READER_BAR);
@@ -271,6 +282,9 @@ void CMainFrame::CreateStatusBar() {
     m_chapterPane->setObjectName(QStringLiteral("chapterPane"));
     m_chapterPane->setMaximumWidth(260);
     bar->addPermanentWidget(m_chapterPane);
+    m_codePagePane = new QLabel(bar);
+    m_codePagePane->setObjectName(QStringLiteral("codePagePane"));
+    bar->addPermanentWidget(m_codePagePane);
 
     m_lockIndicators = new CLockIndicators(this);
     connect(m_lockIndicators, &CLockIndicators::Changed, this, &CMainFrame::ShowLockIndicators);
@@ -426,6 +440,8 @@ void CMainFrame::UpdateStatusBar() {
                               QString::fromStdU16String(book.m_strName));
     m_statusPanes[1]->setText(QStringLiteral(u"|正在阅读:  第%1页").arg(book.m_nCurPage + 1));
     m_statusPanes[2]->setText(QStringLiteral(u"|共%1页").arg(book.GetPageCount()));
+    m_codePagePane->setText(m_pView->HasBook() ? QString::fromStdString(book.CodePageDisplayName())
+                                               : QString());
     if (!m_bStatusPanesSet) {
         m_bStatusPanesSet = true;
         const int widths[] = {240, 140, 140};

@@ -75,6 +75,8 @@ public:
     // Parts, for the application and for tests.
     QAction* Action(int id) const;
     QLabel* StatusPane(int index) const { return m_statusPanes[index]; }
+    // The status bar's pane naming the open book's encoding.
+    QLabel* CodePagePane() const { return m_codePagePane; }
     QLabel* NoticePane() const { return m_noticePane; }
     QLabel* ProgressPane() const { return m_progressPane; }
     CTrueColorToolBar* MainToolBar() const { return m_wndToolBar; }
@@ -110,6 +112,7 @@ private:
     void ShowLockIndicators(CLockIndicators::State state);
 
     QLabel* m_statusPanes[4] = {};
+    QLabel* m_codePagePane = nullptr;
     QLabel* m_noticePane = nullptr; // hidden until there is a notice
     QLabel* m_chapterPane = nullptr;
     QLabel* m_progressPane = nullptr;

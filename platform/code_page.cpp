@@ -6,6 +6,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <iconv.h>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
 #include <strings.h>
 
 namespace {
@@ -113,16 +117,9 @@ Str RunIconv(IconvHandle& cd, const char* data, size_t size, size_t guess, OnBad
     return out.Take();
 }
 
-} // namespace
-
-const std::string& LegacyCodePageName() {
-    static const std::string name = ChooseLegacyCodePage();
-    return name;
-}
-
-std::u16string DecodeLegacy(std::string_view bytes) {
-    thread_local IconvHandle cd(kWide, LegacyCodePageName().c_str());
-    // Every input byte yields at most one code unit (a 4-byte sequence gives a surrogate pair).
+std::u16string Decode(IconvHandle& cd, std::string_view bytes) {
+    // Every input byte yields at most one code unit (a 4-byte sequence gives a surrogate pair),
+    // but a few Big5-HKSCS characters give two: leave room for growth.
     return RunIconv<std::u16string>(cd, bytes.data(), bytes.size(), bytes.size() + 2,
                                     [](auto& out, const char*, size_t, bool incomplete) {
                                         out.Put(kReplacement);
@@ -132,53 +129,52 @@ std::u16string DecodeLegacy(std::string_view bytes) {
                                     });
 }
 
-namespace {
-
-bool IsGb18030(const std::string& name) {
-    return strcasecmp(name.c_str(), kDefaultLegacy) == 0;
-}
-
-// GB18030 without iconv: one byte below 0x80, two bytes (lead 81-FE, trail 40-7E or 80-FE) or
-// four bytes (81-FE, 30-39, 81-FE, 30-39).
-std::size_t Gb18030CharLength(const unsigned char* p, std::size_t n) {
-    const auto lead = [](unsigned char b) { return b >= 0x81 && b <= 0xFE; };
-    const auto digit = [](unsigned char b) { return b >= 0x30 && b <= 0x39; };
-    if (n < 2 || !lead(p[0])) {
-        return 1;
-    }
-    if ((p[1] >= 0x40 && p[1] <= 0x7E) || (p[1] >= 0x80 && p[1] <= 0xFE)) {
-        return 2;
-    }
-    if (n >= 4 && digit(p[1]) && lead(p[2]) && digit(p[3])) {
-        return 4;
-    }
-    return 1;
-}
-
 } // namespace
 
-bool LegacyCodePageIsGb18030() {
-    static const bool gb18030 = IsGb18030(LegacyCodePageName());
-    return gb18030;
+const std::string& LegacyCodePageName() {
+    static const std::string name = ChooseLegacyCodePage();
+    return name;
 }
 
-std::size_t LegacyCharLength(std::string_view bytes) {
-    if (LegacyCodePageIsGb18030()) {
-        return Gb18030CharLength(reinterpret_cast<const unsigned char*>(bytes.data()),
-                                 bytes.size());
+bool LegacyCodePageForced() {
+    const char* wanted = std::getenv("VESKA_CODEPAGE");
+    return wanted != nullptr && *wanted != '\0' && LegacyCodePageName() == wanted;
+}
+
+bool CodePageAvailable(const std::string& name) {
+    return !name.empty() && CodePageKnown(name.c_str());
+}
+
+std::string UsableCodePage(const std::string& name) {
+    if (CodePageAvailable(name)) {
+        return name;
     }
-    // Any other code page: let iconv convert exactly one character into room for one.
-    thread_local IconvHandle cd("UCS-4LE", LegacyCodePageName().c_str());
-    constexpr std::size_t kLongestCharacter = 16;
-    char* in = const_cast<char*>(bytes.data());
-    std::size_t inLeft = std::min(bytes.size(), kLongestCharacter);
-    char out[4];
-    char* outPtr = out;
-    std::size_t outLeft = sizeof(out);
-    cd.Reset();
-    iconv(cd.Get(), &in, &inLeft, &outPtr, &outLeft);
-    const auto used = static_cast<std::size_t>(in - bytes.data());
-    return used > 0 ? used : 1;
+    static std::mutex mutex;
+    static std::set<std::string> reported;
+    const std::lock_guard lock(mutex);
+    if (reported.insert(name).second) {
+        std::fprintf(stderr, "veska: this system's iconv has no code page \"%s\"; using %s\n",
+                     name.c_str(), LegacyCodePageName().c_str());
+    }
+    return LegacyCodePageName();
+}
+
+std::u16string DecodeLegacy(std::string_view bytes) {
+    thread_local IconvHandle cd(kWide, LegacyCodePageName().c_str());
+    return Decode(cd, bytes);
+}
+
+std::u16string DecodeCodePage(std::string_view bytes, const std::string& codePage) {
+    if (codePage == LegacyCodePageName()) {
+        return DecodeLegacy(bytes);
+    }
+    // One descriptor per code page and thread; a book rarely changes code page.
+    thread_local std::map<std::string, std::unique_ptr<IconvHandle>> handles;
+    std::unique_ptr<IconvHandle>& cd = handles[codePage];
+    if (!cd) {
+        cd = std::make_unique<IconvHandle>(kWide, codePage.c_str());
+    }
+    return cd->Valid() ? Decode(*cd, bytes) : DecodeLegacy(bytes);
 }
 
 std::string EncodeLegacy(std::u16string_view text) {

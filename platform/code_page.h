@@ -10,12 +10,18 @@
 // knows it. An unknown name is reported once on standard error.
 const std::string& LegacyCodePageName();
 
-bool LegacyCodePageIsGb18030();
+// Whether VESKA_CODEPAGE named the legacy code page: then it is every legacy book's code page.
+bool LegacyCodePageForced();
+
+// Whether the machine's iconv converts between the named code page and UTF-16.
+bool CodePageAvailable(const std::string& name);
+// The name when iconv has it, else the legacy code page; a missing one is reported on standard
+// error, once per name.
+std::string UsableCodePage(const std::string& name);
 
 std::u16string DecodeLegacy(std::string_view bytes);
-// How many bytes the legacy-code-page character at the start of `bytes` takes, as DecodeLegacy
-// reads it: 1 for a byte that starts no valid character, and for an empty or cut-off input.
-std::size_t LegacyCharLength(std::string_view bytes);
+// The same for a book in the named code page (one UsableCodePage allows).
+std::u16string DecodeCodePage(std::string_view bytes, const std::string& codePage);
 // Characters the legacy code page cannot hold become '?'.
 std::string EncodeLegacy(std::u16string_view text);
 

@@ -11,6 +11,7 @@ and commit what changed. Output:
     bitmaps/chapter_list.bmp   chapter-list button of the second toolbar, 16 x 16, 24-bit
     icons/hicolor/NxN/apps/veska.png and icons/hicolor/scalable/apps/veska.svg   program icon
     icons/tray/veska-tray-N.png                                                  tray icon
+    icons/encoding/encoding-N.png   the second toolbar's encoding button, 16 and 32 pixels
 The bitmaps are written bottom-up and uncompressed, as the toolbar reads them: white (#ffffff)
 is the transparent colour of both toolbar strips, so their bottom-left pixels must be white.
 """
@@ -110,6 +111,10 @@ def main():
         os.makedirs(os.path.join(ICONS, "tray"), exist_ok=True)
         render("veska_tray.svg", size, size).save(
             os.path.join(ICONS, "tray", f"veska-tray-{size}.png"), optimize=True)
+    os.makedirs(os.path.join(ICONS, "encoding"), exist_ok=True)
+    for size in (16, 32):
+        render("encoding.svg", size, size).save(
+            os.path.join(ICONS, "encoding", f"encoding-{size}.png"), optimize=True)
     scalable = os.path.join(ICONS, "hicolor", "scalable", "apps")
     os.makedirs(scalable, exist_ok=True)
     shutil.copyfile(os.path.join(SOURCES, "veska.svg"), os.path.join(scalable, "veska.svg"))

@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QPixmap>
 
+#include <vector>
+
 // The pictures live in a static library; naming its initialiser pulls them into every program
 // that asks for one, whatever the linker would otherwise drop. (Q_INIT_RESOURCE cannot stand in
 // a namespace.)
@@ -33,14 +35,17 @@ QByteArray LoadBitmapResource(int bitmapId) {
 
 QIcon LoadIconResource(int iconId) {
     EnsurePicturesRegistered();
-    const char* name = iconId == IDR_MAINFRAME ? "veska"
-                       : iconId == IDI_TRAY    ? "veska-tray"
-                                               : nullptr;
+    const char* name = iconId == IDR_MAINFRAME  ? "veska"
+                       : iconId == IDI_TRAY     ? "veska-tray"
+                       : iconId == IDI_ENCODING ? "encoding"
+                                                : nullptr;
     if (name == nullptr) {
         return {};
     }
+    static const std::vector<int> kProgramSizes = {16, 22, 24, 32, 48, 64, 128, 256};
+    static const std::vector<int> kButtonSizes = {16, 32};
     QIcon icon;
-    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+    for (const int size : iconId == IDI_ENCODING ? kButtonSizes : kProgramSizes) {
         icon.addFile(QStringLiteral(":/icon/%1/%2.png").arg(QLatin1String(name)).arg(size),
                      QSize(size, size));
     }

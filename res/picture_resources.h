@@ -13,7 +13,8 @@ QString BitmapResourcePath(int bitmapId);
 // The bytes of bitmap `bitmapId`'s .bmp file; empty when there is no such bitmap.
 QByteArray LoadBitmapResource(int bitmapId);
 
-// Icon `iconId` (IDR_MAINFRAME: the program, IDI_TRAY: the tray) in all its sizes; a null icon for
+// Icon `iconId` (IDR_MAINFRAME: the program, IDI_TRAY: the tray, IDI_ENCODING: the
+// encoding button) in all its sizes; a null icon for
 // any other id.
 QIcon LoadIconResource(int iconId);
 

@@ -6,6 +6,7 @@
 // Icons, menus, toolbars, bitmaps, dialogs.
 constexpr int IDR_MAINFRAME = 128;    // icon, accelerators, first toolbar, document string
 constexpr int IDI_TRAY = 5;           // tray icon
+constexpr int IDI_ENCODING = 6;       // the second toolbar's encoding button
 constexpr int IDR_TRAY_MENU = 130;    // tray menu; also the tray icon id
 constexpr int IDR_READER_BAR = 144;   // second toolbar and its bitmap
 constexpr int IDB_MAIN_BAR = 150;     // first toolbar's 48 x 48 images

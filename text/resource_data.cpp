@@ -3,6 +3,8 @@
 #include "diag/log.h"
 #include "platform/code_page.h"
 #include "platform/paths.h"
+#include "text/code_page_detector.h"
+#include "text/encoding_choice.h"
 #include "text/text_convert.h"
 
 #include <algorithm>
@@ -48,12 +50,12 @@ bool IsLowSurrogate(unsigned unit) {
     return unit >= 0xDC00 && unit <= 0xDFFF;
 }
 
-// Bytes of a legacy code page: an ASCII letter right after a byte of 0x80 or above may be the
-// trail byte of a double-byte character, so only one after a single-byte character counts.
-bool IsBreakByte(std::string_view window, std::size_t i, TextEncoding encoding) {
+// Bytes of a legacy code page: an ASCII letter right after a lead byte may be the trail byte of
+// a double-byte character, so it only counts where the code page allows no such pair.
+bool IsBreakByte(std::string_view window, std::size_t i, const CCodePageLayout& layout) {
     const unsigned char b = ByteAt(window, i);
     if (IsAsciiLetter(b)) {
-        return encoding != ENCODING_ANSI || ByteAt(window, i - 1) < 0x80;
+        return layout.LetterStartsAfter(ByteAt(window, i - 1));
     }
     return IsBreakUnit(b);
 }
@@ -76,17 +78,13 @@ std::size_t Utf16CharacterStart(std::string_view window, std::size_t edge, TextE
     return edge;
 }
 
-// A byte that can only be the last byte of a legacy-code-page character: ASCII other than a
-// digit (digits also occur inside GB18030's four-byte characters). Trail bytes of double-byte
-// characters lie in 0x40-0x7E or at 0x80 and above, lead bytes at 0x81 and above.
-bool EndsLegacyCharacter(unsigned char b) {
-    return b < 0x80 && !(b >= '0' && b <= '9');
-}
-
-// The last position in [from, edge) just after a byte that ends a character, or npos.
-std::size_t LegacyResyncPoint(std::string_view bytes, std::size_t from, std::size_t edge) {
+// The last position in [from, edge) just after a byte that can only be the last byte of a
+// character (in GB18030: ASCII other than a digit, as digits occur inside its four-byte
+// characters), or npos.
+std::size_t LegacyResyncPoint(std::string_view bytes, std::size_t from, std::size_t edge,
+                              const CCodePageLayout& layout) {
     for (std::size_t i = edge; i > from; --i) {
-        if (EndsLegacyCharacter(ByteAt(bytes, i - 1))) {
+        if (layout.EndsCharacter(ByteAt(bytes, i - 1))) {
             return i;
         }
     }
@@ -94,9 +92,11 @@ std::size_t LegacyResyncPoint(std::string_view bytes, std::size_t from, std::siz
 }
 
 // Steps character by character from `from`, a character start, to the one that holds `edge`.
-std::size_t LegacyStepTo(std::string_view bytes, std::size_t from, std::size_t edge) {
+std::size_t LegacyStepTo(std::string_view bytes, std::size_t from, std::size_t edge,
+                         const CCodePageLayout& layout) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     while (from < edge) {
-        const std::size_t length = LegacyCharLength(bytes.substr(from));
+        const std::size_t length = layout.CharLength(p + from, bytes.size() - from);
         if (from + length > edge) {
             break;
         }
@@ -110,15 +110,17 @@ std::size_t LegacyStepTo(std::string_view bytes, std::size_t from, std::size_t e
 // common characters (lead bytes B0-D7); read from the wrong byte, the lead position holds trail
 // bytes, which spread over A1-FE. So the start that puts more bytes of those rows in the lead
 // position wins. Other code pages have trail bytes below 0x80 often enough not to need this.
-std::size_t LikelyCharacterStart(std::string_view bytes, std::size_t edge) {
-    if (!LegacyCodePageIsGb18030() || edge < 2) {
+std::size_t LikelyCharacterStart(std::string_view bytes, std::size_t edge,
+                                 const CCodePageLayout& layout) {
+    if (!layout.IsGb18030() || edge < 2) {
         return 0;
     }
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     std::size_t best = 0;
     std::size_t bestScore = 0;
     for (std::size_t start = 0; start < 2; ++start) {
         std::size_t score = 0;
-        for (std::size_t i = start; i < edge; i += LegacyCharLength(bytes.substr(i))) {
+        for (std::size_t i = start; i < edge; i += layout.CharLength(p + i, bytes.size() - i)) {
             const unsigned char lead = ByteAt(bytes, i);
             score += (lead >= 0xA1 && lead <= 0xA3) || (lead >= 0xB0 && lead <= 0xD7) ? 1 : 0;
         }
@@ -133,8 +135,9 @@ std::size_t LikelyCharacterStart(std::string_view bytes, std::size_t edge) {
 // The cut for the page edge at window index `edge` (edge < window size). Both windows that hold
 // an edge hold the 2048 bytes on either side of it, and nothing here looks further, so the page
 // before and the page after agree on the cut.
-std::size_t CutAtEdge(std::string_view window, std::size_t edge, TextEncoding encoding,
+std::size_t CutAtEdge(std::string_view window, std::size_t edge, const CCodePageLayout& layout,
                       bool& needsLookBack) {
+    const TextEncoding encoding = layout.Encoding();
     if (IsUtf16(encoding)) {
         for (std::size_t i = edge; i + kCutSearchBytes >= edge; i -= 2) {
             if (i + 1 < window.size() && IsBreakUnit(Utf16UnitAt(window, i, encoding))) {
@@ -143,7 +146,7 @@ std::size_t CutAtEdge(std::string_view window, std::size_t edge, TextEncoding en
         }
     } else {
         for (std::size_t i = edge; i + kCutSearchBytes >= edge; --i) {
-            if (IsBreakByte(window, i, encoding)) {
+            if (IsBreakByte(window, i, layout)) {
                 return i;
             }
         }
@@ -154,12 +157,18 @@ std::size_t CutAtEdge(std::string_view window, std::size_t edge, TextEncoding en
     if (IsUtf16(encoding)) {
         return Utf16CharacterStart(window, edge, encoding);
     }
-    const std::size_t resync = LegacyResyncPoint(window, edge - CResourceData::kMarginBytes, edge);
+    const std::size_t resync =
+        LegacyResyncPoint(window, edge - CResourceData::kMarginBytes, edge, layout);
     if (resync == std::string_view::npos) {
         needsLookBack = true;
         return edge;
     }
-    return LegacyStepTo(window, resync, edge);
+    return LegacyStepTo(window, resync, edge, layout);
+}
+
+// The layout of an encoding in the default legacy code page.
+CCodePageLayout DefaultLayout(TextEncoding encoding) {
+    return CCodePageLayout(encoding, LegacyCodePageName());
 }
 
 } // namespace
@@ -238,27 +247,37 @@ TextEncoding CResourceData::DetectEncoding(const char* data, std::size_t n) {
 
 std::size_t CResourceData::LegacyCharacterStart(std::string_view bytes, std::size_t edge,
                                                 bool startsAtCharacter) {
-    std::size_t from = LegacyResyncPoint(bytes, 0, edge);
+    return LegacyCharacterStart(bytes, edge, startsAtCharacter, DefaultLayout(ENCODING_ANSI));
+}
+
+std::size_t CResourceData::LegacyCharacterStart(std::string_view bytes, std::size_t edge,
+                                                bool startsAtCharacter,
+                                                const CCodePageLayout& layout) {
+    std::size_t from = LegacyResyncPoint(bytes, 0, edge, layout);
     if (from == std::string_view::npos) {
-        from = startsAtCharacter ? 0 : LikelyCharacterStart(bytes, edge);
+        from = startsAtCharacter ? 0 : LikelyCharacterStart(bytes, edge, layout);
     }
-    return LegacyStepTo(bytes, from, edge);
+    return LegacyStepTo(bytes, from, edge, layout);
 }
 
 CResourceData::CutPoints CResourceData::FindCutPoints(std::string_view window, bool firstPage,
                                                       TextEncoding encoding) {
+    return FindCutPoints(window, firstPage, DefaultLayout(encoding));
+}
+
+CResourceData::CutPoints CResourceData::FindCutPoints(std::string_view window, bool firstPage,
+                                                      const CCodePageLayout& layout) {
     const std::size_t n = window.size();
     const std::size_t nominalStart = firstPage ? 0 : kMarginBytes;
     const std::size_t nominalEnd = nominalStart + kPageBytes;
     CutPoints cuts{0, n};
     if (!firstPage) {
         // A window that stops before the page's nominal start (the file shrank) holds no page.
-        cuts.start = n > nominalStart
-                         ? CutAtEdge(window, nominalStart, encoding, cuts.startNeedsLookBack)
-                         : n;
+        cuts.start =
+            n > nominalStart ? CutAtEdge(window, nominalStart, layout, cuts.startNeedsLookBack) : n;
     }
     if (n > nominalEnd) {
-        cuts.end = CutAtEdge(window, nominalEnd, encoding, cuts.endNeedsLookBack);
+        cuts.end = CutAtEdge(window, nominalEnd, layout, cuts.endNeedsLookBack);
     }
     return cuts;
 }
@@ -297,11 +316,16 @@ std::string CResourceData::NormalizeLineBreaks(std::string_view bytes, TextEncod
 }
 
 std::u16string CResourceData::DecodeWindow(std::string_view bytes, TextEncoding encoding) {
+    return DecodeWindow(bytes, DefaultLayout(encoding));
+}
+
+std::u16string CResourceData::DecodeWindow(std::string_view bytes, const CCodePageLayout& layout) {
+    const TextEncoding encoding = layout.Encoding();
     if (!IsUtf16(encoding)) {
-        // Both conversions stop at the first zero byte.
-        const std::string text(bytes);
-        return encoding == ENCODING_UTF8 ? Utf8ToWide(text.c_str()).str()
-                                         : AnsiToWide(text.c_str()).str();
+        // The text stops at the first zero byte.
+        bytes = bytes.substr(0, bytes.find('\0'));
+        return encoding == ENCODING_UTF8 ? DecodeUtf8(bytes)
+                                         : DecodeCodePage(bytes, layout.CodePage());
     }
     std::u16string text;
     text.reserve(bytes.size() / 2 + 1);
@@ -338,12 +362,12 @@ std::uint64_t CResourceData::CutWithLookBack(std::uint64_t edge) const {
     if (bytes.size() <= edge - from) {
         return edge; // the file shrank under us
     }
-    return from + LegacyCharacterStart(bytes, edge - from, from == 0);
+    return from + LegacyCharacterStart(bytes, edge - from, from == 0, m_layout);
 }
 
 CResourceData::CutPoints CResourceData::CutsOfWindow(std::string_view window,
                                                      std::uint64_t windowStart) const {
-    CutPoints cuts = FindCutPoints(window, windowStart == 0, m_nEncoding);
+    CutPoints cuts = FindCutPoints(window, windowStart == 0, m_layout);
     if (cuts.startNeedsLookBack) {
         cuts.start = CutWithLookBack(windowStart + cuts.start) - windowStart;
     }
@@ -358,10 +382,47 @@ std::u16string CResourceData::PageTextOfWindow(std::string_view window,
     const CutPoints cuts = CutsOfWindow(window, windowStart);
     const std::string_view page =
         cuts.end > cuts.start ? window.substr(cuts.start, cuts.end - cuts.start) : "";
-    return DecodeWindow(NormalizeLineBreaks(page, m_nEncoding), m_nEncoding);
+    return DecodeWindow(NormalizeLineBreaks(page, m_nEncoding), m_layout);
 }
 
-int CResourceData::OpenTxt(const std::u16string& path) {
+void CResourceData::ChooseEncoding(std::string_view sample, std::string_view choice) {
+    TextEncoding encoding = ENCODING_ANSI;
+    std::string codePage;
+    if (CEncodingChoice::Resolve(choice, encoding, codePage)) {
+        m_strEncodingChoice = CEncodingChoice::Canonical(choice);
+    } else {
+        m_strEncodingChoice.clear();
+        encoding = DetectEncoding(sample.data(), sample.size());
+        codePage = encoding == ENCODING_ANSI ? CCodePageDetector::DetectLegacyCodePage(sample)
+                                             : CEncodingChoice::CodePageName(encoding, "");
+    }
+    if (encoding == ENCODING_ANSI) {
+        codePage = UsableCodePage(codePage);
+    }
+    m_nEncoding = encoding;
+    m_layout = CCodePageLayout(encoding, codePage);
+}
+
+std::string CResourceData::ReadSample() const {
+    std::string sample(kFirstWindowBytes, '\0');
+    sample.resize(m_hFile.ReadAt(0, sample.data(), sample.size()));
+    return sample;
+}
+
+int CResourceData::SetEncodingChoice(std::string_view choice) {
+    if (!m_hFile.IsOpen() || (!choice.empty() && CEncodingChoice::Canonical(choice).empty())) {
+        return -1;
+    }
+    ChooseEncoding(ReadSample(), choice);
+    ReadWindow();
+    return 0;
+}
+
+std::string CResourceData::CodePageDisplayName() const {
+    return CEncodingChoice::DisplayName(m_nEncoding, m_layout.CodePage());
+}
+
+int CResourceData::OpenTxt(const std::u16string& path, std::string_view choice) {
     LogMessage message;
     LogAppend(message, "CResourceData::OpenTxt");
     CLog::Instance().Write(LOG_INFO, message);
@@ -375,9 +436,8 @@ int CResourceData::OpenTxt(const std::u16string& path) {
     m_nFileSize = m_hFile.Size();
     m_nCurPage = 0;
 
-    std::string sample(kFirstWindowBytes, '\0');
-    sample.resize(m_hFile.ReadAt(0, sample.data(), sample.size()));
-    m_nEncoding = DetectEncoding(sample.data(), sample.size());
+    const std::string sample = ReadSample();
+    ChooseEncoding(sample, choice);
     m_strText = PageTextOfWindow(sample, 0);
     m_strPath = path;
     m_strName = BookNameOfPath(path);

@@ -1,10 +1,14 @@
-// veska-pages BOOK      prints "encoding NAME" and "pages N"
+// veska-pages BOOK      prints "encoding NAME", "pages N" and "codepage NAME"
 // veska-pages BOOK K    prints the text of page K (counted from 0) as UTF-8
 // veska-pages --chapters BOOK     prints "PAGE<TAB>TITLE" per chapter heading
 // veska-pages --find TEXT BOOK    prints "PAGE<TAB>LINE" per occurrence of TEXT
 // Its manual page, res/man/veska-pages.1, says the same as the usage text.
 #include "platform/code_page.h"
 #include "text/book_scanner.h"
+// --encoding NAME       reads the book in that encoding instead of detecting it
+// Its manual page, res/man/veska-pages.1, says the same as the usage text.
+#include "platform/code_page.h"
+#include "text/encoding_choice.h"
 #include "text/resource_data.h"
 
 #include <cerrno>
@@ -18,14 +22,16 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: veska-pages BOOK [PAGE]\n"
-    "       veska-pages --chapters BOOK\n"
-    "       veska-pages --find TEXT BOOK\n"
-    "  veska-pages BOOK              prints the book's encoding and page count\n"
+    "usage: veska-pages [--encoding NAME] BOOK [PAGE]\n"
+    "       veska-pages [--encoding NAME] --chapters BOOK\n"
+    "       veska-pages [--encoding NAME] --find TEXT BOOK\n"
+    "  veska-pages BOOK              prints the book's encoding, page count and code page\n"
     "  veska-pages BOOK PAGE         prints page PAGE (counted from 0) as UTF-8\n"
     "  veska-pages --chapters BOOK   prints each chapter heading: its page, a TAB, its title\n"
     "  veska-pages --find TEXT BOOK  prints each occurrence of TEXT (ASCII letters in any case):\n"
     "                                its page, a TAB, the line it begins in\n"
+    "  --encoding NAME               reads the book as GB18030, BIG5, SHIFT_JIS, EUC-KR, UTF-8,\n"
+    "                                UTF-16LE or UTF-16BE instead of detecting its encoding\n"
     "  veska-pages -h, --help        prints this help\n"
     "  veska-pages --version         prints the version\n";
 
@@ -70,9 +76,9 @@ int CannotOpen(const char* path) {
 }
 
 // --chapters BOOK and --find TEXT BOOK: one "PAGE<TAB>TEXT" line per hit, in book order.
-int Scan(const char* path, const char* findText) {
+int Scan(const char* path, const char* findText, const std::string& choice) {
     CResourceData book;
-    if (book.OpenTxt(DecodeUtf8(path)) != 0) {
+    if (book.OpenTxt(DecodeUtf8(path), choice) != 0) {
         return CannotOpen(path);
     }
     CBookScanner scanner;
@@ -93,10 +99,51 @@ int Scan(const char* path, const char* findText) {
     return written && std::fflush(stdout) == 0 ? 0 : 1;
 }
 
+// Takes "--encoding NAME" (or "--encoding=NAME") out of the arguments. False, with a message,
+// for a missing or unknown name.
+bool TakeEncodingOption(int& argc, char** argv, std::string& choice) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        int used = 0;
+        std::string name;
+        if (arg == "--encoding") {
+            if (i + 1 >= argc) {
+                std::fputs("veska-pages: --encoding needs a NAME\n", stderr);
+                return false;
+            }
+            name = argv[i + 1];
+            used = 2;
+        } else if (arg.starts_with("--encoding=")) {
+            name = arg.substr(std::strlen("--encoding="));
+            used = 1;
+        } else {
+            continue;
+        }
+        choice = CEncodingChoice::Canonical(name);
+        if (choice.empty()) {
+            std::fprintf(stderr,
+                         "veska-pages: unknown encoding \"%s\" (known: GB18030, BIG5, SHIFT_JIS, "
+                         "EUC-KR, UTF-8, UTF-16LE, UTF-16BE)\n",
+                         name.c_str());
+            return false;
+        }
+        for (int k = i; k + used <= argc; ++k) {
+            argv[k] = argv[k + used]; // argv[argc] is the terminating null
+        }
+        argc -= used;
+        --i;
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     LegacyCodePageName(); // reports an unknown VESKA_CODEPAGE before anything else
+    std::string choice;
+    if (!TakeEncodingOption(argc, argv, choice)) {
+        return 2;
+    }
     if (argc == 2 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
         std::fputs(kUsage, stdout);
         return 0;
@@ -106,13 +153,13 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (argc >= 2 && std::strcmp(argv[1], "--chapters") == 0) {
-        return argc == 3 ? Scan(argv[2], nullptr) : UsageError("--chapters takes one BOOK");
+        return argc == 3 ? Scan(argv[2], nullptr, choice) : UsageError("--chapters takes one BOOK");
     }
     if (argc >= 2 && std::strcmp(argv[1], "--find") == 0) {
         if (argc != 4 || argv[2][0] == '\0') {
             return UsageError("--find takes a non-empty TEXT and one BOOK");
         }
-        return Scan(argv[3], argv[2]);
+        return Scan(argv[3], argv[2], choice);
     }
     if (argc < 2 || argc > 3) {
         return UsageError(nullptr);
@@ -126,12 +173,14 @@ int main(int argc, char** argv) {
 
     CResourceData book;
     // Command-line arguments are file-system bytes (UTF-8).
-    if (book.OpenTxt(DecodeUtf8(argv[1])) != 0) {
+    if (book.OpenTxt(DecodeUtf8(argv[1]), choice) != 0) {
         return CannotOpen(argv[1]);
     }
     if (argc == 2) {
-        const std::string summary = std::string("encoding ") + TextEncodingName(book.m_nEncoding) +
-                                    "\npages " + std::to_string(book.GetPageCount()) + "\n";
+        const std::string summary =
+            std::string("encoding ") + TextEncodingName(book.m_nEncoding) + "\npages " +
+            std::to_string(book.GetPageCount()) + "\ncodepage " +
+            CEncodingChoice::CodePageName(book.m_nEncoding, book.m_layout.CodePage()) + "\n";
         return WriteAll(summary) ? 0 : 1;
     }
     book.GotoPage(page);

@@ -4,8 +4,10 @@
 #include "view/veska_view.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QContextMenuEvent>
 #include <QFontMetrics>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -71,7 +73,7 @@ CTxtRichEdit::CTxtRichEdit(CVeskaView* view, QWidget* parent) : QTextEdit(parent
     setLineWrapMode(QTextEdit::WidgetWidth);
     setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setContextMenuPolicy(Qt::PreventContextMenu);
+    setContextMenuPolicy(Qt::DefaultContextMenu); // the encoding menu, not the editor's own
     setFrameStyle(QFrame::Box | QFrame::Plain);
     setCursorWidth(0); // read-only text: no caret
     setFocusPolicy(Qt::StrongFocus);
@@ -222,6 +224,18 @@ QString CTxtRichEdit::SelectedText() const {
     text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
     text.replace(QChar::LineSeparator, QLatin1Char('\n'));
     return text;
+}
+
+void CTxtRichEdit::ReplacePaneTextInPlace(const std::u16string& text) {
+    const int top = verticalScrollBar()->value();
+    const bool lineMarked = textCursor().hasSelection();
+    const int line = CurrentLine();
+    SetPaneText(text);
+    if (lineMarked) {
+        SelectLine(std::min(line, GetLineCount() - 1));
+    }
+    EnsureLayout(); // the scroll range of the new text
+    verticalScrollBar()->setValue(top);
 }
 
 void CTxtRichEdit::EnsureLayout() const {
@@ -617,6 +631,13 @@ void CTxtRichEdit::mouseDoubleClickEvent(QMouseEvent* event) {
         return;
     }
     OnLButtonDblClk(event->position().toPoint());
+    event->accept();
+}
+
+void CTxtRichEdit::contextMenuEvent(QContextMenuEvent* event) {
+    if (m_pView != nullptr) {
+        m_pView->EncodingMenu()->popup(event->globalPos());
+    }
     event->accept();
 }
 

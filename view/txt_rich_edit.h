@@ -40,6 +40,9 @@ public:
     void SetBackColor(unsigned color);
     // Replaces the whole text; the line spacing applies to it.
     void SetPaneText(const std::u16string& text);
+    // Replaces the text of the same page read another way, keeping the screen: the scroll
+    // position and the marked reading line stay where they were, as far as the new text reaches.
+    void ReplacePaneTextInPlace(const std::u16string& text);
 
     // Navigation inside the page and between pages. The screen steps go on across page edges:
     // on the last screen of a page the next screen is the next page's first one, on the first
@@ -97,6 +100,8 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
+    // The view's encoding menu.
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     // The paragraph format that carries the line spacing.

@@ -8,6 +8,8 @@
 #include "platform/text_line_reader.h"
 #include "res/resource.h"
 #include "text/chapter_cache.h"
+#include "settings/book_encoding_store.h"
+#include "text/encoding_choice.h"
 #include "text/text_convert.h"
 #include "view/book_scan_worker.h"
 #include "view/chapter_list_dlg.h"
@@ -15,6 +17,7 @@
 #include "view/goto_page_dlg.h"
 #include "view/txt_rich_edit.h"
 
+#include <QActionGroup>
 #include <QClipboard>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -22,6 +25,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMimeData>
 #include <QResizeEvent>
 #include <QScrollBar>
@@ -311,12 +315,15 @@ int CVeskaView::OpenBook(const std::u16string& path) {
     // path leaves the book being read as it was.
     const bool hadBook = HasBook();
     const std::u16string previousPath = m_resourceData.m_strPath;
+    const std::string previousChoice = m_resourceData.m_strEncodingChoice;
     const int previousPage = m_resourceData.m_nCurPage;
     // The scans read the current book: stop them before it closes.
     CancelScans();
-    const int result = m_resourceData.OpenTxt(fullPath);
+    const std::string choice =
+        CEncodingChoice::Canonical(CBookEncodingStore(GetDataDir()).Get(fullPath));
+    const int result = m_resourceData.OpenTxt(fullPath, choice);
     if (result != 0) {
-        if (hadBook && m_resourceData.OpenTxt(previousPath) == 0) {
+        if (hadBook && m_resourceData.OpenTxt(previousPath, previousChoice) == 0) {
             m_resourceData.GotoPage(previousPage);
             StartChapterScan();
         }
@@ -357,6 +364,58 @@ void CVeskaView::GotoPage(int index) {
         m_pTxtEdit->SetPaneText(m_resourceData.m_strText);
     }
     UpdateReadState();
+}
+
+QMenu* CVeskaView::EncodingMenu() {
+    if (m_pEncodingMenu != nullptr) {
+        return m_pEncodingMenu;
+    }
+    m_pEncodingMenu = new QMenu(this);
+    m_pEncodingMenu->setObjectName(QStringLiteral("encodingMenu"));
+    auto* group = new QActionGroup(m_pEncodingMenu);
+    const auto addChoice = [this, group](const QString& text, const std::string& choice) {
+        QAction* action = m_pEncodingMenu->addAction(text);
+        action->setCheckable(true);
+        action->setData(QString::fromStdString(choice));
+        group->addAction(action);
+        connect(action, &QAction::triggered, this, [this, choice] { OnEncodingChoice(choice); });
+    };
+    addChoice(QStringLiteral(u"自动检测"), std::string(CEncodingChoice::kAutomatic));
+    m_pEncodingMenu->addSeparator();
+    for (const std::string& name : CEncodingChoice::Names()) {
+        addChoice(QString::fromStdString(name), name);
+    }
+    connect(m_pEncodingMenu, &QMenu::aboutToShow, this, &CVeskaView::UpdateEncodingMenu);
+    UpdateEncodingMenu();
+    return m_pEncodingMenu;
+}
+
+void CVeskaView::UpdateEncodingMenu() {
+    const QString current = QString::fromStdString(m_resourceData.m_strEncodingChoice);
+    for (QAction* action : m_pEncodingMenu->actions()) {
+        if (!action->isSeparator()) {
+            action->setEnabled(HasBook());
+            action->setChecked(HasBook() && action->data().toString() == current);
+        }
+    }
+}
+
+void CVeskaView::OnEncodingChoice(const std::string& choice) {
+    if (!HasBook() || m_resourceData.SetEncodingChoice(choice) != 0) {
+        return;
+    }
+    if (!CBookEncodingStore(GetDataDir()).Set(m_resourceData.m_strPath, choice)) {
+        LogMessage message;
+        LogAppend(message, "cannot remember the encoding of the book");
+        CLog::Instance().Write(LOG_ERROR, message);
+    }
+    if (m_pTxtEdit != nullptr) {
+        m_pTxtEdit->ReplacePaneTextInPlace(m_resourceData.m_strText);
+    }
+    if (m_pEncodingMenu != nullptr) {
+        UpdateEncodingMenu();
+    }
+    m_pMainFrame->UpdateStatusBar();
 }
 
 bool CVeskaView::HasBook() const {

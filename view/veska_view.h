@@ -18,6 +18,7 @@ class CChapterListDlg;
 class CFindBar;
 class CMainFrame;
 class CTxtRichEdit;
+class QMenu;
 
 // The reader view: the central widget of the main frame and the owner of everything reading
 // needs (the settings, the open book, the history and the text pane). It carries out every
@@ -76,6 +77,12 @@ public:
     void OnKeyDown(unsigned nChar, unsigned nRepCnt, unsigned nFlags);
     void OnSize();
 
+    // The encoding menu of the toolbar button and the text pane: "自动检测", then each encoding
+    // CEncodingChoice names; the one in effect for the open book is checked.
+    QMenu* EncodingMenu();
+    // Reads the open book in the encoding `choice` names ("" detects it again), on the same page
+    // and screen, and remembers the choice for the book ("" forgets it).
+    void OnEncodingChoice(const std::string& choice);
     // Tells the reader (status bar), the log and standard error that a data file (path in the
     // legacy code page) was left unread and will not be saved over; `err` is the errno of why,
     // `outcome` in a few words and `consequence` in full what the reader does instead.
@@ -120,6 +127,8 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    // Checks the menu item of the open book's choice; without a book the items are disabled.
+    void UpdateEncodingMenu();
     // Reports what loading the settings and the history could not take as it was.
     void ReportLoadedFiles();
     void StartChapterScan();
@@ -144,4 +153,5 @@ private:
     const ReadMarkInfo* FindRecord(const std::string& name, const std::string& path) const;
 
     QTimer m_placeTimer; // saves the place a moment after scrolling, not at every pixel
+    QMenu* m_pEncodingMenu = nullptr;
 };

@@ -80,12 +80,17 @@ TEST_F(MainFrameTest, ToolbarsCarryTheirButtonsTextsAndTips) {
               QStringLiteral(u"显示程序信息、版本号和版权"));
 
     const CTrueColorToolBar* reader = m_frame->ReaderToolBar();
-    EXPECT_EQ(
-        ButtonIds(reader),
-        (std::vector<int>{ID_FONT_BIGGER, 0, ID_FONT_SMALLER, 0, ID_ROW_DIS_BIGGER, 0,
-                          ID_ROW_DIS_SMALLER, 0, ID_NEXT_PAGE, 0, ID_PREV_PAGE, 0, ID_NEXT_SCREEN,
-                          0, ID_PREV_SCREEN, 0, ID_GOTO_PAGE, 0, ID_AUTO_SCROLL, 0,
-                          ID_CHAPTER_LIST}));
+    // After the commands: the chapter list, a separator and the encoding button, which has no command id.
+    // clang-format off
+    const std::vector<int> readerIds{ID_FONT_BIGGER, 0, ID_FONT_SMALLER, 0, ID_ROW_DIS_BIGGER, 0,
+                                     ID_ROW_DIS_SMALLER, 0, ID_NEXT_PAGE, 0, ID_PREV_PAGE, 0,
+                                     ID_NEXT_SCREEN, 0, ID_PREV_SCREEN, 0, ID_GOTO_PAGE, 0,
+                                     ID_AUTO_SCROLL, 0, ID_CHAPTER_LIST, 0, 0};
+    // clang-format on
+    EXPECT_EQ(ButtonIds(reader), readerIds);
+    // The last button, the encoding menu's, is a widget of its own without a command.
+    EXPECT_EQ(reader->widgetForAction(reader->actions().back())->objectName(),
+              QStringLiteral("encodingButton"));
     EXPECT_EQ(m_frame->Action(ID_NEXT_PAGE)->toolTip(), QStringLiteral(u"下一页(->)"));
     // The chapter list comes after the strip's ten pictures, with a picture of its own.
     EXPECT_EQ(m_frame->Action(ID_CHAPTER_LIST)->toolTip(), QStringLiteral(u"目录(M)"));

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace std::string_literals;
 using test_books::Encode;
 using test_books::Wide;
@@ -43,12 +45,17 @@ TEST(CodePageTest, UnpairedSurrogatesDoNotStopEncoding) {
     EXPECT_EQ(EncodeUtf8(u"\xD842\xDFB7"), "𠮷");
 }
 
-TEST(CodePageTest, LegacyCharacterLengths) {
-    EXPECT_EQ(LegacyCharLength("ab"), 1u);
-    EXPECT_EQ(LegacyCharLength("\x81\x40"), 2u);         // trail byte in the ASCII range
-    EXPECT_EQ(LegacyCharLength("\x95\x34\xB2\x35"), 4u); // 𠮷
-    EXPECT_EQ(LegacyCharLength("\x95\x34\xB2"), 1u);     // cut off
-    EXPECT_EQ(LegacyCharLength("\x81 "), 1u);
+TEST(CodePageTest, ACodePageIconvLacksIsReportedOnceAndTheDefaultStandsIn) {
+    EXPECT_TRUE(CodePageAvailable("BIG5-HKSCS"));
+    EXPECT_FALSE(LegacyCodePageForced());
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(UsableCodePage("NO-SUCH-PAGE"), "GB18030");
+    EXPECT_EQ(UsableCodePage("NO-SUCH-PAGE"), "GB18030");
+    EXPECT_EQ(UsableCodePage("CP949"), "CP949");
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    EXPECT_NE(err.find("NO-SUCH-PAGE"), std::string::npos);
+    EXPECT_EQ(DecodeCodePage("\xA4\xA4\xA4\xE5", "BIG5-HKSCS"), u"中文");
 }
 
 } // namespace

@@ -87,24 +87,6 @@ TEST(CodePageLayoutTest, RealTextWalksCharacterByCharacter) {
     }
 }
 
-// Where a code page's trail bytes may be ASCII letters or digits, those bytes are not taken for
-// characters of their own; where they cannot be, they are.
-TEST(CodePageLayoutTest, TrailBytesInTheAsciiRangeFollowTheCodePage) {
-    const CCodePageLayout gb(ENCODING_ANSI, "GB18030");
-    const CCodePageLayout big5(ENCODING_ANSI, "big5-hkscs"); // names in any case
-    const CCodePageLayout eucJp(ENCODING_ANSI, "EUC-JP");
-    const CCodePageLayout sjis(ENCODING_ANSI, "CP932");
-    EXPECT_TRUE(gb.IsGb18030());
-    EXPECT_FALSE(big5.IsGb18030());
-    EXPECT_FALSE(gb.EndsCharacter('5'));  // second byte of a four-byte sequence
-    EXPECT_TRUE(big5.EndsCharacter('5')); // Big5 has no sequence with a digit in it
-    EXPECT_FALSE(big5.LetterStartsAfter(0xA4));
-    EXPECT_TRUE(eucJp.LetterStartsAfter(0xA4)); // EUC trail bytes are all 0xA1 and above
-    EXPECT_TRUE(sjis.LetterStartsAfter(0xB1));  // half-width katakana or a trail byte, never a lead
-    EXPECT_FALSE(sjis.StandsAlone(0xB1));
-    EXPECT_FALSE(sjis.LetterStartsAfter(0x82));
-}
-
 TEST(CodePageLayoutTest, MalformedAndCutOffSequencesCountAsOneUnit) {
     const CCodePageLayout gb(ENCODING_ANSI, "GB18030");
     const CCodePageLayout utf8(ENCODING_UTF8, "GB18030"); // the code page is for legacy books

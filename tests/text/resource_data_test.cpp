@@ -1,6 +1,7 @@
 #include "text/resource_data.h"
 
 #include "tests/text/test_books.h"
+#include "text/encoding_choice.h"
 
 #include <gtest/gtest.h>
 
@@ -309,19 +310,20 @@ TEST_F(ResourceDataTest, FailedOpenLeavesTheOpenBookAsItWas) {
 struct ChineseBook {
     const char* name;
     std::string bytes;
-    std::u16string text; // what the pages must join to, line breaks aside
+    std::u16string text;  // what the pages must join to, line breaks aside
+    const char* codePage; // what the book must be read as
 };
 
 std::vector<ChineseBook> EncodedBooks(const std::string& utf8) {
     const std::string crlf = CrLf(utf8);
     const std::u16string text = WithoutLineBreaks(Wide(utf8));
     return {
-        {"GB18030 LF", Encode(utf8, "GB18030"), text},
-        {"GB18030 CR LF", Encode(crlf, "GB18030"), text},
-        {"UTF-8", utf8, text},
-        {"UTF-8 with BOM", "\xEF\xBB\xBF" + utf8, u"\uFEFF" + text},
-        {"UTF-16LE", "\xFF\xFE" + Encode(utf8, "UTF-16LE"), u"\uFEFF" + text},
-        {"UTF-16BE", "\xFE\xFF" + Encode(utf8, "UTF-16BE"), u"\uFEFF" + text},
+        {"GB18030 LF", Encode(utf8, "GB18030"), text, "GB18030"},
+        {"GB18030 CR LF", Encode(crlf, "GB18030"), text, "GB18030"},
+        {"UTF-8", utf8, text, "UTF-8"},
+        {"UTF-8 with BOM", "\xEF\xBB\xBF" + utf8, u"\uFEFF" + text, "UTF-8"},
+        {"UTF-16LE", "\xFF\xFE" + Encode(utf8, "UTF-16LE"), u"\uFEFF" + text, "UTF-16LE"},
+        {"UTF-16BE", "\xFE\xFF" + Encode(utf8, "UTF-16BE"), u"\uFEFF" + text, "UTF-16BE"},
     };
 }
 
@@ -332,6 +334,8 @@ void ExpectPagesJoinToTheBook(const ChineseBook& b) {
     TempDir dir;
     CResourceData book;
     ASSERT_EQ(book.OpenTxt(Ascii(dir.Write("book.txt", b.bytes))), 0);
+    EXPECT_EQ(CEncodingChoice::CodePageName(book.m_nEncoding, book.m_layout.CodePage()),
+              b.codePage);
     std::u16string joined;
     int pages = 0;
     do {
@@ -383,6 +387,73 @@ TEST(ChineseBookTest, HardPageEdges) {
     for (const auto& b : EncodedBooks(pairs)) {
         ExpectPagesJoinToTheBook(b);
     }
+}
+
+// ---- books in other East Asian code pages -------------------------------------------------
+
+TEST(CodePageBookTest, EachCodePageIsDetectedAndEveryPageReadsBack) {
+    using namespace test_books;
+    const struct {
+        const std::string& prose;
+        const char* writtenIn;
+        const char* readAs;
+    } cases[] = {
+        {kTraditionalProse, "BIG5", "BIG5-HKSCS"}, {kTraditionalProse, "EUC-TW", "EUC-TW"},
+        {kJapaneseProse, "SHIFT_JIS", "CP932"},    {kJapaneseProse, "EUC-JP", "EUC-JP"},
+        {kKoreanProse, "EUC-KR", "CP949"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.writtenIn);
+        // Short lines, and one paragraph of 30 KB whose edges must be placed from its start.
+        std::string paragraph = Repeated(c.prose, 30000);
+        std::erase(paragraph, '\n');
+        for (const std::string& text : {Repeated(c.prose, 20000), c.prose + paragraph}) {
+            ExpectPagesJoinToTheBook(
+                {c.readAs, Encode(text, c.writtenIn), WithoutLineBreaks(Wide(text)), c.readAs});
+        }
+    }
+}
+
+TEST(CodePageBookTest, GbBooksWithLatinTextStayGb18030) {
+    // ASCII letters right after double-byte characters, and whole sentences of them.
+    std::string mixed;
+    while (mixed.size() < 30000) {
+        mixed += "第12章 Chapter Twelve：他說OK，我们走吧。Veska reads TXT novels.\n" +
+                 test_books::kChineseProse;
+    }
+    ExpectPagesJoinToTheBook(EncodedBooks(mixed)[0]);
+}
+
+TEST_F(ResourceDataTest, ChosenEncodingOverridesDetectionAndReloadsTheSamePage) {
+    const std::string traditional = test_books::Repeated(test_books::kTraditionalProse, 20000);
+    const std::u16string path = u"" + Ascii(dir.Path()) + u"/繁體.txt";
+    dir.Write("繁體.txt", Encode(traditional, "BIG5"));
+
+    ASSERT_EQ(book.OpenTxt(path, "GB18030"), 0);
+    EXPECT_EQ(book.m_layout.CodePage(), "GB18030");
+    EXPECT_EQ(book.m_strEncodingChoice, "GB18030");
+    book.GotoPage(2);
+    const std::u16string misread = book.m_strText;
+
+    EXPECT_EQ(book.SetEncodingChoice("big5"), 0);
+    EXPECT_EQ(book.m_strEncodingChoice, "BIG5");
+    EXPECT_EQ(book.CodePageDisplayName(), "BIG5");
+    EXPECT_EQ(book.m_nCurPage, 2);
+    EXPECT_NE(book.m_strText, misread);
+    EXPECT_NE(WithoutLineBreaks(Wide(traditional)).find(WithoutLineBreaks(book.m_strText)),
+              std::u16string::npos);
+
+    // An unknown name changes nothing; "" detects again.
+    EXPECT_EQ(book.SetEncodingChoice("KOI8-R"), -1);
+    EXPECT_EQ(book.m_strEncodingChoice, "BIG5");
+    EXPECT_EQ(book.SetEncodingChoice("UTF-16LE"), 0);
+    EXPECT_EQ(book.CodePageDisplayName(), "UTF-16LE");
+    EXPECT_EQ(book.SetEncodingChoice(""), 0);
+    EXPECT_EQ(book.m_strEncodingChoice, "");
+    EXPECT_EQ(book.m_layout.CodePage(), "BIG5-HKSCS");
+
+    // The history still gets the path in the default code page.
+    EXPECT_EQ(book.GetReadMarkInfo().strFilePath, Encode(dir.Path() + "/繁體.txt", "GB18030"));
 }
 
 } // namespace

@@ -57,13 +57,17 @@ inline const std::string kKoreanProse =
     "우리 가족은 주말마다 산에 올라갔다. 아버지는 앞에서 길을 안내하셨고, 어머니는 "
     "도시락을 준비하셨다. 정상에 도착하면 모두 함께 점심을 먹으며 도시를 내려다보았다.\n";
 
-// The prose repeated until the UTF-8 text holds at least `bytes` bytes.
-inline std::string RepeatedProse(std::size_t bytes) {
+// The text repeated until the UTF-8 text holds at least `bytes` bytes.
+inline std::string Repeated(const std::string& prose, std::size_t bytes) {
     std::string text;
     while (text.size() < bytes) {
-        text += kChineseProse;
+        text += prose;
     }
     return text;
+}
+
+inline std::string RepeatedProse(std::size_t bytes) {
+    return Repeated(kChineseProse, bytes);
 }
 
 // Converts UTF-8 text to another encoding with iconv; throws when iconv refuses it.

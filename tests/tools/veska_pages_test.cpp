@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -97,17 +98,47 @@ std::string JoinedPages(const std::string& path,
 TEST(VeskaPagesTest, SummaryIsTheEncodingAndThePageCount) {
     TempDir dir;
     const std::string prose = test_books::RepeatedProse(20000);
-    const std::pair<std::string, std::string> books[] = {
-        {Encode(prose, "GB18030"), "ENCODING_ANSI"},
-        {"\xFE\xFF" + Encode(prose, "UTF-16BE"), "ENCODING_UTF16BE"},
-        {"", "ENCODING_ANSI"},
+    const struct {
+        std::string bytes;
+        std::string encoding;
+        std::string codePage;
+    } books[] = {
+        {Encode(prose, "GB18030"), "ENCODING_ANSI", "GB18030"},
+        {"\xFE\xFF" + Encode(prose, "UTF-16BE"), "ENCODING_UTF16BE", "UTF-16BE"},
+        {Encode(test_books::kTraditionalProse, "BIG5"), "ENCODING_ANSI", "BIG5-HKSCS"},
+        {Encode(test_books::kJapaneseProse, "SHIFT_JIS"), "ENCODING_ANSI", "CP932"},
+        {"", "ENCODING_ANSI", "GB18030"},
     };
-    for (const auto& [bytes, encoding] : books) {
+    for (const auto& [bytes, encoding, codePage] : books) {
         const ToolRun run = RunTool({dir.Write("book.txt", bytes)});
         EXPECT_EQ(run.status, 0);
         EXPECT_EQ(run.out, "encoding " + encoding + "\npages " +
-                               std::to_string((bytes.size() + 4091) / 4092) + "\n");
+                               std::to_string((bytes.size() + 4091) / 4092) + "\ncodepage " +
+                               codePage + "\n");
         EXPECT_EQ(run.err, "");
+    }
+}
+
+TEST(VeskaPagesTest, EncodingOptionForcesTheEncodingForTheRun) {
+    TempDir dir;
+    const std::string text = test_books::Repeated(test_books::kTraditionalProse, 20000);
+    const std::string big5 = dir.Write("big5.txt", Encode(text, "BIG5"));
+    const ToolRun gb = RunTool({"--encoding", "GB18030", big5});
+    EXPECT_EQ(gb.status, 0);
+    EXPECT_NE(gb.out.find("\ncodepage GB18030\n"), std::string::npos) << gb.out;
+    const ToolRun utf16 = RunTool({big5, "--encoding=utf-16le"});
+    EXPECT_NE(utf16.out.find("encoding ENCODING_UTF16LE\n"), std::string::npos) << utf16.out;
+    // The option and a page together: the page of the forced reading.
+    EXPECT_EQ(RunTool({big5, "1", "--encoding", "GB18030"}).out,
+              RunTool({"--encoding", "GB18030", big5, "1"}).out);
+    EXPECT_NE(RunTool({big5, "1", "--encoding", "GB18030"}).out, RunTool({big5, "1"}).out);
+
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--encoding", "KOI8-R", big5}, {big5, "--encoding"}}) {
+        const ToolRun bad = RunTool(args);
+        EXPECT_EQ(bad.status, 2);
+        EXPECT_EQ(bad.out, "");
+        EXPECT_EQ(std::count(bad.err.begin(), bad.err.end(), '\n'), 1) << bad.err;
     }
 }
 
