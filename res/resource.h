@@ -61,6 +61,7 @@ constexpr int ID_GOTO_PAGE = 32805;
 constexpr int ID_AUTO_SCROLL = 32808;
 constexpr int ID_TRAY_SETTINGS = 32812;
 constexpr int ID_TRAY_OPEN = 32813;
+constexpr int ID_FULL_SCREEN = 32870; // F11
 
 // Control ids.
 constexpr int IDC_TEXT_PANE = 201;
@@ -79,6 +80,7 @@ constexpr int IDC_PAGE = 1013;
 constexpr int IDC_TOTAL_PAGE = 1014;
 constexpr int IDC_LINK_MAIL = 1015;
 constexpr int IDC_LINK_HOME = 1016;
+constexpr int IDC_READING = 1040; // settings: opens the reading page
 
 // Frame bars and status indicators.
 constexpr int AFX_IDW_TOOLBAR = 59392;

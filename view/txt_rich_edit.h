@@ -36,6 +36,9 @@ public:
     // Colours are COLORREF values (0x00BBGGRR).
     void SetTextColor(unsigned color);
     void SetBackColor(unsigned color);
+    // Text `left` and `right` pixels in from the frame. With lineChars > 0 no display line holds
+    // more than that many full-width characters, and the narrower column is centred.
+    void SetPageMargins(int left, int right, int lineChars);
     // Replaces the whole text; the line spacing applies to it.
     void SetPaneText(const std::u16string& text);
 
@@ -53,6 +56,10 @@ public:
     int LineIndex(int line) const;  // first character of the line, -1 past the end
     int LineLength(int line) const; // characters of the line, without a paragraph end
     int GetFirstVisibleLine() const;
+    // The first character of the first display line on screen, and the scroll position that
+    // puts the display line holding a character at the top: a relaid page stays on its screen.
+    int TopCharacter() const;
+    void ScrollToCharacter(int position);
     // The display line holding the start of the selection.
     int CurrentLine() const;
     void SelectLine(int line);
@@ -78,9 +85,12 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void ApplyLineDistance();
+    // Wrap width and viewport margins for the page margins, the widest line and the pane width.
+    void ApplyPageMargins();
     // Lays out the whole text so that display lines can be counted.
     void EnsureLayout() const;
 
@@ -91,4 +101,11 @@ private:
     std::u16string m_strFaceName;
     int m_nRowDis = 1;
     int m_nLineDistance = 0;
+    int m_nMarginLeft = kDefaultMargin;
+    int m_nMarginRight = kDefaultMargin;
+    int m_nLineChars = 0;
+
+public:
+    // The text document's own margin: the distance between frame and text the pane always had.
+    static constexpr int kDefaultMargin = 4;
 };

@@ -24,11 +24,18 @@ constexpr char16_t kDefaultFace[] = u"微软雅黑";
 constexpr int kMinFontHeight = 5;
 constexpr int kMinRowDis = 1;
 
+// The face the reading preferences ask for; the reader's own when they name none.
+std::u16string FaceOf(const ReadingPrefs& prefs) {
+    return prefs.font_face.empty() ? std::u16string(kDefaultFace)
+                                   : QString::fromStdString(prefs.font_face).toStdU16String();
+}
+
 } // namespace
 
 CVeskaView::CVeskaView(CMainFrame* frame, QWidget* parent) : QWidget(parent), m_pMainFrame(frame) {
     setObjectName(QStringLiteral("readerView"));
     setAcceptDrops(true);
+    m_optionDlg.m_onReadingChanged = [this] { ApplyReadingPrefs(); };
 }
 
 CVeskaView::~CVeskaView() = default;
@@ -41,10 +48,14 @@ void CVeskaView::OnInitialUpdate() {
     m_pTxtEdit->show();
 
     const ReaderSettings settings = m_optionDlg.m_settings;
-    m_pTxtEdit->SetTextFont(kDefaultFace, settings.font_height);
+    const ReadingPrefs& prefs = m_optionDlg.m_prefs;
+    m_pTxtEdit->SetPageMargins(prefs.margin_left, prefs.margin_right, prefs.line_chars);
+    m_pTxtEdit->SetTextFont(FaceOf(prefs), settings.font_height);
     m_pTxtEdit->SetTextColor(unsigned(settings.font_color));
     m_pTxtEdit->SetBackColor(unsigned(settings.back_color));
     m_pTxtEdit->SetRowDis(settings.font_row_dis);
+
+    m_pMainFrame->ApplyNightPalette(prefs.night != 0);
 
     m_pTxtEdit->SetPaneText(GetWelcomeText());
     m_pTxtEdit->setFocus(); // the reader keys go to the pane
@@ -270,6 +281,24 @@ void CVeskaView::OnOption() {
     m_pMainFrame->UpdateCommandUI();
 }
 
+void CVeskaView::ApplyReadingPrefs() {
+    if (m_pTxtEdit == nullptr) {
+        return;
+    }
+    const ReadingPrefs& prefs = m_optionDlg.m_prefs;
+    const ReaderSettings& settings = m_optionDlg.m_settings;
+    const int top = m_pTxtEdit->TopCharacter();
+    const std::u16string face = FaceOf(prefs);
+    if (face != m_pTxtEdit->FaceName()) {
+        m_pTxtEdit->SetTextFont(face, settings.font_height);
+    }
+    m_pTxtEdit->SetPageMargins(prefs.margin_left, prefs.margin_right, prefs.line_chars);
+    m_pTxtEdit->SetTextColor(unsigned(settings.font_color));
+    m_pTxtEdit->SetBackColor(unsigned(settings.back_color));
+    m_pMainFrame->ApplyNightPalette(prefs.night != 0);
+    m_pTxtEdit->ScrollToCharacter(top);
+}
+
 void CVeskaView::OnDropFiles(const QStringList& paths) {
     QString last;
     for (const QString& path : paths) {
@@ -282,7 +311,7 @@ void CVeskaView::OnDropFiles(const QStringList& paths) {
 
 void CVeskaView::OnKeyDown(unsigned nChar, unsigned nRepCnt, unsigned nFlags) {
     if (nChar == VK_ESCAPE) {
-        m_pMainFrame->HideWindow();
+        m_pMainFrame->OnEscape();
         return;
     }
     if (m_pTxtEdit != nullptr) {
