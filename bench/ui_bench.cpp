@@ -8,7 +8,7 @@
 
 #include "app/main_frame.h"
 #include "app/veska_app.h"
-#include "platform/code_page.h"
+#include "bench/chinese_novel.h"
 #include "view/txt_rich_edit.h"
 #include "view/veska_view.h"
 
@@ -29,23 +29,6 @@ using Clock = std::chrono::steady_clock;
 
 double Milliseconds(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
-}
-
-// A GB18030 novel whose pages are full of Chinese text.
-std::string ChineseNovel(int pages) {
-    static const char16_t* const sentences[] = {
-        u"山间的雾气慢慢散开，远处的城楼在晨光里显出轮廓。", u"茶馆里传出说书人的声音，",
-        u"马车在石板路上缓缓前行，车轮碾过积水，溅起细碎的水花。", u"她把信纸折好放进袖中，",
-        u"谁也没有注意到角落里那个一直低着头的少年。"};
-    std::string out;
-    for (int paragraph = 0; int(out.size()) < pages * 4092; ++paragraph) {
-        std::u16string text = u"　　";
-        for (int i = 0; i < 4 + paragraph % 5; ++i) {
-            text += sentences[(paragraph + i) % 5];
-        }
-        out += EncodeLegacy(text + u"\r\n");
-    }
-    return out;
 }
 
 void WaitUntilShown(CMainFrame* frame) {
@@ -82,7 +65,7 @@ void BM_PageStep(benchmark::State& state) {
     const QString bookPath = dir.filePath(QStringLiteral(u"长篇.txt"));
     {
         QFile book(bookPath);
-        const std::string bytes = ChineseNovel(400);
+        const std::string bytes = ChineseNovel(400 * 4092);
         if (!book.open(QIODevice::WriteOnly) ||
             book.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size())) {
             state.SkipWithError("cannot write the book");

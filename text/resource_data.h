@@ -2,18 +2,12 @@
 
 #include "history/read_mark_info.h"
 #include "platform/read_only_file.h"
+#include "text/text_encoding.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
-
-enum TextEncoding {
-    ENCODING_ANSI = 0,
-    ENCODING_UTF16LE = 1,
-    ENCODING_UTF16BE = 2,
-    ENCODING_UTF8 = 3,
-};
 
 // "ENCODING_ANSI", "ENCODING_UTF16LE", ...
 const char* TextEncodingName(TextEncoding encoding);

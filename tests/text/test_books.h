@@ -33,6 +33,30 @@ inline const std::string kChineseProse =
     "可早点铺的热气还是一样的白，老陈的嗓门还是一样的大。也许故乡就是这样，"
     "你走得越远，它就越清楚地留在心里。\n";
 
+// Traditional Chinese prose, all of it in Big5 and EUC-TW.
+inline const std::string kTraditionalProse =
+    "那年夏天，鎮上修了一條新路，從河邊一直通到火車站。路修好以後，來往的人多了起來，"
+    "小飯館一家接一家地開張，連河邊的老槐樹下也擺上了幾張桌子。晚上坐在那裡乘涼的人，"
+    "常常一聊就是大半夜，說的無非是收成、孩子和遠方的親戚。\n"
+    "祖父喜歡在院子裡種花。他說花和人一樣，要有耐心，不能急。每到秋天，菊花開滿了牆角，"
+    "他就搬一把竹椅坐在旁邊，泡一壺濃茶，一坐就是一個下午。這些事情我後來才慢慢明白，"
+    "當時只覺得他說話總是很慢，像是怕驚動了什麼。\n";
+
+// Japanese prose in kanji, hiragana and katakana (Shift_JIS and EUC-JP).
+inline const std::string kJapaneseProse =
+    "朝の駅はいつも混んでいる。山田さんは毎日同じ電車に乗って、会社へ向かう。"
+    "窓の外には古い町並みが続き、川沿いの桜が少しずつ咲き始めていた。"
+    "昼休みには近くの喫茶店でコーヒーを飲みながら、新聞をゆっくり読むのが習慣だった。\n"
+    "週末になると、彼は家族と一緒に公園へ出かける。子供たちはボールを追いかけ、"
+    "妻はベンチに座って本を読んでいる。そんな穏やかな時間が、何よりも大切だと思っていた。\n";
+
+// Korean prose in Hangul (EUC-KR and CP949).
+inline const std::string kKoreanProse =
+    "아침 시장은 언제나 사람들로 붐볐다. 할머니는 작은 가게에서 떡과 나물을 팔았고, "
+    "손님들은 웃으며 인사를 건넸다. 비가 오는 날에도 가게 문은 항상 열려 있었다.\n"
+    "우리 가족은 주말마다 산에 올라갔다. 아버지는 앞에서 길을 안내하셨고, 어머니는 "
+    "도시락을 준비하셨다. 정상에 도착하면 모두 함께 점심을 먹으며 도시를 내려다보았다.\n";
+
 // The prose repeated until the UTF-8 text holds at least `bytes` bytes.
 inline std::string RepeatedProse(std::size_t bytes) {
     std::string text;
