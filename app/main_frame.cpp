@@ -507,6 +507,10 @@ void CMainFrame::OnTrayExit() {
 }
 
 void CMainFrame::OnTrayShow() {
+    // A minimised window comes back as it was before (maximised stays maximised).
+    if (isMinimized()) {
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+    }
     show();
     raise();
     activateWindow();

@@ -46,6 +46,7 @@ public:
     // Returns 1 for another icon id, 0 otherwise.
     int OnTrayNotify(int iconId, int mouseMessage);
     void OnTrayExit();
+    // Shows the window, restored from hidden or minimised, raised and focused.
     void OnTrayShow();
     void OnOpenReadMark();
     void OnOption();

@@ -1,16 +1,24 @@
 #include "app/veska_app.h"
 
 #include "app/about_dlg.h"
+#include "app/command_line.h"
 #include "app/main_frame.h"
 #include "app/modal_hook.h"
+#include "app/single_instance.h"
+#include "platform/paths.h"
 #include "res/resource.h"
+#include "view/veska_view.h"
 
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QMessageBox>
+#include <QTimer>
 #include <QTranslator>
 
 #include <cstdio>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -29,12 +37,17 @@ QString OpenProblem(const QString& path) {
     return {};
 }
 
+// How long a launch waits for the running reader to take its book before starting on its own.
+constexpr int kHandOverTimeoutMs = 2000;
+// How often a handed-over book waiting for a dialog to close tries again.
+constexpr int kPendingBookRetryMs = 200;
+
 } // namespace
 
 CVeskaApp::CVeskaApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("Veska"));
     setApplicationDisplayName(QStringLiteral("Veska"));
-    setDesktopFileName(QStringLiteral("veska")); // the installed menu entry, veska.desktop
+    setDesktopFileName(QStringLiteral(VESKA_APP_ID)); // the installed menu entry's name
     // The window hides in the tray; closing a dialog while it is hidden must not end the program.
     setQuitOnLastWindowClosed(false);
     // The interface is Simplified Chinese: Qt's own dialogs and buttons too, when the
@@ -59,29 +72,97 @@ bool CVeskaApp::InitInstance() {
 }
 
 bool CVeskaApp::InitInstance(const QStringList& args) {
-    // A file named on the command line is checked like a document the framework would open, but
-    // never shown: only the reader's own commands open books.
-    if (args.size() > 1) {
-        const QString problem = OpenProblem(args.at(1));
+    std::vector<std::string> words;
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        words.push_back(args.at(i).toStdString());
+    }
+    const ReaderCommandLine commandLine = ParseReaderCommandLine(words);
+    if (PrintReaderAnswer(commandLine)) {
+        m_nStartUpExitCode = 0;
+        return false;
+    }
+    if (commandLine.action == ReaderCommandLine::Action::UsageError) {
+        m_nStartUpExitCode = ReportReaderUsageError(commandLine);
+        return false;
+    }
+
+    QString book;
+    if (!commandLine.book.empty()) {
+        const QString named = QString::fromStdString(commandLine.book);
+        const QString problem = OpenProblem(named);
         if (!problem.isEmpty()) {
-            const QString message =
-                QStringLiteral(u"无法打开文件“%1”：%2。").arg(args.at(1), problem);
+            const QString message = QStringLiteral(u"无法打开文件“%1”：%2。").arg(named, problem);
             std::fprintf(stderr, "veska: %s\n", message.toLocal8Bit().constData());
             QMessageBox box(QMessageBox::Critical, QStringLiteral("Veska"), message,
                             QMessageBox::Ok);
             RunModal(box);
+            m_nStartUpExitCode = 1;
             return false;
         }
+        // The running reader has another working directory.
+        book = QFileInfo(named).absoluteFilePath();
+    }
+
+    const QString serverName =
+        CSingleInstance::ServerName(QString::fromStdString(FsPathFromAnsi(GetDataDir())));
+    if (CSingleInstance::HandOver(serverName, book.isEmpty() ? QStringList() : QStringList{book},
+                                  kHandOverTimeoutMs)) {
+        m_nStartUpExitCode = 0;
+        return false;
     }
 
     m_pMainFrame = std::make_unique<CMainFrame>();
     if (!m_pMainFrame->Create()) {
         m_pMainFrame.reset();
+        m_nStartUpExitCode = 1;
         return false;
     }
     m_pMainFrame->InitialUpdateFrame();
     m_pMainFrame->show();
+
+    m_pSingleInstance = std::make_unique<CSingleInstance>(serverName);
+    connect(m_pSingleInstance.get(), &CSingleInstance::ArgumentsReceived, this,
+            &CVeskaApp::OnHandOver);
+    if (!m_pSingleInstance->Listen()) {
+        std::fprintf(stderr, "veska: later launches cannot reach this reader: no socket %s\n",
+                     serverName.toLocal8Bit().constData());
+    }
+
+    if (!book.isEmpty()) {
+        m_pMainFrame->GetActiveView()->OpenBook(book.toStdU16String());
+    }
     return true;
+}
+
+void CVeskaApp::OnHandOver(const QStringList& args) {
+    if (!m_pMainFrame) {
+        return;
+    }
+    m_pMainFrame->OnTrayShow();
+    if (!args.isEmpty() && !args.first().isEmpty()) {
+        m_pendingBook = args.first();
+        OpenPendingBook();
+    }
+}
+
+void CVeskaApp::OpenPendingBook() {
+    if (m_pendingBook.isEmpty() || !m_pMainFrame) {
+        return;
+    }
+    if (activeModalWidget() != nullptr) {
+        if (m_pendingTimer == nullptr) {
+            m_pendingTimer = new QTimer(this);
+            m_pendingTimer->setInterval(kPendingBookRetryMs);
+            connect(m_pendingTimer, &QTimer::timeout, this, &CVeskaApp::OpenPendingBook);
+        }
+        m_pendingTimer->start();
+        return;
+    }
+    if (m_pendingTimer != nullptr) {
+        m_pendingTimer->stop();
+    }
+    const QString book = std::exchange(m_pendingBook, QString());
+    m_pMainFrame->GetActiveView()->OpenBook(book.toStdU16String());
 }
 
 bool CVeskaApp::OnCommand(int id) {
@@ -98,5 +179,11 @@ void CVeskaApp::OnAppAbout() {
 }
 
 void CVeskaApp::DestroyMainFrame() {
+    // Stop answering later launches before the window they would talk to goes.
+    m_pSingleInstance.reset();
+    m_pendingBook.clear();
+    if (m_pendingTimer != nullptr) {
+        m_pendingTimer->stop();
+    }
     m_pMainFrame.reset();
 }

@@ -1,5 +1,6 @@
 // veska-pages BOOK      prints "encoding NAME" and "pages N"
 // veska-pages BOOK K    prints the text of page K (counted from 0) as UTF-8
+// Its manual page, res/man/veska-pages.1, says the same as the usage text.
 #include "platform/code_page.h"
 #include "text/resource_data.h"
 
@@ -16,7 +17,9 @@ namespace {
 constexpr const char* kUsage =
     "usage: veska-pages BOOK [PAGE]\n"
     "  veska-pages BOOK       prints the book's encoding and page count\n"
-    "  veska-pages BOOK PAGE  prints page PAGE (counted from 0) as UTF-8\n";
+    "  veska-pages BOOK PAGE  prints page PAGE (counted from 0) as UTF-8\n"
+    "  veska-pages -h, --help prints this help\n"
+    "  veska-pages --version  prints the version\n";
 
 int UsageError(const char* problem) {
     if (problem != nullptr) {
@@ -57,6 +60,10 @@ int main(int argc, char** argv) {
     LegacyCodePageName(); // reports an unknown VESKA_CODEPAGE before anything else
     if (argc == 2 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
         std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::fputs("veska-pages " VESKA_VERSION "\n", stdout);
         return 0;
     }
     if (argc < 2 || argc > 3) {

@@ -2,10 +2,11 @@
 # Installs the build into a temporary prefix (with a space in it, as home folders may have) and
 # checks the layout, the menu entry, that the installed program starts and keeps its files in the
 # XDG directory, and that uninstalling removes what was installed.
-#   install_test.sh BUILD_DIR SOURCE_DIR
+#   install_test.sh BUILD_DIR SOURCE_DIR APP_ID
 set -euo pipefail
 build=$1
 source=$2
+app_id=$3
 tmp=$(mktemp -d)
 manifest="$build/install_manifest.txt"
 # A real install's manifest (needed to uninstall it) must survive this test's install.
@@ -36,8 +37,9 @@ cp "$manifest" "$tmp/manifest.txt"
 
 # Layout.
 [[ -x "$prefix/bin/veska" ]] || fail "bin/veska missing or not executable"
-desktop="$prefix/share/applications/veska.desktop"
-[[ -f "$desktop" ]] || fail "share/applications/veska.desktop missing"
+[[ -x "$prefix/bin/veska-pages" ]] || fail "bin/veska-pages missing or not executable"
+desktop="$prefix/share/applications/$app_id.desktop"
+[[ -f "$desktop" ]] || fail "share/applications/$app_id.desktop missing"
 for size in 16 22 24 32 48 64 128 256; do
     png="$prefix/share/icons/hicolor/${size}x${size}/apps/veska.png"
     [[ -f "$png" ]] || fail "icon $png missing"
@@ -52,8 +54,9 @@ report=$(desktop-file-validate "$desktop" 2>&1) || fail "desktop-file-validate: 
 grep -qx 'Name=Veska Novel Reader' "$desktop" || fail "English name missing"
 grep -qx 'Name\[zh_CN\]=Veska 小说阅读器' "$desktop" || fail "Chinese name missing"
 grep -qx 'Categories=Office;Viewer;' "$desktop" || fail "categories"
+grep -qx 'MimeType=text/plain;' "$desktop" || fail "MIME type"
 grep -qx 'Icon=veska' "$desktop" || fail "icon name"
-grep -qxF "Exec=\"$prefix/bin/veska\"" "$desktop" || fail "Exec line: $(grep ^Exec "$desktop")"
+grep -qxF "Exec=\"$prefix/bin/veska\" %f" "$desktop" || fail "Exec line: $(grep ^Exec "$desktop")"
 
 # The installed program starts and keeps its files in $XDG_CONFIG_HOME/veska, not beside itself,
 # although its directory is writable.
@@ -72,7 +75,7 @@ kill -0 "$pid" 2>/dev/null || { cat "$tmp/run.log"; fail "the installed program 
 kill "$pid"
 wait "$pid" 2>/dev/null || true
 pid=
-[[ "$(ls -A "$prefix/bin")" == "veska" ]] || fail "files beside the installed binary: $(ls -A "$prefix/bin")"
+[[ "$(ls -A "$prefix/bin" | tr '\n' ' ')" == "veska veska-pages " ]] || fail "files beside the installed binary: $(ls -A "$prefix/bin")"
 [[ ! -e "$tmp/home/.config/veska" ]] || fail "used ~/.config although XDG_CONFIG_HOME was set"
 
 # Uninstalling removes every installed file.

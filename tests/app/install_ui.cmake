@@ -2,6 +2,7 @@
 # its files, and uninstalling. Only where the program itself is built.
 if(TARGET veska)
   add_test(NAME install_layout
-           COMMAND ${CMAKE_CURRENT_LIST_DIR}/install_test.sh ${PROJECT_BINARY_DIR} ${PROJECT_SOURCE_DIR})
+           COMMAND ${CMAKE_CURRENT_LIST_DIR}/install_test.sh ${PROJECT_BINARY_DIR} ${PROJECT_SOURCE_DIR}
+                   ${VESKA_APP_ID})
   set_tests_properties(install_layout PROPERTIES TIMEOUT 120 ENVIRONMENT "VESKA_LOG=")
 endif()

@@ -169,6 +169,21 @@ TEST_F(MainFrameTest, WithATrayCloseAndEscHideAndTheTrayShowsAgain) {
     EXPECT_FALSE(m_frame->isVisible());
     m_frame->TrayMenu()->actions().at(1)->trigger(); // "打开"
     EXPECT_TRUE(m_frame->isVisible());
+
+    // A minimised window comes back restored and focused, by a click or either menu item.
+    const std::function<void()> ways[] = {
+        [this] { m_frame->OnTrayNotify(IDR_TRAY_MENU, WM_LBUTTONDOWN); },
+        [this] { m_frame->TrayMenu()->actions().at(0)->trigger(); }, // "设置"
+        [this] { m_frame->TrayMenu()->actions().at(1)->trigger(); }, // "打开"
+    };
+    for (const auto& bringBack : ways) {
+        m_frame->showMinimized();
+        QCoreApplication::processEvents();
+        ASSERT_TRUE(m_frame->isMinimized());
+        bringBack();
+        EXPECT_FALSE(m_frame->isMinimized());
+        EXPECT_TRUE(QTest::qWaitForWindowActive(m_frame));
+    }
 }
 
 TEST_F(MainFrameTest, TrayMenuQuitEndsWithExitCode16) {

@@ -1,9 +1,11 @@
-// Start-up: what a fresh reader shows and writes, the title from the settings, and the command
-// line.
+// Start-up: what a fresh reader shows and writes, the title from the settings, the command
+// line and what a later launch hands over.
 
+#include "app/command_line.h"
 #include "app/modal_hook.h"
 #include "tests/app/ui_test_support.h"
 
+#include <QDialog>
 #include <QMessageBox>
 
 namespace {
@@ -53,11 +55,22 @@ TEST_F(StartUpTest, TitleAndPaneFollowTheSavedSettings) {
     EXPECT_EQ(pane->palette().color(QPalette::Text), QColor(255, 0, 0));
 }
 
-TEST_F(StartUpTest, AFileOnTheCommandLineIsCheckedButNotShown) {
-    const QString book = m_dataDir.filePath(QStringLiteral("named.txt"));
+TEST_F(StartUpTest, TheBookOnTheCommandLineOpensAndABadOneEndsWithStatus1) {
+    const QString book = m_dataDir.filePath(QStringLiteral(u"青萍剑录.txt"));
     WriteFile(book, ChineseBook(6000));
-    ASSERT_TRUE(TestApp().InitInstance(QStringList{QStringLiteral("veska"), book}));
-    EXPECT_TRUE(PaneText().startsWith(QString(54, QLatin1Char('-'))));
+    // A relative name is the working directory's.
+    const QString oldDir = QDir::currentPath();
+    QDir::setCurrent(m_dataDir.path());
+    const bool started = TestApp().InitInstance(
+        QStringList{QStringLiteral("veska"), QStringLiteral(u"青萍剑录.txt")});
+    QDir::setCurrent(oldDir);
+    ASSERT_TRUE(started);
+    CVeskaView* view = TestApp().MainFrame()->GetActiveView();
+    EXPECT_EQ(QString::fromStdU16String(view->m_resourceData.m_strPath), book);
+    EXPECT_EQ(view->m_resourceData.m_nCurPage, 0);
+    EXPECT_FALSE(PaneText().startsWith(QString(54, QLatin1Char('-'))));
+    EXPECT_NE(ReadFile(DataPath("read_history.dat")).find(EncodeLegacy(u"青萍剑录.txt")),
+              std::string::npos);
     TestApp().DestroyMainFrame();
 
     QString shown;
@@ -69,10 +82,83 @@ TEST_F(StartUpTest, AFileOnTheCommandLineIsCheckedButNotShown) {
     });
     const QString missing = m_dataDir.filePath(QStringLiteral("missing.txt"));
     EXPECT_FALSE(TestApp().InitInstance(QStringList{QStringLiteral("veska"), missing}));
+    EXPECT_EQ(TestApp().StartUpExitCode(), 1);
     EXPECT_EQ(TestApp().MainFrame(), nullptr);
     EXPECT_TRUE(shown.contains(missing));
     EXPECT_TRUE(shown.contains(QStringLiteral(u"文件不存在")));
     EXPECT_FALSE(TestApp().InitInstance(QStringList{QStringLiteral("veska"), m_dataDir.path()}));
+    EXPECT_EQ(TestApp().StartUpExitCode(), 1);
+}
+
+TEST_F(StartUpTest, HelpVersionAndUsageErrorsEndWithoutAWindow) {
+    EXPECT_FALSE(
+        TestApp().InitInstance(QStringList{QStringLiteral("veska"), QStringLiteral("--version")}));
+    EXPECT_EQ(TestApp().StartUpExitCode(), 0);
+    EXPECT_FALSE(
+        TestApp().InitInstance(QStringList{QStringLiteral("veska"), QStringLiteral("-x")}));
+    EXPECT_EQ(TestApp().StartUpExitCode(), 2);
+    EXPECT_EQ(TestApp().MainFrame(), nullptr);
+}
+
+// The command line's words, without the program name.
+ReaderCommandLine Parse(std::initializer_list<const char*> words) {
+    return ParseReaderCommandLine(std::vector<std::string>(words.begin(), words.end()));
+}
+
+TEST(ReaderCommandLineTest, HelpAndVersionWinOneBookAndOptionsEndAtDoubleDash) {
+    using Action = ReaderCommandLine::Action;
+    EXPECT_EQ(Parse({}).action, Action::Read);
+    EXPECT_EQ(Parse({}).book, "");
+    EXPECT_EQ(Parse({"书.txt"}).book, "书.txt");
+    // Whatever else the line holds, --help and --version answer (first one wins).
+    EXPECT_EQ(Parse({"-platform", "offscreen", "--help"}).action, Action::Help);
+    EXPECT_EQ(Parse({"a.txt", "b.txt", "-h"}).action, Action::Help);
+    EXPECT_EQ(Parse({"--version", "--help"}).action, Action::Version);
+    // After "--" they are books.
+    const ReaderCommandLine dashed = Parse({"--", "--help"});
+    EXPECT_EQ(dashed.action, Action::Read);
+    EXPECT_EQ(dashed.book, "--help");
+    EXPECT_EQ(Parse({"-"}).book, "-");
+
+    EXPECT_EQ(Parse({"--verbose"}).action, Action::UsageError);
+    EXPECT_NE(Parse({"--verbose"}).problem.find("--verbose"), std::string::npos);
+    EXPECT_EQ(Parse({"a.txt", "b.txt"}).action, Action::UsageError);
+    EXPECT_EQ(Parse({""}).action, Action::UsageError);
+}
+
+// A later launch's book reaches the running reader.
+class HandOverTest : public ReaderTest {};
+
+TEST_F(HandOverTest, AMinimisedReaderComesBackAndOpensTheBook) {
+    const QString book = MakeBook(QStringLiteral(u"第二本.txt"), 9000);
+    m_frame->showMinimized();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(m_frame->isMinimized());
+    TestApp().OnHandOver(QStringList{book});
+    EXPECT_FALSE(m_frame->isMinimized());
+    EXPECT_TRUE(m_frame->isVisible());
+    EXPECT_TRUE(QTest::qWaitForWindowActive(m_frame));
+    EXPECT_EQ(QString::fromStdU16String(m_view->m_resourceData.m_strPath), book);
+
+    // Hidden in the tray, without a book: it only comes back.
+    m_frame->hide();
+    TestApp().OnHandOver(QStringList{});
+    EXPECT_TRUE(m_frame->isVisible());
+    EXPECT_EQ(QString::fromStdU16String(m_view->m_resourceData.m_strPath), book);
+}
+
+TEST_F(HandOverTest, ABookArrivingDuringADialogOpensWhenItCloses) {
+    const QString book = MakeBook(QStringLiteral("later.txt"), 9000);
+    QDialog dialog(m_frame);
+    dialog.setModal(true);
+    dialog.show();
+    ASSERT_EQ(QApplication::activeModalWidget(), &dialog);
+    TestApp().OnHandOver(QStringList{book});
+    QTest::qWait(300);
+    EXPECT_FALSE(m_view->HasBook());
+    dialog.accept();
+    QTRY_COMPARE_WITH_TIMEOUT(QString::fromStdU16String(m_view->m_resourceData.m_strPath), book,
+                              2000);
 }
 
 } // namespace

@@ -1,0 +1,71 @@
+#include "app/command_line.h"
+
+#include <cstdio>
+
+// The manual page, res/man/veska.1, says the same.
+const char* const kReaderUsage =
+    "usage: veska [BOOK]\n"
+    "  veska             starts the reader\n"
+    "  veska BOOK        opens BOOK (a text file) where its reading stopped\n"
+    "  veska -h, --help  prints this help\n"
+    "  veska --version   prints the version\n"
+    "A reader already running with the same data directory opens BOOK itself and comes to the\n"
+    "front; the new launch then ends at once.\n";
+
+ReaderCommandLine ParseReaderCommandLine(const std::vector<std::string>& args) {
+    ReaderCommandLine result;
+    // The help and the version first: they answer whatever else the line holds.
+    for (const std::string& arg : args) {
+        if (arg == "--") {
+            break;
+        }
+        if (arg == "--help" || arg == "-h") {
+            result.action = ReaderCommandLine::Action::Help;
+            return result;
+        }
+        if (arg == "--version") {
+            result.action = ReaderCommandLine::Action::Version;
+            return result;
+        }
+    }
+    bool optionsEnded = false;
+    for (const std::string& arg : args) {
+        if (!optionsEnded && arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
+            result.action = ReaderCommandLine::Action::UsageError;
+            result.problem = "unknown option \"" + arg + "\"";
+            return result;
+        }
+        if (!result.book.empty() || arg.empty()) {
+            result.action = ReaderCommandLine::Action::UsageError;
+            result.problem = arg.empty() ? "the book's name is empty" : "only one BOOK at a time";
+            return result;
+        }
+        result.book = arg;
+    }
+    return result;
+}
+
+bool PrintReaderAnswer(const ReaderCommandLine& commandLine) {
+    switch (commandLine.action) {
+    case ReaderCommandLine::Action::Help:
+        std::fputs(kReaderUsage, stdout);
+        break;
+    case ReaderCommandLine::Action::Version:
+        std::fputs("veska " VESKA_VERSION "\n", stdout);
+        break;
+    default:
+        return false;
+    }
+    std::fflush(stdout);
+    return true;
+}
+
+int ReportReaderUsageError(const ReaderCommandLine& commandLine) {
+    std::fprintf(stderr, "veska: %s\n", commandLine.problem.c_str());
+    std::fputs(kReaderUsage, stderr);
+    return 2;
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QLocalServer>
+#include <QObject>
+#include <QStringList>
+
+class QLocalSocket;
+
+// One reader per data directory. The running reader listens on a local socket named after its
+// data directory; a later launch hands it its arguments and ends. A local socket rather than
+// D-Bus: it needs no session bus (a bare X session or a test has none), the name can be
+// derived from the data directory, so readers of different directories never meet, and a
+// reader that died leaves nothing that answers.
+class CSingleInstance : public QObject {
+    Q_OBJECT
+public:
+    // The socket of the reader whose files live in dataDir: in $XDG_RUNTIME_DIR when there is
+    // one, else in the temporary directory with the user id in the name.
+    static QString ServerName(const QString& dataDir);
+
+    // Gives args to the reader listening under name. true once it confirmed them within
+    // timeoutMs; false when nothing listens or it does not answer in time (hung, or a stale
+    // socket).
+    static bool HandOver(const QString& name, const QStringList& args, int timeoutMs);
+
+    explicit CSingleInstance(const QString& name, QObject* parent = nullptr);
+    ~CSingleInstance() override;
+
+    // Starts listening, replacing a socket that nothing answers on. false when even that fails:
+    // the reader then runs on alone.
+    bool Listen();
+
+signals:
+    // A later launch's arguments (the book's absolute path, or none).
+    void ArgumentsReceived(const QStringList& args);
+
+private:
+    void OnNewConnection();
+    void ReadMessage(QLocalSocket* socket);
+
+    QString m_name;
+    QLocalServer m_server;
+};
