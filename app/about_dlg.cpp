@@ -40,10 +40,12 @@ const DialogTemplate& AboutTemplate() {
             {K::Static, IDC_STATIC, QStringLiteral("也可以在主页上留言"), 214, 60, 130, 10},
             {K::Static, IDC_LINK_HOME, QString(), 214, 74, 130, 10},
             {K::GroupBox, IDC_STATIC, QStringLiteral("操作说明"), 10, 108, 339, 78},
-            {K::Static, IDC_STATIC, QStringLiteral("上一页: ->"), 24, 122, 80, 10},
-            {K::Static, IDC_STATIC, QStringLiteral("下一页: <-"), 24, 136, 80, 10},
-            {K::Static, IDC_STATIC, QStringLiteral("上一屏: ↑"), 24, 150, 80, 10},
-            {K::Static, IDC_STATIC, QStringLiteral("下一屏:↓ "), 24, 164, 80, 10},
+            // The keys the text pane really takes: the arrows step pages and lines, the space
+            // bar the screen (there is no previous-screen key, only its toolbar button).
+            {K::Static, IDC_STATIC, QStringLiteral("上一页: <-"), 24, 122, 80, 10},
+            {K::Static, IDC_STATIC, QStringLiteral("下一页: ->"), 24, 136, 80, 10},
+            {K::Static, IDC_STATIC, QStringLiteral("下一屏: 空格"), 24, 150, 80, 10},
+            {K::Static, IDC_STATIC, QStringLiteral("上/下一行: ↑/↓"), 24, 164, 80, 10},
             {K::Static, IDC_STATIC, QStringLiteral("增大字体:B"), 110, 122, 80, 10},
             {K::Static, IDC_STATIC, QStringLiteral("减小字体:S"), 110, 136, 80, 10},
             {K::Static, IDC_STATIC, QStringLiteral("增大行距:R"), 110, 150, 80, 10},

@@ -5,6 +5,7 @@
 #include "app/command_strings.h"
 #include "app/true_color_tool_bar.h"
 #include "app/veska_app.h"
+#include "app/x11_window_title.h"
 #include "diag/crash_handler.h"
 #include "history/read_mark_dlg.h"
 #include "res/picture_resources.h"
@@ -268,8 +269,9 @@ void CMainFrame::CreateMainToolBar() {
     m_wndToolBar = new CTrueColorToolBar(this);
     m_wndToolBar->setObjectName(QStringLiteral("mainToolBar"));
     m_wndToolBar->setWindowTitle(QStringLiteral("Veska"));
-    m_wndToolBar->setMovable(false);
+    m_wndToolBar->setMovable(true); // the gripper
     m_wndToolBar->setFloatable(false);
+    m_wndToolBar->setAllowedAreas(Qt::TopToolBarArea);
     m_wndToolBar->setIconSize(QSize(48, 48));
     m_wndToolBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     // Tight buttons and separators, so that all eight buttons fit the 830-pixel window.
@@ -302,8 +304,9 @@ void CMainFrame::CreateReaderToolBar() {
     m_wndReaderBar = new CTrueColorToolBar(this);
     m_wndReaderBar->setObjectName(QStringLiteral("readerToolBar"));
     m_wndReaderBar->setWindowTitle(QStringLiteral("Veska"));
-    m_wndReaderBar->setMovable(false);
+    m_wndReaderBar->setMovable(true); // the gripper
     m_wndReaderBar->setFloatable(false);
+    m_wndReaderBar->setAllowedAreas(Qt::TopToolBarArea);
     m_wndReaderBar->setIconSize(QSize(16, 16));
     m_wndReaderBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
     const int count = int(std::size(kReaderBarIds));
@@ -336,8 +339,8 @@ void CMainFrame::CreateStatusBar() {
     m_statusLayout = new QHBoxLayout(panes);
     m_statusLayout->setContentsMargins(0, 0, 0, 0);
     m_statusLayout->setSpacing(2);
-    // Pane 0 shows the idle text and the prompts; panes 1 to 3 stand for the lock-key indicators
-    // (left blank: the desktop does not tell their state).
+    // Pane 0 shows the idle text and the prompts; panes 1 to 3 the lock-key indicators, where
+    // the platform tells their state (X11; elsewhere they stay blank).
     const char* const indicators[] = {"", "CAP", "NUM", "SCRL"};
     for (int i = 0; i < 4; ++i) {
         auto* pane = new QLabel(panes);
@@ -353,6 +356,21 @@ void CMainFrame::CreateStatusBar() {
     m_statusLayout->addStretch(0);
     m_statusPanes[0]->setText(QStringLiteral(u"就绪"));
     bar->addWidget(panes, 1);
+
+    m_lockIndicators = new CLockIndicators(this);
+    connect(m_lockIndicators, &CLockIndicators::Changed, this, &CMainFrame::ShowLockIndicators);
+    ShowLockIndicators(m_lockIndicators->Current());
+}
+
+void CMainFrame::ShowLockIndicators(CLockIndicators::State state) {
+    const bool on[] = {state.caps, state.num, state.scroll};
+    const char* const texts[] = {"CAP", "NUM", "SCRL"};
+    for (int i = 0; i < 3; ++i) {
+        // Panes 1 and 2 show the page numbers once a page has been shown.
+        if (i == 2 || !m_bStatusPanesSet) {
+            m_statusPanes[i + 1]->setText(on[i] ? QLatin1String(texts[i]) : QString());
+        }
+    }
 }
 
 void CMainFrame::CreateAccelerators() {
@@ -618,6 +636,9 @@ bool CMainFrame::event(QEvent* event) {
     if (event->type() == QEvent::StatusTip) {
         ShowPrompt(static_cast<QStatusTipEvent*>(event)->tip());
         return true;
+    }
+    if (event->type() == QEvent::Show || event->type() == QEvent::WindowTitleChange) {
+        SetExactX11WindowTitle(this); // an empty title_name shows no name at all
     }
     return QMainWindow::event(event);
 }

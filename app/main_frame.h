@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/lock_indicators.h"
+
 #include <QMainWindow>
 #include <QMenu>
 
@@ -76,6 +78,10 @@ public:
     QSystemTrayIcon* TrayIcon() const { return m_trayIcon; }
     QMenu* TrayMenu() { return &m_menuTray; }
     QTimer* Timer() const { return m_timer; }
+    CLockIndicators* LockIndicators() const { return m_lockIndicators; }
+
+    // The toolbars are always there: no menu to hide them.
+    QMenu* createPopupMenu() override { return nullptr; }
     IUrlGetManager* UrlManager() const { return m_pUrlManager; }
 
 protected:
@@ -104,6 +110,9 @@ private:
     void SavePlacement();
     // Shows a prompt (or the idle text) in pane 0 while it is still the prompt pane.
     void ShowPrompt(const QString& prompt);
+    // CAP, NUM and SCRL in panes 1 to 3 while those locks are on; panes 1 and 2 only until they
+    // show the page numbers.
+    void ShowLockIndicators(CLockIndicators::State state);
 
     QLabel* m_statusPanes[4] = {};
     QHBoxLayout* m_statusLayout = nullptr;
@@ -116,6 +125,7 @@ private:
     IUrlGetManager* m_pUrlManager = nullptr;
     CVeskaView* m_pView = nullptr;
     QTimer* m_timer = nullptr;
+    CLockIndicators* m_lockIndicators = nullptr;
     std::map<int, QAction*> m_actions;
     // A move or resize comes as a stream of events: the place is saved once they stop.
     QTimer* m_placementTimer = nullptr;

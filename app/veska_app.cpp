@@ -5,6 +5,7 @@
 #include "app/main_frame.h"
 #include "app/modal_hook.h"
 #include "app/single_instance.h"
+#include "platform/atomic_file.h"
 #include "platform/paths.h"
 #include "res/resource.h"
 #include "view/veska_view.h"
@@ -45,8 +46,9 @@ constexpr int kPendingBookRetryMs = 200;
 } // namespace
 
 CVeskaApp::CVeskaApp(int& argc, char** argv) : QApplication(argc, argv) {
+    // No application display name: on X11 Qt would append it to every window title, and the
+    // titles are exactly what the windows set ("设置", the configured title...).
     setApplicationName(QStringLiteral("Veska"));
-    setApplicationDisplayName(QStringLiteral("Veska"));
     setDesktopFileName(QStringLiteral(VESKA_APP_ID)); // the installed menu entry's name
     // The window hides in the tray; closing a dialog while it is hidden must not end the program.
     setQuitOnLastWindowClosed(false);
@@ -110,6 +112,10 @@ bool CVeskaApp::InitInstance(const QStringList& args) {
         m_nStartUpExitCode = 0;
         return false;
     }
+
+    // Saves cut short by a killed reader leave their temporary files; a save running in another
+    // process keeps its own.
+    RemoveStaleTemporaryFiles(FsPathFromAnsi(GetDataDir()));
 
     m_pMainFrame = std::make_unique<CMainFrame>();
     if (!m_pMainFrame->Create()) {

@@ -129,9 +129,10 @@ void CLog::Write(int level, const char* text) {
         ++count;
     };
 
-    const int console = m_hConsole.load();
+    std::lock_guard lock(m_sinkLock);
+    const int console = m_hConsole;
     if (console >= 0) {
-        const bool colour = m_consoleIsTerminal.load() && *ColourOf(level) != '\0';
+        const bool colour = m_consoleIsTerminal && *ColourOf(level) != '\0';
         if (colour) {
             add(ColourOf(level));
         }
@@ -143,7 +144,7 @@ void CLog::Write(int level, const char* text) {
         add("\n");
         WriteAll(console, parts, count);
     }
-    const int file = m_hFile.load();
+    const int file = m_hFile;
     if (file >= 0) {
         count = 0;
         add(prefix);
@@ -154,9 +155,10 @@ void CLog::Write(int level, const char* text) {
 }
 
 void CLog::ReleaseConsole() {
-    const int fd = m_hConsole.exchange(-1);
-    if (fd >= 0) {
-        close(fd);
+    std::lock_guard lock(m_sinkLock);
+    if (m_hConsole >= 0) {
+        close(m_hConsole);
+        m_hConsole = -1;
     }
 }
 
@@ -165,11 +167,12 @@ void CLog::OpenConsole(int fd) {
     if (copy < 0) {
         return;
     }
-    m_consoleIsTerminal = isatty(copy) != 0;
-    const int old = m_hConsole.exchange(copy);
-    if (old >= 0) {
-        close(old);
+    std::lock_guard lock(m_sinkLock);
+    if (m_hConsole >= 0) {
+        close(m_hConsole);
     }
+    m_hConsole = copy;
+    m_consoleIsTerminal = isatty(copy) != 0;
 }
 
 bool CLog::OpenFile(const std::string& path) {
@@ -177,16 +180,18 @@ bool CLog::OpenFile(const std::string& path) {
     if (fd < 0) {
         return false;
     }
-    const int old = m_hFile.exchange(fd);
-    if (old >= 0) {
-        close(old);
+    std::lock_guard lock(m_sinkLock);
+    if (m_hFile >= 0) {
+        close(m_hFile);
     }
+    m_hFile = fd;
     return true;
 }
 
 void CLog::CloseFile() {
-    const int fd = m_hFile.exchange(-1);
-    if (fd >= 0) {
-        close(fd);
+    std::lock_guard lock(m_sinkLock);
+    if (m_hFile >= 0) {
+        close(m_hFile);
+        m_hFile = -1;
     }
 }

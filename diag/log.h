@@ -1,7 +1,7 @@
 #pragma once
 
-#include <atomic>
 #include <cstddef>
+#include <mutex>
 #include <string>
 
 enum LogLevel { LOG_INFO = 0, LOG_ERROR = 1 };
@@ -54,9 +54,12 @@ private:
     CLog();
     ~CLog();
 
-    // Descriptors rather than handles; -1 while closed. Atomic because worker threads write
-    // while the window thread may release the console.
-    std::atomic<int> m_hConsole{-1};
-    std::atomic<int> m_hFile{-1};
-    std::atomic<bool> m_consoleIsTerminal{false};
+    // Descriptors rather than handles; -1 while closed. Worker threads write while the window
+    // thread may swap a sink: a line is written under the lock, so a sink is never closed under
+    // it, and a closed descriptor's number, perhaps already reused by another file, is never
+    // written to. (A plain mutex: with a readers' lock, busy writers could starve a swap.)
+    std::mutex m_sinkLock;
+    int m_hConsole = -1;
+    int m_hFile = -1;
+    bool m_consoleIsTerminal = false;
 };

@@ -11,3 +11,9 @@
 // Returns false with errno set when any step fails; the old file is then untouched and no
 // temporary file is left behind.
 bool ReplaceFileAtomically(const std::string& fsPath, std::string_view contents);
+
+// Removes from directory fsDir the temporary files that saves by ReplaceFileAtomically left
+// behind when their process was killed: only files of its own naming, and only those whose
+// owning process (told by its id and start time, both in the name) no longer runs. A save in
+// progress in another process keeps its file. Returns how many files were removed.
+int RemoveStaleTemporaryFiles(const std::string& fsDir);

@@ -11,6 +11,7 @@
 #include <QDialog>
 #include <QMenu>
 #include <QStatusBar>
+#include <QStyleOptionToolBar>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QToolBar>
@@ -120,6 +121,31 @@ TEST_F(MainFrameTest, PromptsShowInTheFirstPaneOnlyUntilABookIsOpen) {
     Hover(m_frame, ID_FONT_BIGGER);
     EXPECT_EQ(StatusText(0), QStringLiteral(u"|阅读书籍:  prompt.txt"));
     EXPECT_TRUE(m_frame->statusBar()->currentMessage().isEmpty());
+}
+
+// Each bar has its gripper; dragging it about reorders the top area but never floats, hides or
+// docks it elsewhere, and no menu offers to hide it.
+TEST_F(MainFrameTest, ToolbarGrippersMoveTheBarsWithoutLosingThem) {
+    EXPECT_EQ(m_frame->createPopupMenu(), nullptr);
+    for (CTrueColorToolBar* bar : {m_frame->MainToolBar(), m_frame->ReaderToolBar()}) {
+        QStyleOptionToolBar option;
+        option.initFrom(bar);
+        option.features = QStyleOptionToolBar::Movable;
+        option.toolBarArea = Qt::TopToolBarArea;
+        const QRect handle = bar->style()->subElementRect(QStyle::SE_ToolBarHandle, &option, bar);
+        ASSERT_TRUE(bar->isMovable() && handle.isValid());
+        // Drag by the gripper into the middle of the text and let go there.
+        const QPoint grip = handle.center();
+        QTest::mousePress(bar, Qt::LeftButton, Qt::NoModifier, grip);
+        for (int step = 1; step <= 10; ++step) {
+            QTest::mouseMove(bar, grip + QPoint(step * 30, step * 40));
+        }
+        QTest::mouseRelease(bar, Qt::LeftButton, Qt::NoModifier, grip + QPoint(300, 400));
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(bar->isFloating());
+        EXPECT_TRUE(bar->isVisible());
+        EXPECT_EQ(m_frame->toolBarArea(bar), Qt::TopToolBarArea);
+    }
 }
 
 TEST_F(MainFrameTest, AcceleratorsReachTheirCommands) {

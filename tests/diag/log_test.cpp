@@ -4,11 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <climits>
 #include <fcntl.h>
 #include <fstream>
 #include <iterator>
+#include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -104,6 +108,53 @@ TEST_F(LogSinkTest, ReleaseConsoleLetsGoOfTheConsole) {
     bool eof = false;
     EXPECT_EQ(Console(&eof), "Info: before\n");
     EXPECT_TRUE(eof) << "the log still holds a copy of the console";
+}
+
+// Writers on worker threads while the window thread closes and reopens the sinks: once a close
+// returns, no line goes to the closed descriptor, even when a file that opens next gets its
+// number (ThreadSanitizer also watches the descriptors here).
+TEST_F(LogSinkTest, SinksSwappedUnderConcurrentWritersTakeNoStrayLine) {
+    const std::string logPath = dir.Path() + "/veska.log";
+    const std::string otherPath = dir.Path() + "/config.cfg.tmp";
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> writers;
+    for (int i = 0; i < 3; ++i) {
+        writers.emplace_back([&stop] {
+            while (!stop.load()) {
+                CLog::Instance().Write(LOG_INFO, "line");
+                std::this_thread::yield();
+            }
+        });
+    }
+    int strays = 0;
+    for (int round = 0; round < 200; ++round) {
+        ASSERT_TRUE(CLog::Instance().OpenFile(logPath));
+        CLog::Instance().OpenConsole(console[1]);
+        usleep(20);
+        CLog::Instance().CloseFile();
+        CLog::Instance().ReleaseConsole();
+        // Most often takes the number the log file had.
+        const int other = open(otherPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        ASSERT_GE(other, 0);
+        usleep(20);
+        struct stat info {};
+        fstat(other, &info);
+        strays += info.st_size != 0;
+        close(other);
+        Console(); // keep the pipe from filling up
+    }
+    stop = true;
+    for (std::thread& writer : writers) {
+        writer.join();
+    }
+    EXPECT_EQ(strays, 0);
+    // Every line in the log is whole.
+    const std::string log = File(logPath);
+    std::string whole;
+    for (std::size_t i = 0; i < log.size() / 11; ++i) {
+        whole += "Info: line\n";
+    }
+    EXPECT_EQ(log, whole);
 }
 
 } // namespace

@@ -1,8 +1,10 @@
 #include "url_get/core/thread_lock.h"
 #include "url_get/core/thread_task_base.h"
 
+#include <atomic>
 #include <chrono>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace {
 
@@ -34,24 +36,31 @@ public:
     }
 };
 
-// Two threads bump a shared counter under the lock; a lock that does not exclude loses
-// increments (and ThreadSanitizer reports the race).
-class CountingTask : public CThreadTaskBase {
+// Leaves stopping and joining to the base class: its destructor does neither. What happens to
+// the thread is recorded outside the object, which is gone when the test looks.
+class UnjoinedTask : public CThreadTaskBase {
 public:
-    CountingTask(thread_lock* lock, long* counter) : m_lock(lock), m_counter(counter) {}
-    ~CountingTask() override { Join(); }
+    struct Record {
+        std::atomic<bool> running{false};
+        std::atomic<bool> stopped{false};  // Run() saw a stop request
+        std::atomic<bool> finished{false}; // Run() returned
+    };
+    explicit UnjoinedTask(Record* record) : m_record(record) {}
     unsigned int Run() override {
-        for (int i = 0; i < 100000; ++i) {
-            m_lock->Lock();
-            ++*m_counter;
-            m_lock->Unlock();
+        m_record->running = true;
+        const auto give_up = Clock::now() + std::chrono::seconds(3);
+        while (!WaitForStop(10)) {
+            if (Clock::now() > give_up) {
+                break;
+            }
         }
+        m_record->stopped = StopRequested();
+        m_record->finished = true;
         return 0;
     }
 
 private:
-    thread_lock* m_lock;
-    long* m_counter;
+    Record* m_record;
 };
 
 } // namespace
@@ -74,22 +83,46 @@ TEST(ThreadTaskBaseTest, StopWakesAnIdleWaitAtOnce) {
 }
 
 TEST(ThreadTaskBaseTest, DestroyingAStartedTaskStopsAndJoinsIt) {
-    const auto begin = Clock::now();
+    UnjoinedTask::Record record;
     {
-        IdleTask task;
+        UnjoinedTask task(&record);
         ASSERT_EQ(task.Start(), 0);
+        while (!record.running) {
+            std::this_thread::yield();
+        }
     }
-    EXPECT_LT(Clock::now() - begin, std::chrono::seconds(5));
+    // Returned from the destructor: the thread has ended, and because it was asked to.
+    EXPECT_TRUE(record.finished);
+    EXPECT_TRUE(record.stopped);
 }
 
+// The first holder keeps the lock while the second thread is known to be trying for it: the
+// second may only get in after the first has left.
 TEST(ThreadLockTest, ExcludesOtherThreads) {
     thread_lock lock;
-    long counter = 0;
-    CountingTask first(&lock, &counter);
-    CountingTask second(&lock, &counter);
-    ASSERT_EQ(first.Start(), 0);
-    ASSERT_EQ(second.Start(), 0);
-    first.Join();
-    second.Join();
-    EXPECT_EQ(counter, 200000);
+    std::atomic<bool> firstInside{false};
+    std::atomic<bool> secondTrying{false};
+    std::atomic<bool> overlapped{false};
+    std::thread first([&] {
+        lock.Lock();
+        firstInside = true;
+        while (!secondTrying) {
+            std::this_thread::yield();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        firstInside = false;
+        lock.Unlock();
+    });
+    while (!firstInside) {
+        std::this_thread::yield();
+    }
+    std::thread second([&] {
+        secondTrying = true;
+        lock.Lock();
+        overlapped = firstInside.load();
+        lock.Unlock();
+    });
+    first.join();
+    second.join();
+    EXPECT_FALSE(overlapped);
 }

@@ -64,8 +64,14 @@ CRASH_FUNCTION int CrashByStackOverflow(int depth) {
     return CrashByStackOverflow(depth + 1) + frame[(depth + 1) % sizeof frame];
 }
 
+// The second thread starts in a function of ours, so that its frame has one name in every build
+// type and reader (the standard library's frames between differ).
+CRASH_FUNCTION void SecondThreadMain() {
+    CrashByNullWrite();
+}
+
 CRASH_FUNCTION void CrashOnSecondThread() {
-    std::thread worker([] { CrashByNullWrite(); });
+    std::thread worker(SecondThreadMain);
     worker.join();
 }
 
