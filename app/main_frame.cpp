@@ -26,7 +26,6 @@
 #include <QPainter>
 #include <QResizeEvent>
 #include <QScreen>
-#include <QScrollBar>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QSystemTrayIcon>
@@ -34,6 +33,7 @@
 #include <QToolButton>
 #include <QUrl>
 
+#include <cmath>
 #include <cstdlib>
 #include <ctime>
 
@@ -353,6 +353,13 @@ void CMainFrame::CreateStatusBar() {
         m_statusPanes[i] = pane;
         m_statusLayout->addWidget(pane, i == 0 ? 1 : 0);
     }
+    // Beside the page count; empty (and hidden) until a book is open.
+    m_progressPane = new QLabel(panes);
+    m_progressPane->setObjectName(QStringLiteral("progressPane"));
+    m_progressPane->setFixedWidth(
+        m_progressPane->fontMetrics().horizontalAdvance(QStringLiteral("100.0%")) + 12);
+    m_progressPane->hide();
+    m_statusLayout->insertWidget(3, m_progressPane);
     m_statusLayout->addStretch(0);
     m_statusPanes[0]->setText(QStringLiteral(u"就绪"));
     bar->addWidget(panes, 1);
@@ -491,6 +498,24 @@ void CMainFrame::UpdateStatusBar() {
         m_statusLayout->setStretch(m_statusLayout->count() - 1, 1);
         statusBar()->clearMessage();
     }
+    UpdateProgress();
+}
+
+void CMainFrame::UpdateProgress() {
+    if (m_progressPane == nullptr || m_pView == nullptr) {
+        return;
+    }
+    const double percent = m_pView->ReadPercent();
+    if (percent < 0) {
+        m_progressPane->hide();
+        return;
+    }
+    // Cut, not rounded, to one decimal: 100.0% only at the very end.
+    const QString text = QString::number(std::floor(percent * 10.0) / 10.0, 'f', 1) + u'%';
+    if (m_progressPane->text() != text) {
+        m_progressPane->setText(text);
+    }
+    m_progressPane->show();
 }
 
 void CMainFrame::ShowPrompt(const QString& prompt) {
@@ -568,13 +593,12 @@ void CMainFrame::OnTimer() {
     }
     const ReaderSettings& settings = m_pView->m_optionDlg.m_settings;
     if (settings.auto_read != 0 && (settings.auto_click != 1 || m_pView->m_bAutoScrollRunning)) {
-        // The default speed moves one pixel a tick; the others a share of that, carried over.
+        // The default speed is one step (a pixel) a tick; the others a share of that, carried over.
         m_nScrollRemainder += m_pView->m_optionDlg.m_prefs.scroll_speed;
-        const int step = m_nScrollRemainder / ReadingPrefs::kDefaultScrollSpeed;
+        const int steps = m_nScrollRemainder / ReadingPrefs::kDefaultScrollSpeed;
         m_nScrollRemainder %= ReadingPrefs::kDefaultScrollSpeed;
-        if (step > 0) {
-            QScrollBar* bar = m_pView->m_pTxtEdit->verticalScrollBar();
-            bar->setValue(bar->value() + step);
+        for (int i = 0; i < steps; ++i) {
+            m_pView->m_pTxtEdit->AutoScrollStep();
         }
     }
 }

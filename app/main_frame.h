@@ -43,8 +43,10 @@ public:
 
     // Routes a command: the view first, then the frame, then the application.
     void OnCommand(int id);
-    // Rebuilds the three status texts from the view's book.
+    // Rebuilds the three status texts and the progress from the view's book.
     void UpdateStatusBar();
+    // The progress pane: how far into the book the first line on screen is ("42.3%").
+    void UpdateProgress();
     // Returns 1 for another icon id, 0 otherwise.
     int OnTrayNotify(int iconId, int mouseMessage);
     void OnTrayExit();
@@ -73,6 +75,7 @@ public:
     // Parts, for the application and for tests.
     QAction* Action(int id) const;
     QLabel* StatusPane(int index) const { return m_statusPanes[index]; }
+    QLabel* ProgressPane() const { return m_progressPane; }
     CTrueColorToolBar* MainToolBar() const { return m_wndToolBar; }
     CTrueColorToolBar* ReaderToolBar() const { return m_wndReaderBar; }
     QSystemTrayIcon* TrayIcon() const { return m_trayIcon; }
@@ -115,6 +118,7 @@ private:
     void ShowLockIndicators(CLockIndicators::State state);
 
     QLabel* m_statusPanes[4] = {};
+    QLabel* m_progressPane = nullptr;
     QHBoxLayout* m_statusLayout = nullptr;
     bool m_bStatusPanesSet = false;
     CTrueColorToolBar* m_wndToolBar = nullptr;

@@ -7,8 +7,11 @@
 #include "view/veska_view.h"
 
 #include <QCursor>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTableWidget>
 
 namespace {
@@ -54,6 +57,17 @@ void SetUpReportList(QTableWidget* list) {
         list->setHorizontalHeaderItem(i, header);
         list->setColumnWidth(i, kColumns[i].width);
     }
+}
+
+// A question with the buttons "是" and "否"; "否" is the default, so Enter loses nothing.
+bool AskYesNo(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("书签"), text,
+                    QMessageBox::Yes | QMessageBox::No, parent);
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("是"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("否"));
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return RunModal(box) == QMessageBox::Yes;
 }
 
 QTableWidgetItem* Cell(const QString& text) {
@@ -147,6 +161,11 @@ bool CReadMarkDlg::IsLocalRow(int row) const {
 }
 
 void CReadMarkDlg::OnBnClickedClear() {
+    // Every saved place goes with the list: ask first.
+    if (m_localMarks.empty() ||
+        !AskYesNo(m_pDialog, QStringLiteral("要清空全部本地书签吗？各书的阅读进度将一并删除。"))) {
+        return;
+    }
     m_ctlLocalList->setRowCount(0);
     m_localMarks.clear();
     m_localRows.clear();
@@ -195,15 +214,28 @@ void CReadMarkDlg::OpenMark(int row) {
         return;
     }
     ReadMarkInfo& mark = *m_localRows[static_cast<std::size_t>(row)];
-    if (m_pView != nullptr && m_pView->OpenBook(AnsiToWide(mark.strFilePath.c_str()).str()) == 0) {
-        m_pView->GotoPage(mark.nReadPage);
-        // These lists replace the store's when the dialog has closed: keep what the view has just
-        // recorded for the book (the page may have been limited to a book that shrank).
-        for (const ReadMarkInfo& recorded : m_pView->m_history.m_listLocal) {
-            if (recorded.strBookName == mark.strBookName) {
-                mark = recorded;
-                break;
-            }
+    if (m_pView == nullptr) {
+        return;
+    }
+    const QString path = QString::fromStdU16String(AnsiToWide(mark.strFilePath.c_str()).str());
+    // Opening a recorded book returns to its page and screen.
+    if (m_pView->OpenBook(path.toStdU16String()) != 0) {
+        // Say why nothing opened, and offer to forget a bookmark that leads nowhere.
+        const QString problem = QFileInfo::exists(path)
+                                    ? QStringLiteral("无法打开这本书：\n%1")
+                                    : QStringLiteral("这本书的文件已不在原处：\n%1");
+        if (AskYesNo(m_pDialog, problem.arg(path) + QStringLiteral("\n\n要删除这个书签吗？"))) {
+            m_nSelItem = row;
+            OnMarkDelete();
+        }
+        return;
+    }
+    // These lists replace the store's when the dialog has closed: keep what the view has just
+    // recorded for the book (the page may have been limited to a book that shrank).
+    for (const ReadMarkInfo& recorded : m_pView->m_history.m_listLocal) {
+        if (recorded.strBookName == mark.strBookName) {
+            mark = recorded;
+            break;
         }
     }
     OnOK();

@@ -28,7 +28,7 @@ public:
 
     // Columns, rows and the popup menu. true: the system places the focus.
     bool OnInitDialog();
-    // "清空书签": removes every local bookmark, without asking.
+    // "清空书签": asks (是/否), then removes every local bookmark.
     void OnBnClickedClear();
     // A double-click on row nItem (-1: no row) opens that bookmark. Returns the result, 0.
     int OnDblclkLocalList(int nItem);

@@ -36,7 +36,7 @@ constexpr int ID_FILE_PRINT_PREVIEW = 57609;
 constexpr int ID_EDIT_PASTE = 57637;
 constexpr int ID_EDIT_UNDO = 57643;
 constexpr int ID_APP_ABOUT = 57664;
-constexpr int ID_EDIT_COPY_COMMAND = 32788; // Ctrl+C: bound to nothing
+constexpr int ID_EDIT_COPY_COMMAND = 32788; // Ctrl+C: copies the marked line
 
 // Reader commands.
 constexpr int ID_TRAY_EXIT = 32773;

@@ -274,7 +274,8 @@ std::string CResourceData::NormalizeLineBreaks(std::string_view bytes, TextEncod
                 continue;
             }
             out.append(crlf, 4);
-            if (i + 3 < bytes.size() && IsLineBreak(Utf16UnitAt(bytes, i + 2, encoding))) {
+            if (Utf16UnitAt(bytes, i, encoding) == '\r' && i + 3 < bytes.size() &&
+                Utf16UnitAt(bytes, i + 2, encoding) == '\n') {
                 i += 2;
             }
         }
@@ -287,7 +288,7 @@ std::string CResourceData::NormalizeLineBreaks(std::string_view bytes, TextEncod
             continue;
         }
         out.append("\r\n");
-        if (i + 1 < bytes.size() && IsLineBreak(ByteAt(bytes, i + 1))) {
+        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
             ++i;
         }
     }

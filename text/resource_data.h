@@ -75,7 +75,8 @@ public:
     // bytes start the book), else from the likelier of bytes[0] and bytes[1].
     static std::size_t LegacyCharacterStart(std::string_view bytes, std::size_t edge,
                                             bool startsAtCharacter);
-    // Every CR or LF, together with a CR or LF right after it, becomes one CR LF.
+    // CR LF stays one break; every other CR or LF is a break of its own (so an empty line
+    // between LF-only lines stays), written as CR LF.
     static std::string NormalizeLineBreaks(std::string_view bytes, TextEncoding encoding);
     // The page's text, up to the first zero character; malformed input gives U+FFFD.
     static std::u16string DecodeWindow(std::string_view bytes, TextEncoding encoding);

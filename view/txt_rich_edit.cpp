@@ -13,11 +13,13 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextLayout>
+#include <QWheelEvent>
 
 #include <fontconfig/fontconfig.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <map>
 
 namespace {
@@ -78,6 +80,14 @@ CTxtRichEdit::CTxtRichEdit(CVeskaView* view, QWidget* parent) : QTextEdit(parent
     // Page margins are viewport margins: the strips beside the text show the page colour too.
     setBackgroundRole(QPalette::Base);
     setAutoFillBackground(true);
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { OnScrolled(); });
+    // A new scroll range means a new layout (width, font, lazy layout catching up): the reader's
+    // line goes back on top before the old value is clamped to the new range.
+    connect(verticalScrollBar(), &QScrollBar::rangeChanged, this, [this] {
+        if (!m_bHoldTop) {
+            ScrollToCharacter(m_nTopChar);
+        }
+    });
 }
 
 CTxtRichEdit::~CTxtRichEdit() = default;
@@ -111,6 +121,7 @@ void CTxtRichEdit::SetTextFont(const std::u16string& face, int height) {
     setFont(*m_pFont);
     ApplyPageMargins(); // a line cap is counted in characters of this font
     SetTextColor(m_crTextColor);
+    ScrollToCharacter(m_nTopChar);
     viewport()->update();
 }
 
@@ -119,6 +130,7 @@ void CTxtRichEdit::SetRowDis(int value) {
     const double points = double(m_nFontHeight) + value - 1;
     m_nLineDistance = std::max(0, int(points * logicalDpiY() / 72.0 + 0.5));
     ApplyLineDistance();
+    ScrollToCharacter(m_nTopChar);
     viewport()->update();
 }
 
@@ -195,9 +207,55 @@ void CTxtRichEdit::ApplyPageMargins() {
 }
 
 void CTxtRichEdit::SetPaneText(const std::u16string& text) {
+    // Callers report the new page themselves; the scrolling done here is no reader's.
+    m_bHoldTop = true;
     setPlainText(QString::fromStdU16String(text));
     ApplyLineDistance();
     verticalScrollBar()->setValue(0);
+    m_bHoldTop = false;
+    m_nTopChar = 0;
+    m_nDwellTicks = 0;
+    m_nWheelAtEdge = 0;
+}
+
+int CTxtRichEdit::FirstVisibleCharacter() const {
+    return std::max(0, LineIndex(GetFirstVisibleLine()));
+}
+
+void CTxtRichEdit::OnScrolled() {
+    if (m_bHoldTop) {
+        return;
+    }
+    m_nTopChar = FirstVisibleCharacter();
+    m_pView->OnPaneScrolled();
+}
+
+void CTxtRichEdit::ScrollToCharacter(int position) {
+    m_bHoldTop = true;
+    EnsureLayout();
+    const int length = std::max(0, document()->characterCount() - 1);
+    position = std::clamp(position, 0, length);
+    const QTextBlock block = document()->findBlock(position);
+    qreal top = 0;
+    if (block.isValid()) {
+        top = block.layout()->position().y();
+        const QTextLine line = block.layout()->lineForTextPosition(position - block.position());
+        if (line.isValid()) {
+            top += line.y();
+        }
+    }
+    verticalScrollBar()->setValue(int(std::floor(top)));
+    m_bHoldTop = false;
+    // The line's own start, so that the anchor survives a relayout that moves the wrap points.
+    m_nTopChar = position;
+    m_pView->OnPaneScrolled();
+}
+
+QString CTxtRichEdit::SelectedText() const {
+    QString text = textCursor().selectedText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    text.replace(QChar::LineSeparator, QLatin1Char('\n'));
+    return text;
 }
 
 void CTxtRichEdit::EnsureLayout() const {
@@ -288,25 +346,6 @@ int CTxtRichEdit::GetFirstVisibleLine() const {
     return last;
 }
 
-int CTxtRichEdit::TopCharacter() const {
-    return std::max(0, LineIndex(GetFirstVisibleLine()));
-}
-
-void CTxtRichEdit::ScrollToCharacter(int position) {
-    EnsureLayout();
-    const QTextBlock block = document()->findBlock(std::max(0, position));
-    if (!block.isValid()) {
-        return;
-    }
-    const QTextLayout* layout = block.layout();
-    qreal top = layout->position().y();
-    const QTextLine line = layout->lineForTextPosition(position - block.position());
-    if (line.isValid()) {
-        top += line.y();
-    }
-    verticalScrollBar()->setValue(int(std::ceil(top)));
-}
-
 int CTxtRichEdit::CurrentLine() const {
     return LineFromChar(textCursor().selectionStart());
 }
@@ -326,12 +365,61 @@ void CTxtRichEdit::SelectLine(int line) {
 }
 
 void CTxtRichEdit::NextScreen() {
+    const QScrollBar* bar = verticalScrollBar();
+    if (bar->value() >= bar->maximum() && TurnForward()) {
+        return;
+    }
     verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
     SelectLine(GetFirstVisibleLine());
 }
 
 void CTxtRichEdit::PrevScreen() {
+    if (verticalScrollBar()->value() <= 0 && TurnBackToLastScreen()) {
+        return;
+    }
     verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepSub);
+}
+
+bool CTxtRichEdit::TurnForward() {
+    if (m_pView->m_resourceData.NextPage() != 0) {
+        return false;
+    }
+    SetPaneText(m_pView->m_resourceData.m_strText);
+    SelectLine(0);
+    viewport()->update();
+    m_pView->UpdateReadState();
+    return true;
+}
+
+bool CTxtRichEdit::TurnBackToLastScreen() {
+    if (m_pView->m_resourceData.PrevPage() != 0) {
+        return false;
+    }
+    SetPaneText(m_pView->m_resourceData.m_strText);
+    EnsureLayout(); // the scroll range must cover the whole page
+    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    SelectLine(GetFirstVisibleLine());
+    viewport()->update();
+    m_pView->UpdateReadState();
+    return true;
+}
+
+void CTxtRichEdit::AutoScrollStep() {
+    QScrollBar* bar = verticalScrollBar();
+    if (bar->value() < bar->maximum()) {
+        m_nDwellTicks = 0;
+        bar->setValue(bar->value() + 1);
+        return;
+    }
+    // Scrolled through, a line shown at the bottom edge would be read one screen later; a page
+    // shorter than the window is read in the time its own height takes.
+    const int textHeight = int(document()->size().height());
+    const int dwell = std::min(textHeight, viewport()->height());
+    if (++m_nDwellTicks < dwell) {
+        return;
+    }
+    m_nDwellTicks = 0;
+    TurnForward();
 }
 
 void CTxtRichEdit::PrevLine() {
@@ -349,24 +437,24 @@ void CTxtRichEdit::NextLine() {
     }
 }
 
+// The new page is shown before the state is recorded, so that the place saved with it is the
+// page's top rather than the old page's screen.
 void CTxtRichEdit::PrevPage() {
-    const int result = m_pView->m_resourceData.PrevPage();
-    m_pView->UpdateReadState();
-    if (result == 0) {
+    if (m_pView->m_resourceData.PrevPage() == 0) {
         SetPaneText(m_pView->m_resourceData.m_strText);
         SelectLine(0);
         viewport()->update();
     }
+    m_pView->UpdateReadState();
 }
 
 void CTxtRichEdit::NextPage() {
-    const int result = m_pView->m_resourceData.NextPage();
-    m_pView->UpdateReadState();
-    if (result == 0) {
+    if (m_pView->m_resourceData.NextPage() == 0) {
         SetPaneText(m_pView->m_resourceData.m_strText);
         SelectLine(0);
         viewport()->update();
     }
+    m_pView->UpdateReadState();
 }
 
 unsigned CTxtRichEdit::VirtualKeyOf(int qtKey) {
@@ -379,6 +467,8 @@ unsigned CTxtRichEdit::VirtualKeyOf(int qtKey) {
         return VK_SPACE;
     case Qt::Key_PageDown:
         return VK_NEXT;
+    case Qt::Key_PageUp:
+        return VK_PRIOR;
     case Qt::Key_Left:
         return VK_LEFT;
     case Qt::Key_Up:
@@ -407,6 +497,9 @@ bool CTxtRichEdit::OnKeyDown(unsigned nChar, unsigned, unsigned) {
     case VK_SPACE:
     case VK_NEXT:
         NextScreen();
+        return true;
+    case VK_PRIOR:
+        PrevScreen();
         return true;
     case VK_LEFT:
         PrevPage();
@@ -480,7 +573,7 @@ void CTxtRichEdit::OnLButtonDblClk(const QPoint& point) {
 }
 
 bool CTxtRichEdit::event(QEvent* event) {
-    // The frame's accelerators win over the pane's own shortcuts (Ctrl+C copies nothing).
+    // The frame's accelerators win over the pane's own shortcuts (Ctrl+C is the frame's copy).
     if (event->type() == QEvent::ShortcutOverride) {
         event->ignore();
         return true;
@@ -497,6 +590,51 @@ void CTxtRichEdit::keyPressEvent(QKeyEvent* event) {
     QTextEdit::keyPressEvent(event);
 }
 
+void CTxtRichEdit::resizeEvent(QResizeEvent* event) {
+    // A new width rewraps the text: keep the line the reader was at on top.
+    m_bHoldTop = true;
+    QTextEdit::resizeEvent(event);
+    if (m_nLineChars > 0) {
+        ApplyPageMargins(); // the centred column follows the pane's width
+    }
+    m_bHoldTop = false;
+    ScrollToCharacter(m_nTopChar);
+}
+
+void CTxtRichEdit::showEvent(QShowEvent* event) {
+    // The first showing scrolls to the text cursor; the reader's line stays on top instead.
+    m_bHoldTop = true;
+    QTextEdit::showEvent(event);
+    m_bHoldTop = false;
+    ScrollToCharacter(m_nTopChar);
+}
+
+void CTxtRichEdit::wheelEvent(QWheelEvent* event) {
+    const int delta = event->angleDelta().y();
+    const QScrollBar* bar = verticalScrollBar();
+    const bool pastEnd = delta < 0 && bar->value() >= bar->maximum();
+    const bool pastStart = delta > 0 && bar->value() <= 0;
+    if (!pastEnd && !pastStart) {
+        m_nWheelAtEdge = 0;
+        QTextEdit::wheelEvent(event);
+        return;
+    }
+    // One notch (120) past the edge turns the page; a touchpad's small steps add up to one.
+    if ((m_nWheelAtEdge < 0) != (delta < 0)) {
+        m_nWheelAtEdge = 0;
+    }
+    m_nWheelAtEdge += delta;
+    if (std::abs(m_nWheelAtEdge) >= 120) {
+        m_nWheelAtEdge = 0;
+        if (pastEnd) {
+            TurnForward();
+        } else {
+            TurnBackToLastScreen();
+        }
+    }
+    event->accept();
+}
+
 void CTxtRichEdit::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
         OnLButtonDown();
@@ -511,21 +649,6 @@ void CTxtRichEdit::mouseDoubleClickEvent(QMouseEvent* event) {
     }
     OnLButtonDblClk(event->position().toPoint());
     event->accept();
-}
-
-void CTxtRichEdit::resizeEvent(QResizeEvent* event) {
-    // A new width rewraps the page: the line that was at the top stays at the top.
-    const bool rewraps = event->oldSize().isValid() &&
-                         event->oldSize().width() != event->size().width() &&
-                         verticalScrollBar()->value() > 0;
-    const int top = rewraps ? TopCharacter() : 0;
-    QTextEdit::resizeEvent(event);
-    if (m_nLineChars > 0) {
-        ApplyPageMargins(); // the centred column follows the pane's width
-    }
-    if (rewraps) {
-        ScrollToCharacter(top);
-    }
 }
 
 void CTxtRichEdit::focusInEvent(QFocusEvent* event) {

@@ -13,7 +13,8 @@ class QFont;
 constexpr unsigned VK_CONTROL = 17;
 constexpr unsigned VK_ESCAPE = 27;
 constexpr unsigned VK_SPACE = 32;
-constexpr unsigned VK_NEXT = 34; // Page Down
+constexpr unsigned VK_PRIOR = 33; // Page Up
+constexpr unsigned VK_NEXT = 34;  // Page Down
 constexpr unsigned VK_LEFT = 37;
 constexpr unsigned VK_UP = 38;
 constexpr unsigned VK_RIGHT = 39;
@@ -42,13 +43,27 @@ public:
     // Replaces the whole text; the line spacing applies to it.
     void SetPaneText(const std::u16string& text);
 
-    // Navigation inside the page and between pages.
+    // Navigation inside the page and between pages. The screen steps go on across page edges:
+    // on the last screen of a page the next screen is the next page's first one, on the first
+    // screen the previous one is the previous page's last one.
     void NextScreen();
     void PrevScreen();
     void PrevLine();
     void NextLine();
     void PrevPage();
     void NextPage();
+    // One tick of automatic scrolling: a pixel down; at the end of a page, once its last screen
+    // (or the whole of a page shorter than the window) has had the time its text takes at this
+    // speed, the next page.
+    void AutoScrollStep();
+
+    // The first character of the first display line on screen.
+    int TopCharacter() const { return m_nTopChar; }
+    // Scrolls so that the display line holding `position` is the first on screen, and keeps it
+    // there when the pane is resized or its font changes.
+    void ScrollToCharacter(int position);
+    // The marked line (or the selection) as plain text, lines ending in LF.
+    QString SelectedText() const;
 
     // Display lines: the wrapped lines of the layout, numbered from 0 over the whole text.
     int GetLineCount() const;
@@ -56,10 +71,6 @@ public:
     int LineIndex(int line) const;  // first character of the line, -1 past the end
     int LineLength(int line) const; // characters of the line, without a paragraph end
     int GetFirstVisibleLine() const;
-    // The first character of the first display line on screen, and the scroll position that
-    // puts the display line holding a character at the top: a relaid page stays on its screen.
-    int TopCharacter() const;
-    void ScrollToCharacter(int position);
     // The display line holding the start of the selection.
     int CurrentLine() const;
     void SelectLine(int line);
@@ -82,15 +93,23 @@ public:
 protected:
     bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void ApplyLineDistance();
     // Wrap width and viewport margins for the page margins, the widest line and the pane width.
     void ApplyPageMargins();
+    // Turns to the next page, or to the previous page's last screen; false (and nothing changes)
+    // at either end of the book.
+    bool TurnForward();
+    bool TurnBackToLastScreen();
+    int FirstVisibleCharacter() const;
+    void OnScrolled();
     // Lays out the whole text so that display lines can be counted.
     void EnsureLayout() const;
 
@@ -108,4 +127,8 @@ private:
 public:
     // The text document's own margin: the distance between frame and text the pane always had.
     static constexpr int kDefaultMargin = 4;
+    int m_nTopChar = 0;      // what the reader sees first: kept through relayouts
+    bool m_bHoldTop = false; // scrolling done here, not by the reader
+    int m_nDwellTicks = 0;   // auto-scroll ticks spent at the end of the page
+    int m_nWheelAtEdge = 0;  // wheel turn collected at a page edge
 };

@@ -8,9 +8,12 @@
 #include "view/goto_page_dlg.h"
 #include "view/txt_rich_edit.h"
 
+#include <QClipboard>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QResizeEvent>
@@ -23,6 +26,8 @@ namespace {
 constexpr char16_t kDefaultFace[] = u"微软雅黑";
 constexpr int kMinFontHeight = 5;
 constexpr int kMinRowDis = 1;
+// Scrolling saves the place this long after it starts, so auto-scroll writes it now and then.
+constexpr int kPlaceSaveDelayMs = 2000;
 
 // The face the reading preferences ask for; the reader's own when they name none.
 std::u16string FaceOf(const ReadingPrefs& prefs) {
@@ -36,12 +41,20 @@ CVeskaView::CVeskaView(CMainFrame* frame, QWidget* parent) : QWidget(parent), m_
     setObjectName(QStringLiteral("readerView"));
     setAcceptDrops(true);
     m_optionDlg.m_onReadingChanged = [this] { ApplyReadingPrefs(); };
+    m_placeTimer.setSingleShot(true);
+    m_placeTimer.setInterval(kPlaceSaveDelayMs);
+    connect(&m_placeTimer, &QTimer::timeout, this, &CVeskaView::SavePlace);
 }
 
-CVeskaView::~CVeskaView() = default;
+CVeskaView::~CVeskaView() {
+    if (m_placeTimer.isActive()) {
+        SavePlace(); // the pane is still there: children go after this body
+    }
+}
 
 void CVeskaView::OnInitialUpdate() {
     m_history.Load();
+    m_places.Load();
 
     m_pTxtEdit = new CTxtRichEdit(this, this);
     m_pTxtEdit->setGeometry(rect());
@@ -62,6 +75,33 @@ void CVeskaView::OnInitialUpdate() {
     m_pMainFrame->setWindowTitle(
         QString::fromStdU16String(AnsiToWide(settings.title_name.c_str()).str()));
     m_bAutoScrollRunning = 1;
+
+    // Start where the reader stopped; the welcome text stays when that book no longer opens.
+    if (const ReadMarkInfo* last = LastReadRecord()) {
+        const std::string path = last->strFilePath;
+        OpenBook(AnsiToWide(path.c_str()).str());
+    }
+}
+
+const ReadMarkInfo* CVeskaView::LastReadRecord() const {
+    for (const ReadPlace& place : m_places.Places()) {
+        for (const ReadMarkInfo& mark : m_history.m_listLocal) {
+            if (mark.strFilePath == place.strFilePath) {
+                return &mark;
+            }
+        }
+    }
+    // No place yet (a history from before places were kept): the newest record.
+    return m_history.m_listLocal.empty() ? nullptr : &m_history.m_listLocal.front();
+}
+
+const ReadMarkInfo* CVeskaView::FindRecord(const std::string& name, const std::string& path) const {
+    for (const ReadMarkInfo& mark : m_history.m_listLocal) {
+        if (mark.strBookName == name && mark.strFilePath == path) {
+            return &mark;
+        }
+    }
+    return nullptr;
 }
 
 bool CVeskaView::OnCommand(int id) {
@@ -102,6 +142,9 @@ bool CVeskaView::OnCommand(int id) {
     case ID_AUTO_SCROLL:
         OnAutoScroll();
         return true;
+    case ID_EDIT_COPY_COMMAND:
+        OnEditCopy();
+        return true;
     default:
         return false;
     }
@@ -138,6 +181,16 @@ void CVeskaView::OnFileOpen() {
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilter(QStringLiteral(u"txt文件 (*.txt)"));
+    // Books of one novel series sit together: start in the folder of the book read last.
+    std::u16string lastPath = m_resourceData.m_strPath;
+    if (!HasBook()) {
+        const ReadMarkInfo* last = LastReadRecord();
+        lastPath = last != nullptr ? AnsiToWide(last->strFilePath.c_str()).str() : u"";
+    }
+    const QString folder = QFileInfo(QString::fromStdU16String(lastPath)).absolutePath();
+    if (!lastPath.empty() && QFileInfo(folder).isDir()) {
+        dialog.setDirectory(folder);
+    }
     if (RunModal(dialog) != QDialog::Accepted) {
         return;
     }
@@ -148,20 +201,45 @@ void CVeskaView::OnFileOpen() {
 }
 
 int CVeskaView::OpenBook(const std::u16string& path) {
+    // The history keeps full paths, so that a book named relative to some directory is found
+    // again from anywhere.
+    const std::u16string fullPath =
+        path.empty()
+            ? path
+            : QFileInfo(QString::fromStdU16String(path)).absoluteFilePath().toStdU16String();
+    if (m_placeTimer.isActive()) {
+        SavePlace(); // the screen the reader leaves, before its book goes
+    }
     // Opening closes the current book even when the new one fails; reopen it then, so that a bad
     // path leaves the book being read as it was.
     const bool hadBook = HasBook();
     const std::u16string previousPath = m_resourceData.m_strPath;
     const int previousPage = m_resourceData.m_nCurPage;
-    const int result = m_resourceData.OpenTxt(path);
+    const int result = m_resourceData.OpenTxt(fullPath);
     if (result != 0) {
         if (hadBook && m_resourceData.OpenTxt(previousPath) == 0) {
             m_resourceData.GotoPage(previousPage);
         }
         return result;
     }
+    // Back to the recorded page, and to the screen when the place is of that same page.
+    int offset = 0;
+    const ReadMarkInfo opened = m_resourceData.GetReadMarkInfo();
+    if (const ReadMarkInfo* record = FindRecord(opened.strBookName, opened.strFilePath)) {
+        const int page = record->nReadPage;
+        if (page != 0) {
+            m_resourceData.GotoPage(page);
+        }
+        const ReadPlace* place = m_places.Find(opened.strFilePath);
+        if (place != nullptr && place->nPage == page && m_resourceData.m_nCurPage == page) {
+            offset = place->nOffset;
+        }
+    }
     if (m_pTxtEdit != nullptr) {
         m_pTxtEdit->SetPaneText(m_resourceData.m_strText);
+        if (offset > 0) {
+            m_pTxtEdit->ScrollToCharacter(offset);
+        }
     }
     UpdateReadState();
     return 0;
@@ -189,6 +267,50 @@ void CVeskaView::UpdateReadState() {
     // A record without a book could not be read back from the history file.
     if (m_optionDlg.m_settings.auto_record == 1 && HasBook()) {
         m_history.AddReadMark(m_resourceData.GetReadMarkInfo());
+        SavePlace();
+    }
+}
+
+void CVeskaView::OnPaneScrolled() {
+    m_pMainFrame->UpdateProgress();
+    if (m_optionDlg.m_settings.auto_record == 1 && HasBook() && !m_placeTimer.isActive()) {
+        m_placeTimer.start();
+    }
+}
+
+void CVeskaView::SavePlace() {
+    m_placeTimer.stop();
+    if (m_optionDlg.m_settings.auto_record != 1 || !HasBook() || m_pTxtEdit == nullptr) {
+        return;
+    }
+    m_places.Set({m_resourceData.GetReadMarkInfo().strFilePath, m_resourceData.m_nCurPage,
+                  m_pTxtEdit->TopCharacter()});
+}
+
+double CVeskaView::ReadPercent() const {
+    const std::uint64_t size = m_resourceData.m_nFileSize;
+    if (!HasBook() || size == 0 || m_pTxtEdit == nullptr) {
+        return -1;
+    }
+    // The page's nominal bytes, shared out evenly over its characters: exact at the page's
+    // start, and off by less than a page's cut inside it.
+    const std::uint64_t pageSize = std::uint64_t(m_resourceData.m_nPageSize);
+    const std::uint64_t start = std::uint64_t(m_resourceData.m_nCurPage) * pageSize;
+    const std::uint64_t end = std::min(start + pageSize, size);
+    const int characters = m_pTxtEdit->document()->characterCount() - 1;
+    const double within =
+        characters > 0 ? double(m_pTxtEdit->TopCharacter()) / double(characters) : 0.0;
+    const double byte = double(std::min(start, size)) + within * double(end - std::min(start, end));
+    return std::clamp(byte * 100.0 / double(size), 0.0, 100.0);
+}
+
+void CVeskaView::OnEditCopy() {
+    if (m_pTxtEdit == nullptr) {
+        return;
+    }
+    const QString text = m_pTxtEdit->SelectedText();
+    if (!text.isEmpty()) {
+        QGuiApplication::clipboard()->setText(text);
     }
 }
 

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "history/read_place_store.h"
 #include "history/reader_history.h"
 #include "settings/option_dlg.h"
 #include "text/resource_data.h"
 
+#include <QTimer>
 #include <QWidget>
 
 #include <string>
@@ -20,19 +22,33 @@ public:
     CVeskaView(CMainFrame* frame, QWidget* parent = nullptr);
     ~CVeskaView() override;
 
-    // Loads the history, creates the pane, applies the settings, shows the welcome text and sets
-    // the window title.
+    // Loads the history, creates the pane, applies the settings, reopens the book read last at its
+    // place (the welcome text when there is none) and sets the window title.
     void OnInitialUpdate();
 
     // Handles the commands the view owns; false for ids that belong to someone else.
     bool OnCommand(int id);
 
     void OnFileOpen();
-    // 0 when the book opened (then its first page is shown), otherwise nothing changes.
+    // 0 when the book opened, otherwise nothing changes. A book the history holds (same name and
+    // path) opens at its recorded page and screen, any other at its first page. Every way of
+    // opening a book goes through here.
     int OpenBook(const std::u16string& path);
     void GotoPage(int index);
-    // After every attempt to change the page: status bar, then the history when auto_record is 1.
+    // After every attempt to change the page: status bar, then the history and the place when
+    // auto_record is 1.
     void UpdateReadState();
+    // The pane scrolled: progress now, the place soon.
+    void OnPaneScrolled();
+    // Records where the reader is (when auto_record is 1 and a book is open).
+    void SavePlace();
+    // How far into the book the first line on screen is, in percent of its bytes; -1 without a
+    // book.
+    double ReadPercent() const;
+    // The history record of the book read last (most recent place first), or null.
+    const ReadMarkInfo* LastReadRecord() const;
+    // Ctrl+C: the marked line (or the selection) to the clipboard.
+    void OnEditCopy();
     void ToggleAutoScrollPause();
     static const std::u16string& GetWelcomeText();
 
@@ -66,6 +82,7 @@ public:
     CResourceData m_resourceData;
     int m_bAutoScrollRunning = 0;
     CReaderHistory m_history;
+    CReadPlaceStore m_places;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -75,5 +92,9 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    // The local record for this book name and path, or null.
+    const ReadMarkInfo* FindRecord(const std::string& name, const std::string& path) const;
+
     CMainFrame* m_pMainFrame;
+    QTimer m_placeTimer; // saves the place a moment after scrolling, not at every pixel
 };

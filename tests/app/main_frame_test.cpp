@@ -157,7 +157,8 @@ TEST_F(MainFrameTest, AcceleratorsReachTheirCommands) {
     }
     EXPECT_TRUE(QFile::exists(DataPath("read_history.dat")));
 
-    // Ctrl+Z, Ctrl+C, Ctrl+V and Ctrl+P do nothing, and their letters do not reach the pane.
+    // Ctrl+Z, Ctrl+V and Ctrl+P do nothing, Ctrl+C copies (nothing is marked), and their letters
+    // do not reach the pane.
     const QString text = m_pane->toPlainText();
     for (int key : {Qt::Key_Z, Qt::Key_C, Qt::Key_V, Qt::Key_P, Qt::Key_S}) {
         Key(key, Qt::ControlModifier);

@@ -37,6 +37,53 @@ TEST_F(StartUpTest, FreshStartShowsTheWelcomeAndWritesOnlyAnEmptyHistory) {
     EXPECT_FALSE(QFile::exists(DataPath("config.cfg")));
 }
 
+TEST_F(StartUpTest, RestartReopensTheBookReadLastAtItsScreen) {
+    QDir(m_dataDir.path()).mkpath(QStringLiteral("a"));
+    QDir(m_dataDir.path()).mkpath(QStringLiteral("b"));
+    const QString first = m_dataDir.filePath(QStringLiteral(u"a/先读.txt"));
+    const QString last = m_dataDir.filePath(QStringLiteral(u"b/后读.txt"));
+    WriteFile(first, ChineseBook(4 * 4092));
+    WriteFile(last, ChineseBook(5 * 4092, 1));
+    const auto start = [] {
+        TestApp().DestroyMainFrame();
+        EXPECT_TRUE(TestApp().InitInstance(QStringList{QStringLiteral("veska")}));
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(TestApp().MainFrame()));
+        return TestApp().MainFrame()->GetActiveView();
+    };
+
+    CVeskaView* view = start();
+    ASSERT_EQ(view->OpenBook(last.toStdU16String()), 0);
+    ASSERT_EQ(view->OpenBook(first.toStdU16String()), 0);
+    view->OpenBook(last.toStdU16String());
+    for (int key : {Qt::Key_Right, Qt::Key_Right, Qt::Key_Space, Qt::Key_Space}) {
+        QTest::keyClick(view->m_pTxtEdit, Qt::Key(key));
+    }
+    const int top = view->m_pTxtEdit->TopCharacter();
+    ASSERT_GT(top, 0);
+
+    // Ending the program keeps the screen (the last book was not the first recorded).
+    view = start();
+    EXPECT_EQ(view->m_resourceData.m_strName, u"后读.txt");
+    EXPECT_EQ(view->m_resourceData.m_nCurPage, 2);
+    EXPECT_EQ(view->m_pTxtEdit->TopCharacter(), top);
+    EXPECT_EQ(view->m_pTxtEdit->LineIndex(view->m_pTxtEdit->GetFirstVisibleLine()), top);
+
+    // A damaged place file is ignored: the newest record opens, at its page.
+    TestApp().DestroyMainFrame();
+    WriteFile(DataPath("read_place.dat"), "\xff\xfe garbage\n-3\n");
+    view = start();
+    EXPECT_EQ(view->m_resourceData.m_strName, u"先读.txt");
+    EXPECT_EQ(view->m_resourceData.m_nCurPage, 0);
+    EXPECT_EQ(view->m_pTxtEdit->TopCharacter(), 0);
+
+    // A book that has gone leaves the welcome text.
+    TestApp().DestroyMainFrame();
+    QFile::remove(first);
+    view = start();
+    EXPECT_FALSE(view->HasBook());
+    EXPECT_TRUE(PaneText().startsWith(QString(54, QLatin1Char('-'))));
+}
+
 TEST_F(StartUpTest, TitleAndPaneFollowTheSavedSettings) {
     ReaderSettings settings;
     settings.title_name = EncodeLegacy(u"我的书房");

@@ -6,6 +6,8 @@
 
 #include <QContextMenuEvent>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
 
@@ -97,9 +99,15 @@ TEST_F(ReadMarkDlgTest, ClearingEmptiesOnlyTheLocalListAndEnterIsOk) {
     EXPECT_EQ(Run(dlg,
                   [&](CTemplateDialog& window) {
                       QWidget* clear = window.GetDlgItem(IDC_CLEAR_LOCAL);
+                      int asked = 0;
+                      ScopedModalHook yes([&](QDialog& box) {
+                          ++asked;
+                          static_cast<QMessageBox&>(box).button(QMessageBox::Yes)->click();
+                      });
                       QTest::mouseClick(clear, Qt::LeftButton);
                       EXPECT_EQ(Rows(dlg), QStringList());
                       QTest::mouseClick(clear, Qt::LeftButton); // empty: nothing happens
+                      EXPECT_EQ(asked, 1);
                       RightClick(dlg.m_ctlLocalList, QPoint(20, 20));
                       EXPECT_EQ(dlg.m_pPopupMenu, nullptr);
                       clear->setFocus(); // Enter is still the dialog's OK, not this button

@@ -8,6 +8,7 @@
 
 #include <QContextMenuEvent>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTableWidget>
 
@@ -56,6 +57,20 @@ protected:
             QApplication::sendEvent(list->viewport(), &event);
         }
     }
+    // Presses the message box's button with this text; returns the question asked.
+    static QString Answer(QDialog& dialog, const char16_t* button) {
+        auto* box = qobject_cast<QMessageBox*>(&dialog);
+        if (box == nullptr) {
+            ADD_FAILURE() << "not a message box";
+            return {};
+        }
+        for (QAbstractButton* candidate : box->buttons()) {
+            if (candidate->text() == QString::fromUtf16(button)) {
+                candidate->click();
+            }
+        }
+        return box->text();
+    }
     static CReaderHistory FromFile() {
         CReaderHistory history;
         history.Load();
@@ -72,11 +87,22 @@ TEST_F(BookmarkCommandTest, DeletionsAndClearingReachTheFileHoweverTheDialogClos
     ASSERT_EQ(FromFile().m_listLocal.size(), 1u);
     EXPECT_EQ(FromFile().m_listLocal.front().strBookName, "b.txt");
 
+    // "清空书签" asks first: "否" keeps the list, "是" clears it.
+    QStringList asked;
     Bookmarks({Mark("/books/a.txt", 0, 3)}, {Mark("/net/n.txt", 4, 8, 2)},
-              [](CTemplateDialog& dialog, QTableWidget*) {
-                  dialog.GetDlgItemAs<QPushButton>(IDC_CLEAR_LOCAL)->click();
+              [&](CTemplateDialog& dialog, QTableWidget* list) {
+                  for (const char16_t* answer : {u"否", u"是"}) {
+                      ScopedModalHook reply([&](QDialog& box) { asked << Answer(box, answer); });
+                      dialog.GetDlgItemAs<QPushButton>(IDC_CLEAR_LOCAL)->click();
+                      if (asked.size() == 1) {
+                          EXPECT_EQ(list->rowCount(), 1);
+                      }
+                  }
+                  EXPECT_EQ(list->rowCount(), 0);
                   dialog.close(); // the close box
               });
+    ASSERT_EQ(asked.size(), 2);
+    EXPECT_TRUE(asked[0].contains(QStringLiteral("清空")));
     const CReaderHistory history = FromFile();
     EXPECT_TRUE(history.m_listLocal.empty());
     ASSERT_EQ(history.m_listNet.size(), 1u);
@@ -103,16 +129,49 @@ TEST_F(BookmarkCommandTest, ReopensAtTheRecordedPageOrTheLastOne) {
     EXPECT_EQ(kept.nTotalPages, 3);
 }
 
-TEST_F(BookmarkCommandTest, AMovedBookLeavesTheViewAsItWasAndClosesTheDialog) {
+TEST_F(BookmarkCommandTest, AMovedBookIsReportedAndItsBookmarkMayBeRemoved) {
     Open(MakeBook(QStringLiteral("open.txt"), 3 * 4092));
     Key(Qt::Key_Right);
     const QString text = m_pane->toPlainText();
-    Bookmarks({Mark("/gone/moved.txt", 1, 4)}, {},
-              [](CTemplateDialog&, QTableWidget* list) { DoubleClick(list); });
+    QStringList asked;
+    Bookmarks({Mark("/gone/moved.txt", 1, 4), Mark("/gone/other.txt", 0, 2)}, {},
+              [&](CTemplateDialog& dialog, QTableWidget* list) {
+                  {
+                      ScopedModalHook keep([&](QDialog& box) { asked << Answer(box, u"否"); });
+                      DoubleClick(list);
+                  }
+                  EXPECT_TRUE(dialog.isVisible());
+                  EXPECT_EQ(list->rowCount(), 2);
+                  {
+                      ScopedModalHook drop([&](QDialog& box) { asked << Answer(box, u"是"); });
+                      DoubleClick(list);
+                  }
+                  EXPECT_EQ(list->rowCount(), 1);
+                  dialog.reject();
+              });
+    ASSERT_EQ(asked.size(), 2);
+    EXPECT_TRUE(asked[0].contains(QStringLiteral("/gone/moved.txt")));
+    EXPECT_TRUE(asked[0].contains(QStringLiteral("不在原处")));
     EXPECT_EQ(m_view->m_resourceData.m_strName, u"open.txt");
     EXPECT_EQ(m_pane->toPlainText(), text);
-    ASSERT_EQ(FromFile().m_listLocal.size(), 1u); // the bookmark stays
-    EXPECT_EQ(FromFile().m_listLocal.front().strBookName, "moved.txt");
+    ASSERT_EQ(FromFile().m_listLocal.size(), 1u);
+    EXPECT_EQ(FromFile().m_listLocal.front().strBookName, "other.txt");
+}
+
+TEST_F(BookmarkCommandTest, ReopensAtTheScreenLeft) {
+    const QString book = MakeBook(QStringLiteral(u"书签屏.txt"), 5 * 4092);
+    Open(book);
+    Key(Qt::Key_Right);
+    Key(Qt::Key_Space);
+    Key(Qt::Key_Space);
+    const int top = m_pane->TopCharacter();
+    ASSERT_GT(top, 0);
+    Open(MakeBook(QStringLiteral("other.txt"), 4092, 1));
+    Bookmarks({m_view->m_history.m_listLocal.back()}, {},
+              [](CTemplateDialog&, QTableWidget* list) { DoubleClick(list); });
+    ASSERT_EQ(m_view->m_resourceData.m_strName, u"书签屏.txt");
+    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 1);
+    EXPECT_EQ(m_pane->TopCharacter(), top);
 }
 
 } // namespace

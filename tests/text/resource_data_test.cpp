@@ -216,11 +216,18 @@ TEST_F(ResourceDataTest, PagesPastFourGibibytesReadCorrectly) {
 
 // ---- window processing ------------------------------------------------------------------------
 
-TEST(NormalizeLineBreaksTest, EachBreakBecomesOneCrLf) {
+TEST(NormalizeLineBreaksTest, CrLfIsOneBreakAndEveryOtherCrOrLfIsItsOwn) {
     const std::pair<std::string, std::string> cases[] = {
-        {"x\ny", "x\r\ny"},         {"x\n\ny", "x\r\ny"}, {"x\r\n\r\ny", "x\r\n\r\ny"},
-        {"x\n\ry", "x\r\ny"},       {"x\ry", "x\r\ny"},   {"x\r\ry", "x\r\ny"},
-        {"x\n\n\ny", "x\r\n\r\ny"}, {"\n", "\r\n"},
+        {"x\ny", "x\r\ny"},
+        {"x\n\ny", "x\r\n\r\ny"},
+        {"x\r\n\r\ny", "x\r\n\r\ny"},
+        {"x\n\ry", "x\r\n\r\ny"},
+        {"x\ry", "x\r\ny"},
+        {"x\r\ry", "x\r\n\r\ny"},
+        {"x\n\n\ny", "x\r\n\r\n\r\ny"},
+        {"x\r\r\ny", "x\r\n\r\ny"},
+        {"\n", "\r\n"},
+        {"x\r", "x\r\n"},
     };
     for (const auto& [in, out] : cases) {
         // UTF-16 works on whole code units: U+0A0D holds CR and LF bytes but is no break.

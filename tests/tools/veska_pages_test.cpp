@@ -127,6 +127,8 @@ TEST(VeskaPagesTest, PageIsWrittenAsUtf8AndNothingElse) {
     EXPECT_EQ(RunTool({path, "-5"}).out, RunTool({path, "0"}).out);
     const std::string gb = dir.Write("gb.txt", Encode("第一章\n", "GB18030"));
     EXPECT_EQ(RunTool({gb, "0"}).out, "第一章\r\n");
+    // The empty line between LF-only paragraphs stays.
+    EXPECT_EQ(RunTool({dir.Write("blank.txt", "甲\n\n乙\n"), "0"}).out, "甲\r\n\r\n乙\r\n");
 }
 
 TEST(VeskaPagesTest, BookThatCannotBeOpenedExitsWith1) {

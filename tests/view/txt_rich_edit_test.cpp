@@ -7,6 +7,7 @@
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextLayout>
+#include <QWheelEvent>
 
 namespace {
 
@@ -99,31 +100,68 @@ TEST_F(TextPaneTest, LineKeysMoveTheReadingLineAndStopAtBothEnds) {
     EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 1); // line steps never turn the page
 }
 
-TEST_F(TextPaneTest, ScreenKeysScrollWithinThePageAndReselectAtTheBottom) {
+TEST_F(TextPaneTest, ScreenKeysAndTheWheelGoOnAcrossPageEdges) {
     OpenNovel();
     QScrollBar* bar = m_pane->verticalScrollBar();
     ASSERT_GT(bar->maximum(), bar->pageStep()) << "the page must span several screens";
+    const auto wheel = [&](int delta) {
+        const QPointF at(50, 50);
+        QWheelEvent event(at, m_pane->viewport()->mapToGlobal(at), QPoint(), QPoint(0, delta),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(m_pane->viewport(), &event);
+    };
 
     Key(Qt::Key_Space);
     EXPECT_GT(bar->value(), 0);
     ExpectLineSelected(m_pane->GetFirstVisibleLine());
-    const int afterSpace = bar->value();
-    Key(Qt::Key_PageDown);
-    EXPECT_GT(bar->value(), afterSpace);
-    ExpectLineSelected(m_pane->GetFirstVisibleLine());
-
     for (int i = 0; i < 50 && bar->value() < bar->maximum(); ++i) {
         Key(Qt::Key_Space);
     }
     ASSERT_EQ(bar->value(), bar->maximum());
-    const int bottomLine = SelectedLine();
-    Key(Qt::Key_Space);
-    EXPECT_EQ(SelectedLine(), bottomLine);
-    EXPECT_EQ(bar->value(), bar->maximum());
     EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 0);
 
-    m_view->OnCommand(ID_PREV_SCREEN);
+    // Past the last screen: the next page's first screen, recorded.
+    Key(Qt::Key_PageDown);
+    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 1);
+    EXPECT_EQ(bar->value(), 0);
+    ExpectLineSelected(0);
+    EXPECT_NE(ReadFile(DataPath("read_history.dat")).find("\n1\n"), std::string::npos);
+    // Before the first screen: the previous page's last screen.
+    Key(Qt::Key_PageUp);
+    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 0);
+    EXPECT_EQ(m_pane->toPlainText(), PageText());
+    EXPECT_EQ(bar->value(), bar->maximum());
+    ExpectLineSelected(m_pane->GetFirstVisibleLine());
+    Key(Qt::Key_PageUp);
     EXPECT_LT(bar->value(), bar->maximum());
+    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 0);
+
+    // The wheel: a notch past the end turns, a touchpad's half notches add up to one.
+    bar->setValue(bar->maximum());
+    wheel(-60);
+    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 0);
+    wheel(-60);
+    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 1);
+    EXPECT_EQ(bar->value(), 0);
+    wheel(120);
+    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 0);
+    EXPECT_EQ(bar->value(), bar->maximum());
+
+    // The last screen of the book stays put.
+    m_view->GotoPage(1000);
+    for (int i = 0; i < 50 && bar->value() < bar->maximum(); ++i) {
+        Key(Qt::Key_Space);
+    }
+    const int last = m_view->m_resourceData.m_nCurPage;
+    const int bottomLine = SelectedLine();
+    Key(Qt::Key_Space);
+    wheel(-120);
+    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, last);
+    EXPECT_EQ(SelectedLine(), bottomLine);
+    // The toolbar's previous screen is Page Up.
+    m_view->OnCommand(ID_PREV_SCREEN);
+    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, last - 1);
+    EXPECT_EQ(bar->value(), bar->maximum());
 }
 
 TEST_F(TextPaneTest, DoubleClickSelectsJustTheDisplayLineUnderThePointer) {

@@ -4,6 +4,7 @@
 #include "app/modal_hook.h"
 #include "tests/app/ui_test_support.h"
 
+#include <QClipboard>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -44,19 +45,83 @@ TEST_F(ReaderViewTest, OpeningABookShowsItsFirstPageAndTheStatusPanes) {
     EXPECT_EQ(history.m_listLocal.front().nTotalPages, 3);
 }
 
-TEST_F(ReaderViewTest, ReopeningABookStartsAtPageOneAndRecordsIt) {
-    const QString path = MakeBook(QStringLiteral("again.txt"), 4 * 4092);
+TEST_F(ReaderViewTest, EveryWayOfOpeningABookReturnsToItsScreen) {
+    const QString path = MakeBook(QStringLiteral(u"归来.txt"), 6 * 4092);
+    QDir(m_dataDir.path()).mkpath(QStringLiteral("other"));
+    const QString other = m_dataDir.filePath(QStringLiteral("other/别册.txt"));
+    WriteFile(other, ChineseBook(3 * 4092, 2));
     Open(path);
     Key(Qt::Key_Right);
     Key(Qt::Key_Right);
-    EXPECT_EQ(LoadHistory().m_listLocal.front().nReadPage, 2);
+    Key(Qt::Key_Space);
+    Key(Qt::Key_Space);
+    const int top = m_pane->TopCharacter();
+    ASSERT_GT(top, 0);
+    EXPECT_EQ(top, m_pane->LineIndex(m_pane->GetFirstVisibleLine()));
+    const auto expectPlace = [&](const char* how) {
+        EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 2) << how;
+        EXPECT_EQ(m_pane->TopCharacter(), top) << how;
+        EXPECT_EQ(m_pane->LineIndex(m_pane->GetFirstVisibleLine()), top) << how;
+        EXPECT_EQ(StatusText(1), QStringLiteral(u"|正在阅读:  第3页")) << how;
+        EXPECT_EQ(LoadHistory().m_listLocal.back().nReadPage, 2) << how; // not thrown away
+    };
+
+    // A book without a record starts at its first page; leaving saves the place left.
+    Open(other);
+    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 0);
+    EXPECT_EQ(m_pane->TopCharacter(), 0);
+    const std::string places = ReadFile(DataPath("read_place.dat"));
+    EXPECT_EQ(places.find("0 0 " + EncodeLegacy(other.toStdU16String())), 0u) << places;
+    EXPECT_NE(places.find("2 " + std::to_string(top) + " "), std::string::npos) << places;
 
     Open(path);
-    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 0);
-    EXPECT_EQ(StatusText(1), QStringLiteral(u"|正在阅读:  第1页"));
-    const CReaderHistory history = LoadHistory();
-    ASSERT_EQ(history.m_listLocal.size(), 1u);
-    EXPECT_EQ(history.m_listLocal.front().nReadPage, 0);
+    expectPlace("OpenBook");
+
+    // The file dialog starts in the folder of the book read last and returns to the place.
+    Open(other);
+    QString startFolder;
+    {
+        ScopedModalHook choose([&](QDialog& dialog) {
+            auto* files = qobject_cast<QFileDialog*>(&dialog);
+            ASSERT_NE(files, nullptr);
+            startFolder = files->directory().absolutePath();
+            files->selectFile(path);
+            static_cast<QDialog*>(files)->accept();
+        });
+        Key(Qt::Key_O);
+    }
+    EXPECT_EQ(startFolder, QFileInfo(other).absolutePath());
+    expectPlace("file dialog");
+
+    Open(other);
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(path)});
+    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m_view, &enter);
+    QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m_view, &drop);
+    expectPlace("drop");
+
+    // A place of another page than the history's says nothing about this page.
+    Open(other);
+    m_view->m_places.Set({EncodeLegacy(path.toStdU16String()), 5, top});
+    Open(path);
+    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 2);
+    EXPECT_EQ(m_pane->TopCharacter(), 0);
+}
+
+TEST_F(ReaderViewTest, AResizeOrAFontStepKeepsTheLineOnTop) {
+    Open(MakeBook(QStringLiteral("wrap.txt"), 4 * 4092));
+    Key(Qt::Key_Space);
+    Key(Qt::Key_Space);
+    const int top = m_pane->TopCharacter();
+    ASSERT_GT(top, 0);
+    m_frame->resize(m_frame->width() - 200, m_frame->height());
+    QTRY_COMPARE(m_pane->width(), m_view->width());
+    EXPECT_EQ(m_pane->TopCharacter(), top);
+    EXPECT_EQ(m_pane->LineFromChar(top), m_pane->GetFirstVisibleLine());
+    Key(Qt::Key_B);
+    EXPECT_EQ(m_pane->LineFromChar(top), m_pane->GetFirstVisibleLine());
 }
 
 TEST_F(ReaderViewTest, AFailedOpenLeavesTheBookBeingReadAsItWas) {
@@ -149,7 +214,7 @@ TEST_F(ReaderViewTest, FontAndSpacingKeysStepWithinBoundsAndSaveAtOnce) {
     EXPECT_EQ(SavedSettings().font_row_dis, 2);
 }
 
-TEST_F(ReaderViewTest, AutoScrollAdvancesOneUnitPerTickUntilTheEndOfThePage) {
+TEST_F(ReaderViewTest, AutoScrollGoesOnThroughThePagesGivingEachItsTime) {
     Open(MakeBook(QStringLiteral("scroll.txt"), 3 * 4092));
     ReaderSettings& settings = m_view->m_optionDlg.m_settings;
     ASSERT_EQ(settings.auto_read, 0);
@@ -169,12 +234,36 @@ TEST_F(ReaderViewTest, AutoScrollAdvancesOneUnitPerTickUntilTheEndOfThePage) {
         m_frame->OnTimer();
         EXPECT_EQ(bar->value(), i);
     }
+    // At the bottom the last screen gets the time a screen takes to scroll, then the next page.
     bar->setValue(bar->maximum() - 2);
-    for (int i = 0; i < 5; ++i) {
+    const int screen = m_pane->viewport()->height();
+    for (int i = 0; i < 2 + screen - 1; ++i) {
         m_frame->OnTimer();
     }
     EXPECT_EQ(bar->value(), bar->maximum());
     EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 0);
+    m_frame->OnTimer();
+    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 1);
+    EXPECT_EQ(bar->value(), 0);
+    EXPECT_EQ(LoadHistory().m_listLocal.front().nReadPage, 1);
+
+    // A page shorter than the window waits as long as its text takes to scroll by.
+    m_pane->SetTextFont(m_pane->FaceName(), 5);
+    m_pane->SetRowDis(1);
+    ASSERT_EQ(bar->maximum(), 0);
+    const int height = int(m_pane->document()->size().height());
+    ASSERT_LT(height, screen);
+    int ticks = 0;
+    while (m_view->m_resourceData.m_nCurPage == 1 && ticks < 2 * screen) {
+        m_frame->OnTimer();
+        ++ticks;
+    }
+    EXPECT_EQ(ticks, height);
+    // The end of the book is where it stops.
+    for (int i = 0; i < 2 * screen; ++i) {
+        m_frame->OnTimer();
+    }
+    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 2);
 
     Key(Qt::Key_A);
     EXPECT_EQ(settings.auto_read, 0);
@@ -213,6 +302,34 @@ TEST_F(ReaderViewTest, ClickAndCtrlPauseAndResumeOnlyWithAutoClick) {
     const int before = bar->value();
     m_frame->OnTimer();
     EXPECT_EQ(bar->value(), before + 1);
+}
+
+TEST_F(ReaderViewTest, ProgressFollowsTheFirstLineOnScreen) {
+    EXPECT_FALSE(m_frame->ProgressPane()->isVisible()); // no book, no progress
+    Open(MakeBook(QStringLiteral("progress.txt"), 10 * 4092));
+    EXPECT_TRUE(m_frame->ProgressPane()->isVisible());
+    EXPECT_EQ(m_frame->ProgressPane()->text(), QStringLiteral("0.0%"));
+    for (int i = 0; i < 4; ++i) {
+        Key(Qt::Key_Right);
+    }
+    EXPECT_EQ(m_frame->ProgressPane()->text(), QStringLiteral("40.0%"));
+    // Scrolling within the page moves it on, up to the next page's start.
+    m_pane->verticalScrollBar()->setValue(m_pane->verticalScrollBar()->maximum());
+    const double shown = m_frame->ProgressPane()->text().chopped(1).toDouble();
+    EXPECT_GT(shown, 40.0);
+    EXPECT_LT(shown, 50.0);
+    m_view->GotoPage(9);
+    EXPECT_EQ(m_frame->ProgressPane()->text(), QStringLiteral("90.0%"));
+}
+
+TEST_F(ReaderViewTest, CtrlCCopiesTheMarkedLine) {
+    Open(MakeBook(QStringLiteral("copy.txt"), 3 * 4092));
+    QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+    Key(Qt::Key_Down);
+    const QString line = m_pane->toPlainText().mid(m_pane->LineIndex(1), m_pane->LineLength(1));
+    ASSERT_FALSE(line.isEmpty());
+    Key(Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), line);
 }
 
 TEST_F(ReaderViewTest, OpenDialogListsTxtFilesWhateverTheirCase) {

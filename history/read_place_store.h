@@ -1,0 +1,36 @@
+#pragma once
+
+#include <list>
+#include <string>
+
+// Where in a book the reader is: the page and, inside it, the first character on screen.
+struct ReadPlace {
+    std::string strFilePath; // legacy code page, as the history records it
+    int nPage = 0;           // 0-based
+    int nOffset = 0;         // characters into the page's text
+};
+
+// The reading places ("read_place.dat" beside "read_history.dat"), most recently read first.
+// The history keeps only the page; this keeps the screen within it and which book was read last.
+// One line per book: page, offset and path, separated by single blanks. A line that does not
+// read back is dropped, so a damaged file costs at most its damaged lines.
+class CReadPlaceStore {
+public:
+    static constexpr std::size_t kMaxPlaces = 40;
+
+    // Replaces the places by the file's (none when it is missing or unreadable).
+    void Load();
+    // The place of the book at this path, or null.
+    const ReadPlace* Find(const std::string& path) const;
+    // Records the place, makes it the most recent, and saves when anything changed.
+    void Set(const ReadPlace& place);
+
+    const std::list<ReadPlace>& Places() const { return m_places; }
+
+private:
+    void Save() const;
+    std::string FilePath() const;
+
+    std::list<ReadPlace> m_places;
+    std::string m_strDir; // empty until loaded: nothing is saved before
+};
