@@ -367,6 +367,21 @@ void CMainFrame::CreateStatusBar() {
     m_lockIndicators = new CLockIndicators(this);
     connect(m_lockIndicators, &CLockIndicators::Changed, this, &CMainFrame::ShowLockIndicators);
     ShowLockIndicators(m_lockIndicators->Current());
+
+    m_noticePane = new QLabel(bar);
+    m_noticePane->setObjectName(QStringLiteral("statusNotice"));
+    m_noticePane->setStyleSheet(QStringLiteral("color: #b00000"));
+    m_noticePane->hide();
+    bar->addPermanentWidget(m_noticePane);
+}
+
+void CMainFrame::ShowNotice(const QString& text, const QString& detail) {
+    const auto joined = [](const QString& shown, const QString& more, const QString& separator) {
+        return shown.isEmpty() ? more : shown + separator + more;
+    };
+    m_noticePane->setText(joined(m_noticePane->text(), text, QStringLiteral(u"；")));
+    m_noticePane->setToolTip(joined(m_noticePane->toolTip(), detail, QStringLiteral("\n")));
+    m_noticePane->show();
 }
 
 void CMainFrame::ShowLockIndicators(CLockIndicators::State state) {

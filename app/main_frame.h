@@ -45,6 +45,9 @@ public:
     void OnCommand(int id);
     // Rebuilds the three status texts and the progress from the view's book.
     void UpdateStatusBar();
+    // Adds a lasting notice (something the reader must know about this run) to the status bar:
+    // a short text, and the whole story in its tooltip.
+    void ShowNotice(const QString& text, const QString& detail);
     // The progress pane: how far into the book the first line on screen is ("42.3%").
     void UpdateProgress();
     // Returns 1 for another icon id, 0 otherwise.
@@ -75,6 +78,7 @@ public:
     // Parts, for the application and for tests.
     QAction* Action(int id) const;
     QLabel* StatusPane(int index) const { return m_statusPanes[index]; }
+    QLabel* NoticePane() const { return m_noticePane; }
     QLabel* ProgressPane() const { return m_progressPane; }
     CTrueColorToolBar* MainToolBar() const { return m_wndToolBar; }
     CTrueColorToolBar* ReaderToolBar() const { return m_wndReaderBar; }
@@ -118,6 +122,7 @@ private:
     void ShowLockIndicators(CLockIndicators::State state);
 
     QLabel* m_statusPanes[4] = {};
+    QLabel* m_noticePane = nullptr; // hidden until there is a notice
     QLabel* m_progressPane = nullptr;
     QHBoxLayout* m_statusLayout = nullptr;
     bool m_bStatusPanesSet = false;

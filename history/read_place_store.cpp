@@ -2,10 +2,10 @@
 
 #include "platform/atomic_file.h"
 #include "platform/paths.h"
+#include "platform/text_line_reader.h"
 
 #include <algorithm>
 #include <charconv>
-#include <fstream>
 #include <iterator>
 
 namespace {
@@ -35,13 +35,23 @@ std::string CReadPlaceStore::FilePath() const {
 void CReadPlaceStore::Load() {
     m_strDir = GetDataDir();
     m_places.clear();
-    std::ifstream in(FsPathFromAnsi(FilePath()), std::ios::binary);
-    std::string line;
-    while (m_places.size() < kMaxPlaces && std::getline(in, line)) {
-        std::string_view rest(line);
-        if (!rest.empty() && rest.back() == '\r') {
-            rest.remove_suffix(1); // a CR LF line end
+    // Streamed like the other data files: a FIFO or a huge file of this name is refused
+    // without blocking or filling memory, and a line too long to be a place is skipped whole.
+    TextLineReader reader(kMaxLineBytes);
+    if (!reader.Open(FsPathFromAnsi(FilePath()))) {
+        return;
+    }
+    std::string piece;
+    bool inLongLine = false;
+    while (m_places.size() < kMaxPlaces && reader.Next(piece)) {
+        const bool endsLine = !piece.empty() && piece.back() == '\n';
+        const bool skip = inLongLine || !endsLine;
+        inLongLine = !endsLine;
+        if (skip) {
+            continue;
         }
+        std::string_view rest(piece);
+        rest.remove_suffix(1);
         ReadPlace place;
         if (!TakeNumber(rest, place.nPage) || !TakeNumber(rest, place.nOffset) || rest.empty() ||
             rest.find_first_of(std::string_view("\r\0", 2)) != std::string_view::npos ||

@@ -17,6 +17,8 @@ struct ReadPlace {
 class CReadPlaceStore {
 public:
     static constexpr std::size_t kMaxPlaces = 40;
+    // Longer than any page, offset and path written together.
+    static constexpr std::size_t kMaxLineBytes = 8192;
 
     // Replaces the places by the file's (none when it is missing or unreadable).
     void Load();

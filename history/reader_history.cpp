@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -16,6 +17,11 @@ constexpr std::size_t kLineBufferSize = 8192;
 constexpr std::size_t kMaxRecordsPerList = 20;
 constexpr std::size_t kMinBookNameLength = 4;
 constexpr std::size_t kMinFilePathLength = 6;
+constexpr char kHistoryFileName[] = "read_history.dat";
+// A damaged end of the file longer than this is not carried along in memory: a history of 20
+// records per list is a few kilobytes.
+constexpr std::size_t kMaxKeptTail = 64 * 1024;
+constexpr int kMaxSetAsideNames = 99;
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
@@ -65,7 +71,7 @@ bool CReaderHistory::ReadsBack(const ReadMarkInfo& mark) {
 }
 
 std::string CReaderHistory::FilePath() const {
-    return m_strDir + "/read_history.dat";
+    return m_strDir + "/" + kHistoryFileName;
 }
 
 int CReaderHistory::Load() {
@@ -73,6 +79,9 @@ int CReaderHistory::Load() {
     m_listLocal.clear();
     m_listNet.clear();
     m_keptTail.clear();
+    m_nRefusedErrno = 0;
+    m_strSetAside.clear();
+    m_nFileRecords = 0;
 
     const std::string fsPath = FsPathFromAnsi(FilePath());
     TextLineReader reader(kLineBufferSize);
@@ -83,13 +92,16 @@ int CReaderHistory::Load() {
             if (fd >= 0) {
                 close(fd);
             }
+        } else {
+            m_nRefusedErrno = errno != 0 ? errno : EIO;
         }
         return 0;
     }
 
+    bool keepsLess = false; // the file holds more than the lists and tail keep
     std::string lines[5];
     for (;;) {
-        const std::size_t recordStart = reader.Offset();
+        const std::uint64_t recordStart = reader.RawOffset();
         bool wholeLines = true;
         for (std::string& line : lines) {
             // At the end of the file a line reads as empty.
@@ -103,18 +115,67 @@ int CReaderHistory::Load() {
         if (!wholeLines || !IsLoadableText(lines[0], kMinBookNameLength) ||
             !IsLoadableText(lines[1], kMinFilePathLength) || lines[2].empty() || lines[3].empty() ||
             lines[4].empty()) {
-            m_keptTail.assign(reader.TextFrom(recordStart));
+            if (reader.RawSize() - recordStart > kMaxKeptTail) {
+                keepsLess = true;
+            } else {
+                m_keptTail = reader.RawFrom(recordStart, kMaxKeptTail);
+            }
             break;
+        }
+        ++m_nFileRecords;
+        const int markType = DecimalTextToInt(lines[4].c_str());
+        auto& list = markType == MARK_LOCAL ? m_listLocal : m_listNet;
+        if (list.size() >= kMaxRecordsPerList) {
+            // Only a hand-made or damaged file gets here: use never makes a longer list.
+            keepsLess = true;
+            continue;
         }
         ReadMarkInfo mark;
         mark.strBookName = lines[0];
         mark.strFilePath = lines[1];
         mark.nReadPage = DecimalTextToInt(lines[2].c_str());
         mark.nTotalPages = DecimalTextToInt(lines[3].c_str());
-        mark.nMarkType = DecimalTextToInt(lines[4].c_str());
-        (mark.nMarkType == MARK_LOCAL ? m_listLocal : m_listNet).push_back(std::move(mark));
+        mark.nMarkType = markType;
+        list.push_back(std::move(mark)); // the file order is kept
+    }
+
+    if (reader.Failed() || (keepsLess && !SetAside(fsPath))) {
+        m_nRefusedErrno = errno != 0 ? errno : EIO;
+        m_listLocal.clear();
+        m_listNet.clear();
+        m_keptTail.clear();
     }
     return 0;
+}
+
+bool CReaderHistory::SetAside(const std::string& fsPath) {
+    struct stat loaded {};
+    if (stat(fsPath.c_str(), &loaded) != 0) {
+        return false;
+    }
+    for (int n = 1; n <= kMaxSetAsideNames; ++n) {
+        const std::string name =
+            std::string(kHistoryFileName) + ".full" + (n > 1 ? "." + std::to_string(n) : "");
+        const std::string candidate = FsPathFromAnsi(m_strDir + "/" + name);
+        // A second name for the same file costs no copy, and saving later replaces only the
+        // first name.
+        if (link(fsPath.c_str(), candidate.c_str()) == 0) {
+            m_strSetAside = name;
+            return true;
+        }
+        if (errno != EEXIST) {
+            return false;
+        }
+        // Set aside by an earlier start that saved nothing since: the name is already there.
+        struct stat existing {};
+        if (stat(candidate.c_str(), &existing) == 0 && existing.st_dev == loaded.st_dev &&
+            existing.st_ino == loaded.st_ino) {
+            m_strSetAside = name;
+            return true;
+        }
+    }
+    errno = EEXIST;
+    return false;
 }
 
 void CReaderHistory::AddReadMark(const ReadMarkInfo& mark) {
@@ -142,8 +203,8 @@ void CReaderHistory::AddReadMark(const ReadMarkInfo& mark) {
 }
 
 void CReaderHistory::Save() {
-    if (m_strDir.empty()) {
-        return; // not loaded yet: there is no place for the file
+    if (m_strDir.empty() || m_nRefusedErrno != 0) {
+        return; // not loaded yet, or the file was refused and is left as it is
     }
     std::string contents;
     for (const auto* list : {&m_listLocal, &m_listNet}) {

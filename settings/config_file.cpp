@@ -5,6 +5,7 @@
 #include "platform/paths.h"
 #include "platform/text_line_reader.h"
 
+#include <cerrno>
 #include <string_view>
 
 namespace {
@@ -17,16 +18,23 @@ constexpr std::size_t kLineBufferSize = 8192;
 int CConfigFile::Load(const std::string& path) {
     TextLineReader reader(kLineBufferSize);
     if (!reader.Open(FsPathFromAnsi(path))) {
-        return -1;
+        return errno == ENOENT || errno == ENOTDIR ? -1 : -2;
     }
+    std::map<std::string, std::string> loaded;
     std::string line;
     std::string key;
     std::string value;
     while (reader.Next(line)) {
-        if (ParseLine(line.c_str(), key, value) == 0) {
-            m_values.try_emplace(key, value); // the first occurrence of a key wins
+        if (ParseLine(line.c_str(), key, value) == 0 &&
+            (loaded.size() < kMaxLoadedKeys || loaded.contains(key))) {
+            loaded.try_emplace(key, value); // the first occurrence of a key wins
         }
     }
+    if (reader.Failed()) {
+        errno = EIO;
+        return -2; // half a file is no file: nothing of it is taken
+    }
+    m_values.merge(loaded); // keys already in the map keep their values
     return 0;
 }
 

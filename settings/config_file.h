@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <map>
 #include <string>
 
@@ -7,7 +8,13 @@
 // the legacy code page.
 class CConfigFile {
 public:
-    // Adds the file's pairs whose keys are not in the map yet. 0, or -1 when it cannot be opened.
+    // At most this many keys come from one file: far more than any of ours holds, and it bounds
+    // what a damaged file can make the map hold.
+    static constexpr std::size_t kMaxLoadedKeys = 4096;
+
+    // Adds the file's pairs whose keys are not in the map yet. 0; -1 when there is no such file;
+    // -2, with errno telling why and the map untouched, when the file is there but is not read:
+    // not a regular file (EISDIR, EINVAL), larger than any of ours could be (EFBIG), unreadable.
     int Load(const std::string& path);
     // Replaces the file with one line per key, however long; a failed save leaves the old file
     // whole. 0, or -1 when it cannot be written.

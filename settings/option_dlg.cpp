@@ -11,6 +11,7 @@
 #include <QColorDialog>
 #include <QLineEdit>
 
+#include <cerrno>
 #include <climits>
 
 namespace {
@@ -56,11 +57,16 @@ COptionDlg::COptionDlg() : m_strConfigDir(GetDataDir()) {
 COptionDlg::~COptionDlg() = default;
 
 void COptionDlg::LoadSettings() {
-    LoadReaderSettings(m_settings, m_strConfigDir);
+    m_nRefusedErrno = 0;
+    if (LoadReaderSettings(m_settings, m_strConfigDir) == -2) {
+        m_nRefusedErrno = errno != 0 ? errno : EIO;
+    }
 }
 
 void COptionDlg::SaveSettings() {
-    SaveReaderSettings(m_settings, m_strConfigDir);
+    if (m_nRefusedErrno == 0) {
+        SaveReaderSettings(m_settings, m_strConfigDir);
+    }
 }
 
 void COptionDlg::SavePrefs() {

@@ -23,6 +23,8 @@ public:
     COptionDlg& operator=(const COptionDlg&) = delete;
 
     void LoadSettings();
+    // Does nothing while the settings file is refused: a file that was not read is never
+    // overwritten.
     void SaveSettings();
     void SavePrefs();
     // Saves the reading preferences and has them shown (m_onReadingChanged).
@@ -52,6 +54,9 @@ public:
     // Night text colours (COLORREF): light grey on near black.
     static constexpr int kNightFontColor = 0xA8B0B4;
     static constexpr int kNightBackColor = 0x201C1A;
+    // errno of why "config.cfg" was refused by the last LoadSettings (too large, not a regular
+    // file, unreadable); 0 when it was read or is missing.
+    int m_nRefusedErrno = 0;
 
     // The window and its controls while DoModal runs; null otherwise.
     CTemplateDialog* m_pDialog = nullptr;

@@ -2,17 +2,33 @@
 
 #include "settings/config_file.h"
 
+#include <algorithm>
+#include <cstdint>
+
+int StepSetting(int value, int step, SettingRange range) {
+    const std::int64_t next = std::int64_t{value} + step;
+    return static_cast<int>(std::clamp<std::int64_t>(next, range.min, range.max));
+}
+
 std::string ConfigFilePath(const std::string& configDir) {
     return configDir + "/config.cfg";
 }
 
-void LoadReaderSettings(ReaderSettings& settings, const std::string& configDir) {
+int LoadReaderSettings(ReaderSettings& settings, const std::string& configDir) {
     CConfigFile file;
-    file.Load(ConfigFilePath(configDir)); // a missing or unreadable file leaves the defaults
-    file.GetInt("font_height", settings.font_height);
+    const int result = file.Load(ConfigFilePath(configDir)); // without a file: the defaults
+    // Out-of-range values from the file are brought into range; the file keeps them until the
+    // next save.
+    const auto getInRange = [&file](const char* key, int& field, SettingRange range) {
+        int value = 0;
+        if (file.GetInt(key, value) == 0) {
+            field = StepSetting(value, 0, range);
+        }
+    };
+    getInRange("font_height", settings.font_height, kFontHeightRange);
     file.GetInt("font_color", settings.font_color);
     file.GetInt("back_color", settings.back_color);
-    file.GetInt("font_row_dis", settings.font_row_dis);
+    getInRange("font_row_dis", settings.font_row_dis, kRowDisRange);
     file.GetInt("auto_record", settings.auto_record);
     file.GetInt("auto_read", settings.auto_read);
     const auto title = file.m_values.find("title_name");
@@ -20,6 +36,7 @@ void LoadReaderSettings(ReaderSettings& settings, const std::string& configDir) 
         settings.title_name = title->second;
     }
     file.GetInt("auto_click", settings.auto_click);
+    return result;
 }
 
 void SaveReaderSettings(const ReaderSettings& settings, const std::string& configDir) {

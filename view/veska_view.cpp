@@ -2,7 +2,9 @@
 
 #include "app/main_frame.h"
 #include "app/modal_hook.h"
+#include "diag/log.h"
 #include "platform/decimal_text.h"
+#include "platform/text_line_reader.h"
 #include "res/resource.h"
 #include "text/text_convert.h"
 #include "view/goto_page_dlg.h"
@@ -20,12 +22,13 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 namespace {
 
 constexpr char16_t kDefaultFace[] = u"微软雅黑";
-constexpr int kMinFontHeight = 5;
-constexpr int kMinRowDis = 1;
 // Scrolling saves the place this long after it starts, so auto-scroll writes it now and then.
 constexpr int kPlaceSaveDelayMs = 2000;
 
@@ -75,12 +78,68 @@ void CVeskaView::OnInitialUpdate() {
     m_pMainFrame->setWindowTitle(
         QString::fromStdU16String(AnsiToWide(settings.title_name.c_str()).str()));
     m_bAutoScrollRunning = 1;
+    ReportLoadedFiles();
 
     // Start where the reader stopped; the welcome text stays when that book no longer opens.
     if (const ReadMarkInfo* last = LastReadRecord()) {
         const std::string path = last->strFilePath;
         OpenBook(AnsiToWide(path.c_str()).str());
     }
+}
+
+void CVeskaView::ReportLoadedFiles() {
+    if (m_optionDlg.m_nRefusedErrno != 0) {
+        ReportRefusedFile(ConfigFilePath(m_optionDlg.m_strConfigDir), m_optionDlg.m_nRefusedErrno,
+                          QStringLiteral(u"使用默认设置"),
+                          QStringLiteral(u"本次使用默认设置，不保存设置"));
+    }
+    const CReaderHistory& history = m_history;
+    if (history.m_nRefusedErrno != 0) {
+        ReportRefusedFile(history.m_strDir + "/read_history.dat", history.m_nRefusedErrno,
+                          QStringLiteral(u"没有阅读记录"),
+                          QStringLiteral(u"本次没有阅读记录，也不保存阅读记录"));
+    } else if (!history.m_strSetAside.empty()) {
+        const QString setAside =
+            QString::fromStdU16String(AnsiToWide(history.m_strSetAside.c_str()).str());
+        const QString notice = QStringLiteral(u"阅读记录过多，原文件另存为“%1”").arg(setAside);
+        const QString detail =
+            QStringLiteral(u"阅读记录有%1条，只保留最近的记录；原文件已另存为“%2”")
+                .arg(history.m_nFileRecords)
+                .arg(QString::fromStdU16String(
+                    AnsiToWide((history.m_strDir + "/" + history.m_strSetAside).c_str()).str()));
+        LogMessage message;
+        LogAppend(message, "History set aside:");
+        LogAppend(message, (history.m_strDir + "/" + history.m_strSetAside).c_str());
+        CLog::Instance().Write(LOG_INFO, message);
+        m_pMainFrame->ShowNotice(notice, detail);
+    }
+}
+
+void CVeskaView::ReportRefusedFile(const std::string& path, int err, const QString& outcome,
+                                   const QString& consequence) {
+    const QString fullName = QString::fromStdU16String(AnsiToWide(path.c_str()).str());
+    const QString name = fullName.mid(fullName.lastIndexOf(QLatin1Char('/')) + 1);
+    QString reason;
+    const char* logReason = nullptr;
+    if (err == EFBIG) {
+        reason = QStringLiteral(u"过大（超过%1 MB）").arg(TextLineReader::kMaxDataFileBytes >> 20);
+        logReason = "too large";
+    } else if (err == EISDIR || err == EINVAL) {
+        reason = QStringLiteral(u"不是普通文件");
+        logReason = "not a regular file";
+    } else {
+        reason = QStringLiteral(u"无法读取（%1）").arg(QString::fromLocal8Bit(std::strerror(err)));
+        logReason = std::strerror(err);
+    }
+    const QString detail = QStringLiteral(u"“%1”%2，未读取：%3").arg(fullName, reason, consequence);
+
+    LogMessage message;
+    LogAppend(message, "Data file refused:");
+    LogAppend(message, path.c_str());
+    LogAppend(message, logReason);
+    CLog::Instance().Write(LOG_ERROR, message);
+    std::fprintf(stderr, "veska: %s\n", detail.toLocal8Bit().constData());
+    m_pMainFrame->ShowNotice(QStringLiteral(u"“%1”%2，%3").arg(name, reason, outcome), detail);
 }
 
 const ReadMarkInfo* CVeskaView::LastReadRecord() const {
@@ -322,28 +381,28 @@ void CVeskaView::ToggleAutoScrollPause() {
 
 void CVeskaView::OnFontBigger() {
     ReaderSettings& settings = m_optionDlg.m_settings;
-    settings.font_height += 1;
+    settings.font_height = StepSetting(settings.font_height, 1, kFontHeightRange);
     m_pTxtEdit->SetTextFont(m_pTxtEdit->FaceName(), settings.font_height);
     m_optionDlg.SaveSettings();
 }
 
 void CVeskaView::OnFontSmaller() {
     ReaderSettings& settings = m_optionDlg.m_settings;
-    settings.font_height = std::max(kMinFontHeight, settings.font_height - 1);
+    settings.font_height = StepSetting(settings.font_height, -1, kFontHeightRange);
     m_pTxtEdit->SetTextFont(m_pTxtEdit->FaceName(), settings.font_height);
     m_optionDlg.SaveSettings();
 }
 
 void CVeskaView::OnRowDisBigger() {
     ReaderSettings& settings = m_optionDlg.m_settings;
-    settings.font_row_dis += 1;
+    settings.font_row_dis = StepSetting(settings.font_row_dis, 1, kRowDisRange);
     m_pTxtEdit->SetRowDis(settings.font_row_dis);
     m_optionDlg.SaveSettings();
 }
 
 void CVeskaView::OnRowDisSmaller() {
     ReaderSettings& settings = m_optionDlg.m_settings;
-    settings.font_row_dis = std::max(kMinRowDis, settings.font_row_dis - 1);
+    settings.font_row_dis = StepSetting(settings.font_row_dis, -1, kRowDisRange);
     m_pTxtEdit->SetRowDis(settings.font_row_dis);
     m_optionDlg.SaveSettings();
 }

@@ -73,6 +73,12 @@ public:
     void OnKeyDown(unsigned nChar, unsigned nRepCnt, unsigned nFlags);
     void OnSize();
 
+    // Tells the reader (status bar), the log and standard error that a data file (path in the
+    // legacy code page) was left unread and will not be saved over; `err` is the errno of why,
+    // `outcome` in a few words and `consequence` in full what the reader does instead.
+    void ReportRefusedFile(const std::string& path, int err, const QString& outcome,
+                           const QString& consequence);
+
     // Whether a book is open: page commands before the first book record nothing.
     bool HasBook() const;
     CMainFrame* GetMainFrame() const { return m_pMainFrame; }
@@ -92,6 +98,8 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    // Reports what loading the settings and the history could not take as it was.
+    void ReportLoadedFiles();
     // The local record for this book name and path, or null.
     const ReadMarkInfo* FindRecord(const std::string& name, const std::string& path) const;
 

@@ -9,6 +9,7 @@
 #include "url_get/core/url_get_manager.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QMenu>
 #include <QStatusBar>
 #include <QStyleOptionToolBar>
@@ -265,6 +266,41 @@ TEST_F(StatisticsTest, TheFrameSendsOneStatisticsRequestFromItsWorker) {
     EXPECT_EQ(arrivals.front().path, "/Veska.php");
     // Results come back through the timer's Update; nothing is waiting for them.
     m_frame->OnTimer();
+}
+
+// A statistics server that never stops answering: what the reader keeps of the answer is bounded
+// and the transfer gives up, so memory stays flat and quitting does not wait for it.
+class EndlessStatisticsTest : public ReaderTest {
+protected:
+    void BeforeStart() override {
+        qputenv("VESKA_STATS_URL", QByteArray::fromStdString(m_server.Url("/endless")));
+    }
+    LoopbackServer m_server;
+};
+
+long ResidentKilobytes() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            if (line.startsWith("VmRSS:")) {
+                return line.mid(6).trimmed().split(' ').value(0).toLong();
+            }
+        }
+    }
+    return -1;
+}
+
+TEST_F(EndlessStatisticsTest, AnEndlessAnswerKeepsMemoryFlatAndTheReaderQuitsAtOnce) {
+    const long before = ResidentKilobytes();
+    ASSERT_EQ(m_server.WaitForArrivals(1).size(), 1u);
+    QTest::qWait(1500); // long enough for an unbounded reader to hold hundreds of megabytes
+    EXPECT_LT(ResidentKilobytes() - before, 100 * 1024);
+
+    QElapsedTimer quitting;
+    quitting.start();
+    EXPECT_EQ(RunUntilQuit([this] { m_frame->OnTrayExit(); }), TRAY_EXIT_CODE);
+    TestApp().DestroyMainFrame(); // stops and joins the worker
+    EXPECT_LT(quitting.elapsed(), 1000);
 }
 
 } // namespace

@@ -6,6 +6,8 @@
 #include "tests/app/ui_test_support.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QMessageBox>
 
 namespace {
@@ -100,6 +102,63 @@ TEST_F(StartUpTest, TitleAndPaneFollowTheSavedSettings) {
     EXPECT_EQ(pane->RowDis(), 8);
     EXPECT_EQ(pane->palette().color(QPalette::Base), QColor(0, 0, 255));
     EXPECT_EQ(pane->palette().color(QPalette::Text), QColor(255, 0, 0));
+}
+
+// Files no settings or history could grow to (sparse ones of 100 GB here) are refused: the window
+// comes at once with the defaults, says so, and nothing is ever written over them.
+TEST_F(StartUpTest, HugeDataFilesAreRefusedWithANoticeAndLeftUntouched) {
+    const std::pair<const char*, std::string> files[] = {
+        {"config.cfg", "font_height=30\n"},
+        {"read_history.dat", "a-book.txt\n/b/a-book.txt\n1\n2\n1\n"}};
+    for (const auto& [name, text] : files) {
+        WriteFile(DataPath(name), text);
+        ASSERT_TRUE(QFile::resize(DataPath(name), 100LL << 30));
+    }
+    QElapsedTimer started;
+    started.start();
+    ASSERT_TRUE(TestApp().InitInstance(QStringList{QStringLiteral("veska")}));
+    CMainFrame* frame = TestApp().MainFrame();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
+    EXPECT_LT(started.elapsed(), 2000);
+
+    const QLabel* notice = frame->NoticePane();
+    EXPECT_TRUE(notice->isVisible());
+    for (const auto& [name, text] : files) {
+        EXPECT_TRUE(notice->text().contains(QStringLiteral(u"“%1”过大").arg(QLatin1String(name))));
+        EXPECT_TRUE(notice->toolTip().contains(DataPath(name) + QStringLiteral(u"”过大")));
+    }
+    CVeskaView* view = frame->GetActiveView();
+    EXPECT_EQ(view->m_pTxtEdit->FontHeight(), ReaderSettings{}.font_height);
+
+    // Changing a setting and reading on save nothing.
+    view->OnFontBigger();
+    const QString book = m_dataDir.filePath(QStringLiteral("book.txt"));
+    WriteFile(book, ChineseBook(20000));
+    ASSERT_EQ(view->OpenBook(book.toStdU16String()), 0);
+    view->GotoPage(2);
+    for (const auto& [name, text] : files) {
+        EXPECT_EQ(QFileInfo(DataPath(name)).size(), 100LL << 30) << name;
+        QFile file(DataPath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.read(qint64(text.size())).toStdString(), text);
+    }
+    EXPECT_FALSE(QFile::exists(DataPath("read_history.dat.full")));
+}
+
+// Sizes that made laying out the welcome text take minutes are brought into range on loading.
+TEST_F(StartUpTest, ExtremeSizesInTheSettingsStillShowTheWindowAtOnce) {
+    WriteFile(DataPath("config.cfg"), "font_height=3000\nfont_row_dis=2000000\n");
+    QElapsedTimer started;
+    started.start();
+    ASSERT_TRUE(TestApp().InitInstance(QStringList{QStringLiteral("veska")}));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(TestApp().MainFrame()));
+    EXPECT_LT(started.elapsed(), 2000);
+    CTxtRichEdit* pane = TestApp().MainFrame()->GetActiveView()->m_pTxtEdit;
+    EXPECT_EQ(pane->FontHeight(), 400);
+    EXPECT_EQ(pane->RowDis(), 400);
+    EXPECT_FALSE(TestApp().MainFrame()->NoticePane()->isVisible());
+    // The file keeps its bytes until a setting changes.
+    EXPECT_EQ(ReadFile(DataPath("config.cfg")), "font_height=3000\nfont_row_dis=2000000\n");
 }
 
 TEST_F(StartUpTest, TheBookOnTheCommandLineOpensAndABadOneEndsWithStatus1) {

@@ -7,6 +7,8 @@
 #include "tests/app/ui_test_support.h"
 
 #include <QContextMenuEvent>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -172,6 +174,46 @@ TEST_F(BookmarkCommandTest, ReopensAtTheScreenLeft) {
     ASSERT_EQ(m_view->m_resourceData.m_strName, u"书签屏.txt");
     EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 1);
     EXPECT_EQ(m_pane->TopCharacter(), top);
+}
+
+// A million records (a hand-made or damaged file): the reader keeps what use would have kept, so
+// the bookmark dialog and every page turn cost what they cost with an ordinary history.
+class MillionBookmarksTest : public ReaderTest {
+protected:
+    void BeforeStart() override {
+        std::string file;
+        for (int i = 0; i < 1000000; ++i) {
+            file +=
+                "b" + std::to_string(i) + ".txt\n/books/b" + std::to_string(i) + ".txt\n1\n9\n1\n";
+        }
+        WriteFile(DataPath("read_history.dat"), file);
+    }
+};
+
+TEST_F(MillionBookmarksTest, TheDialogAndPageTurnsCostWhatAnOrdinaryHistoryCosts) {
+    EXPECT_TRUE(m_frame->NoticePane()->text().contains(QStringLiteral("read_history.dat.full")));
+    QElapsedTimer opening;
+    opening.start();
+    qint64 shownAfter = -1;
+    int rows = -1;
+    ScopedModalHook hook([&](QDialog& window) {
+        shownAfter = opening.elapsed();
+        auto& dialog = static_cast<CTemplateDialog&>(window);
+        rows = dialog.GetDlgItemAs<QTableWidget>(IDC_LOCAL_LIST)->rowCount();
+        window.reject();
+    });
+    m_frame->OnOpenReadMark();
+    EXPECT_EQ(rows, 20);
+    EXPECT_GE(shownAfter, 0);
+    EXPECT_LT(shownAfter, 1000);
+
+    Open(MakeBook(QStringLiteral("turn.txt"), 3 * 4092));
+    QElapsedTimer saving;
+    saving.start();
+    m_view->m_history.AddReadMark(m_view->m_resourceData.GetReadMarkInfo());
+    EXPECT_LT(saving.elapsed(), 250); // tens of megabytes took over a second
+    EXPECT_LT(QFileInfo(DataPath("read_history.dat")).size(), 4096);
+    EXPECT_GT(QFileInfo(DataPath("read_history.dat.full")).size(), 30'000'000);
 }
 
 } // namespace

@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <string>
+#include <sys/stat.h>
 
 namespace {
 
@@ -41,18 +43,23 @@ TEST_F(ReadPlaceStoreTest, PlacesSurviveAReloadMostRecentFirst) {
 }
 
 TEST_F(ReadPlaceStoreTest, DamagedLinesAreDroppedAndTheRestLoads) {
-    m_dir.Write("read_place.dat", "garbage\n"
-                                  "1 2 /ok/one.txt\n"
-                                  "-1 0 /bad/negative.txt\n"
-                                  "x 0 /bad/letters.txt\n"
-                                  "5 99999999999 /bad/overflow.txt\n"
-                                  "3 4\n"
-                                  "6 7 /ok/two.txt\r\n"
-                                  "8 9 /ok/one.txt\n" // a second line for a book: the first wins
-                                  "\x01\x02\xff");
+    m_dir.Write("read_place.dat",
+                "garbage\n"
+                "1 2 /ok/one.txt\n"
+                "-1 0 /bad/negative.txt\n"
+                "x 0 /bad/letters.txt\n"
+                "5 99999999999 /bad/overflow.txt\n"
+                "3 4\n"
+                "6 7 /ok/two.txt\r\n"
+                "8 9 /ok/one.txt\n" // a second line for a book: the first wins
+                "1 1 /long/" +
+                    std::string(20000, 'x') + "\n" +
+                    "2 2 /ok/three.txt\n" // after an overlong line, reading goes on
+                    "\x01\x02\xff");
     const CReadPlaceStore store = Loaded();
-    ASSERT_EQ(store.Places().size(), 2u);
+    ASSERT_EQ(store.Places().size(), 3u);
     EXPECT_EQ(store.Places().front().nOffset, 2);
+    EXPECT_EQ(store.Places().back().strFilePath, "/ok/three.txt");
     ASSERT_NE(store.Find("/ok/two.txt"), nullptr); // CR LF line ends read too
     EXPECT_EQ(store.Find("/ok/two.txt")->nPage, 6);
 
@@ -61,6 +68,11 @@ TEST_F(ReadPlaceStoreTest, DamagedLinesAreDroppedAndTheRestLoads) {
     fresh.Set({"/a\nb.txt", 1, 1});
     EXPECT_EQ(fresh.Find("/a\nb.txt"), nullptr);
     EXPECT_EQ(m_dir.Read("read_place.dat").substr(0, 7), "garbage"); // untouched
+}
+
+TEST_F(ReadPlaceStoreTest, AFifoInItsPlaceIsIgnoredWithoutBlocking) {
+    ASSERT_EQ(mkfifo((m_dir.Path() + "/read_place.dat").c_str(), 0600), 0);
+    EXPECT_TRUE(Loaded().Places().empty());
 }
 
 TEST_F(ReadPlaceStoreTest, KeepsTheMostRecentFortyBooks) {

@@ -2,8 +2,11 @@
 
 #include "tests/settings/scratch_dir.h"
 
+#include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -176,4 +179,76 @@ TEST_F(ReaderHistoryTest, FailedSaveKeepsTheFileAndTheListsWork) {
     EXPECT_EQ(Names(history.m_listLocal), (std::vector<std::string>{"two.txt", "one.txt"}));
     EXPECT_EQ(FileText(), Record("one.txt", "/b/one.txt", 1, 10));
     EXPECT_EQ(m_dir.Entries(), 1);
+}
+
+TEST_F(ReaderHistoryTest, FileThatCannotBeAHistoryIsLeftAloneAndNeverSavedOver) {
+    m_dir.Write("read_history.dat", Record("kept.txt", "/b/kept.txt", 1, 2));
+    std::filesystem::resize_file(m_dir.File("read_history.dat"), 100ull << 30); // sparse
+    CReaderHistory history;
+    history.Load();
+    EXPECT_EQ(history.m_nRefusedErrno, EFBIG);
+    EXPECT_TRUE(history.m_listLocal.empty());
+    history.AddReadMark(Mark("new.txt", "/b/new.txt", 0, 5));
+    EXPECT_EQ(std::filesystem::file_size(m_dir.File("read_history.dat")), 100ull << 30);
+    EXPECT_EQ(m_dir.Entries(), 1);
+
+    std::filesystem::remove(m_dir.File("read_history.dat"));
+    ASSERT_EQ(mkfifo(m_dir.File("read_history.dat").c_str(), 0600), 0);
+    history.Load(); // returns at once: a FIFO is never opened
+    EXPECT_EQ(history.m_nRefusedErrno, EINVAL);
+    history.AddReadMark(Mark("new.txt", "/b/new.txt", 0, 5));
+    EXPECT_TRUE(std::filesystem::is_fifo(m_dir.File("read_history.dat")));
+}
+
+// Only a hand-made or damaged file holds more than use keeps (20 records a list, a short damaged
+// end): the lists keep what use would have kept, and the whole file stays under a second name.
+TEST_F(ReaderHistoryTest, MillionRecordsKeepTheNewestTwentyAndTheWholeFileAside) {
+    std::string file;
+    for (int i = 0; i < 1000000; ++i) {
+        const std::string name = "n" + std::to_string(i) + ".txt";
+        file += Record(name, "/p/" + name, i, 2);
+    }
+    const std::string net = Record("net-a.txt", "http://h/net-a.txt", 5, 50, 2);
+    const std::string tail = "bad\n/b/bad\n1\n1\n1\n";
+    file += net + tail;
+    m_dir.Write("read_history.dat", file);
+
+    CReaderHistory history;
+    const auto loadStarted = std::chrono::steady_clock::now();
+    history.Load();
+    EXPECT_LT(std::chrono::steady_clock::now() - loadStarted, std::chrono::seconds(5));
+    EXPECT_EQ(history.m_nRefusedErrno, 0);
+    EXPECT_EQ(history.m_nFileRecords, 1000001u);
+    ASSERT_EQ(history.m_listLocal.size(), 20u);
+    EXPECT_EQ(history.m_listLocal.back().strBookName, "n19.txt");
+    EXPECT_EQ(Names(history.m_listNet), std::vector<std::string>{"net-a.txt"});
+    EXPECT_EQ(history.m_strSetAside, "read_history.dat.full");
+    EXPECT_TRUE(std::filesystem::equivalent(m_dir.File("read_history.dat"),
+                                            m_dir.File("read_history.dat.full")));
+
+    // A second start before any save finds the file already set aside.
+    CReaderHistory again;
+    again.Load();
+    EXPECT_EQ(again.m_strSetAside, "read_history.dat.full");
+    EXPECT_EQ(m_dir.Entries(), 2);
+
+    const auto saveStarted = std::chrono::steady_clock::now();
+    history.AddReadMark(Mark("n3.txt", "/p/n3.txt", 4, 2));
+    EXPECT_LT(std::chrono::steady_clock::now() - saveStarted, std::chrono::milliseconds(500));
+    std::string kept;
+    for (const ReadMarkInfo& mark : history.m_listLocal) {
+        kept += Record(mark.strBookName, mark.strFilePath, mark.nReadPage, mark.nTotalPages);
+    }
+    EXPECT_EQ(FileText(), kept + net + tail);
+    EXPECT_EQ(m_dir.Read("read_history.dat.full"), file);
+
+    // A damaged end longer than a history could hold is not carried along either.
+    const std::string longTail = "bad\n" + std::string(100000, 'x') + "\n";
+    m_dir.Write("read_history.dat", net + longTail);
+    CReaderHistory damaged;
+    damaged.Load();
+    EXPECT_EQ(damaged.m_strSetAside, "read_history.dat.full.2");
+    damaged.Save();
+    EXPECT_EQ(FileText(), net);
+    EXPECT_EQ(m_dir.Read("read_history.dat.full.2"), net + longTail);
 }

@@ -21,7 +21,7 @@ ReadMarkInfo Mark(int version) {
 }
 
 ReaderSettings SettingsVersion(int version) {
-    return {.font_height = version,
+    return {.font_height = 5 + version % 300, // loading keeps heights within 5 to 400
             .font_color = version * 3,
             .title_name = "title " + std::to_string(version)};
 }
@@ -76,7 +76,7 @@ TEST(StoreCrash, KilledSavesNeverLeaveATruncatedFile) {
         // The settings file is exactly what one saved version writes.
         ReaderSettings loaded;
         LoadReaderSettings(loaded, dir.Path());
-        SaveReaderSettings(SettingsVersion(loaded.font_height), scratch.Path());
+        SaveReaderSettings(SettingsVersion(loaded.font_color / 3), scratch.Path());
         ASSERT_EQ(dir.Read("config.cfg"), scratch.Read("config.cfg")) << round;
     }
     unsetenv("VESKA_DATA_DIR");

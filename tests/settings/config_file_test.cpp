@@ -2,10 +2,13 @@
 
 #include "tests/settings/scratch_dir.h"
 
+#include <cerrno>
+#include <chrono>
 #include <climits>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 using Map = std::map<std::string, std::string>;
 
@@ -63,7 +66,6 @@ TEST(ConfigFile, LoadKeepsFirstOccurrenceAndReadsCrLfAlike) {
     CConfigFile file;
     file.m_values["lone"] = "kept";
     EXPECT_EQ(file.Load(dir.File("missing.cfg")), -1);
-    EXPECT_EQ(file.Load(dir.Path()), -1); // a directory is no file
     EXPECT_EQ(file.Load(dir.File("x.cfg")), 0);
     EXPECT_EQ(file.m_values.at("lone"), "kept"); // loading adds; it never clears or overrides
     EXPECT_TRUE(LoadText(dir, "").empty());
@@ -76,6 +78,50 @@ TEST(ConfigFile, LongLineIsReadInPiecesOf8191Bytes) {
     const Map expected = {{"first", first.substr(6)}, {"second", second.substr(7)}};
     EXPECT_EQ(LoadText(dir, first + second + "\n"), expected);
     EXPECT_EQ(LoadText(dir, first + second + "\r\n"), expected);
+}
+
+TEST(ConfigFile, FileThatCannotBeOursIsRefusedAndAddsNothing) {
+    ScratchDir dir;
+    dir.Write("huge.cfg", "font_height=30\n");
+    std::filesystem::resize_file(dir.File("huge.cfg"), 100ull << 30); // sparse
+    mkfifo(dir.File("fifo.cfg").c_str(), 0600);
+    CConfigFile file;
+    file.m_values["kept"] = "1";
+    for (const auto& [name, error] :
+         {std::pair{"huge.cfg", EFBIG}, {"fifo.cfg", EINVAL}, {"", EISDIR}}) {
+        errno = 0;
+        EXPECT_EQ(file.Load(dir.File(name)), -2) << name;
+        EXPECT_EQ(errno, error) << name;
+    }
+    EXPECT_EQ(file.m_values, (Map{{"kept", "1"}}));
+    EXPECT_EQ(std::filesystem::file_size(dir.File("huge.cfg")), 100ull << 30);
+}
+
+TEST(ConfigFile, HugeLineAndEndlessKeysLoadInBoundedTimeAndMemory) {
+    ScratchDir dir;
+    // 64 MB on one line (of NUL bytes: a sparse file costs no writing): each byte is looked at
+    // once. This took 23 s when every piece searched the rest of the text for its line end.
+    dir.Write("long.cfg", "title_name=x");
+    std::filesystem::resize_file(dir.File("long.cfg"), 64 << 20);
+    std::ofstream(dir.File("long.cfg"), std::ios::binary | std::ios::app) << "\nfont_height=30\n";
+    CConfigFile file;
+    const auto started = std::chrono::steady_clock::now();
+    ASSERT_EQ(file.Load(dir.File("long.cfg")), 0);
+    const Map& loaded = file.m_values;
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
+    EXPECT_EQ(loaded.at("title_name"), "x"); // the value ends at the first NUL
+    EXPECT_EQ(loaded.at("font_height"), "30");
+    EXPECT_EQ(loaded.size(), 2u);
+
+    // A file of ever new keys fills the map only so far; the first ones stay.
+    std::string keys;
+    for (std::size_t i = 0; i < CConfigFile::kMaxLoadedKeys + 100; ++i) {
+        keys += "k" + std::to_string(100000 + i) + "=v\n";
+    }
+    keys += "k100000=late\n";
+    const Map many = LoadText(dir, keys);
+    EXPECT_EQ(many.size(), CConfigFile::kMaxLoadedKeys);
+    EXPECT_EQ(many.at("k100000"), "v");
 }
 
 TEST(ConfigFile, GetIntIsAtoiSaturatingAt32Bits) {

@@ -2,6 +2,7 @@
 
 #include "tests/settings/scratch_dir.h"
 
+#include <climits>
 #include <gtest/gtest.h>
 
 namespace {
@@ -45,16 +46,41 @@ TEST(ReaderSettings, PartialHandEditedFileLosesCommentsAtTheFirstSave) {
     EXPECT_EQ(dir.Read("config.cfg"), expected.replace(expected.find("=20"), 3, "=30"));
 }
 
-TEST(ReaderSettings, LoadedValuesAreTakenAsTheyAre) {
+TEST(ReaderSettings, LoadedValuesAreTakenAsTheyAreSaveSizesBroughtIntoRange) {
     ScratchDir dir;
     dir.Write("config.cfg", "font_height=big\nfont_row_dis=70\nauto_record=2\nauto_read=2\n"
                             "title_name=\n");
     ReaderSettings settings = LoadFrom(dir);
-    EXPECT_EQ(settings.font_height, 0);
+    EXPECT_EQ(settings.font_height, 5); // letters read as 0, below the smallest font
     EXPECT_EQ(settings.font_row_dis, 70);
     EXPECT_EQ(settings.auto_record, 2); // the view records only on exactly 1
     EXPECT_EQ(settings.auto_read, 2);   // and scrolls on any non-zero value
     EXPECT_EQ(settings.title_name, "");
+
+    // Sizes that would take the window minutes to lay out, or that overflow when stepped.
+    const struct {
+        const char* text;
+        int height;
+        int rowDis;
+    } sizes[] = {{"font_height=3000\nfont_row_dis=100000\n", 400, 400},
+                 {"font_height=-2147483648\nfont_row_dis=2147483647\n", 5, 400},
+                 {"font_height=400\nfont_row_dis=-5\n", 400, 1},
+                 {"font_height=5\nfont_row_dis=1\n", 5, 1}};
+    for (const auto& size : sizes) {
+        dir.Write("config.cfg", size.text);
+        EXPECT_EQ(LoadFrom(dir).font_height, size.height) << size.text;
+        EXPECT_EQ(LoadFrom(dir).font_row_dis, size.rowDis) << size.text;
+    }
+    EXPECT_EQ(StepSetting(INT_MAX, 1, kRowDisRange), 400);
+    EXPECT_EQ(StepSetting(INT_MIN, -1, kRowDisRange), 1);
+    EXPECT_EQ(StepSetting(INT_MIN, -1, kFontHeightRange), 5);
+    EXPECT_EQ(StepSetting(399, 1, kFontHeightRange), 400);
+
+    // A refused file leaves every setting as it was.
+    std::filesystem::resize_file(dir.File("config.cfg"), 100ull << 30);
+    ReaderSettings untouched{.font_height = 1234};
+    EXPECT_EQ(LoadReaderSettings(untouched, dir.Path()), -2);
+    EXPECT_EQ(Fields(untouched), Fields(ReaderSettings{.font_height = 1234}));
 
     // Pure red and pure blue, and a title of legacy code-page bytes, survive a round trip.
     settings = {.font_height = 70,

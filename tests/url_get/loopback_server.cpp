@@ -46,7 +46,14 @@ void LoopbackServer::Handle(const httplib::Request& request, httplib::Response& 
     int status = 0;
     std::size_t size = 0;
     char tail = 0;
-    if (std::sscanf(request.path.c_str(), "/status/%d/%zu%c", &status, &size, &tail) == 2) {
+    if (request.path == "/endless") {
+        // Streams 'x' for as long as the client reads and the server runs.
+        response.set_chunked_content_provider(
+            "text/plain", [this](std::size_t, httplib::DataSink& sink) {
+                static const std::string chunk(64 * 1024, 'x');
+                return m_server.is_running() && sink.write(chunk.data(), chunk.size());
+            });
+    } else if (std::sscanf(request.path.c_str(), "/status/%d/%zu%c", &status, &size, &tail) == 2) {
         response.status = status;
         response.set_content(std::string(size, 'x'), "text/plain");
     } else {

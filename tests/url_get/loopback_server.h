@@ -9,8 +9,8 @@
 #include <vector>
 
 // An HTTP server on 127.0.0.1 for the life of the object. Every GET is recorded with the time
-// it arrived. Paths: /status/<code>/<n> answers <code> with n bytes of 'x'; anything else
-// answers 200 with the path as its body.
+// it arrived. Paths: /status/<code>/<n> answers <code> with n bytes of 'x'; /endless answers 200
+// with a body that never ends; anything else answers 200 with the path as its body.
 class LoopbackServer {
 public:
     struct Arrival {

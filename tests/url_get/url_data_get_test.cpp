@@ -3,6 +3,7 @@
 #include "log_capture.h"
 #include "loopback_server.h"
 
+#include <chrono>
 #include <gtest/gtest.h>
 
 namespace {
@@ -38,6 +39,21 @@ TEST_F(UrlDataGetTest, AnyCompletedResponseIsSuccessAndReplacesTheBuffer) {
                                  "Info: GetUrlData success:  0 url:  " + notFound,
                                  "Info: GetUrlData success:  0 url:  " + empty,
                              }));
+}
+
+TEST_F(UrlDataGetTest, ABodyBeyondTheCapEndsTheTransferAndIsNotKept) {
+    LoopbackServer server;
+    const std::size_t cap = CUrlDataGet::kMaxBodyBytes;
+    CDataBuffer buffer;
+    EXPECT_EQ(m_get.GetUrlData(server.Url("/status/200/" + std::to_string(cap)), &buffer),
+              CURLE_OK);
+    EXPECT_EQ(buffer.size(), cap); // the largest body that fits comes whole
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(m_get.GetUrlData(server.Url("/endless"), &buffer), CURLE_WRITE_ERROR);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10)); // no time-out
+    EXPECT_EQ(buffer.size(), cap); // a failed transfer leaves the caller's buffer as it was
+    EXPECT_EQ(m_get.GetUrlData(server.Url("/status/200/" + std::to_string(cap + 1)), &buffer),
+              CURLE_WRITE_ERROR);
 }
 
 TEST(UrlDataGetWithoutHandleTest, EveryTransferFailsAndIsLogged) {

@@ -14,6 +14,8 @@
 #include <QSortFilterProxyModel>
 #include <QUrl>
 
+#include <climits>
+
 namespace {
 
 using ReaderViewTest = ReaderTest;
@@ -212,6 +214,25 @@ TEST_F(ReaderViewTest, FontAndSpacingKeysStepWithinBoundsAndSaveAtOnce) {
     EXPECT_EQ(SavedSettings().font_height, 6);
     m_frame->Action(ID_ROW_DIS_BIGGER)->trigger();
     EXPECT_EQ(SavedSettings().font_row_dis, 2);
+
+    // At the ends of their ranges (and beyond, wherever a value came from) the steps stop.
+    const struct {
+        int key;
+        int& field;
+        int from;
+        int to;
+    } ends[] = {{Qt::Key_R, settings.font_row_dis, INT_MAX, 400},
+                {Qt::Key_R, settings.font_row_dis, 400, 400},
+                {Qt::Key_T, settings.font_row_dis, INT_MIN, 1},
+                {Qt::Key_B, settings.font_height, 400, 400},
+                {Qt::Key_S, settings.font_height, INT_MIN, 5}};
+    for (const auto& end : ends) {
+        end.field = end.from;
+        Key(end.key);
+        EXPECT_EQ(end.field, end.to) << end.key << " from " << end.from;
+    }
+    EXPECT_NE(ReadFile(DataPath("config.cfg")).find("\nfont_height=5\nfont_row_dis=1\n"),
+              std::string::npos);
 }
 
 TEST_F(ReaderViewTest, AutoScrollGoesOnThroughThePagesGivingEachItsTime) {

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <utility>
 
 CUrlDataGet::CUrlDataGet() = default;
 
@@ -60,9 +61,12 @@ int CUrlDataGet::GetUrlData(const std::string& url, CDataBuffer* buffer) {
     }
 
     LogMessage message;
+    // The body moves on (or is dropped): the buffer's memory is not held between transfers.
+    CDataBuffer body = std::move(m_buffer);
+    m_buffer = CDataBuffer();
     if (result == CURLE_OK) {
         if (buffer != nullptr) {
-            *buffer = m_buffer;
+            *buffer = std::move(body);
         }
         LogAppend(message, "GetUrlData success: ");
         LogAppend(message, "0");
@@ -100,6 +104,9 @@ bool CUrlDataGet::IsAborted() {
 size_t CUrlDataGet::WriteCallback(char* data, size_t size, size_t count, void* userdata) {
     auto* self = static_cast<CUrlDataGet*>(userdata);
     const size_t n = size * count;
+    if (n > kMaxBodyBytes - self->m_buffer.size()) {
+        return 0; // fails the transfer: no answer of ours is that long
+    }
     try {
         self->m_buffer.Append(data, n);
     } catch (...) {

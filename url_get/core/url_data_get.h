@@ -15,6 +15,9 @@ class CUrlDataGet : public IUrlDataGet {
 public:
     static constexpr long kConnectTimeoutMs = 10000;
     static constexpr long kTotalTimeoutMs = 30000;
+    // A larger body ends the transfer as failed (CURLE_WRITE_ERROR): the answers fetched are a
+    // few bytes, and an endless one must not fill memory for the length of the time-out.
+    static constexpr std::size_t kMaxBodyBytes = 1 << 20;
 
     CUrlDataGet();
     ~CUrlDataGet() override;
@@ -42,7 +45,7 @@ private:
     bool IsAborted();
 
     CURL* m_curl = nullptr;
-    CDataBuffer m_buffer; // collects the body while a transfer runs
+    CDataBuffer m_buffer; // collects the body while a transfer runs; released after it
     long m_connectTimeoutMs = kConnectTimeoutMs;
     long m_totalTimeoutMs = kTotalTimeoutMs;
 

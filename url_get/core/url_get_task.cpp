@@ -69,9 +69,11 @@ unsigned int CUrlGetTask::Run() {
                   m_buffer.size() > INT_MAX ? INT_MAX : static_cast<int>(m_buffer.size()));
         CLog::Instance().Write(LOG_INFO, finished);
 
-        // Built outside the lock so Update never waits on a copy of a large body.
+        // Built outside the lock so Update never waits on a copy of a large body. The body goes
+        // with the result: the task holds no memory between transfers.
         std::list<UrlResult> filed;
-        filed.push_back(UrlResult{result, std::move(*request), m_buffer});
+        filed.push_back(UrlResult{result, std::move(*request), std::move(m_buffer)});
+        m_buffer = CDataBuffer();
         m_resultsLock.Lock();
         m_results.splice(m_results.end(), filed);
         m_resultsLock.Unlock();
