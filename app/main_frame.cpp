@@ -15,13 +15,16 @@
 #include "view/veska_view.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMoveEvent>
 #include <QPainter>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStatusTipEvent>
@@ -37,6 +40,44 @@
 namespace {
 
 int g_trayAvailableOverride = -1;
+
+// The palette belongs to the whole program; the usual one is kept while the night one is in use.
+bool g_nightPalette = false;
+QPalette& DayPalette() {
+    static QPalette palette;
+    return palette;
+}
+
+QPalette NightPalette() {
+    const QColor window(0x2B, 0x2B, 0x2E);
+    const QColor text(0xD0, 0xD0, 0xD0);
+    const QColor base(0x1E, 0x1E, 0x20);
+    QPalette palette(window);
+    palette.setColor(QPalette::WindowText, text);
+    palette.setColor(QPalette::Base, base);
+    palette.setColor(QPalette::AlternateBase, window);
+    palette.setColor(QPalette::Text, text);
+    palette.setColor(QPalette::Button, QColor(0x35, 0x35, 0x38));
+    palette.setColor(QPalette::ButtonText, text);
+    palette.setColor(QPalette::BrightText, Qt::white);
+    palette.setColor(QPalette::ToolTipBase, base);
+    palette.setColor(QPalette::ToolTipText, text);
+    palette.setColor(QPalette::PlaceholderText, QColor(0x80, 0x80, 0x80));
+    palette.setColor(QPalette::Highlight, QColor(0x3A, 0x5F, 0x8C));
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    palette.setColor(QPalette::Link, QColor(0x6F, 0xA8, 0xDC));
+    palette.setColor(QPalette::LinkVisited, QColor(0xA0, 0x8C, 0xD8));
+    for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+        palette.setColor(QPalette::Disabled, role, QColor(0x70, 0x70, 0x70));
+    }
+    return palette;
+}
+
+// A saved window place is used only when enough of its top edge (where the title bar is) lies
+// on a screen to take hold of it.
+constexpr int kGraspWidth = 64;
+constexpr int kGraspHeight = 16;
+constexpr int kPlacementSaveDelayMs = 300;
 
 constexpr int kMainBarIds[] = {ID_OPEN_READ_MARK, ID_FILE_OPEN,     ID_NET_LIBRARY,
                                ID_OPTION,         ID_JOKE,          ID_APP_ABOUT,
@@ -92,6 +133,10 @@ CMainFrame::~CMainFrame() {
     if (m_trayIcon != nullptr) {
         m_trayIcon->hide();
     }
+    if (m_placementTimer != nullptr && m_placementTimer->isActive()) {
+        SavePlacement();
+    }
+    ApplyNightPalette(false); // the palette outlives the window
     // Stops and joins the workers, so no thread outlives the window.
     delete m_pUrlManager;
     m_pUrlManager = nullptr;
@@ -137,12 +182,70 @@ bool CMainFrame::OnCreate() {
     m_timer->setInterval(kTimerMs);
     connect(m_timer, &QTimer::timeout, this, &CMainFrame::OnTimer);
     m_timer->start();
+
+    m_placementTimer = new QTimer(this);
+    m_placementTimer->setSingleShot(true);
+    m_placementTimer->setInterval(kPlacementSaveDelayMs);
+    connect(m_placementTimer, &QTimer::timeout, this, &CMainFrame::SavePlacement);
     return true;
 }
 
 void CMainFrame::InitialUpdateFrame() {
     m_pView->OnInitialUpdate();
+    RestorePlacement();
     UpdateCommandUI();
+}
+
+void CMainFrame::RestorePlacement() {
+    const ReadingPrefs& prefs = m_pView->m_optionDlg.m_prefs;
+    if (prefs.window_width > 0) {
+        const QRect wanted(prefs.window_x, prefs.window_y, prefs.window_width, prefs.window_height);
+        const QRect topEdge(wanted.x(), wanted.y(), wanted.width(), kGraspHeight);
+        bool onScreen = false;
+        for (const QScreen* screen : QGuiApplication::screens()) {
+            const QRect common = screen->geometry().intersected(topEdge);
+            onScreen =
+                onScreen || (common.width() >= kGraspWidth && common.height() >= kGraspHeight);
+        }
+        if (onScreen) {
+            setGeometry(wanted);
+        } else if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            // The screen it was on is gone: the saved size, centred as on the first start.
+            const QRect area = screen->geometry();
+            resize(wanted.size());
+            move(area.x() + (area.width() - wanted.width()) / 2,
+                 area.y() + (area.height() - wanted.height()) / 2);
+        }
+    }
+    // Maximised once shown, so that the window system knows the place it goes back to.
+    m_bMaximizeWhenShown = prefs.window_maximized != 0;
+}
+
+void CMainFrame::RecordPlacement() {
+    if (m_pView == nullptr || m_placementTimer == nullptr || !isVisible() || isFullScreen() ||
+        isMinimized()) {
+        return;
+    }
+    ReadingPrefs& prefs = m_pView->m_optionDlg.m_prefs;
+    const ReadingPrefs before = prefs;
+    const bool maximized = isMaximized();
+    // A maximised window keeps the place it goes back to.
+    const QRect normal = maximized ? normalGeometry() : geometry();
+    prefs.window_maximized = maximized ? 1 : 0;
+    if (normal.isValid()) {
+        prefs.window_x = normal.x();
+        prefs.window_y = normal.y();
+        prefs.window_width = normal.width();
+        prefs.window_height = normal.height();
+    }
+    if (!(prefs == before)) {
+        m_placementTimer->start();
+    }
+}
+
+void CMainFrame::SavePlacement() {
+    m_placementTimer->stop();
+    m_pView->m_optionDlg.SavePrefs();
 }
 
 QAction* CMainFrame::MakeAction(int id, const QString& text) {
@@ -359,6 +462,12 @@ void CMainFrame::CreateAccelerators() {
         connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
         addAction(action);
     }
+    auto* fullScreen = new QAction(this);
+    fullScreen->setObjectName(QStringLiteral("acceleratorFullScreen"));
+    fullScreen->setShortcut(QKeySequence(Qt::Key_F11));
+    fullScreen->setShortcutContext(Qt::WindowShortcut);
+    connect(fullScreen, &QAction::triggered, this, [this] { OnCommand(ID_FULL_SCREEN); });
+    addAction(fullScreen);
 }
 
 void CMainFrame::CreateTray() {
@@ -425,6 +534,9 @@ void CMainFrame::OnCommand(int id) {
         return;
     case ID_JOKE:
         OnJoke();
+        return;
+    case ID_FULL_SCREEN:
+        OnFullScreen();
         return;
     default:
         break;
@@ -548,7 +660,13 @@ void CMainFrame::OnTimer() {
     }
     const ReaderSettings& settings = m_pView->m_optionDlg.m_settings;
     if (settings.auto_read != 0 && (settings.auto_click != 1 || m_pView->m_bAutoScrollRunning)) {
-        m_pView->m_pTxtEdit->AutoScrollStep();
+        // The default speed is one step (a pixel) a tick; the others a share of that, carried over.
+        m_nScrollRemainder += m_pView->m_optionDlg.m_prefs.scroll_speed;
+        const int steps = m_nScrollRemainder / ReadingPrefs::kDefaultScrollSpeed;
+        m_nScrollRemainder %= ReadingPrefs::kDefaultScrollSpeed;
+        for (int i = 0; i < steps; ++i) {
+            m_pView->m_pTxtEdit->AutoScrollStep();
+        }
     }
 }
 
@@ -568,6 +686,41 @@ void CMainFrame::HideWindow() {
     } else {
         showMinimized();
     }
+}
+
+void CMainFrame::OnEscape() {
+    if (isFullScreen()) {
+        OnFullScreen();
+    } else {
+        HideWindow();
+    }
+}
+
+void CMainFrame::OnFullScreen() {
+    const bool leaving = isFullScreen();
+    for (QWidget* bar : {static_cast<QWidget*>(m_wndToolBar), static_cast<QWidget*>(m_wndReaderBar),
+                         static_cast<QWidget*>(statusBar())}) {
+        bar->setVisible(leaving);
+    }
+    if (!leaving) {
+        m_bMaximizedBeforeFullScreen = isMaximized();
+        showFullScreen();
+    } else if (m_bMaximizedBeforeFullScreen) {
+        showMaximized();
+    } else {
+        showNormal();
+    }
+}
+
+void CMainFrame::ApplyNightPalette(bool night) {
+    if (night == g_nightPalette) {
+        return;
+    }
+    if (night) {
+        DayPalette() = QApplication::palette();
+    }
+    g_nightPalette = night;
+    QApplication::setPalette(night ? NightPalette() : DayPalette());
 }
 
 bool CMainFrame::event(QEvent* event) {
@@ -603,9 +756,34 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     }
 }
 
+void CMainFrame::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange) {
+        RecordPlacement();
+    }
+}
+
+void CMainFrame::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (m_bMaximizeWhenShown) {
+        m_bMaximizeWhenShown = false;
+        setWindowState(windowState() | Qt::WindowMaximized);
+    }
+}
+
+void CMainFrame::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    RecordPlacement();
+}
+
+void CMainFrame::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    RecordPlacement();
+}
+
 void CMainFrame::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape) {
-        m_pView->OnEscape(); // a search or the find bar first, then the window
+        m_pView->OnEscape(); // a search, the find bar, full screen, then the window
         event->accept();
         return;
     }

@@ -65,6 +65,12 @@ public:
     void OnTimer();
     // Hides the window to the tray (Esc, close); without a notification area minimises it instead.
     void HideWindow();
+    // Esc: leaves full screen first; otherwise hides the window.
+    void OnEscape();
+    // F11: full screen with the text only, or back to the window as it was.
+    void OnFullScreen();
+    // The dark palette for the whole program (toolbars, status bar, dialogs), or the usual one.
+    void ApplyNightPalette(bool night);
     // Brings the pressed state of the auto-scroll button in line with the settings.
     void UpdateCommandUI();
 
@@ -94,6 +100,10 @@ protected:
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
@@ -105,6 +115,11 @@ private:
     void CreateStatusBar();
     void CreateAccelerators();
     void CreateTray();
+    // The saved place of the window when it is on a screen that exists; centred otherwise.
+    void RestorePlacement();
+    // Notes the window's place in the reading preferences and saves them soon after.
+    void RecordPlacement();
+    void SavePlacement();
     // Shows a prompt (or the idle text) in pane 0 while it is still the prompt pane.
     void ShowPrompt(const QString& prompt);
     // CAP, NUM and SCRL in panes 1 to 3 while those locks are on; panes 1 and 2 only until they
@@ -128,4 +143,10 @@ private:
     QTimer* m_timer = nullptr;
     CLockIndicators* m_lockIndicators = nullptr;
     std::map<int, QAction*> m_actions;
+    // A move or resize comes as a stream of events: the place is saved once they stop.
+    QTimer* m_placementTimer = nullptr;
+    bool m_bMaximizedBeforeFullScreen = false;
+    bool m_bMaximizeWhenShown = false;
+    // Fractions of a pixel of automatic scrolling carried to the next tick.
+    int m_nScrollRemainder = 0;
 };

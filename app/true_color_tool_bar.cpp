@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QActionEvent>
+#include <QApplication>
 #include <QIcon>
 #include <QPainter>
 #include <QStyle>
@@ -142,6 +143,14 @@ void CTrueColorToolBar::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(rect(), background.Image());
+    // The program's palette: a style sheet on the bar would keep its own copy.
+    const QColor window = QApplication::palette().color(QPalette::Window);
+    if (window.lightness() < 128) {
+        // A dark palette (night mode): the picture shows through a shade of the window colour.
+        QColor shade = window;
+        shade.setAlpha(215);
+        painter.fillRect(rect(), shade);
+    }
 
     // The gripper still belongs to the bar.
     QStyleOptionToolBar option;

@@ -70,6 +70,7 @@ constexpr int ID_NEXT_CHAPTER = 32842;
 constexpr int ID_FIND = 32843;
 constexpr int ID_FIND_NEXT = 32844;
 constexpr int ID_FIND_PREV = 32845;
+constexpr int ID_FULL_SCREEN = 32870; // F11
 
 // Control ids.
 constexpr int IDC_TEXT_PANE = 201;
@@ -88,6 +89,7 @@ constexpr int IDC_PAGE = 1013;
 constexpr int IDC_TOTAL_PAGE = 1014;
 constexpr int IDC_LINK_MAIL = 1015;
 constexpr int IDC_LINK_HOME = 1016;
+constexpr int IDC_READING = 1040; // settings: opens the reading page
 
 // Frame bars and status indicators.
 constexpr int AFX_IDW_TOOLBAR = 59392;

@@ -6,6 +6,7 @@
 #include "platform/paths.h"
 #include "res/resource.h"
 #include "settings/color_static.h"
+#include "settings/reading_dlg.h"
 
 #include <QColorDialog>
 #include <QLineEdit>
@@ -41,6 +42,7 @@ const DialogTemplate& OptionTemplate() {
             {K::PushButton, IDC_CHOOSE_BACK_COLOR, QStringLiteral("选择颜色"), 117, 71, 48, 12},
             {K::Static, IDC_FONT_COLOR, QString(), 66, 55, 38, 9, DCS_BORDER},
             {K::Static, IDC_BACK_COLOR, QString(), 66, 73, 39, 9, DCS_BORDER},
+            {K::PushButton, IDC_READING, QStringLiteral(u"阅读…"), 140, 118, 40, 17},
         }};
     return dialogTemplate;
 }
@@ -49,6 +51,7 @@ const DialogTemplate& OptionTemplate() {
 
 COptionDlg::COptionDlg() : m_strConfigDir(GetDataDir()) {
     LoadSettings();
+    m_prefs = LoadReadingPrefs(m_strConfigDir);
 }
 
 COptionDlg::~COptionDlg() = default;
@@ -64,6 +67,44 @@ void COptionDlg::SaveSettings() {
     if (m_nRefusedErrno == 0) {
         SaveReaderSettings(m_settings, m_strConfigDir);
     }
+}
+
+void COptionDlg::SavePrefs() {
+    // A failed save keeps the old file whole; the new values live on in memory for this run.
+    SaveReadingPrefs(m_prefs, m_strConfigDir);
+}
+
+void COptionDlg::ReadingChanged() {
+    SavePrefs();
+    if (m_onReadingChanged) {
+        m_onReadingChanged();
+    }
+}
+
+void COptionDlg::SetNightMode(bool night) {
+    if ((m_prefs.night != 0) == night) {
+        return;
+    }
+    if (night) {
+        m_prefs.day_font_color = m_settings.font_color;
+        m_prefs.day_back_color = m_settings.back_color;
+        m_settings.font_color = kNightFontColor;
+        m_settings.back_color = kNightBackColor;
+    } else {
+        const ReaderSettings defaults;
+        m_settings.font_color =
+            m_prefs.day_font_color >= 0 ? m_prefs.day_font_color : defaults.font_color;
+        m_settings.back_color =
+            m_prefs.day_back_color >= 0 ? m_prefs.day_back_color : defaults.back_color;
+    }
+    m_prefs.night = night ? 1 : 0;
+    SaveSettings();
+    // The dialog's previews follow, so that its OK does not put the other colours back.
+    if (m_staticFontColor != nullptr) {
+        m_staticFontColor->SetBackColor(static_cast<std::uint32_t>(m_settings.font_color));
+        m_staticBackColor->SetBackColor(static_cast<std::uint32_t>(m_settings.back_color));
+    }
+    ReadingChanged();
 }
 
 int COptionDlg::DoModal(QWidget* parent) {
@@ -91,6 +132,9 @@ int COptionDlg::DoModal(QWidget* parent) {
             break;
         case IDC_CHOOSE_BACK_COLOR:
             OnBnClickedChooseBackColor();
+            break;
+        case IDC_READING:
+            OnBnClickedReading();
             break;
         default:
             break;
@@ -137,6 +181,11 @@ void COptionDlg::OnOK() {
     m_settings.font_height = std::clamp(height, kMinFontHeight, kMaxFontHeight);
     SaveSettings();
     m_pDialog->accept();
+}
+
+void COptionDlg::OnBnClickedReading() {
+    CReadingDlg dialog(*this, m_pDialog);
+    dialog.DoModal();
 }
 
 void COptionDlg::OnCancel() {

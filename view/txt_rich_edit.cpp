@@ -9,7 +9,9 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QResizeEvent>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextLayout>
@@ -77,6 +79,9 @@ CTxtRichEdit::CTxtRichEdit(CVeskaView* view, QWidget* parent) : QTextEdit(parent
     setFrameStyle(QFrame::Box | QFrame::Plain);
     setCursorWidth(0); // read-only text: no caret
     setFocusPolicy(Qt::StrongFocus);
+    // Page margins are viewport margins: the strips beside the text show the page colour too.
+    setBackgroundRole(QPalette::Base);
+    setAutoFillBackground(true);
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { OnScrolled(); });
     // A new scroll range means a new layout (width, font, lazy layout catching up): the reader's
     // line goes back on top before the old value is clamped to the new range.
@@ -116,6 +121,7 @@ void CTxtRichEdit::SetTextFont(const std::u16string& face, int height) {
     m_nFontHeight = height;
     m_strFaceName = face;
     setFont(*m_pFont);
+    ApplyPageMargins(); // a line cap is counted in characters of this font
     SetTextColor(m_crTextColor);
     ScrollToCharacter(m_nTopChar);
     viewport()->update();
@@ -159,6 +165,51 @@ void CTxtRichEdit::SetBackColor(unsigned color) {
     pal.setColor(QPalette::Inactive, QPalette::Base, FromColorRef(color));
     setPalette(pal);
     viewport()->update();
+}
+
+void CTxtRichEdit::SetPageMargins(int left, int right, int lineChars) {
+    m_nMarginLeft = std::max(0, left);
+    m_nMarginRight = std::max(0, right);
+    m_nLineChars = std::max(0, lineChars);
+    ApplyPageMargins();
+}
+
+void CTxtRichEdit::ApplyPageMargins() {
+    // The document margin stays as it always was unless a side asks for less; the rest of each
+    // side is a viewport margin. Both survive a new page's text, so a page turn lays out once.
+    const int inner = std::min({kDefaultMargin, m_nMarginLeft, m_nMarginRight});
+    if (int(document()->documentMargin()) != inner) {
+        document()->setDocumentMargin(inner);
+    }
+    int left = m_nMarginLeft - inner;
+    int right = m_nMarginRight - inner;
+    int column = 0;
+    if (m_nLineChars > 0) {
+        const qreal advance = QFontMetricsF(font()).horizontalAdvance(QChar(0x4E2D)); // 中
+        column = int(std::ceil(m_nLineChars * advance)) + 2 * inner + 1;
+        // Counted without the scroll bar's width, so the column fits whether or not it shows.
+        // Centred in the pane, but never nearer its edges than the margins ask.
+        const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+        const int spare = contentsRect().width() - scrollBar - column;
+        if (spare >= left + right) {
+            left = std::clamp(spare / 2, left, spare - right);
+            right = spare - left;
+        } else {
+            column = 0; // the pane is narrower than the cap: wrap at its width
+        }
+    }
+    // A fixed wrap width holds the cap even when the scroll bar comes or goes.
+    if (column > 0) {
+        if (lineWrapMode() != QTextEdit::FixedPixelWidth || lineWrapColumnOrWidth() != column) {
+            setLineWrapMode(QTextEdit::FixedPixelWidth);
+            setLineWrapColumnOrWidth(column);
+        }
+    } else if (lineWrapMode() != QTextEdit::WidgetWidth) {
+        setLineWrapMode(QTextEdit::WidgetWidth);
+    }
+    if (viewportMargins() != QMargins(left, 0, right, 0)) {
+        setViewportMargins(left, 0, right, 0);
+    }
 }
 
 void CTxtRichEdit::SetPaneText(const std::u16string& text) {
@@ -580,6 +631,9 @@ void CTxtRichEdit::resizeEvent(QResizeEvent* event) {
     // A new width rewraps the text: keep the line the reader was at on top.
     m_bHoldTop = true;
     QTextEdit::resizeEvent(event);
+    if (m_nLineChars > 0) {
+        ApplyPageMargins(); // the centred column follows the pane's width
+    }
     m_bHoldTop = false;
     ScrollToCharacter(m_nTopChar);
 }

@@ -38,6 +38,9 @@ public:
     // Colours are COLORREF values (0x00BBGGRR).
     void SetTextColor(unsigned color);
     void SetBackColor(unsigned color);
+    // Text `left` and `right` pixels in from the frame. With lineChars > 0 no display line holds
+    // more than that many full-width characters, and the narrower column is centred.
+    void SetPageMargins(int left, int right, int lineChars);
     // Replaces the whole text; the line spacing applies to it.
     void SetPaneText(const std::u16string& text);
     // Replaces the text of the same page read another way, keeping the screen: the scroll
@@ -107,6 +110,8 @@ private:
     // The paragraph format that carries the line spacing.
     QTextBlockFormat LineFormat() const;
     void ApplyLineDistance();
+    // Wrap width and viewport margins for the page margins, the widest line and the pane width.
+    void ApplyPageMargins();
     // Turns to the next page, or to the previous page's last screen; false (and nothing changes)
     // at either end of the book.
     bool TurnForward();
@@ -123,6 +128,13 @@ private:
     std::u16string m_strFaceName;
     int m_nRowDis = 1;
     int m_nLineDistance = 0;
+    int m_nMarginLeft = kDefaultMargin;
+    int m_nMarginRight = kDefaultMargin;
+    int m_nLineChars = 0;
+
+public:
+    // The text document's own margin: the distance between frame and text the pane always had.
+    static constexpr int kDefaultMargin = 4;
     int m_nTopChar = 0;      // what the reader sees first: kept through relayouts
     bool m_bHoldTop = false; // scrolling done here, not by the reader
     int m_nDwellTicks = 0;   // auto-scroll ticks spent at the end of the page

@@ -7,8 +7,8 @@
 #include "platform/paths.h"
 #include "platform/text_line_reader.h"
 #include "res/resource.h"
-#include "text/chapter_cache.h"
 #include "settings/book_encoding_store.h"
+#include "text/chapter_cache.h"
 #include "text/encoding_choice.h"
 #include "text/text_convert.h"
 #include "view/book_scan_worker.h"
@@ -45,6 +45,12 @@ constexpr char16_t kDefaultFace[] = u"微软雅黑";
 // Scrolling saves the place this long after it starts, so auto-scroll writes it now and then.
 constexpr int kPlaceSaveDelayMs = 2000;
 
+// The face the reading preferences ask for; the reader's own when they name none.
+std::u16string FaceOf(const ReadingPrefs& prefs) {
+    return prefs.font_face.empty() ? std::u16string(kDefaultFace)
+                                   : QString::fromStdString(prefs.font_face).toStdU16String();
+}
+
 } // namespace
 
 CVeskaView::CVeskaView(CMainFrame* frame, QWidget* parent)
@@ -64,6 +70,7 @@ CVeskaView::CVeskaView(CMainFrame* frame, QWidget* parent)
     connect(m_pFindBar, &CFindBar::findNext, this, [this] { FindNext(true); });
     connect(m_pFindBar, &CFindBar::findPrevious, this, [this] { FindNext(false); });
     connect(m_pFindBar, &CFindBar::escapePressed, this, &CVeskaView::OnEscape);
+    m_optionDlg.m_onReadingChanged = [this] { ApplyReadingPrefs(); };
     m_placeTimer.setSingleShot(true);
     m_placeTimer.setInterval(kPlaceSaveDelayMs);
     connect(&m_placeTimer, &QTimer::timeout, this, &CVeskaView::SavePlace);
@@ -86,10 +93,14 @@ void CVeskaView::OnInitialUpdate() {
     m_pTxtEdit->show();
 
     const ReaderSettings settings = m_optionDlg.m_settings;
-    m_pTxtEdit->SetTextFont(kDefaultFace, settings.font_height);
+    const ReadingPrefs& prefs = m_optionDlg.m_prefs;
+    m_pTxtEdit->SetPageMargins(prefs.margin_left, prefs.margin_right, prefs.line_chars);
+    m_pTxtEdit->SetTextFont(FaceOf(prefs), settings.font_height);
     m_pTxtEdit->SetTextColor(unsigned(settings.font_color));
     m_pTxtEdit->SetBackColor(unsigned(settings.back_color));
     m_pTxtEdit->SetRowDis(settings.font_row_dis);
+
+    m_pMainFrame->ApplyNightPalette(prefs.night != 0);
 
     m_pTxtEdit->SetPaneText(GetWelcomeText());
     m_pTxtEdit->setFocus(); // the reader keys go to the pane
@@ -564,6 +575,24 @@ void CVeskaView::OnOption() {
     m_pMainFrame->UpdateCommandUI();
 }
 
+void CVeskaView::ApplyReadingPrefs() {
+    if (m_pTxtEdit == nullptr) {
+        return;
+    }
+    const ReadingPrefs& prefs = m_optionDlg.m_prefs;
+    const ReaderSettings& settings = m_optionDlg.m_settings;
+    const int top = m_pTxtEdit->TopCharacter();
+    const std::u16string face = FaceOf(prefs);
+    if (face != m_pTxtEdit->FaceName()) {
+        m_pTxtEdit->SetTextFont(face, settings.font_height);
+    }
+    m_pTxtEdit->SetPageMargins(prefs.margin_left, prefs.margin_right, prefs.line_chars);
+    m_pTxtEdit->SetTextColor(unsigned(settings.font_color));
+    m_pTxtEdit->SetBackColor(unsigned(settings.back_color));
+    m_pMainFrame->ApplyNightPalette(prefs.night != 0);
+    m_pTxtEdit->ScrollToCharacter(top);
+}
+
 void CVeskaView::OnDropFiles(const QStringList& paths) {
     QString last;
     for (const QString& path : paths) {
@@ -799,7 +828,7 @@ void CVeskaView::OnEscape() {
         }
         return;
     }
-    m_pMainFrame->HideWindow();
+    m_pMainFrame->OnEscape(); // full screen first, then the window
 }
 
 void CVeskaView::FindNext(bool forward) {

@@ -72,6 +72,9 @@ public:
     // Whether the auto-scroll button shows pressed.
     bool OnUpdateAutoScroll() const;
     void OnOption();
+    // Shows the reading preferences (face, margins, widest line, day or night) on the same
+    // screen of the page.
+    void ApplyReadingPrefs();
     // The paths of one drop, in the drop's order; the last non-empty one is opened.
     void OnDropFiles(const QStringList& paths);
     void OnKeyDown(unsigned nChar, unsigned nRepCnt, unsigned nFlags);

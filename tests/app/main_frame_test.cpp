@@ -80,7 +80,8 @@ TEST_F(MainFrameTest, ToolbarsCarryTheirButtonsTextsAndTips) {
               QStringLiteral(u"显示程序信息、版本号和版权"));
 
     const CTrueColorToolBar* reader = m_frame->ReaderToolBar();
-    // After the commands: the chapter list, a separator and the encoding button, which has no command id.
+    // After the commands: the chapter list, a separator and the encoding button, which has no
+    // command id.
     // clang-format off
     const std::vector<int> readerIds{ID_FONT_BIGGER, 0, ID_FONT_SMALLER, 0, ID_ROW_DIS_BIGGER, 0,
                                      ID_ROW_DIS_SMALLER, 0, ID_NEXT_PAGE, 0, ID_PREV_PAGE, 0,

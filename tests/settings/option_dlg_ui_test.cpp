@@ -3,12 +3,16 @@
 #include "app/link_opener.h"
 #include "res/resource.h"
 #include "settings/color_static.h"
+#include "settings/reading_dlg.h"
 #include "tests/app/dialog_test_support.h"
 
 #include <QClipboard>
 #include <QColorDialog>
+#include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QTest>
 #include <QUrl>
 
@@ -71,7 +75,8 @@ TEST_F(OptionDlgTest, OpensOnOkShowingTheHeightAsItIsAndTabsInTemplateOrder) {
         EXPECT_EQ(window.windowTitle(), "设置");
         EXPECT_EQ(window.GetDlgItemAs<QLineEdit>(IDC_FONT_HEIGHT)->text(), "60");
         EXPECT_EQ(window.focusWidget(), window.GetDlgItem(IDOK));
-        for (int id : {IDCANCEL, IDC_FONT_HEIGHT, IDC_CHOOSE_FONT_COLOR, IDC_CHOOSE_BACK_COLOR}) {
+        for (int id : {IDCANCEL, IDC_FONT_HEIGHT, IDC_CHOOSE_FONT_COLOR, IDC_CHOOSE_BACK_COLOR,
+                       IDC_READING}) {
             QTest::keyClick(window.focusWidget(), Qt::Key_Tab);
             EXPECT_EQ(DialogControlId(window.focusWidget()), id);
         }
@@ -118,6 +123,53 @@ TEST_F(OptionDlgTest, ColoursGoToThePreviewsAndOnlyOkStoresThem) {
     LoadReaderSettings(stored, m_dir.path().toStdString());
     EXPECT_EQ(stored.font_color, 128);
     EXPECT_EQ(stored.back_color, 16711680);
+}
+
+TEST_F(OptionDlgTest, ReadingPageShowsTheSavedValuesAndHandsOnEveryChange) {
+    ReadingPrefs saved;
+    saved.margin_left = 24;
+    saved.scroll_speed = 7;
+    ASSERT_TRUE(SaveReadingPrefs(saved, m_dir.path().toStdString()));
+    COptionDlg dlg;
+    dlg.m_settings.font_color = 0x0000FF;
+    int shown = 0;
+    dlg.m_onReadingChanged = [&] { ++shown; };
+    ScopedModalHook hook([&](QDialog& window) {
+        if (auto* page = qobject_cast<CReadingDlg*>(&window)) {
+            EXPECT_EQ(page->windowTitle(), "阅读");
+            EXPECT_EQ(page->m_spinMarginLeft->value(), 24);
+            EXPECT_EQ(page->m_spinScrollSpeed->value(), 7);
+            EXPECT_EQ(page->m_spinLineChars->text(), "不限");
+            EXPECT_TRUE(page->m_btnDay->isChecked());
+            ExpectTextsFit(*page, "dialog-reading.png");
+            page->m_spinLineChars->setValue(36);
+            EXPECT_EQ(shown, 1);
+            QTest::mouseClick(page->m_btnNight, Qt::LeftButton);
+            EXPECT_EQ(shown, 2);
+            QTest::mouseClick(page->m_btnNight, Qt::LeftButton); // already night: nothing
+            EXPECT_EQ(shown, 2);
+            page->accept();
+            return;
+        }
+        auto& options = static_cast<CTemplateDialog&>(window);
+        QTest::mouseClick(options.GetDlgItem(IDC_READING), Qt::LeftButton);
+        // The previews follow the night colours, so OK keeps them.
+        EXPECT_EQ(dlg.m_staticBackColor->m_crBack, unsigned(COptionDlg::kNightBackColor));
+        options.SendCommand(IDOK);
+    });
+    EXPECT_EQ(dlg.DoModal(), IDOK);
+    const ReadingPrefs stored = LoadReadingPrefs(m_dir.path().toStdString());
+    EXPECT_EQ(stored.line_chars, 36);
+    EXPECT_EQ(stored.night, 1);
+    EXPECT_EQ(stored.day_font_color, 0x0000FF);
+    ReaderSettings settings;
+    LoadReaderSettings(settings, m_dir.path().toStdString());
+    EXPECT_EQ(settings.font_color, COptionDlg::kNightFontColor);
+
+    dlg.SetNightMode(false);
+    LoadReaderSettings(settings, m_dir.path().toStdString());
+    EXPECT_EQ(settings.font_color, 0x0000FF);
+    EXPECT_EQ(settings.back_color, ReaderSettings{}.back_color);
 }
 
 } // namespace

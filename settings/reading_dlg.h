@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QDialog>
+
+class COptionDlg;
+class QComboBox;
+class QPushButton;
+class QSpinBox;
+
+// The reading page ("阅读"), opened from the settings dialog: font family, page margins, the
+// widest line, the automatic scrolling speed and the day/night colours. Every change goes to the
+// options' reading preferences at once (saved and shown); "关闭" only closes.
+class CReadingDlg : public QDialog {
+    Q_OBJECT
+public:
+    CReadingDlg(COptionDlg& options, QWidget* parent = nullptr);
+
+    int DoModal();
+
+    QComboBox* m_comboFace = nullptr;
+    QSpinBox* m_spinMarginLeft = nullptr;
+    QSpinBox* m_spinMarginRight = nullptr;
+    QSpinBox* m_spinLineChars = nullptr;
+    QSpinBox* m_spinScrollSpeed = nullptr;
+    QPushButton* m_btnNight = nullptr;
+    QPushButton* m_btnDay = nullptr;
+
+private:
+    void FillFaces();
+    void OnFaceChanged(int index);
+    void OnNumberChanged();
+    void OnNight(bool night);
+
+    COptionDlg& m_options;
+};

@@ -1,0 +1,220 @@
+// The reading page: each preference changes what the reader draws at once, is saved at once and
+// comes back after a restart; a damaged preferences file starts with the defaults.
+
+#include "app/dialog_template.h"
+#include "app/modal_hook.h"
+#include "app/true_color_tool_bar.h"
+#include "settings/reading_dlg.h"
+#include "tests/app/ui_test_support.h"
+
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QStyle>
+
+namespace {
+
+using namespace std::string_literals;
+
+class ReadingPrefsTest : public ReaderTest {
+protected:
+    // Opens "设置", then its "阅读…" button; `act` works on the reading page. The settings dialog
+    // is cancelled afterwards: what the page changed stands all the same.
+    void Reading(const std::function<void(CReadingDlg&)>& act) {
+        ScopedModalHook hook([&](QDialog& dialog) {
+            if (auto* reading = qobject_cast<CReadingDlg*>(&dialog)) {
+                act(*reading);
+                QTest::mouseClick(reading->findChild<QPushButton*>("closeButton"), Qt::LeftButton);
+                return;
+            }
+            auto& options = static_cast<CTemplateDialog&>(dialog);
+            QTest::mouseClick(options.GetDlgItem(IDC_READING), Qt::LeftButton);
+            options.SendCommand(IDCANCEL);
+        });
+        m_frame->Action(ID_OPTION)->trigger();
+        QCoreApplication::processEvents(); // a palette change reaches the widgets as events
+    }
+
+    void Restart() {
+        TestApp().DestroyMainFrame();
+        ASSERT_TRUE(TestApp().InitInstance(QStringList{QStringLiteral("veska")}));
+        m_frame = TestApp().MainFrame();
+        m_view = m_frame->GetActiveView();
+        m_pane = m_view->m_pTxtEdit;
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_frame));
+    }
+
+    // The leftmost and rightmost columns inside the pane's frame holding dark (text) pixels.
+    std::pair<int, int> InkColumns() const {
+        const QImage image = m_pane->grab().toImage();
+        const QRect area = m_pane->contentsRect(); // inside the pane's frame line
+        const int end = std::min(area.right(), m_pane->viewport()->geometry().right());
+        int left = image.width();
+        int right = -1;
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            for (int x = area.left(); x <= end; ++x) {
+                if (image.pixelColor(x, y).lightness() < 110) {
+                    left = std::min(left, x);
+                    right = std::max(right, x);
+                }
+            }
+        }
+        return {left, right};
+    }
+
+    ReadingPrefs SavedPrefs() const { return LoadReadingPrefs(m_dataDir.path().toStdString()); }
+};
+
+TEST_F(ReadingPrefsTest, MarginsAndTheLineCapPlaceTheTextKeepTheScreenAndSurviveARestart) {
+    Open(MakeBook(QStringLiteral("margins.txt"), 4092));
+    const int frame = m_pane->frameWidth();
+    EXPECT_NEAR(InkColumns().first, frame + CTxtRichEdit::kDefaultMargin, 3); // today's look
+
+    // The reading place is a line well down the page; it stays at the top through every change.
+    m_pane->verticalScrollBar()->setValue(m_pane->verticalScrollBar()->maximum() / 2);
+    const int top = m_pane->TopCharacter();
+    ASSERT_GT(top, 0);
+    Reading([&](CReadingDlg& page) {
+        page.m_spinMarginLeft->selectAll();
+        QTest::keyClicks(page.m_spinMarginLeft, "60");
+        EXPECT_EQ(SavedPrefs().margin_left, 60); // saved with each change, before the page closes
+        EXPECT_EQ(m_pane->TopCharacter(), top);
+        page.m_spinMarginRight->setValue(0);
+    });
+    EXPECT_NEAR(InkColumns().first, frame + 60, 3);
+    EXPECT_EQ(m_pane->TopCharacter(), top);
+
+    Reading([](CReadingDlg& page) { page.m_spinLineChars->setValue(20); });
+    const int frameTop = m_pane->TopCharacter();
+    for (int line = 0; line < m_pane->GetLineCount(); ++line) {
+        ASSERT_LE(m_pane->LineLength(line), 20) << line;
+    }
+    // Centred: as much room on each side of the column, whatever the margins asked for.
+    const auto [left, right] = InkColumns();
+    const int advance = QFontMetrics(m_pane->font()).horizontalAdvance(QChar(0x4E2D));
+    const int room = m_pane->contentsRect().width() -
+                     m_pane->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_pane);
+    EXPECT_NEAR(left - frame, room - (right - frame), advance);
+    EXPECT_GE(right - left, 19 * advance);
+
+    // A wider window keeps the cap and the centring.
+    m_frame->resize(m_frame->width() + 300, m_frame->height());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(m_pane->TopCharacter(), frameTop);
+    EXPECT_NEAR(InkColumns().first, left + 150, 2);
+
+    Restart();
+    EXPECT_EQ(SavedPrefs().line_chars, 20);
+    Open(MakeBook(QStringLiteral("margins.txt"), 4092));
+    for (int line = 0; line < m_pane->GetLineCount(); ++line) {
+        ASSERT_LE(m_pane->LineLength(line), 20) << line;
+    }
+    Reading([](CReadingDlg& page) { page.m_spinLineChars->setValue(0); });
+    EXPECT_NEAR(InkColumns().first, frame + 60, 3);
+}
+
+TEST_F(ReadingPrefsTest, TheFontFamilyIsTheOneChosenChineseFacesListedFirst) {
+    const QString serif = QStringLiteral("Noto Serif CJK SC");
+    Reading([&](CReadingDlg& page) {
+        QComboBox* faces = page.m_comboFace;
+        EXPECT_EQ(faces->currentIndex(), 0); // the reader's own face by default
+        ASSERT_GT(faces->count(), 1);
+        EXPECT_TRUE(QFontDatabase::writingSystems(faces->itemData(1).toString())
+                        .contains(QFontDatabase::SimplifiedChinese));
+        const int index = faces->findData(serif);
+        ASSERT_GE(index, 0);
+        faces->setCurrentIndex(index);
+    });
+    EXPECT_EQ(QFontInfo(m_pane->font()).family(), serif);
+    const int height = m_view->m_optionDlg.m_settings.font_height;
+    EXPECT_NEAR(QFontMetrics(m_pane->font()).height(), height, 1);
+    Key(Qt::Key_B); // the size keys keep the face
+    EXPECT_EQ(QFontInfo(m_pane->font()).family(), serif);
+
+    Restart();
+    EXPECT_EQ(QFontInfo(m_pane->font()).family(), serif);
+    Reading([&](CReadingDlg& page) {
+        EXPECT_EQ(page.m_comboFace->currentData().toString(), serif);
+        page.m_comboFace->setCurrentIndex(0);
+    });
+    EXPECT_EQ(m_pane->FaceName(), u"微软雅黑");
+}
+
+TEST_F(ReadingPrefsTest, NightDarkensTheWholeWindowAndDayGivesTheColoursBack) {
+    const auto lightness = [this](QWidget* part) {
+        const QImage image = part->grab().toImage();
+        return image.pixelColor(image.width() - 3, image.height() / 2).lightness();
+    };
+    Open(MakeBook(QStringLiteral("night.txt"), 4092));
+    m_view->m_optionDlg.m_settings.font_color = 0x112233;
+    EXPECT_GT(lightness(m_frame->statusBar()), 150);
+    Reading([](CReadingDlg& page) { QTest::mouseClick(page.m_btnNight, Qt::LeftButton); });
+    EXPECT_LT(lightness(m_frame->statusBar()), 80);
+    EXPECT_LT(lightness(m_frame->MainToolBar()), 80);
+    EXPECT_LT(lightness(m_frame->ReaderToolBar()), 80);
+    EXPECT_LT(lightness(m_pane), 80);
+    EXPECT_EQ(SavedSettings().back_color, COptionDlg::kNightBackColor);
+    if (const char* dir = std::getenv("VESKA_SCREENSHOT_DIR"); dir != nullptr && *dir != '\0') {
+        EXPECT_TRUE(m_frame->grab().save(QString::fromUtf8(dir) + "/night.png"));
+    }
+
+    Restart(); // night comes back, dialogs included
+    EXPECT_LT(lightness(m_frame->statusBar()), 80);
+    Reading([&](CReadingDlg& page) {
+        EXPECT_LT(page.palette().color(QPalette::Window).lightness(), 80);
+        EXPECT_TRUE(page.m_btnNight->isChecked());
+        QTest::mouseClick(page.m_btnDay, Qt::LeftButton);
+    });
+    EXPECT_GT(lightness(m_frame->statusBar()), 150);
+    EXPECT_EQ(SavedSettings().font_color, 0x112233);
+    EXPECT_EQ(SavedSettings().back_color, ReaderSettings{}.back_color);
+    EXPECT_EQ(m_pane->palette().color(QPalette::Text), QColor(0x33, 0x22, 0x11));
+}
+
+TEST_F(ReadingPrefsTest, ScrollSpeedScalesTheAutomaticScrolling) {
+    Open(MakeBook(QStringLiteral("speed.txt"), 3 * 4092));
+    m_frame->Timer()->stop(); // ticks are driven by hand
+    Key(Qt::Key_A);
+    QScrollBar* bar = m_pane->verticalScrollBar();
+    const auto pixelsIn = [&](int ticks) {
+        const int before = bar->value();
+        for (int i = 0; i < ticks; ++i) {
+            m_frame->OnTimer();
+        }
+        return bar->value() - before;
+    };
+    EXPECT_EQ(pixelsIn(8), 8); // the default is today's pixel a tick
+    Reading([](CReadingDlg& page) { page.m_spinScrollSpeed->setValue(10); });
+    EXPECT_EQ(pixelsIn(8), 20);
+    Reading([](CReadingDlg& page) { page.m_spinScrollSpeed->setValue(1); });
+    EXPECT_EQ(pixelsIn(8), 2);
+    EXPECT_EQ(SavedPrefs().scroll_speed, 1);
+}
+
+class DamagedPrefsTest : public ReadingPrefsTest {
+protected:
+    void BeforeStart() override {
+        m_config = "auto_click=1\nauto_read=0\nauto_record=1\nback_color=16579563\n"
+                   "font_color=0\nfont_height=24\nfont_row_dis=5\ntitle_name=Veska\n";
+        WriteFile(DataPath("config.cfg"), m_config);
+        WriteFile(DataPath("reading.cfg"),
+                  "margin_left=\xff\xfe\nline_chars=-1\0night=1\n"s + std::string(3000, '\x01'));
+    }
+    std::string m_config;
+};
+
+TEST_F(DamagedPrefsTest, StartsWithTheDefaultsAndKeepsConfigCfg) {
+    EXPECT_EQ(m_view->m_optionDlg.m_prefs.margin_left, ReadingPrefs{}.margin_left);
+    EXPECT_EQ(m_view->m_optionDlg.m_prefs.night, 0);
+    EXPECT_NEAR(InkColumns().first, m_pane->frameWidth() + CTxtRichEdit::kDefaultMargin, 3);
+    EXPECT_EQ(m_view->m_optionDlg.m_settings.font_height, 24);
+    Reading([](CReadingDlg& page) { page.m_spinMarginLeft->setValue(30); });
+    EXPECT_EQ(SavedPrefs().margin_left, 30); // rebuilt
+    EXPECT_EQ(ReadFile(DataPath("config.cfg")), m_config);
+}
+
+} // namespace
