@@ -22,9 +22,10 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: veska-pages [--encoding NAME] BOOK [PAGE]\n"
-    "       veska-pages [--encoding NAME] --chapters BOOK\n"
-    "       veska-pages [--encoding NAME] --find TEXT BOOK\n"
+    "usage: veska-pages BOOK [PAGE]\n"
+    "       veska-pages --chapters BOOK\n"
+    "       veska-pages --find TEXT BOOK\n"
+    "       veska-pages --encoding NAME BOOK [PAGE]  (also before --chapters and --find)\n"
     "  veska-pages BOOK              prints the book's encoding, page count and code page\n"
     "  veska-pages BOOK PAGE         prints page PAGE (counted from 0) as UTF-8\n"
     "  veska-pages --chapters BOOK   prints each chapter heading: its page, a TAB, its title\n"
