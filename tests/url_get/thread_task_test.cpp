@@ -47,15 +47,21 @@ public:
     };
     explicit UnjoinedTask(Record* record) : m_record(record) {}
     unsigned int Run() override {
-        m_record->running = true;
+        // Once the derived destructor has run only the base part is alive: take what the loop
+        // needs while the whole object still is.
+        Record* record = m_record;
+        CThreadTaskBase* base = this;
+        const auto wait = &UnjoinedTask::WaitForStop; // the base's members, reached through base
+        const auto stopRequested = &UnjoinedTask::StopRequested;
+        record->running = true;
         const auto give_up = Clock::now() + std::chrono::seconds(3);
-        while (!WaitForStop(10)) {
+        while (!(base->*wait)(10)) {
             if (Clock::now() > give_up) {
                 break;
             }
         }
-        m_record->stopped = StopRequested();
-        m_record->finished = true;
+        record->stopped = (base->*stopRequested)();
+        record->finished = true;
         return 0;
     }
 
