@@ -216,7 +216,12 @@ TEST_F(ReaderHistoryTest, MillionRecordsKeepTheNewestTwentyAndTheWholeFileAside)
     CReaderHistory history;
     const auto loadStarted = std::chrono::steady_clock::now();
     history.Load();
+#if !defined(__SANITIZE_THREAD__) && !defined(__SANITIZE_ADDRESS__)
+    // Instrumented builds run this loop many times slower; the bound is for real builds.
     EXPECT_LT(std::chrono::steady_clock::now() - loadStarted, std::chrono::seconds(5));
+#else
+    (void)loadStarted;
+#endif
     EXPECT_EQ(history.m_nRefusedErrno, 0);
     EXPECT_EQ(history.m_nFileRecords, 1000001u);
     ASSERT_EQ(history.m_listLocal.size(), 20u);
