@@ -380,6 +380,13 @@ void CMainFrame::CreateStatusBar() {
     m_statusLayout->insertWidget(3, m_progressPane);
     m_statusLayout->addStretch(0);
     m_statusPanes[0]->setText(QStringLiteral(u"就绪"));
+    // Panes of a fixed size (the height of a framed line of text, the tallest item of the bar):
+    // a new page number or percentage repaints its pane, it does not lay the window out again.
+    const int height = m_statusPanes[0]->sizeHint().height();
+    for (QLabel* pane : m_statusPanes) {
+        pane->setFixedHeight(height);
+    }
+    m_progressPane->setFixedHeight(height);
     bar->addWidget(panes, 1);
     m_chapterPane = new QLabel(bar);
     m_chapterPane->setObjectName(QStringLiteral("chapterPane"));
@@ -627,6 +634,8 @@ void CMainFrame::OnTrayShow() {
 }
 
 void CMainFrame::OnOpenReadMark() {
+    // The dialog edits a copy of the history and writes it back: it must hold the last page.
+    m_pView->RecordReadState();
     CReaderHistory& history = m_pView->m_history;
     CReadMarkDlg dialog(history.m_listLocal, history.m_listNet, m_pView, this);
     dialog.DoModal();

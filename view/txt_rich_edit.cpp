@@ -1,6 +1,7 @@
 #include "view/txt_rich_edit.h"
 
 #include "app/main_frame.h"
+#include "view/pane_scroll_bar_style.h"
 #include "view/veska_view.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -82,6 +83,9 @@ CTxtRichEdit::CTxtRichEdit(CVeskaView* view, QWidget* parent) : QTextEdit(parent
     // Page margins are viewport margins: the strips beside the text show the page colour too.
     setBackgroundRole(QPalette::Base);
     setAutoFillBackground(true);
+    auto* barStyle = new CPaneScrollBarStyle;
+    barStyle->setParent(this);
+    verticalScrollBar()->setStyle(barStyle);
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { OnScrolled(); });
     // A new scroll range means a new layout (width, font, lazy layout catching up): the reader's
     // line goes back on top before the old value is clamped to the new range.

@@ -79,6 +79,7 @@ CVeskaView::CVeskaView(CMainFrame* frame, QWidget* parent)
 // The workers stop and join here, before the book they read is closed.
 CVeskaView::~CVeskaView() {
     CancelScans();
+    RecordReadState();
     if (m_placeTimer.isActive()) {
         SavePlace(); // the pane is still there: children go after this body
     }
@@ -319,6 +320,7 @@ int CVeskaView::OpenBook(const std::u16string& path) {
         path.empty()
             ? path
             : QFileInfo(QString::fromStdU16String(path)).absoluteFilePath().toStdU16String();
+    RecordReadState(); // the page the reader leaves, before its book goes
     if (m_placeTimer.isActive()) {
         SavePlace(); // the screen the reader leaves, before its book goes
     }
@@ -361,6 +363,7 @@ int CVeskaView::OpenBook(const std::u16string& path) {
     }
     StartChapterScan();
     UpdateReadState();
+    RecordReadState(); // a book just opened is in the history at once
     return 0;
 }
 
@@ -433,14 +436,41 @@ bool CVeskaView::HasBook() const {
     return m_resourceData.m_hFile.IsOpen();
 }
 
+namespace {
+// Posted below the priority of the window's paint request, so it is delivered after the paint.
+const QEvent::Type kRecordReadStateEvent = QEvent::Type(QEvent::registerEventType());
+constexpr int kAfterPaintPriority = Qt::LowEventPriority - 1;
+} // namespace
+
 void CVeskaView::UpdateReadState() {
     m_pMainFrame->UpdateStatusBar();
     UpdateChapterStatus();
+    // Writing two files is slower than the page turn itself: the reader sees the page first.
+    // Turns that come faster than the paints share one write.
+    if (m_optionDlg.m_settings.auto_record == 1 && HasBook() && !m_bRecordPending) {
+        m_bRecordPending = true;
+        QCoreApplication::postEvent(this, new QEvent(kRecordReadStateEvent), kAfterPaintPriority);
+    }
+}
+
+void CVeskaView::RecordReadState() {
+    if (!m_bRecordPending) {
+        return;
+    }
+    m_bRecordPending = false;
     // A record without a book could not be read back from the history file.
     if (m_optionDlg.m_settings.auto_record == 1 && HasBook()) {
         m_history.AddReadMark(m_resourceData.GetReadMarkInfo());
         SavePlace();
     }
+}
+
+bool CVeskaView::event(QEvent* event) {
+    if (event->type() == kRecordReadStateEvent) {
+        RecordReadState();
+        return true;
+    }
+    return QWidget::event(event);
 }
 
 void CVeskaView::OnPaneScrolled() {

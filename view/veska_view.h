@@ -42,9 +42,12 @@ public:
     // opening a book goes through here.
     int OpenBook(const std::u16string& path);
     void GotoPage(int index);
-    // After every attempt to change the page: status bar, then the history and the place when
-    // auto_record is 1.
+    // After every attempt to change the page: the status bar now; the history and the place (when
+    // auto_record is 1) once the new page has been painted.
     void UpdateReadState();
+    // Writes the history and the place UpdateReadState left for after the paint, if it has not
+    // been done yet: before anything else reads or replaces them.
+    void RecordReadState();
     // The pane scrolled: progress now, the place soon.
     void OnPaneScrolled();
     // Records where the reader is (when auto_record is 1 and a book is open).
@@ -123,6 +126,7 @@ public:
     CReadPlaceStore m_places;
 
 protected:
+    bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -155,6 +159,7 @@ private:
     // The local record for this book name and path, or null.
     const ReadMarkInfo* FindRecord(const std::string& name, const std::string& path) const;
 
-    QTimer m_placeTimer; // saves the place a moment after scrolling, not at every pixel
+    QTimer m_placeTimer;           // saves the place a moment after scrolling, not at every pixel
+    bool m_bRecordPending = false; // UpdateReadState has posted the write of the history and place
     QMenu* m_pEncodingMenu = nullptr;
 };

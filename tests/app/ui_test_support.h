@@ -150,8 +150,11 @@ protected:
 
     QString StatusText(int pane) const { return m_frame->StatusPane(pane)->text(); }
 
+    // A key press and what the reader's event loop does right after it (the paint, then the
+    // history and the place).
     void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
         QTest::keyClick(m_pane, Qt::Key(key), modifiers);
+        QCoreApplication::sendPostedEvents();
     }
 
     CMainFrame* m_frame = nullptr;

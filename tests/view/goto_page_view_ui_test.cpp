@@ -22,6 +22,7 @@ protected:
             dialog.SendCommand(IDOK);
         });
         m_view->OnGotoPage();
+        QCoreApplication::sendPostedEvents(); // the paint, then the history
         return m_view->m_resourceData.m_nCurPage + 1;
     }
 

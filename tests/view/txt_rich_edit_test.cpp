@@ -1,9 +1,13 @@
 // The text pane driven by real key and mouse events: page, screen and line steps, the reading
 // line, double-click, and the fonts and spacing it applies.
 
+#include "app/modal_hook.h"
+#include "history/read_place_store.h"
+#include "history/reader_history.h"
 #include "tests/app/ui_test_support.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QDialog>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextLayout>
@@ -225,6 +229,76 @@ TEST_F(TextPaneTest, APageTurnIsOneEditWhoseParagraphsAllCarryTheSpacing) {
     }
     EXPECT_GT(paragraphs, 3);
     ExpectLineSelected(0);
+}
+
+TEST_F(TextPaneTest, TurnsAreRecordedAfterThePaintAndNothingThatFollowsLosesThem) {
+    OpenNovel();
+    const auto recorded = [](const char16_t* name) {
+        CReaderHistory history;
+        history.Load();
+        for (const ReadMarkInfo& mark : history.m_listLocal) {
+            if (mark.strBookName == EncodeLegacy(name)) {
+                return mark.nReadPage;
+            }
+        }
+        return -1;
+    };
+    // Turns faster than the event loop share one write, made once the loop has painted.
+    QTest::keyClick(m_pane, Qt::Key_Right);
+    QTest::keyClick(m_pane, Qt::Key_Right);
+    EXPECT_EQ(recorded(u"长夜.txt"), 0);
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(recorded(u"长夜.txt"), 2);
+
+    // A turn just before another book opens, or the bookmarks open, or the reader ends.
+    QTest::keyClick(m_pane, Qt::Key_Right);
+    Open(MakeBook(QStringLiteral(u"短篇.txt"), 2 * 4092));
+    EXPECT_EQ(recorded(u"长夜.txt"), 3);
+    QTest::keyClick(m_pane, Qt::Key_Right);
+    {
+        ScopedModalHook hook([](QDialog& dialog) { dialog.reject(); });
+        m_frame->OnOpenReadMark(); // writes its copy of the history back
+    }
+    EXPECT_EQ(recorded(u"短篇.txt"), 1);
+    Open(m_book);
+    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 3);
+    QTest::keyClick(m_pane, Qt::Key_Right);
+    TestApp().DestroyMainFrame();
+    EXPECT_EQ(recorded(u"长夜.txt"), 4);
+    CReadPlaceStore places;
+    places.Load();
+    const ReadPlace* place = places.Find(EncodeLegacy(m_book.toStdU16String()));
+    ASSERT_NE(place, nullptr);
+    EXPECT_EQ(place->nPage, 4);
+}
+
+TEST_F(TextPaneTest, TheFlatScrollBarKeepsItsArrowsAndFollowsTheNightPalette) {
+    OpenNovel();
+    QScrollBar* bar = m_pane->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 2 * bar->singleStep());
+    const int middle = bar->width() / 2;
+    QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(middle, bar->height() - 3));
+    EXPECT_EQ(bar->value(), bar->singleStep());
+    QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(middle, 3));
+    EXPECT_EQ(bar->value(), 0);
+
+    // At the top of a long page the handle is at the top; the groove shows below it.
+    const auto colours = [bar, middle] {
+        const QImage image = bar->grab().toImage();
+        const int arrow = bar->width(); // the arrow buttons are square
+        return std::pair(image.pixelColor(middle, arrow + 4),
+                         image.pixelColor(middle, image.height() - arrow - 4));
+    };
+    const auto [dayHandle, dayGroove] = colours();
+    EXPECT_GT(dayGroove.lightness(), 150);
+    EXPECT_LT(dayHandle.lightness(), dayGroove.lightness() - 30);
+    m_frame->ApplyNightPalette(true);
+    QCoreApplication::processEvents(); // the palette reaches the widgets in posted events
+    const auto [nightHandle, nightGroove] = colours();
+    m_frame->ApplyNightPalette(false);
+    QCoreApplication::processEvents();
+    EXPECT_LT(nightGroove.lightness(), 80);
+    EXPECT_GT(nightHandle.lightness(), nightGroove.lightness() + 30);
 }
 
 TEST_F(TextPaneTest, TextHasNoCaretAndTheAcceleratorsWinOverThePaneKeys) {

@@ -20,8 +20,10 @@ namespace {
 
 using ReaderViewTest = ReaderTest;
 
-// Reads the history back the way the program does.
+// Reads the history back the way the program does, once the event loop has run (page steps
+// write it after the paint).
 CReaderHistory LoadHistory() {
+    QCoreApplication::sendPostedEvents();
     CReaderHistory history;
     history.Load();
     return history;
