@@ -127,7 +127,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     CBookScanner scanner;
-    scanner.Open(reader.m_strPath, reader.m_nEncoding);
+    scanner.Open(reader.m_strPath, reader.m_layout);
 
     long grepHeadings = 0;
     long grepPhrase = 0;
@@ -172,7 +172,7 @@ int main(int argc, char** argv) {
     std::atomic<bool> busy{true};
     std::thread background([&] {
         CBookScanner other;
-        other.Open(reader.m_strPath, reader.m_nEncoding);
+        other.Open(reader.m_strPath, reader.m_layout);
         while (busy) {
             other.ScanChapters([](const ScanHit&) { return true; });
         }

@@ -129,6 +129,26 @@ std::u16string Decode(IconvHandle& cd, std::string_view bytes) {
                                     });
 }
 
+std::string Encode(IconvHandle& cd, std::u16string_view text) {
+    return RunIconv<std::string>(
+        cd, reinterpret_cast<const char*>(text.data()), text.size() * sizeof(char16_t),
+        text.size() * 4 + 4, [](auto& out, const char* in, size_t left, bool incomplete) {
+            out.Put('?');
+            if (incomplete) {
+                return size_t{0};
+            }
+            // A surrogate pair is one character.
+            char16_t unit = 0;
+            char16_t next = 0;
+            std::memcpy(&unit, in, sizeof(unit));
+            if (left >= 4) {
+                std::memcpy(&next, in + 2, sizeof(next));
+            }
+            const bool pair = unit >= 0xD800 && unit <= 0xDBFF && next >= 0xDC00 && next <= 0xDFFF;
+            return pair ? size_t{4} : size_t{2};
+        });
+}
+
 } // namespace
 
 const std::string& LegacyCodePageName() {
@@ -179,23 +199,19 @@ std::u16string DecodeCodePage(std::string_view bytes, const std::string& codePag
 
 std::string EncodeLegacy(std::u16string_view text) {
     thread_local IconvHandle cd(LegacyCodePageName().c_str(), kWide);
-    return RunIconv<std::string>(
-        cd, reinterpret_cast<const char*>(text.data()), text.size() * sizeof(char16_t),
-        text.size() * 4 + 4, [](auto& out, const char* in, size_t left, bool incomplete) {
-            out.Put('?');
-            if (incomplete) {
-                return size_t{0};
-            }
-            // A surrogate pair is one character.
-            char16_t unit = 0;
-            char16_t next = 0;
-            std::memcpy(&unit, in, sizeof(unit));
-            if (left >= 4) {
-                std::memcpy(&next, in + 2, sizeof(next));
-            }
-            const bool pair = unit >= 0xD800 && unit <= 0xDBFF && next >= 0xDC00 && next <= 0xDFFF;
-            return pair ? size_t{4} : size_t{2};
-        });
+    return Encode(cd, text);
+}
+
+std::string EncodeCodePage(std::u16string_view text, const std::string& codePage) {
+    if (codePage == LegacyCodePageName()) {
+        return EncodeLegacy(text);
+    }
+    thread_local std::map<std::string, std::unique_ptr<IconvHandle>> handles;
+    std::unique_ptr<IconvHandle>& cd = handles[codePage];
+    if (!cd) {
+        cd = std::make_unique<IconvHandle>(codePage.c_str(), kWide);
+    }
+    return cd->Valid() ? Encode(*cd, text) : EncodeLegacy(text);
 }
 
 std::u16string DecodeUtf8(std::string_view bytes) {

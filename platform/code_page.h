@@ -24,6 +24,8 @@ std::u16string DecodeLegacy(std::string_view bytes);
 std::u16string DecodeCodePage(std::string_view bytes, const std::string& codePage);
 // Characters the legacy code page cannot hold become '?'.
 std::string EncodeLegacy(std::u16string_view text);
+// The same for the named code page (one UsableCodePage allows).
+std::string EncodeCodePage(std::u16string_view text, const std::string& codePage);
 
 std::u16string DecodeUtf8(std::string_view bytes);
 // Unpaired surrogates become U+FFFD.

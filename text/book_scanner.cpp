@@ -23,16 +23,18 @@ constexpr std::size_t kMaxCharBytes = 4;
 
 } // namespace
 
-bool CBookScanner::Open(const std::u16string& path, TextEncoding encoding) {
+bool CBookScanner::Open(const std::u16string& path, const CCodePageLayout& layout) {
     ReadOnlyFile file;
     if (!file.Open(FsPathFromWide(path))) {
         return false;
     }
     m_book.m_hFile = std::move(file);
     m_book.m_nFileSize = m_book.m_hFile.Size();
-    m_book.m_nEncoding = encoding;
+    // The pages are cut, and the text decoded, exactly as the reader does for this book.
+    m_book.m_nEncoding = layout.Encoding();
+    m_book.m_layout = layout;
     m_book.m_strPath = path;
-    m_layout.emplace(encoding, LegacyCodePageName());
+    m_layout.emplace(layout);
     m_edgePage = -1;
 
     m_blanks.clear();
@@ -72,13 +74,13 @@ std::string CBookScanner::Encode(std::u16string_view text) const {
     case ENCODING_ANSI:
         break;
     }
-    return EncodeLegacy(text);
+    return EncodeCodePage(text, m_layout->CodePage());
 }
 
 std::string CBookScanner::EncodeChar(char16_t c) const {
     const std::u16string_view one(&c, 1);
     std::string bytes = Encode(one);
-    if (m_book.m_nEncoding == ENCODING_ANSI && DecodeLegacy(bytes) != one) {
+    if (m_book.m_nEncoding == ENCODING_ANSI && DecodeCodePage(bytes, m_layout->CodePage()) != one) {
         return {}; // the code page has no such character
     }
     return bytes;
@@ -92,7 +94,8 @@ bool CBookScanner::MakePattern(std::u16string_view text, Pattern& pattern) const
                           text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
         const std::u16string_view one = text.substr(i, pair ? 2 : 1);
         std::string bytes = Encode(one);
-        if (m_book.m_nEncoding == ENCODING_ANSI && DecodeLegacy(bytes) != one) {
+        if (m_book.m_nEncoding == ENCODING_ANSI &&
+            DecodeCodePage(bytes, m_layout->CodePage()) != one) {
             return false; // no occurrence can exist in this code page
         }
         const bool letter = IsAsciiLetter(text[i]);
@@ -251,8 +254,7 @@ void CBookScanner::TestLine(std::string_view block, std::uint64_t blockStart, st
     }
     // Decode the whole line from its first non-blank: trailing bytes stripped above only
     // shortened the test, the rule itself runs on the decoded text.
-    const std::u16string line =
-        CResourceData::DecodeWindow(block.substr(p, end - p), m_book.m_nEncoding);
+    const std::u16string line = CResourceData::DecodeWindow(block.substr(p, end - p), *m_layout);
     if (std::optional<std::u16string> title = HeadingTitle(line)) {
         ScanHit hit;
         hit.offset = blockStart + p;
@@ -509,7 +511,7 @@ std::u16string CBookScanner::LineAt(std::uint64_t offset) const {
     const std::size_t start = before == std::string_view::npos ? (from % unit) : before + unit;
     std::size_t end = NextLineFeed(bytes.data(), bytes.size(), from, at);
     end = end == std::string_view::npos ? bytes.size() : end;
-    const std::u16string line = CResourceData::DecodeWindow(
-        std::string_view(bytes).substr(start, end - start), m_book.m_nEncoding);
+    const std::u16string line =
+        CResourceData::DecodeWindow(std::string_view(bytes).substr(start, end - start), *m_layout);
     return std::u16string(TrimLine(line));
 }

@@ -32,9 +32,9 @@ public:
     // A line longer than this is never a heading (it would need this many blanks).
     static constexpr std::size_t kMaxLineBytes = 64 * 1024;
 
-    // Opens the book for reading with the encoding the reader decodes it in. false when it
-    // cannot be read.
-    bool Open(const std::u16string& path, TextEncoding encoding);
+    // Opens the book for reading in the encoding (and code page) the reader decodes it in. false
+    // when it cannot be read.
+    bool Open(const std::u16string& path, const CCodePageLayout& layout);
     std::uint64_t Size() const { return m_book.m_nFileSize; }
     // The book's page arithmetic, on the scanner's own handle.
     const CResourceData& Book() const { return m_book; }

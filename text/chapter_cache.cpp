@@ -28,11 +28,17 @@ std::string HexOf(std::string_view bytes) {
 }
 
 // The header: the book's identity, so a list is only ever used for the file it came from.
-std::string HeaderOf(const std::u16string& path, TextEncoding encoding,
+std::string HeaderOf(const std::u16string& path, const CCodePageLayout& layout,
                      const CChapterCache::Stamp& stamp, std::size_t count) {
+    // A legacy book in another code page than the default names it after the encoding: its
+    // headings are other characters and may lie elsewhere.
+    std::string encoding = TextEncodingName(layout.Encoding());
+    if (layout.Encoding() == ENCODING_ANSI && layout.CodePage() != LegacyCodePageName()) {
+        encoding += " " + layout.CodePage();
+    }
     return std::string(kMagic) + "\npath " + HexOf(EncodeUtf8(path)) + "\nsize " +
            std::to_string(stamp.size) + "\nmtime " + std::to_string(stamp.mtimeNs) + "\nencoding " +
-           TextEncodingName(encoding) + "\ncount " + std::to_string(count) + "\n";
+           encoding + "\ncount " + std::to_string(count) + "\n";
 }
 
 } // namespace
@@ -61,7 +67,7 @@ std::string CChapterCache::FileOf(const std::u16string& path) const {
 }
 
 std::optional<std::vector<ScanHit>> CChapterCache::Load(const std::u16string& path,
-                                                        TextEncoding encoding) const {
+                                                        const CCodePageLayout& layout) const {
     const std::optional<Stamp> stamp = StampOf(path);
     std::error_code error;
     const std::string file = FileOf(path);
@@ -79,7 +85,7 @@ std::optional<std::vector<ScanHit>> CChapterCache::Load(const std::u16string& pa
         return std::nullopt;
     }
     const std::size_t count = std::strtoull(text.c_str() + countAt + 7, nullptr, 10);
-    if (text.compare(0, headerEnd + 1, HeaderOf(path, encoding, *stamp, count)) != 0) {
+    if (text.compare(0, headerEnd + 1, HeaderOf(path, layout, *stamp, count)) != 0) {
         return std::nullopt;
     }
     std::vector<ScanHit> chapters;
@@ -113,9 +119,9 @@ std::optional<std::vector<ScanHit>> CChapterCache::Load(const std::u16string& pa
     return chapters;
 }
 
-bool CChapterCache::Save(const std::u16string& path, TextEncoding encoding, const Stamp& stamp,
-                         const std::vector<ScanHit>& chapters) const {
-    std::string text = HeaderOf(path, encoding, stamp, chapters.size());
+bool CChapterCache::Save(const std::u16string& path, const CCodePageLayout& layout,
+                         const Stamp& stamp, const std::vector<ScanHit>& chapters) const {
+    std::string text = HeaderOf(path, layout, stamp, chapters.size());
     for (const ScanHit& hit : chapters) {
         text += std::to_string(hit.offset) + "\t" + std::to_string(hit.page) + "\t" +
                 EncodeUtf8(hit.text) + "\n";

@@ -9,8 +9,8 @@
 
 // The chapter list of each book kept between runs, in "chapters/" of the data directory: one
 // file per book, named after a hash of its path. A list belongs to the book's path, size,
-// modification time and encoding; a list for another state of the file, or a damaged file, is
-// ignored (and rewritten after the next scan).
+// modification time and encoding (with the code page of a legacy book); a list for another state of
+// the file, or a damaged file, is ignored (and rewritten after the next scan).
 class CChapterCache {
 public:
     // What identifies one state of a book file.
@@ -26,9 +26,9 @@ public:
 
     // The book's list, when one was saved for the file as it is now.
     std::optional<std::vector<ScanHit>> Load(const std::u16string& path,
-                                             TextEncoding encoding) const;
+                                             const CCodePageLayout& layout) const;
     // Saves the list scanned from the file in the state `stamp`, atomically.
-    bool Save(const std::u16string& path, TextEncoding encoding, const Stamp& stamp,
+    bool Save(const std::u16string& path, const CCodePageLayout& layout, const Stamp& stamp,
               const std::vector<ScanHit>& chapters) const;
     // Where the book's list is kept (file-system encoding).
     std::string FileOf(const std::u16string& path) const;

@@ -83,7 +83,7 @@ int Scan(const char* path, const char* findText, const std::string& choice) {
         return CannotOpen(path);
     }
     CBookScanner scanner;
-    if (!scanner.Open(book.m_strPath, book.m_nEncoding)) {
+    if (!scanner.Open(book.m_strPath, book.m_layout)) {
         return CannotOpen(path);
     }
     bool written = true;

@@ -8,10 +8,10 @@ CBookScanWorker::~CBookScanWorker() {
     Cancel();
 }
 
-bool CBookScanWorker::Start(const std::u16string& path, TextEncoding encoding, Job job) {
+bool CBookScanWorker::Start(const std::u16string& path, const CCodePageLayout& layout, Job job) {
     Cancel();
     auto scanner = std::make_shared<CBookScanner>();
-    if (!scanner->Open(path, encoding)) {
+    if (!scanner->Open(path, layout)) {
         return false;
     }
     m_cancel = false;

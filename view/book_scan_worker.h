@@ -24,7 +24,7 @@ public:
 
     // Cancels any running job, then runs `job` with a scanner opened on the book. false when
     // the book cannot be opened (nothing runs then).
-    bool Start(const std::u16string& path, TextEncoding encoding, Job job);
+    bool Start(const std::u16string& path, const CCodePageLayout& layout, Job job);
     void Cancel();
     bool IsRunning() const { return m_running; }
 

@@ -430,6 +430,10 @@ void CVeskaView::OnEncodingChoice(const std::string& choice) {
         UpdateEncodingMenu();
     }
     m_pMainFrame->UpdateStatusBar();
+    // Headings and phrases are other characters in another encoding: list the chapters anew.
+    CancelScans();
+    StartChapterScan();
+    UpdateChapterStatus();
 }
 
 bool CVeskaView::HasBook() const {
@@ -701,9 +705,9 @@ void CVeskaView::StartChapterScan() {
     m_nChapterProgress = 0;
     m_lastFound.reset();
     const std::u16string path = m_resourceData.m_strPath;
-    const TextEncoding encoding = m_resourceData.m_nEncoding;
+    const CCodePageLayout layout = m_resourceData.m_layout;
     const std::string dataDir = GetDataDir();
-    if (auto cached = CChapterCache(dataDir).Load(path, encoding)) {
+    if (auto cached = CChapterCache(dataDir).Load(path, layout)) {
         m_chapters = std::move(*cached);
         m_bChaptersComplete = true;
         m_nChapterProgress = 100;
@@ -713,8 +717,8 @@ void CVeskaView::StartChapterScan() {
     // list stale rather than wrong.
     const std::optional<CChapterCache::Stamp> stamp = CChapterCache::StampOf(path);
     CBookScanWorker* worker = m_pChapterWorker;
-    worker->Start(path, encoding,
-                  [this, worker, path, encoding, dataDir, stamp](CBookScanner& scanner) {
+    worker->Start(path, layout,
+                  [this, worker, path, layout, dataDir, stamp](CBookScanner& scanner) {
                       using Clock = std::chrono::steady_clock;
                       std::vector<ScanHit> all;
                       std::vector<ScanHit> batch;
@@ -741,7 +745,7 @@ void CVeskaView::StartChapterScan() {
                       }
                       post();
                       if (stamp) {
-                          CChapterCache(dataDir).Save(path, encoding, *stamp, all);
+                          CChapterCache(dataDir).Save(path, layout, *stamp, all);
                       }
                       worker->Post([this] {
                           m_bChaptersComplete = true;
@@ -887,7 +891,7 @@ void CVeskaView::FindNext(bool forward) {
     m_pFindBar->SetStatus(QStringLiteral(u"正在查找…"));
     CBookScanWorker* worker = m_pFindWorker;
     worker->Start(
-        m_resourceData.m_strPath, m_resourceData.m_nEncoding,
+        m_resourceData.m_strPath, m_resourceData.m_layout,
         [this, worker, text, forward, last, page, pageStart, pageEnd,
          screenTop](CBookScanner& scanner) {
             const auto beforeScreen = [&](const ScanHit& hit) {

@@ -121,7 +121,7 @@ TEST_P(ScannerInEncoding, ChaptersAreTheRulesHeadingsOnTheReadersPages) {
     CResourceData reader;
     ASSERT_EQ(reader.OpenTxt(DecodeUtf8(path)), 0);
     CBookScanner scanner;
-    ASSERT_TRUE(scanner.Open(reader.m_strPath, reader.m_nEncoding));
+    ASSERT_TRUE(scanner.Open(reader.m_strPath, reader.m_layout));
     std::vector<ScanHit> hits;
     ASSERT_TRUE(scanner.ScanChapters([&](const ScanHit& hit) {
         hits.push_back(hit);
@@ -148,7 +148,7 @@ TEST_P(ScannerInEncoding, FindMatchesWholeCharactersOnly) {
     CResourceData reader;
     ASSERT_EQ(reader.OpenTxt(DecodeUtf8(path)), 0);
     CBookScanner scanner;
-    ASSERT_TRUE(scanner.Open(reader.m_strPath, reader.m_nEncoding));
+    ASSERT_TRUE(scanner.Open(reader.m_strPath, reader.m_layout));
     const auto find = [&](const char* what, bool withLine = false) {
         std::vector<ScanHit> hits;
         EXPECT_TRUE(
@@ -191,6 +191,56 @@ TEST_P(ScannerInEncoding, FindMatchesWholeCharactersOnly) {
     std::atomic<bool> cancel{true};
     scanner.SetCancelFlag(&cancel);
     EXPECT_FALSE(scanner.ScanChapters([](const ScanHit&) { return true; }));
+}
+
+TEST(BookScanner, ABig5BookIsScannedInTheCodePageItIsReadIn) {
+    // Read in the default code page, a Big5 book shows other characters: other headings, and
+    // none of its phrases.
+    std::string utf8;
+    std::vector<std::string> titles;
+    for (int i = 1; i <= 12; ++i) {
+        titles.push_back("第" + std::to_string(i) + "章 風雲際會");
+        utf8 += titles.back() + "\r\n" +
+                test_books::Repeated(test_books::kTraditionalProse, 1500 * (1 + i % 4));
+    }
+    TempDir dir;
+    const std::string path = dir.Write("big5.txt", Encode(utf8, "BIG5-HKSCS"));
+    CResourceData reader;
+    ASSERT_EQ(reader.OpenTxt(DecodeUtf8(path)), 0);
+    ASSERT_NE(reader.m_layout.CodePage(), LegacyCodePageName()); // detected as Big5
+    CBookScanner scanner;
+    ASSERT_TRUE(scanner.Open(reader.m_strPath, reader.m_layout));
+
+    std::vector<ScanHit> hits;
+    ASSERT_TRUE(scanner.ScanChapters([&](const ScanHit& hit) {
+        hits.push_back(hit);
+        return true;
+    }));
+    ASSERT_EQ(hits.size(), titles.size());
+    for (std::size_t i = 0; i < hits.size(); ++i) {
+        EXPECT_EQ(ToUtf8(hits[i].text), titles[i]);
+        EXPECT_EQ(reader.PageOfOffset(hits[i].offset), hits[i].page);
+    }
+
+    std::size_t expected = 0;
+    for (std::size_t at = utf8.find("老槐樹下"); at != std::string::npos;
+         at = utf8.find("老槐樹下", at + 1)) {
+        ++expected;
+    }
+    std::vector<ScanHit> found;
+    ASSERT_TRUE(scanner.Find(u"老槐樹下", 0, scanner.Size(), true, [&](const ScanHit& hit) {
+        found.push_back(hit);
+        return true;
+    }));
+    ASSERT_EQ(found.size(), expected);
+    // The hit is where the reader's page shows it (each CR LF is one character there).
+    for (const ScanHit& hit : {found.front(), found.back()}) {
+        EXPECT_NE(ToUtf8(hit.text).find("老槐樹下"), std::string::npos);
+        reader.GotoPage(hit.page);
+        std::u16string shown = reader.m_strText;
+        std::erase(shown, u'\r');
+        EXPECT_EQ(shown.substr(reader.TextPositionOf(hit.page, hit.offset), 4), u"老槐樹下");
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Books, ScannerInEncoding,

@@ -2,11 +2,14 @@
 
 #include "app/modal_hook.h"
 #include "tests/app/ui_test_support.h"
+#include "tests/text/test_books.h"
 #include "text/chapter_cache.h"
 #include "view/find_bar.h"
 
 #include <QDialog>
+#include <QDir>
 #include <QLineEdit>
+#include <QMenu>
 #include <QStatusBar>
 #include <QTreeWidget>
 
@@ -74,6 +77,45 @@ TEST_F(ChapterFindTest, ChapterListPicksAChapterAndCtrlArrowsStep) {
     }
     EXPECT_EQ(m_view->m_resourceData.m_nCurPage, chapters.back().page);
     EXPECT_EQ(m_view->CurrentChapter(), int(chapters.size()) - 1);
+}
+
+TEST_F(ChapterFindTest, ReadingTheBookInAnotherEncodingListsItsChaptersAnew) {
+    std::string utf8;
+    std::vector<QString> titles;
+    for (int i = 1; i <= 8; ++i) {
+        titles.push_back(QStringLiteral(u"第%1章 風雲際會").arg(i));
+        utf8 += titles.back().toStdString() + "\n" +
+                test_books::Repeated(test_books::kTraditionalProse, 3000);
+    }
+    QDir(m_dataDir.path()).mkpath(QStringLiteral("books"));
+    const QString path = m_dataDir.filePath(QStringLiteral(u"books/繁體.txt"));
+    WriteFile(path, test_books::Encode(utf8, "BIG5-HKSCS"));
+    const auto shownTitles = [this] {
+        std::vector<QString> shown;
+        for (const ScanHit& hit : m_view->Chapters()) {
+            shown.push_back(QString::fromStdU16String(hit.text));
+        }
+        return shown;
+    };
+    const auto choose = [this](const QString& name) {
+        QMenu* menu = m_view->EncodingMenu();
+        emit menu->aboutToShow(); // what showing it does: the items are enabled for the book
+        for (QAction* action : menu->actions()) {
+            if (action->text() == name) {
+                action->trigger();
+            }
+        }
+        QTRY_VERIFY(m_view->ChaptersComplete());
+    };
+    Open(path);
+    QTRY_VERIFY(m_view->ChaptersComplete());
+    EXPECT_EQ(shownTitles(), titles);
+
+    choose(QStringLiteral("GB18030")); // other characters: not these headings
+    EXPECT_NE(shownTitles(), titles);
+    choose(QStringLiteral("BIG5"));
+    EXPECT_EQ(shownTitles(), titles);
+    EXPECT_EQ(m_frame->ChapterPane()->text(), titles.front());
 }
 
 TEST_F(ChapterFindTest, ChangedBookRebuildsItsCachedList) {
