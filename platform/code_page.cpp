@@ -11,6 +11,7 @@
 #include <mutex>
 #include <set>
 #include <strings.h>
+#include <utility>
 
 namespace {
 
@@ -149,6 +150,17 @@ std::string Encode(IconvHandle& cd, std::u16string_view text) {
         });
 }
 
+// One descriptor per code page, direction and thread; a book rarely changes code page.
+IconvHandle& CodePageHandle(const std::string& codePage, bool decoding) {
+    thread_local std::map<std::pair<std::string, bool>, std::unique_ptr<IconvHandle>> handles;
+    std::unique_ptr<IconvHandle>& cd = handles[{codePage, decoding}];
+    if (!cd) {
+        cd = decoding ? std::make_unique<IconvHandle>(kWide, codePage.c_str())
+                      : std::make_unique<IconvHandle>(codePage.c_str(), kWide);
+    }
+    return *cd;
+}
+
 } // namespace
 
 const std::string& LegacyCodePageName() {
@@ -188,13 +200,8 @@ std::u16string DecodeCodePage(std::string_view bytes, const std::string& codePag
     if (codePage == LegacyCodePageName()) {
         return DecodeLegacy(bytes);
     }
-    // One descriptor per code page and thread; a book rarely changes code page.
-    thread_local std::map<std::string, std::unique_ptr<IconvHandle>> handles;
-    std::unique_ptr<IconvHandle>& cd = handles[codePage];
-    if (!cd) {
-        cd = std::make_unique<IconvHandle>(kWide, codePage.c_str());
-    }
-    return cd->Valid() ? Decode(*cd, bytes) : DecodeLegacy(bytes);
+    IconvHandle& cd = CodePageHandle(codePage, true);
+    return cd.Valid() ? Decode(cd, bytes) : DecodeLegacy(bytes);
 }
 
 std::string EncodeLegacy(std::u16string_view text) {
@@ -206,12 +213,8 @@ std::string EncodeCodePage(std::u16string_view text, const std::string& codePage
     if (codePage == LegacyCodePageName()) {
         return EncodeLegacy(text);
     }
-    thread_local std::map<std::string, std::unique_ptr<IconvHandle>> handles;
-    std::unique_ptr<IconvHandle>& cd = handles[codePage];
-    if (!cd) {
-        cd = std::make_unique<IconvHandle>(codePage.c_str(), kWide);
-    }
-    return cd->Valid() ? Encode(*cd, text) : EncodeLegacy(text);
+    IconvHandle& cd = CodePageHandle(codePage, false);
+    return cd.Valid() ? Encode(cd, text) : EncodeLegacy(text);
 }
 
 std::u16string DecodeUtf8(std::string_view bytes) {
