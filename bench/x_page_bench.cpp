@@ -540,23 +540,19 @@ int Run(int argc, char** argv) {
         cpu = CpuMs(reader.Pid());
         return cpu - before;
     };
-    for (int i = 0; i < turns; ++i) {
-        if (const auto ms = TimedKey(dpy, sampler, XK_Right, 2s)) {
-            right.ms.push_back(*ms);
-        } else {
-            ++right.misses;
+    const auto timeTurns = [&](KeySym key, Stats& stats) {
+        for (int i = 0; i < turns; ++i) {
+            if (const auto ms = TimedKey(dpy, sampler, key, 2s)) {
+                stats.ms.push_back(*ms);
+            } else {
+                ++stats.misses;
+            }
         }
-    }
-    right.cpuMs = cpuSince();
+        stats.cpuMs = cpuSince();
+    };
+    timeTurns(XK_Right, right);
     Progress("Right done");
-    for (int i = 0; i < turns; ++i) {
-        if (const auto ms = TimedKey(dpy, sampler, XK_Left, 2s)) {
-            left.ms.push_back(*ms);
-        } else {
-            ++left.misses;
-        }
-    }
-    left.cpuMs = cpuSince();
+    timeTurns(XK_Left, left);
     // Space stops changing at the bottom of a page: then an untimed Right starts the next page.
     for (int tries = 0; int(space.ms.size()) < turns && tries < turns * 4; ++tries) {
         cpuSince();

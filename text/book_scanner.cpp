@@ -133,24 +133,33 @@ std::size_t CBookScanner::UnitBytes() const {
     return IsUtf16(m_book.m_nEncoding) ? 2 : 1;
 }
 
+std::size_t CBookScanner::LineFeedAt(const char* bytes, std::size_t n, std::uint64_t at,
+                                     std::size_t i, std::size_t first) const {
+    const TextEncoding encoding = m_book.m_nEncoding;
+    if (!IsUtf16(encoding)) {
+        return i;
+    }
+    // In UTF-16 a 0A byte is often half of another character: only the unit 000A counts.
+    if (encoding == ENCODING_UTF16LE && (at + i) % 2 == 0 && i + 1 < n && bytes[i + 1] == 0) {
+        return i;
+    }
+    if (encoding == ENCODING_UTF16BE && (at + i) % 2 == 1 && i > first && bytes[i - 1] == 0) {
+        return i - 1;
+    }
+    return std::string_view::npos;
+}
+
 std::size_t CBookScanner::NextLineFeed(const char* bytes, std::size_t n, std::uint64_t at,
                                        std::size_t from) const {
-    const TextEncoding encoding = m_book.m_nEncoding;
     while (from < n) {
         const void* hit = std::memchr(bytes + from, '\n', n - from);
         if (hit == nullptr) {
             return std::string_view::npos;
         }
         const auto i = static_cast<std::size_t>(static_cast<const char*>(hit) - bytes);
-        if (!IsUtf16(encoding)) {
-            return i;
-        }
-        // In UTF-16 a 0A byte is often half of another character: only the unit 000A counts.
-        if (encoding == ENCODING_UTF16LE && (at + i) % 2 == 0 && i + 1 < n && bytes[i + 1] == 0) {
-            return i;
-        }
-        if (encoding == ENCODING_UTF16BE && (at + i) % 2 == 1 && i > from && bytes[i - 1] == 0) {
-            return i - 1;
+        if (const std::size_t feed = LineFeedAt(bytes, n, at, i, from);
+            feed != std::string_view::npos) {
+            return feed;
         }
         from = i + 1;
     }
@@ -159,21 +168,15 @@ std::size_t CBookScanner::NextLineFeed(const char* bytes, std::size_t n, std::ui
 
 std::size_t CBookScanner::PrevLineFeed(const char* bytes, std::size_t n, std::uint64_t at,
                                        std::size_t before) const {
-    const TextEncoding encoding = m_book.m_nEncoding;
     while (before > 0) {
         const void* hit = memrchr(bytes, '\n', before);
         if (hit == nullptr) {
             return std::string_view::npos;
         }
         const auto i = static_cast<std::size_t>(static_cast<const char*>(hit) - bytes);
-        if (!IsUtf16(encoding)) {
-            return i;
-        }
-        if (encoding == ENCODING_UTF16LE && (at + i) % 2 == 0 && i + 1 < n && bytes[i + 1] == 0) {
-            return i;
-        }
-        if (encoding == ENCODING_UTF16BE && (at + i) % 2 == 1 && i > 0 && bytes[i - 1] == 0) {
-            return i - 1;
+        if (const std::size_t feed = LineFeedAt(bytes, n, at, i, 0);
+            feed != std::string_view::npos) {
+            return feed;
         }
         before = i;
     }

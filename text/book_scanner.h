@@ -70,6 +70,10 @@ private:
     bool Cancelled() const;
     void ReportProgress(std::uint64_t done, std::uint64_t total) const;
     std::size_t UnitBytes() const;
+    // Where the line feed whose LF byte is bytes[i] begins (bytes[0, n) start at file offset
+    // `at`; none is read before `first`), or npos when the byte is not a line feed.
+    std::size_t LineFeedAt(const char* bytes, std::size_t n, std::uint64_t at, std::size_t i,
+                           std::size_t first) const;
     // Index of the next LF at or after `from` in bytes[0, n) that start at file offset `at`.
     std::size_t NextLineFeed(const char* bytes, std::size_t n, std::uint64_t at,
                              std::size_t from) const;
