@@ -19,6 +19,25 @@ std::string ToUtf8(const std::u16string& text) {
     return EncodeUtf8(text);
 }
 
+std::vector<ScanHit> AllChapters(CBookScanner& scanner) {
+    std::vector<ScanHit> hits;
+    EXPECT_TRUE(scanner.ScanChapters([&](const ScanHit& hit) {
+        hits.push_back(hit);
+        return true;
+    }));
+    return hits;
+}
+
+// Occurrences of `needle` in `text`, overlapping ones included.
+std::size_t CountOf(const std::string& text, const std::string& needle) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(needle); at != std::string::npos;
+         at = text.find(needle, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
 TEST(HeadingRule, AcceptsEveryStyleAndRejectsDecoys) {
     const char* headings[] = {"第一章 故人重逢",
                               "　　第十二回　风起",
@@ -122,11 +141,7 @@ TEST_P(ScannerInEncoding, ChaptersAreTheRulesHeadingsOnTheReadersPages) {
     ASSERT_EQ(reader.OpenTxt(DecodeUtf8(path)), 0);
     CBookScanner scanner;
     ASSERT_TRUE(scanner.Open(reader.m_strPath, reader.m_layout));
-    std::vector<ScanHit> hits;
-    ASSERT_TRUE(scanner.ScanChapters([&](const ScanHit& hit) {
-        hits.push_back(hit);
-        return true;
-    }));
+    const std::vector<ScanHit> hits = AllChapters(scanner);
     ASSERT_EQ(hits.size(), book.titles.size());
     int page = 0;
     for (std::size_t i = 0; i < hits.size(); ++i) {
@@ -168,11 +183,7 @@ TEST_P(ScannerInEncoding, FindMatchesWholeCharactersOnly) {
     EXPECT_TRUE(find("文中文中").empty());
 
     // A phrase all through a book of several blocks: every occurrence, on the page that shows it.
-    std::size_t expected = 0;
-    for (std::size_t at = text.find("小城"); at != std::string::npos;
-         at = text.find("小城", at + 1)) {
-        ++expected;
-    }
+    const std::size_t expected = CountOf(text, "小城");
     const auto town = find("小城");
     ASSERT_EQ(town.size(), expected);
     for (std::size_t i = 0; i < town.size(); i += 97) {
@@ -211,28 +222,19 @@ TEST(BookScanner, ABig5BookIsScannedInTheCodePageItIsReadIn) {
     CBookScanner scanner;
     ASSERT_TRUE(scanner.Open(reader.m_strPath, reader.m_layout));
 
-    std::vector<ScanHit> hits;
-    ASSERT_TRUE(scanner.ScanChapters([&](const ScanHit& hit) {
-        hits.push_back(hit);
-        return true;
-    }));
+    const std::vector<ScanHit> hits = AllChapters(scanner);
     ASSERT_EQ(hits.size(), titles.size());
     for (std::size_t i = 0; i < hits.size(); ++i) {
         EXPECT_EQ(ToUtf8(hits[i].text), titles[i]);
         EXPECT_EQ(reader.PageOfOffset(hits[i].offset), hits[i].page);
     }
 
-    std::size_t expected = 0;
-    for (std::size_t at = utf8.find("老槐樹下"); at != std::string::npos;
-         at = utf8.find("老槐樹下", at + 1)) {
-        ++expected;
-    }
     std::vector<ScanHit> found;
     ASSERT_TRUE(scanner.Find(u"老槐樹下", 0, scanner.Size(), true, [&](const ScanHit& hit) {
         found.push_back(hit);
         return true;
     }));
-    ASSERT_EQ(found.size(), expected);
+    ASSERT_EQ(found.size(), CountOf(utf8, "老槐樹下"));
     // The hit is where the reader's page shows it (each CR LF is one character there).
     for (const ScanHit& hit : {found.front(), found.back()}) {
         EXPECT_NE(ToUtf8(hit.text).find("老槐樹下"), std::string::npos);
