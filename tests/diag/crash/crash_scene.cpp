@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fcntl.h>
 #include <fstream>
 #include <functional>
@@ -29,6 +30,15 @@ bool WaitFor(const std::function<bool()>& condition, int milliseconds) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return true;
+}
+
+// The crash handler names its dump after CLOCK_REALTIME. time() reads the clock of the last
+// tick, a few milliseconds behind it: a child that crashed just after a second began and ended
+// within a tick would look as if it had crashed after it ended.
+time_t RealtimeSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return now.tv_sec;
 }
 
 } // namespace
@@ -93,7 +103,7 @@ ChildResult CrashScene::Run(const std::vector<std::string>& arguments, bool kill
         fs::permissions(m_work, fs::perms::owner_read | fs::perms::owner_exec);
 
     ChildResult result;
-    result.started = time(nullptr);
+    result.started = RealtimeSeconds();
     pid_t pid = fork();
     if (pid == 0) {
         int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -118,7 +128,7 @@ ChildResult CrashScene::Run(const std::vector<std::string>& arguments, bool kill
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
-    result.ended = time(nullptr);
+    result.ended = RealtimeSeconds();
     if (WIFEXITED(status))
         result.exitStatus = WEXITSTATUS(status);
     if (WIFSIGNALED(status))
