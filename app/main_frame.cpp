@@ -1,18 +1,20 @@
 #include "app/main_frame.h"
 
-#include "app/link_opener.h"
-
 #include "app/command_strings.h"
+#include "app/night_palette.h"
 #include "app/true_color_tool_bar.h"
 #include "app/veska_app.h"
+#include "app/window_placement.h"
 #include "app/x11_window_title.h"
 #include "diag/crash_handler.h"
-#include "history/read_mark_dlg.h"
 #include "res/picture_resources.h"
 #include "res/resource.h"
 #include "url_get/core/url_get_manager.h"
+#include "reader/reader_session.h"
+#include "view/key_table.h"
 #include "view/txt_rich_edit.h"
 #include "view/veska_view.h"
+#include "widgets/link_opener.h"
 
 #include <QAction>
 #include <QApplication>
@@ -41,42 +43,6 @@ namespace {
 
 int g_trayAvailableOverride = -1;
 
-// The palette belongs to the whole program; the usual one is kept while the night one is in use.
-bool g_nightPalette = false;
-QPalette& DayPalette() {
-    static QPalette palette;
-    return palette;
-}
-
-QPalette NightPalette() {
-    const QColor window(0x2B, 0x2B, 0x2E);
-    const QColor text(0xD0, 0xD0, 0xD0);
-    const QColor base(0x1E, 0x1E, 0x20);
-    QPalette palette(window);
-    palette.setColor(QPalette::WindowText, text);
-    palette.setColor(QPalette::Base, base);
-    palette.setColor(QPalette::AlternateBase, window);
-    palette.setColor(QPalette::Text, text);
-    palette.setColor(QPalette::Button, QColor(0x35, 0x35, 0x38));
-    palette.setColor(QPalette::ButtonText, text);
-    palette.setColor(QPalette::BrightText, Qt::white);
-    palette.setColor(QPalette::ToolTipBase, base);
-    palette.setColor(QPalette::ToolTipText, text);
-    palette.setColor(QPalette::PlaceholderText, QColor(0x80, 0x80, 0x80));
-    palette.setColor(QPalette::Highlight, QColor(0x3A, 0x5F, 0x8C));
-    palette.setColor(QPalette::HighlightedText, Qt::white);
-    palette.setColor(QPalette::Link, QColor(0x6F, 0xA8, 0xDC));
-    palette.setColor(QPalette::LinkVisited, QColor(0xA0, 0x8C, 0xD8));
-    for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
-        palette.setColor(QPalette::Disabled, role, QColor(0x70, 0x70, 0x70));
-    }
-    return palette;
-}
-
-// A saved window place is used only when enough of its top edge (where the title bar is) lies
-// on a screen to take hold of it.
-constexpr int kGraspWidth = 64;
-constexpr int kGraspHeight = 16;
 constexpr int kPlacementSaveDelayMs = 300;
 
 constexpr int kMainBarIds[] = {ID_OPEN_READ_MARK, ID_FILE_OPEN,     ID_NET_LIBRARY,
@@ -165,10 +131,20 @@ bool CMainFrame::OnCreate() {
         m_pUrlManager->Init();
         m_pUrlManager->Start(1);
     }
-    SendStatistics();
 
-    m_pView = new CVeskaView(this, this);
+    m_pView = new CVeskaView(this);
     setCentralWidget(m_pView);
+    // The window shows what the reader layer and the view announce.
+    connect(m_pView, &CVeskaView::notice, this, &CMainFrame::ShowNotice);
+    connect(m_pView, &CVeskaView::stateChanged, this, &CMainFrame::UpdateStatusBar);
+    connect(m_pView, &CVeskaView::progressChanged, this, &CMainFrame::UpdateProgress);
+    connect(m_pView, &CVeskaView::chapterChanged, this, &CMainFrame::SetChapterStatus);
+    connect(m_pView, &CVeskaView::nightChanged, this, &CMainFrame::ApplyNightPalette);
+    connect(m_pView, &CVeskaView::autoScrollChanged, this, &CMainFrame::UpdateCommandUI);
+    connect(m_pView, &CVeskaView::statusMessage, this,
+            [this](const QString& text, int timeoutMs) { statusBar()->showMessage(text, timeoutMs); });
+    connect(m_pView, &CVeskaView::escapeUnhandled, this, &CMainFrame::OnEscape);
+    connect(m_pView, &CVeskaView::commandRequested, this, &CMainFrame::OnCommand);
 
     CreateMainToolBar();
     CreateStatusBar();
@@ -181,7 +157,9 @@ bool CMainFrame::OnCreate() {
     m_timer->setObjectName(QStringLiteral("frameTimer"));
     m_timer->setInterval(kTimerMs);
     connect(m_timer, &QTimer::timeout, this, &CMainFrame::OnTimer);
-    m_timer->start();
+    UpdateTimer();
+
+    SendStatistics();
 
     m_placementTimer = new QTimer(this);
     m_placementTimer->setSingleShot(true);
@@ -197,25 +175,14 @@ void CMainFrame::InitialUpdateFrame() {
 }
 
 void CMainFrame::RestorePlacement() {
-    const ReadingPrefs& prefs = m_pView->m_optionDlg.m_prefs;
-    if (prefs.window_width > 0) {
-        const QRect wanted(prefs.window_x, prefs.window_y, prefs.window_width, prefs.window_height);
-        const QRect topEdge(wanted.x(), wanted.y(), wanted.width(), kGraspHeight);
-        bool onScreen = false;
-        for (const QScreen* screen : QGuiApplication::screens()) {
-            const QRect common = screen->geometry().intersected(topEdge);
-            onScreen =
-                onScreen || (common.width() >= kGraspWidth && common.height() >= kGraspHeight);
-        }
-        if (onScreen) {
-            setGeometry(wanted);
-        } else if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-            // The screen it was on is gone: the saved size, centred as on the first start.
-            const QRect area = screen->geometry();
-            resize(wanted.size());
-            move(area.x() + (area.width() - wanted.width()) / 2,
-                 area.y() + (area.height() - wanted.height()) / 2);
-        }
+    const ReadingPrefs& prefs = m_pView->Prefs();
+    bool onScreen = false;
+    const QRect place = CWindowPlacement::Restored(prefs, onScreen);
+    if (onScreen) {
+        setGeometry(place);
+    } else if (place.isValid()) {
+        resize(place.size());
+        move(place.topLeft());
     }
     // Maximised once shown, so that the window system knows the place it goes back to.
     m_bMaximizeWhenShown = prefs.window_maximized != 0;
@@ -226,26 +193,16 @@ void CMainFrame::RecordPlacement() {
         isMinimized()) {
         return;
     }
-    ReadingPrefs& prefs = m_pView->m_optionDlg.m_prefs;
-    const ReadingPrefs before = prefs;
-    const bool maximized = isMaximized();
-    // A maximised window keeps the place it goes back to.
-    const QRect normal = maximized ? normalGeometry() : geometry();
-    prefs.window_maximized = maximized ? 1 : 0;
-    if (normal.isValid()) {
-        prefs.window_x = normal.x();
-        prefs.window_y = normal.y();
-        prefs.window_width = normal.width();
-        prefs.window_height = normal.height();
-    }
-    if (!(prefs == before)) {
+    ReadingPrefs prefs = m_pView->Prefs();
+    if (CWindowPlacement::Record(*this, prefs)) {
+        m_pView->Store().SetPrefs(prefs, false);
         m_placementTimer->start();
     }
 }
 
 void CMainFrame::SavePlacement() {
     m_placementTimer->stop();
-    m_pView->m_optionDlg.SavePrefs();
+    m_pView->Store().SavePrefs();
 }
 
 QAction* CMainFrame::MakeAction(int id, const QString& text) {
@@ -433,48 +390,19 @@ void CMainFrame::ShowLockIndicators(CLockIndicators::State state) {
 }
 
 void CMainFrame::CreateAccelerators() {
-    const struct {
-        int key;
-        int id;
-    } table[] = {{Qt::Key_N, ID_OPEN_READ_MARK},    {Qt::Key_O, ID_FILE_OPEN},
-                 {Qt::Key_S, ID_NET_LIBRARY},       {Qt::Key_P, ID_FILE_PRINT},
-                 {Qt::Key_Z, ID_EDIT_UNDO},         {Qt::Key_X, ID_OPTION},
-                 {Qt::Key_C, ID_EDIT_COPY_COMMAND}, {Qt::Key_V, ID_EDIT_PASTE}};
-    for (const auto& entry : table) {
+    // The window-wide keys of the key table; the pane's own keys it handles itself.
+    for (const KeyBinding& binding : KeyTable()) {
+        if (!binding.windowWide) {
+            continue;
+        }
         auto* action = new QAction(this);
-        action->setObjectName(QStringLiteral("accelerator%1").arg(entry.id));
-        action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(entry.key)));
+        action->setObjectName(QStringLiteral("accelerator%1").arg(binding.command));
+        action->setShortcut(binding.keys);
         action->setShortcutContext(Qt::WindowShortcut);
-        const int id = entry.id;
+        const int id = binding.command;
         connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
         addAction(action);
     }
-    // Chapters and search. M and F alone are reader keys of the pane, so that they still type
-    // into the find field.
-    const struct {
-        QKeySequence keys;
-        int id;
-    } more[] = {{QKeySequence(Qt::CTRL | Qt::Key_M), ID_CHAPTER_LIST},
-                {QKeySequence(Qt::CTRL | Qt::Key_Up), ID_PREV_CHAPTER},
-                {QKeySequence(Qt::CTRL | Qt::Key_Down), ID_NEXT_CHAPTER},
-                {QKeySequence(Qt::CTRL | Qt::Key_F), ID_FIND},
-                {QKeySequence(Qt::Key_F3), ID_FIND_NEXT},
-                {QKeySequence(Qt::SHIFT | Qt::Key_F3), ID_FIND_PREV}};
-    for (const auto& entry : more) {
-        auto* action = new QAction(this);
-        action->setObjectName(QStringLiteral("accelerator%1").arg(entry.id));
-        action->setShortcut(entry.keys);
-        action->setShortcutContext(Qt::WindowShortcut);
-        const int id = entry.id;
-        connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
-        addAction(action);
-    }
-    auto* fullScreen = new QAction(this);
-    fullScreen->setObjectName(QStringLiteral("acceleratorFullScreen"));
-    fullScreen->setShortcut(QKeySequence(Qt::Key_F11));
-    fullScreen->setShortcutContext(Qt::WindowShortcut);
-    connect(fullScreen, &QAction::triggered, this, [this] { OnCommand(ID_FULL_SCREEN); });
-    addAction(fullScreen);
 }
 
 void CMainFrame::CreateTray() {
@@ -554,7 +482,7 @@ void CMainFrame::OnCommand(int id) {
 }
 
 void CMainFrame::UpdateStatusBar() {
-    const CResourceData& book = m_pView->m_resourceData;
+    const CResourceData& book = m_pView->Session().Book();
     m_statusPanes[0]->setText(QStringLiteral(u"|阅读书籍:  ") +
                               QString::fromStdU16String(book.m_strName));
     m_statusPanes[1]->setText(QStringLiteral(u"|正在阅读:  第%1页").arg(book.m_nCurPage + 1));
@@ -634,15 +562,7 @@ void CMainFrame::OnTrayShow() {
 }
 
 void CMainFrame::OnOpenReadMark() {
-    // The dialog edits a copy of the history and writes it back: it must hold the last page.
-    m_pView->RecordReadState();
-    CReaderHistory& history = m_pView->m_history;
-    CReadMarkDlg dialog(history.m_listLocal, history.m_listNet, m_pView, this);
-    dialog.DoModal();
-    history.m_listLocal = dialog.m_localMarks;
-    history.Save();
-    history.m_listNet = dialog.m_netMarks;
-    history.Save();
+    m_pView->OnOpenReadMark();
 }
 
 void CMainFrame::OnOption() {
@@ -657,6 +577,7 @@ void CMainFrame::SendStatistics() {
     const QString url = StatsUrl();
     if (m_pUrlManager != nullptr && !url.isEmpty()) {
         m_pUrlManager->AddRequest(url.toStdString(), 0);
+        UpdateTimer();
     }
 }
 
@@ -664,18 +585,29 @@ void CMainFrame::OnTimer() {
     if (m_pUrlManager != nullptr) {
         m_pUrlManager->Update(std::int64_t(std::time(nullptr)));
     }
-    if (m_pView == nullptr || m_pView->m_pTxtEdit == nullptr) {
-        return;
-    }
-    const ReaderSettings& settings = m_pView->m_optionDlg.m_settings;
-    if (settings.auto_read != 0 && (settings.auto_click != 1 || m_pView->m_bAutoScrollRunning)) {
+    if (m_pView != nullptr && m_pView->IsAutoScrolling() && isVisible()) {
         // The default speed is one step (a pixel) a tick; the others a share of that, carried over.
-        m_nScrollRemainder += m_pView->m_optionDlg.m_prefs.scroll_speed;
+        m_nScrollRemainder += m_pView->Prefs().scroll_speed;
         const int steps = m_nScrollRemainder / ReadingPrefs::kDefaultScrollSpeed;
         m_nScrollRemainder %= ReadingPrefs::kDefaultScrollSpeed;
         for (int i = 0; i < steps; ++i) {
             m_pView->m_pTxtEdit->AutoScrollStep();
         }
+    }
+    UpdateTimer();
+}
+
+void CMainFrame::UpdateTimer() {
+    if (m_timer == nullptr) {
+        return;
+    }
+    // An idle reader (nothing to fetch, nothing scrolling, or hidden) does not wake up at all.
+    const bool fetching = m_pUrlManager != nullptr && m_pUrlManager->HasWork();
+    const bool scrolling = m_pView != nullptr && m_pView->IsAutoScrolling() && isVisible();
+    if (!fetching && !scrolling) {
+        m_timer->stop();
+    } else if (!m_timer->isActive()) {
+        m_timer->start();
     }
 }
 
@@ -686,6 +618,7 @@ void CMainFrame::UpdateCommandUI() {
             autoScroll->setChecked(pressed);
         }
     }
+    UpdateTimer();
 }
 
 void CMainFrame::HideWindow() {
@@ -722,14 +655,7 @@ void CMainFrame::OnFullScreen() {
 }
 
 void CMainFrame::ApplyNightPalette(bool night) {
-    if (night == g_nightPalette) {
-        return;
-    }
-    if (night) {
-        DayPalette() = QApplication::palette();
-    }
-    g_nightPalette = night;
-    QApplication::setPalette(night ? NightPalette() : DayPalette());
+    CNightPalette::Apply(night);
 }
 
 bool CMainFrame::event(QEvent* event) {
@@ -774,10 +700,16 @@ void CMainFrame::changeEvent(QEvent* event) {
 
 void CMainFrame::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
+    UpdateTimer();
     if (m_bMaximizeWhenShown) {
         m_bMaximizeWhenShown = false;
         setWindowState(windowState() | Qt::WindowMaximized);
     }
+}
+
+void CMainFrame::hideEvent(QHideEvent* event) {
+    QMainWindow::hideEvent(event);
+    UpdateTimer(); // nothing scrolls in the tray
 }
 
 void CMainFrame::moveEvent(QMoveEvent* event) {

@@ -63,6 +63,8 @@ public:
     void OnJoke();
     void SendStatistics();
     void OnTimer();
+    // Runs the timer while there is something for it to do, stops it otherwise.
+    void UpdateTimer();
     // Hides the window to the tray (Esc, close); without a notification area minimises it instead.
     void HideWindow();
     // Esc: leaves full screen first; otherwise hides the window.
@@ -103,6 +105,7 @@ protected:
     void changeEvent(QEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 

@@ -1,9 +1,9 @@
 #include "app/veska_app.h"
 
-#include "app/about_dlg.h"
+#include "dialogs/about_dlg.h"
 #include "app/command_line.h"
 #include "app/main_frame.h"
-#include "app/modal_hook.h"
+#include "widgets/modal_hook.h"
 #include "app/single_instance.h"
 #include "platform/atomic_file.h"
 #include "platform/paths.h"

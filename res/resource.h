@@ -13,7 +13,6 @@ constexpr int IDB_MAIN_BAR = 150;     // first toolbar's 48 x 48 images
 constexpr int IDB_TOOLBAR_BACK = 141; // toolbar background
 constexpr int IDB_ABOUT = 151;        // About picture
 constexpr int IDB_CHAPTER_LIST = 160; // the chapter-list button, 16 x 16
-constexpr int IDR_MARK_MENU = 143;    // bookmark popup menu
 constexpr int IDD_ABOUTBOX = 100;
 constexpr int IDD_OPTION = 131;
 constexpr int IDD_READ_MARK = 142;
@@ -23,20 +22,8 @@ constexpr int IDD_GOTO_PAGE = 146;
 constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
 
-// Strings.
-constexpr int IDP_OLE_INIT_FAILED = 100;
-constexpr int AFX_IDS_APP_TITLE = 57344;
-constexpr int AFX_IDS_IDLEMESSAGE = 57345;
-
 // Standard commands.
-constexpr int ID_FILE_NEW = 57600;
 constexpr int ID_FILE_OPEN = 57601;
-constexpr int ID_FILE_PRINT_SETUP = 57606;
-constexpr int ID_FILE_PRINT = 57607;
-constexpr int ID_FILE_PRINT_DIRECT = 57608;
-constexpr int ID_FILE_PRINT_PREVIEW = 57609;
-constexpr int ID_EDIT_PASTE = 57637;
-constexpr int ID_EDIT_UNDO = 57643;
 constexpr int ID_APP_ABOUT = 57664;
 constexpr int ID_EDIT_COPY_COMMAND = 32788; // Ctrl+C: copies the marked line
 
@@ -71,9 +58,12 @@ constexpr int ID_FIND = 32843;
 constexpr int ID_FIND_NEXT = 32844;
 constexpr int ID_FIND_PREV = 32845;
 constexpr int ID_FULL_SCREEN = 32870; // F11
+// Reader keys without a button.
+constexpr int ID_NEXT_LINE = 32871;
+constexpr int ID_PREV_LINE = 32872;
+constexpr int ID_ESCAPE = 32873; // stops a search, closes the find bar, leaves full screen, hides
 
 // Control ids.
-constexpr int IDC_TEXT_PANE = 201;
 constexpr int IDC_FONT_HEIGHT = 1000;
 constexpr int IDC_CHOOSE_FONT_COLOR = 1001;
 constexpr int IDC_CHOOSE_BACK_COLOR = 1002;
@@ -91,13 +81,5 @@ constexpr int IDC_LINK_MAIL = 1015;
 constexpr int IDC_LINK_HOME = 1016;
 constexpr int IDC_READING = 1040; // settings: opens the reading page
 
-// Frame bars and status indicators.
-constexpr int AFX_IDW_TOOLBAR = 59392;
-constexpr int AFX_IDW_STATUS_BAR = 59393;
-constexpr int ID_INDICATOR_CAPS = 59137;
-constexpr int ID_INDICATOR_NUM = 59138;
-constexpr int ID_INDICATOR_SCRL = 59139;
-
-// Tray notification message and its exit code.
-constexpr int WM_TRAY_NOTIFY = 0x0400 + 100;
+// The tray menu's exit code.
 constexpr int TRAY_EXIT_CODE = 16;

@@ -484,16 +484,6 @@ int CResourceData::NextPage() {
     return 0;
 }
 
-ReadMarkInfo CResourceData::GetReadMarkInfo() const {
-    ReadMarkInfo info;
-    info.strBookName = WideToAnsi(m_strName.c_str()).str();
-    info.strFilePath = WideToAnsi(m_strPath.c_str()).str();
-    info.nReadPage = m_nCurPage;
-    info.nMarkType = MARK_LOCAL;
-    info.nTotalPages = GetPageCount();
-    return info;
-}
-
 int CResourceData::GetPageCount() const {
     const std::uint64_t pages = (m_nFileSize + kPageBytes - 1) / kPageBytes;
     // Page indices are 32-bit; a book beyond 8 TB shows its first INT_MAX pages.

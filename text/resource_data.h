@@ -1,6 +1,5 @@
 #pragma once
 
-#include "history/read_mark_info.h"
 #include "platform/code_page.h"
 #include "platform/read_only_file.h"
 #include "text/code_page_layout.h"
@@ -37,8 +36,6 @@ public:
     // 0 when the page changed, -1 at the first (last) page, where nothing is read.
     int PrevPage();
     int NextPage();
-    // The open book at the current page, as a local bookmark.
-    ReadMarkInfo GetReadMarkInfo() const;
     // File size divided by 4092, rounded up.
     int GetPageCount() const;
 

@@ -1,8 +1,8 @@
 #include "view/txt_rich_edit.h"
 
-#include "app/main_frame.h"
+#include "res/resource.h"
+#include "view/key_table.h"
 #include "view/pane_scroll_bar_style.h"
-#include "view/veska_view.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QContextMenuEvent>
@@ -67,7 +67,7 @@ QColor FromColorRef(unsigned color) {
 
 } // namespace
 
-CTxtRichEdit::CTxtRichEdit(CVeskaView* view, QWidget* parent) : QTextEdit(parent), m_pView(view) {
+CTxtRichEdit::CTxtRichEdit(QWidget* parent) : QTextEdit(parent) {
     setObjectName(QStringLiteral("textPane"));
     setReadOnly(true);
     setUndoRedoEnabled(false);
@@ -250,7 +250,7 @@ void CTxtRichEdit::OnScrolled() {
         return;
     }
     m_nTopChar = FirstVisibleCharacter();
-    m_pView->OnPaneScrolled();
+    emit scrolled(m_nTopChar);
 }
 
 void CTxtRichEdit::ScrollToCharacter(int position) {
@@ -271,7 +271,7 @@ void CTxtRichEdit::ScrollToCharacter(int position) {
     m_bHoldTop = false;
     // The line's own start, so that the anchor survives a relayout that moves the wrap points.
     m_nTopChar = position;
-    m_pView->OnPaneScrolled();
+    emit scrolled(m_nTopChar);
 }
 
 QString CTxtRichEdit::SelectedText() const {
@@ -416,26 +416,24 @@ void CTxtRichEdit::PrevScreen() {
 }
 
 bool CTxtRichEdit::TurnForward() {
-    if (m_pView->m_resourceData.NextPage() != 0) {
+    if (!m_turnPage || !m_turnPage(+1)) {
         return false;
     }
-    SetPaneText(m_pView->m_resourceData.m_strText);
     SelectLine(0);
     viewport()->update();
-    m_pView->UpdateReadState();
+    emit pageStepped();
     return true;
 }
 
 bool CTxtRichEdit::TurnBackToLastScreen() {
-    if (m_pView->m_resourceData.PrevPage() != 0) {
+    if (!m_turnPage || !m_turnPage(-1)) {
         return false;
     }
-    SetPaneText(m_pView->m_resourceData.m_strText);
     EnsureLayout(); // the scroll range must cover the whole page
     verticalScrollBar()->setValue(verticalScrollBar()->maximum());
     SelectLine(GetFirstVisibleLine());
     viewport()->update();
-    m_pView->UpdateReadState();
+    emit pageStepped();
     return true;
 }
 
@@ -475,119 +473,22 @@ void CTxtRichEdit::NextLine() {
 // The new page is shown before the state is recorded, so that the place saved with it is the
 // page's top rather than the old page's screen.
 void CTxtRichEdit::PrevPage() {
-    if (m_pView->m_resourceData.PrevPage() == 0) {
-        SetPaneText(m_pView->m_resourceData.m_strText);
+    if (m_turnPage && m_turnPage(-1)) {
         SelectLine(0);
         viewport()->update();
     }
-    m_pView->UpdateReadState();
+    emit pageStepped();
 }
 
 void CTxtRichEdit::NextPage() {
-    if (m_pView->m_resourceData.NextPage() == 0) {
-        SetPaneText(m_pView->m_resourceData.m_strText);
+    if (m_turnPage && m_turnPage(+1)) {
         SelectLine(0);
         viewport()->update();
     }
-    m_pView->UpdateReadState();
+    emit pageStepped();
 }
 
-unsigned CTxtRichEdit::VirtualKeyOf(int qtKey) {
-    switch (qtKey) {
-    case Qt::Key_Control:
-        return VK_CONTROL;
-    case Qt::Key_Escape:
-        return VK_ESCAPE;
-    case Qt::Key_Space:
-        return VK_SPACE;
-    case Qt::Key_PageDown:
-        return VK_NEXT;
-    case Qt::Key_PageUp:
-        return VK_PRIOR;
-    case Qt::Key_Left:
-        return VK_LEFT;
-    case Qt::Key_Up:
-        return VK_UP;
-    case Qt::Key_Right:
-        return VK_RIGHT;
-    case Qt::Key_Down:
-        return VK_DOWN;
-    default:
-        // Letters have the same code with or without Shift, as virtual keys do.
-        if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) {
-            return unsigned(qtKey);
-        }
-        return 0;
-    }
-}
-
-bool CTxtRichEdit::OnKeyDown(unsigned nChar, unsigned, unsigned) {
-    switch (nChar) {
-    case VK_CONTROL:
-        m_pView->ToggleAutoScrollPause();
-        return true;
-    case VK_ESCAPE:
-        m_pView->OnEscape();
-        return true;
-    case VK_SPACE:
-    case VK_NEXT:
-        NextScreen();
-        return true;
-    case VK_PRIOR:
-        PrevScreen();
-        return true;
-    case VK_LEFT:
-        PrevPage();
-        return true;
-    case VK_UP:
-        PrevLine();
-        return true;
-    case VK_RIGHT:
-        NextPage();
-        return true;
-    case VK_DOWN:
-        NextLine();
-        return true;
-    case 'A':
-        m_pView->OnAutoScroll();
-        return true;
-    case 'B':
-        m_pView->OnFontBigger();
-        return true;
-    case 'F':
-        m_pView->OnFind();
-        return true;
-    case 'G':
-        m_pView->OnGotoPage();
-        return true;
-    case 'H':
-        m_pView->GetMainFrame()->OnOpenReadMark();
-        return true;
-    case 'M':
-        m_pView->OnChapterList();
-        return true;
-    case 'O':
-        m_pView->OnFileOpen();
-        return true;
-    case 'R':
-        m_pView->OnRowDisBigger();
-        return true;
-    case 'S':
-        m_pView->OnFontSmaller();
-        return true;
-    case 'T':
-        m_pView->OnRowDisSmaller();
-        return true;
-    default:
-        return false;
-    }
-}
-
-void CTxtRichEdit::OnLButtonDown() {
-    m_pView->ToggleAutoScrollPause();
-}
-
-void CTxtRichEdit::OnLButtonDblClk(const QPoint& point) {
+void CTxtRichEdit::SelectLineAt(const QPoint& point) {
     // The display line under the pointer: the one whose band holds the point's height.
     EnsureLayout();
     const qreal y = point.y() + verticalScrollBar()->value();
@@ -616,6 +517,9 @@ void CTxtRichEdit::OnLButtonDblClk(const QPoint& point) {
 bool CTxtRichEdit::event(QEvent* event) {
     // The frame's accelerators win over the pane's own shortcuts (Ctrl+C is the frame's copy).
     if (event->type() == QEvent::ShortcutOverride) {
+        if (static_cast<QKeyEvent*>(event)->key() != Qt::Key_Control) {
+            m_bCtrlAlone = false; // Ctrl+↓ and the like are not the pause
+        }
         event->ignore();
         return true;
     }
@@ -623,12 +527,51 @@ bool CTxtRichEdit::event(QEvent* event) {
 }
 
 void CTxtRichEdit::keyPressEvent(QKeyEvent* event) {
-    const unsigned key = VirtualKeyOf(event->key());
-    if (key != 0 && OnKeyDown(key, unsigned(std::max(1, event->count())), 0)) {
+    if (event->key() == Qt::Key_Control) {
+        if (!event->isAutoRepeat()) {
+            m_bCtrlAlone = true;
+        }
         event->accept();
         return;
     }
-    QTextEdit::keyPressEvent(event);
+    m_bCtrlAlone = false;
+    const int id = PaneCommandOf(*event);
+    if (id == 0) {
+        QTextEdit::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    switch (id) {
+    case ID_NEXT_SCREEN:
+        NextScreen();
+        break;
+    case ID_PREV_SCREEN:
+        PrevScreen();
+        break;
+    case ID_NEXT_PAGE:
+        NextPage();
+        break;
+    case ID_PREV_PAGE:
+        PrevPage();
+        break;
+    case ID_NEXT_LINE:
+        NextLine();
+        break;
+    case ID_PREV_LINE:
+        PrevLine();
+        break;
+    default:
+        emit command(id);
+        break;
+    }
+}
+
+void CTxtRichEdit::keyReleaseEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Control && !event->isAutoRepeat() && m_bCtrlAlone) {
+        m_bCtrlAlone = false;
+        emit pauseToggled();
+    }
+    QTextEdit::keyReleaseEvent(event);
 }
 
 void CTxtRichEdit::resizeEvent(QResizeEvent* event) {
@@ -677,8 +620,9 @@ void CTxtRichEdit::wheelEvent(QWheelEvent* event) {
 }
 
 void CTxtRichEdit::mousePressEvent(QMouseEvent* event) {
+    m_bCtrlAlone = false;
     if (event->button() == Qt::LeftButton) {
-        OnLButtonDown();
+        emit pauseToggled();
     }
     QTextEdit::mousePressEvent(event);
 }
@@ -688,14 +632,12 @@ void CTxtRichEdit::mouseDoubleClickEvent(QMouseEvent* event) {
         QTextEdit::mouseDoubleClickEvent(event);
         return;
     }
-    OnLButtonDblClk(event->position().toPoint());
+    SelectLineAt(event->position().toPoint());
     event->accept();
 }
 
 void CTxtRichEdit::contextMenuEvent(QContextMenuEvent* event) {
-    if (m_pView != nullptr) {
-        m_pView->EncodingMenu()->popup(event->globalPos());
-    }
+    emit contextMenuAt(event->globalPos());
     event->accept();
 }
 

@@ -3,31 +3,20 @@
 #include <QTextBlockFormat>
 #include <QTextEdit>
 
+#include <functional>
 #include <memory>
 #include <string>
 
-class CVeskaView;
 class QFont;
-
-// Virtual-key codes of the reader keys; the pane translates Qt keys into them so that the keys,
-// the toolbar commands and the view all speak the same codes.
-constexpr unsigned VK_CONTROL = 17;
-constexpr unsigned VK_ESCAPE = 27;
-constexpr unsigned VK_SPACE = 32;
-constexpr unsigned VK_PRIOR = 33; // Page Up
-constexpr unsigned VK_NEXT = 34;  // Page Down
-constexpr unsigned VK_LEFT = 37;
-constexpr unsigned VK_UP = 38;
-constexpr unsigned VK_RIGHT = 39;
-constexpr unsigned VK_DOWN = 40;
 
 // The read-only text pane that fills the reader view: shows one page (or the welcome text), owns
 // the font, colours and line spacing, marks the reading line by selecting one whole display line
-// (a wrapped line of the layout) and interprets the reader keys.
+// (a wrapped line of the layout) and turns the reader keys into commands. It shows pages; the
+// page turner it is given brings them.
 class CTxtRichEdit : public QTextEdit {
     Q_OBJECT
 public:
-    CTxtRichEdit(CVeskaView* view, QWidget* parent);
+    explicit CTxtRichEdit(QWidget* parent);
     ~CTxtRichEdit() override;
 
     // Font `face` (through the font fallback when the system lacks it) whose cell height is
@@ -46,6 +35,11 @@ public:
     // Replaces the text of the same page read another way, keeping the screen: the scroll
     // position and the marked reading line stay where they were, as far as the new text reaches.
     void ReplacePaneTextInPlace(const std::u16string& text);
+
+    // Brings the next (+1) or previous (-1) page into the pane through SetPaneText; false when
+    // there is none.
+    using PageTurner = std::function<bool(int step)>;
+    void SetPageTurner(PageTurner turner) { m_turnPage = std::move(turner); }
 
     // Navigation inside the page and between pages. The screen steps go on across page edges:
     // on the last screen of a page the next screen is the next page's first one, on the first
@@ -79,14 +73,8 @@ public:
     int CurrentLine() const;
     void SelectLine(int line);
 
-    // Handlers in virtual-key terms. OnKeyDown returns false for keys it leaves to the default
-    // handling of the control.
-    bool OnKeyDown(unsigned nChar, unsigned nRepCnt, unsigned nFlags);
-    void OnLButtonDown();
-    void OnLButtonDblClk(const QPoint& point);
-
-    // The key of a Qt key event as a virtual-key code, 0 when it has none that matters here.
-    static unsigned VirtualKeyOf(int qtKey);
+    // Marks the display line under `point` (viewport coordinates).
+    void SelectLineAt(const QPoint& point);
 
     const std::u16string& FaceName() const { return m_strFaceName; }
     int FontHeight() const { return m_nFontHeight; }
@@ -94,16 +82,28 @@ public:
     // The minimum distance between lines in pixels set by the last SetRowDis (0 before).
     int LineDistancePixels() const { return m_nLineDistance; }
 
+signals:
+    // A reader key or the view's part of it: a command of res/resource.h.
+    void command(int id);
+    // A page step was tried (the arrow keys), or a page came through a screen step, the wheel or
+    // automatic scrolling.
+    void pageStepped();
+    // The first character on screen changed by the reader's scrolling.
+    void scrolled(int topCharacter);
+    // A lone Ctrl press and release, or a left click: pause or resume automatic scrolling.
+    void pauseToggled();
+    void contextMenuAt(const QPoint& globalPos);
+
 protected:
     bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
-    // The view's encoding menu.
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
@@ -121,7 +121,8 @@ private:
     // Lays out the whole text so that display lines can be counted.
     void EnsureLayout() const;
 
-    CVeskaView* m_pView;
+    PageTurner m_turnPage;
+    bool m_bCtrlAlone = false; // Ctrl is down and no other key came with it
     std::unique_ptr<QFont> m_pFont;
     unsigned m_crTextColor = 0;
     int m_nFontHeight = 20;

@@ -1,8 +1,8 @@
 // The main frame: its window, toolbars, prompts, accelerators, tray and the ways the window is
 // hidden or the program ended.
 
-#include "app/link_opener.h"
-#include "app/modal_hook.h"
+#include "widgets/link_opener.h"
+#include "widgets/modal_hook.h"
 #include "app/true_color_tool_bar.h"
 #include "tests/app/ui_test_support.h"
 #include "tests/url_get/loopback_server.h"

@@ -2,7 +2,7 @@
 // line and what a later launch hands over.
 
 #include "app/command_line.h"
-#include "app/modal_hook.h"
+#include "widgets/modal_hook.h"
 #include "tests/app/ui_test_support.h"
 
 #include <QDialog>

@@ -3,7 +3,7 @@
 
 #include "tests/app/ui_test_support.h"
 
-#include "settings/option_dlg.h"
+#include "dialogs/option_dlg.h"
 
 #include <QApplication>
 #include <QtGui/qguiapplication_platform.h>

@@ -1,6 +1,6 @@
 // The chapter list ("目录"), chapter steps and the find bar, driven by keys on real books.
 
-#include "app/modal_hook.h"
+#include "widgets/modal_hook.h"
 #include "tests/app/ui_test_support.h"
 #include "tests/text/test_books.h"
 #include "text/chapter_cache.h"

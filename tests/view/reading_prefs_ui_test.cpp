@@ -1,10 +1,10 @@
 // The reading page: each preference changes what the reader draws at once, is saved at once and
 // comes back after a restart; a damaged preferences file starts with the defaults.
 
-#include "app/dialog_template.h"
-#include "app/modal_hook.h"
+#include "widgets/dialog_template.h"
+#include "widgets/modal_hook.h"
 #include "app/true_color_tool_bar.h"
-#include "settings/reading_dlg.h"
+#include "dialogs/reading_dlg.h"
 #include "tests/app/ui_test_support.h"
 
 #include <QComboBox>

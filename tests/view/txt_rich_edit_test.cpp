@@ -1,7 +1,7 @@
 // The text pane driven by real key and mouse events: page, screen and line steps, the reading
 // line, double-click, and the fonts and spacing it applies.
 
-#include "app/modal_hook.h"
+#include "widgets/modal_hook.h"
 #include "history/read_place_store.h"
 #include "history/reader_history.h"
 #include "tests/app/ui_test_support.h"

@@ -1,7 +1,7 @@
 // The reader view: opening books (dialog, drop, reopen), the history it records, the settings
 // steps it saves, and automatic scrolling driven by the frame's timer.
 
-#include "app/modal_hook.h"
+#include "widgets/modal_hook.h"
 #include "tests/app/ui_test_support.h"
 
 #include <QClipboard>

@@ -19,5 +19,8 @@ struct IUrlGetManager {
     // Delivers the results finished since the last call, in order, on the calling thread.
     // `now` is the current time in seconds since 1970 and is not otherwise used.
     virtual void Update(int64_t now) = 0;
+    // Whether a request is queued, running or has a result Update has not delivered yet: until
+    // then the caller must keep calling Update.
+    virtual bool HasWork() const = 0;
     virtual ~IUrlGetManager() = default;
 };

@@ -25,6 +25,13 @@ void CStopSignal::Raise() {
     pthread_mutex_unlock(&m_mutex);
 }
 
+void CStopSignal::Nudge() {
+    pthread_mutex_lock(&m_mutex);
+    m_nudged = true;
+    pthread_cond_broadcast(&m_cond);
+    pthread_mutex_unlock(&m_mutex);
+}
+
 bool CStopSignal::IsRaised() {
     pthread_mutex_lock(&m_mutex);
     const bool raised = m_raised;
@@ -43,11 +50,12 @@ bool CStopSignal::WaitFor(int milliseconds) {
     deadline.tv_nsec = static_cast<long>(ns % 1000000000LL);
 
     pthread_mutex_lock(&m_mutex);
-    while (!m_raised) {
+    while (!m_raised && !m_nudged) {
         if (pthread_cond_timedwait(&m_cond, &m_mutex, &deadline) == ETIMEDOUT) {
             break;
         }
     }
+    m_nudged = false;
     const bool raised = m_raised;
     pthread_mutex_unlock(&m_mutex);
     return raised;

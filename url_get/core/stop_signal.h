@@ -14,12 +14,15 @@ public:
 
     void Raise();
     bool IsRaised();
-    // Waits up to `milliseconds` (measured on the monotonic clock); true when the signal was
-    // raised before or during the wait.
+    // Ends the current or next wait early without raising the signal (new work has come).
+    void Nudge();
+    // Waits up to `milliseconds` (measured on the monotonic clock) or until nudged; true when
+    // the signal was raised before or during the wait.
     bool WaitFor(int milliseconds);
 
 private:
     pthread_mutex_t m_mutex;
     pthread_cond_t m_cond;
     bool m_raised = false;
+    bool m_nudged = false;
 };

@@ -28,6 +28,8 @@ public:
     void RequestStop();
     // Waits for the thread to end and returns Run()'s result; 0 when no thread is running.
     unsigned int Join();
+    // Ends the thread's current or next WaitForStop early (new work has come). Any thread.
+    void Wake() { m_stop.Nudge(); }
 
     static void* ThreadProc(void* arg);
 

@@ -5,6 +5,7 @@
 #include "url_get/core/url_get_assert.h"
 #include "url_get/core/url_get_task.h"
 
+#include <algorithm>
 #include <new>
 
 IUrlGetManager* CreateUrlGetManager() {
@@ -61,6 +62,11 @@ int CUrlGetManager::AddRequest(const std::string& url, int param) {
     m_lock.Lock();
     m_requests.push_back(std::move(request));
     m_lock.Unlock();
+    ++m_outstanding;
+    // Idle workers sleep until there is work rather than polling for it.
+    for (CUrlGetTask* task : m_tasks) {
+        task->Wake();
+    }
     return 0;
 }
 
@@ -75,6 +81,7 @@ void CUrlGetManager::Update(int64_t) {
     for (CUrlGetTask* task : m_tasks) {
         task->TakeResults(results);
     }
+    m_outstanding -= std::min(m_outstanding, results.size());
     for (UrlResult& result : results) {
         // Read each time: a callback may switch delivery off for the rest.
         if (m_callback == nullptr) {

@@ -29,6 +29,7 @@ public:
     void SetCallback(IUrlGetCallback* callback) override;
     int AddRequest(const std::string& url, int param) override;
     void Update(int64_t now) override;
+    bool HasWork() const override { return m_outstanding > 0 && !m_tasks.empty(); }
 
     // Called by a worker whose own queue is empty: moves every pending request into `into`,
     // in order.
@@ -45,4 +46,5 @@ private:
     thread_lock m_lock;
     long m_connectTimeoutMs;
     long m_totalTimeoutMs;
+    std::size_t m_outstanding = 0; // requests added and not yet delivered; window thread only
 };

@@ -16,7 +16,7 @@ class CUrlGetManager;
 // the result for the manager's Update. Destroying the task stops and joins its thread.
 class CUrlGetTask : public CThreadTaskBase {
 public:
-    static constexpr int kIdlePollMs = 50;
+    static constexpr int kIdlePollMs = 60000; // a safety net: AddRequest wakes the worker
 
     explicit CUrlGetTask(CUrlGetManager* manager);
     ~CUrlGetTask() override;

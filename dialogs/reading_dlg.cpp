@@ -1,0 +1,147 @@
+#include "dialogs/reading_dlg.h"
+
+#include "widgets/dialog_template.h"
+#include "widgets/modal_hook.h"
+#include "dialogs/option_dlg.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFontDatabase>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+namespace {
+
+QSpinBox* NumberBox(QWidget* parent, const char* name, int low, int high, int value,
+                    const QString& suffix) {
+    auto* box = new QSpinBox(parent);
+    box->setObjectName(QLatin1String(name));
+    box->setRange(low, high);
+    box->setValue(value);
+    box->setSuffix(suffix);
+    return box;
+}
+
+} // namespace
+
+CReadingDlg::CReadingDlg(COptionDlg& options, QWidget* parent)
+    : QDialog(parent), m_options(options) {
+    setObjectName(QStringLiteral("readingDialog"));
+    setWindowTitle(QStringLiteral(u"阅读"));
+    setFont(DialogFont(QStringLiteral(u"新宋体"), 10));
+    const ReadingPrefs& prefs = m_options.m_prefs;
+
+    m_comboFace = new QComboBox(this);
+    m_comboFace->setObjectName(QStringLiteral("fontFace"));
+    FillFaces();
+    m_spinMarginLeft = NumberBox(this, "marginLeft", 0, ReadingPrefs::kMaxMargin, prefs.margin_left,
+                                 QStringLiteral(u" 像素"));
+    m_spinMarginRight = NumberBox(this, "marginRight", 0, ReadingPrefs::kMaxMargin,
+                                  prefs.margin_right, QStringLiteral(u" 像素"));
+    m_spinLineChars = NumberBox(this, "lineChars", 0, ReadingPrefs::kMaxLineChars, prefs.line_chars,
+                                QStringLiteral(u" 字"));
+    m_spinLineChars->setSpecialValueText(QStringLiteral(u"不限"));
+    m_spinScrollSpeed = NumberBox(this, "scrollSpeed", ReadingPrefs::kMinScrollSpeed,
+                                  ReadingPrefs::kMaxScrollSpeed, prefs.scroll_speed, QString());
+
+    m_btnDay = new QPushButton(QStringLiteral(u"日间"), this);
+    m_btnDay->setObjectName(QStringLiteral("dayButton"));
+    m_btnNight = new QPushButton(QStringLiteral(u"夜间"), this);
+    m_btnNight->setObjectName(QStringLiteral("nightButton"));
+    auto* scheme = new QButtonGroup(this);
+    for (QPushButton* button : {m_btnDay, m_btnNight}) {
+        button->setCheckable(true);
+        button->setAutoDefault(false);
+        scheme->addButton(button);
+    }
+    (prefs.night != 0 ? m_btnNight : m_btnDay)->setChecked(true);
+    auto* schemeRow = new QHBoxLayout;
+    schemeRow->addWidget(m_btnDay);
+    schemeRow->addWidget(m_btnNight);
+    schemeRow->addStretch(1);
+
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral(u"字体："), m_comboFace);
+    form->addRow(QStringLiteral(u"左边距："), m_spinMarginLeft);
+    form->addRow(QStringLiteral(u"右边距："), m_spinMarginRight);
+    form->addRow(QStringLiteral(u"每行最多："), m_spinLineChars);
+    form->addRow(QStringLiteral(u"滚动速度："), m_spinScrollSpeed);
+    form->addRow(QStringLiteral(u"配色："), schemeRow);
+
+    auto* buttons = new QDialogButtonBox(this);
+    QPushButton* close = buttons->addButton(QStringLiteral(u"关闭"), QDialogButtonBox::AcceptRole);
+    close->setObjectName(QStringLiteral("closeButton"));
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(new QLabel(QStringLiteral(u"改动立即生效并保存。"), this));
+    layout->addWidget(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(m_comboFace, &QComboBox::currentIndexChanged, this, &CReadingDlg::OnFaceChanged);
+    for (QSpinBox* box :
+         {m_spinMarginLeft, m_spinMarginRight, m_spinLineChars, m_spinScrollSpeed}) {
+        connect(box, &QSpinBox::valueChanged, this, &CReadingDlg::OnNumberChanged);
+    }
+    connect(m_btnNight, &QPushButton::clicked, this, [this] { OnNight(true); });
+    connect(m_btnDay, &QPushButton::clicked, this, [this] { OnNight(false); });
+}
+
+int CReadingDlg::DoModal() {
+    return RunModal(*this);
+}
+
+void CReadingDlg::FillFaces() {
+    // The reader's own face first (it falls back to an installed Chinese face), then the faces
+    // that can show Simplified Chinese, then the rest.
+    m_comboFace->addItem(QStringLiteral(u"微软雅黑（默认）"), QString());
+    QStringList others;
+    const QStringList chinese = QFontDatabase::families(QFontDatabase::SimplifiedChinese);
+    for (const QString& family : chinese) {
+        if (!QFontDatabase::isPrivateFamily(family)) {
+            m_comboFace->addItem(family, family);
+        }
+    }
+    for (const QString& family : QFontDatabase::families()) {
+        if (!QFontDatabase::isPrivateFamily(family) && !chinese.contains(family)) {
+            others << family;
+        }
+    }
+    if (!others.isEmpty()) {
+        m_comboFace->insertSeparator(m_comboFace->count());
+        for (const QString& family : others) {
+            m_comboFace->addItem(family, family);
+        }
+    }
+    const QString current = QString::fromStdString(m_options.m_prefs.font_face);
+    int index = current.isEmpty() ? 0 : m_comboFace->findData(current);
+    if (index < 0) { // a face that has since been removed: still the one chosen
+        m_comboFace->addItem(current, current);
+        index = m_comboFace->count() - 1;
+    }
+    m_comboFace->setCurrentIndex(index);
+}
+
+void CReadingDlg::OnFaceChanged(int index) {
+    m_options.m_prefs.font_face = m_comboFace->itemData(index).toString().toStdString();
+    m_options.ReadingChanged();
+}
+
+void CReadingDlg::OnNumberChanged() {
+    ReadingPrefs& prefs = m_options.m_prefs;
+    prefs.margin_left = m_spinMarginLeft->value();
+    prefs.margin_right = m_spinMarginRight->value();
+    prefs.line_chars = m_spinLineChars->value();
+    prefs.scroll_speed = m_spinScrollSpeed->value();
+    m_options.ReadingChanged();
+}
+
+void CReadingDlg::OnNight(bool night) {
+    m_options.SetNightMode(night);
+}

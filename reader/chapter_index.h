@@ -1,0 +1,68 @@
+#pragma once
+
+#include "text/book_scanner.h"
+
+#include <QObject>
+
+#include <string>
+#include <vector>
+
+class CBookScanWorker;
+
+// The chapter list of the open book: from the cache in the data directory, or from a scan on a
+// worker thread that fills the list as it goes and saves it once complete.
+class CChapterIndex : public QObject {
+    Q_OBJECT
+public:
+    explicit CChapterIndex(QObject* parent = nullptr);
+    ~CChapterIndex() override;
+
+    // Forgets the list and makes the one of the book at `path` read in `layout`, keeping it in
+    // `dataDir`'s cache.
+    void Start(const std::u16string& path, const CCodePageLayout& layout,
+               const std::string& dataDir);
+    void Cancel();
+
+    const std::vector<ScanHit>& Chapters() const { return m_chapters; }
+    bool IsComplete() const { return m_bComplete; }
+    int Progress() const { return m_bComplete ? 100 : m_nProgress; }
+    // The last chapter whose heading is on a page before `page`, or on `page` itself when
+    // `onPage` says the reader has reached it (given the heading's file offset); -1 for none.
+    template <typename ReachedFn>
+    int ChapterAt(int page, ReachedFn reached) const;
+
+signals:
+    // Headings found since the last batch, in book order (already in Chapters()).
+    void chaptersAdded(const std::vector<ScanHit>& batch);
+    void progress(int percent);
+
+private:
+    void Add(std::vector<ScanHit> batch);
+
+    CBookScanWorker* m_pWorker;
+    std::vector<ScanHit> m_chapters;
+    bool m_bComplete = false;
+    int m_nProgress = 0;
+};
+
+template <typename ReachedFn>
+int CChapterIndex::ChapterAt(int page, ReachedFn reached) const {
+    int index = -1;
+    // Binary search for the last heading on a page up to `page`.
+    std::size_t lo = 0;
+    std::size_t hi = m_chapters.size();
+    while (lo < hi) {
+        const std::size_t mid = (lo + hi) / 2;
+        if (m_chapters[mid].page <= page) {
+            lo = mid + 1;
+        } else {
+            hi = mid;
+        }
+    }
+    index = int(lo) - 1;
+    while (index >= 0 && m_chapters[std::size_t(index)].page == page &&
+           !reached(m_chapters[std::size_t(index)].offset)) {
+        --index;
+    }
+    return index;
+}

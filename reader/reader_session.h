@@ -1,0 +1,104 @@
+#pragma once
+
+#include "history/read_place_store.h"
+#include "history/reader_history.h"
+#include "text/resource_data.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <string>
+
+class CBookSearch;
+class CChapterIndex;
+class CSettingsStore;
+
+// The book being read and the reader's record of it: opening with rollback, page steps, the
+// encoding choice, the history and the place, the progress, the chapter index and the search.
+// The windows show what it holds and ask it to move; it never touches a widget.
+class CReaderSession : public QObject {
+    Q_OBJECT
+public:
+    explicit CReaderSession(CSettingsStore& settings, QObject* parent = nullptr);
+    ~CReaderSession() override;
+
+    // Loads the history and the places, reporting (notice) what could not be read as it was.
+    void LoadRecords();
+
+    // 0 when the book opened; otherwise nothing changes (the book being read is reopened as it
+    // was). A book the history holds (same name and path) opens at its recorded page, and
+    // OpenedTopCharacter() is its recorded screen; any other book at its first page. The book is
+    // recorded at once.
+    int Open(const std::u16string& path);
+    // The first character on screen where the last Open returned to (0: the page's top).
+    int OpenedTopCharacter() const { return m_nOpenedTop; }
+    // Page steps; false (nothing read) at either end of the book or without a book.
+    bool StepPage(int step);
+    // Limited to the book's pages.
+    void GoToPage(int page);
+    // Reads the book in the encoding `choice` names ("" detects it again) and remembers it for
+    // the book; false without a book or for an unknown name.
+    bool SetEncodingChoice(const std::string& choice);
+
+    bool HasBook() const;
+    const CResourceData& Book() const { return m_book; }
+    CChapterIndex& Chapters() { return *m_pChapters; }
+    const CChapterIndex& Chapters() const { return *m_pChapters; }
+    CBookSearch& Search() { return *m_pSearch; }
+
+    // The history record of the book read last (most recent place first), or null.
+    const ReadMarkInfo* LastReadRecord() const;
+    // The open book at the current page, as a local bookmark.
+    ReadMarkInfo CurrentMark() const;
+    CReaderHistory& History() { return m_history; }
+    const CReaderHistory& History() const { return m_history; }
+    CReadPlaceStore& Places() { return m_places; }
+
+    // After every attempt to change the page: stateChanged now; the history and the place (when
+    // recording is on) once the window has painted the new page.
+    void PageShown();
+    // Writes what PageShown left for after the paint, if it has not been done yet: before
+    // anything else reads or replaces the history.
+    void RecordReadState();
+    // The first character on screen moved: progress now, the place soon.
+    void ScreenScrolled(int topCharacter);
+    // Records where the reader is now (when recording is on and a book is open).
+    void SavePlace();
+    // How far into the book the first character on screen is, in percent of its bytes, for a
+    // page text of `characters` characters; -1 without a book.
+    double ReadPercent(int characters) const;
+
+    // Tells the reader (notice), the log and standard error that a data file (path in the
+    // legacy code page) was left unread and will not be saved over; `err` is the errno of why,
+    // `outcome` in a few words and `consequence` in full what the reader does instead.
+    void ReportRefusedFile(const std::string& path, int err, const QString& outcome,
+                           const QString& consequence);
+
+signals:
+    // A lasting notice for the status bar: a short text and the whole story.
+    void notice(const QString& text, const QString& detail);
+    // The page or the book changed.
+    void stateChanged();
+    // The first character on screen moved within the page.
+    void progressChanged();
+
+protected:
+    bool event(QEvent* event) override;
+
+private:
+    const ReadMarkInfo* FindRecord(const std::string& name, const std::string& path) const;
+    bool Recording() const;
+    void StartChapters();
+
+    CSettingsStore& m_settings;
+    CResourceData m_book;
+    CReaderHistory m_history;
+    CReadPlaceStore m_places;
+    CChapterIndex* m_pChapters;
+    CBookSearch* m_pSearch;
+    int m_nOpenedTop = 0;
+    int m_nTopCharacter = 0;
+    bool m_bRecordPending = false; // PageShown has posted the write of the history and place
+    QTimer m_placeTimer; // saves the place a moment after scrolling, not at every pixel
+};

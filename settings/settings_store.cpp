@@ -1,0 +1,50 @@
+#include "settings/settings_store.h"
+
+#include <cerrno>
+#include <utility>
+
+CSettingsStore::CSettingsStore(std::string dir) : m_strDir(std::move(dir)) {
+    if (LoadReaderSettings(m_settings, m_strDir) == -2) {
+        m_nRefusedErrno = errno != 0 ? errno : EIO;
+    }
+    m_prefs = LoadReadingPrefs(m_strDir);
+}
+
+void CSettingsStore::SetSettings(const ReaderSettings& settings) {
+    m_settings = settings;
+    SaveSettings();
+}
+
+void CSettingsStore::SetPrefs(const ReadingPrefs& prefs, bool save) {
+    m_prefs = prefs;
+    if (save) {
+        SavePrefs();
+    }
+}
+
+void CSettingsStore::SwitchNight(ReaderSettings& settings, ReadingPrefs& prefs, bool night) {
+    if ((prefs.night != 0) == night) {
+        return;
+    }
+    if (night) {
+        prefs.day_font_color = settings.font_color;
+        prefs.day_back_color = settings.back_color;
+        settings.font_color = kNightFontColor;
+        settings.back_color = kNightBackColor;
+    } else {
+        const ReaderSettings defaults;
+        settings.font_color = prefs.day_font_color >= 0 ? prefs.day_font_color : defaults.font_color;
+        settings.back_color = prefs.day_back_color >= 0 ? prefs.day_back_color : defaults.back_color;
+    }
+    prefs.night = night ? 1 : 0;
+}
+
+void CSettingsStore::SaveSettings() const {
+    if (m_nRefusedErrno == 0) {
+        SaveReaderSettings(m_settings, m_strDir);
+    }
+}
+
+void CSettingsStore::SavePrefs() const {
+    SaveReadingPrefs(m_prefs, m_strDir);
+}

@@ -1,0 +1,80 @@
+#pragma once
+
+// Shared by the dialog tests: the application object, an empty data directory per test, a way
+// to act on a dialog while it runs, and a check that every text of a dialog fits its control.
+
+#include "widgets/dialog_template.h"
+#include "widgets/modal_hook.h"
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+
+class QtEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        static int argc = 1;
+        static char name[] = "veska_dialog_test";
+        static char* argv[] = {name, nullptr};
+        m_app = new QApplication(argc, argv);
+    }
+    void TearDown() override { delete m_app; }
+
+private:
+    QApplication* m_app = nullptr;
+};
+
+inline ::testing::Environment* const kQtEnvironment =
+    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+class DialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_dir.isValid());
+        setenv("VESKA_DATA_DIR", m_dir.path().toUtf8().constData(), 1);
+    }
+    void TearDown() override { unsetenv("VESKA_DATA_DIR"); }
+
+    // Runs a dialog's DoModal; `act` works on the open window.
+    template <typename Dialog>
+    static int Run(Dialog& dlg, const std::function<void(CTemplateDialog&)>& act) {
+        ScopedModalHook hook([&](QDialog& window) { act(static_cast<CTemplateDialog&>(window)); });
+        return dlg.DoModal();
+    }
+
+    QTemporaryDir m_dir;
+};
+
+// Every visible static, button and group box title shows its whole text on one line. With
+// VESKA_SCREENSHOT_DIR set, the dialog's picture is saved there too.
+inline void ExpectTextsFit(QWidget& dialog, const char* screenshot) {
+    for (const QLabel* label : dialog.findChildren<QLabel*>()) {
+        if (!label->text().isEmpty() && label->isVisibleTo(&dialog)) {
+            EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()),
+                      label->contentsRect().width())
+                << label->text().toStdString();
+            EXPECT_LE(label->fontMetrics().height(), label->contentsRect().height());
+        }
+    }
+    for (const QPushButton* button : dialog.findChildren<QPushButton*>()) {
+        if (button->isVisibleTo(&dialog)) { // the bevel takes a few pixels on each side
+            EXPECT_LE(button->fontMetrics().horizontalAdvance(button->text()) + 8, button->width());
+            EXPECT_LE(button->fontMetrics().height() + 4, button->height());
+        }
+    }
+    for (const QGroupBox* box : dialog.findChildren<QGroupBox*>()) {
+        if (box->isVisibleTo(&dialog)) {
+            EXPECT_LE(box->fontMetrics().horizontalAdvance(box->title()) + 16, box->width());
+        }
+    }
+    if (const char* dir = std::getenv("VESKA_SCREENSHOT_DIR"); dir != nullptr && *dir != '\0') {
+        EXPECT_TRUE(dialog.grab().save(QString::fromUtf8(dir) + "/" + screenshot));
+    }
+}

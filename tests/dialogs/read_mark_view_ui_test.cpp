@@ -1,0 +1,219 @@
+// The frame's bookmark command with the real view: reopening books, and what reaches
+// "read_history.dat" however the dialog closes.
+
+#include "widgets/dialog_template.h"
+#include "widgets/modal_hook.h"
+#include "history/reader_history.h"
+#include "tests/app/ui_test_support.h"
+
+#include <QContextMenuEvent>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTableWidget>
+
+namespace {
+
+ReadMarkInfo Mark(const QString& path, int page, int total, int type = MARK_LOCAL) {
+    const QString name = path.mid(path.lastIndexOf('/') + 1);
+    return ReadMarkInfo{EncodeLegacy(name.toStdU16String()), EncodeLegacy(path.toStdU16String()),
+                        page, type, total};
+}
+
+class BookmarkCommandTest : public ReaderTest {
+protected:
+    // Puts records in the store and its file, then runs the command with `act` on the dialog.
+    void Bookmarks(std::list<ReadMarkInfo> local, std::list<ReadMarkInfo> net,
+                   const std::function<void(CTemplateDialog&, QTableWidget*)>& act) {
+        m_view->m_history.m_listLocal = std::move(local);
+        m_view->m_history.m_listNet = std::move(net);
+        m_view->m_history.Save();
+        ScopedModalHook hook([&](QDialog& window) {
+            auto& dialog = static_cast<CTemplateDialog&>(window);
+            act(dialog, dialog.GetDlgItemAs<QTableWidget>(IDC_LOCAL_LIST));
+            EXPECT_FALSE(window.isVisible());
+        });
+        m_frame->OnOpenReadMark();
+    }
+    // Right-clicks row 0 and picks item `item` of the popup menu.
+    static void Popup(QTableWidget* list, int item) {
+        const QPoint at = list->visualRect(list->model()->index(0, 0)).center();
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, list->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(list->viewport(), &event);
+        for (QMenu* menu : list->window()->findChildren<QMenu*>()) {
+            if (menu->isVisible()) {
+                menu->actions().at(item)->trigger();
+                menu->close();
+            }
+        }
+    }
+    static void DoubleClick(QTableWidget* list) {
+        const QPoint at = list->visualRect(list->model()->index(0, 0)).center();
+        for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
+                                  QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
+            const auto held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+            QMouseEvent event(type, QPointF(at), list->viewport()->mapToGlobal(QPointF(at)),
+                              Qt::LeftButton, held, Qt::NoModifier);
+            QApplication::sendEvent(list->viewport(), &event);
+        }
+    }
+    // Presses the message box's button with this text; returns the question asked.
+    static QString Answer(QDialog& dialog, const char16_t* button) {
+        auto* box = qobject_cast<QMessageBox*>(&dialog);
+        if (box == nullptr) {
+            ADD_FAILURE() << "not a message box";
+            return {};
+        }
+        for (QAbstractButton* candidate : box->buttons()) {
+            if (candidate->text() == QString::fromUtf16(button)) {
+                candidate->click();
+            }
+        }
+        return box->text();
+    }
+    static CReaderHistory FromFile() {
+        CReaderHistory history;
+        history.Load();
+        return history;
+    }
+};
+
+TEST_F(BookmarkCommandTest, DeletionsAndClearingReachTheFileHoweverTheDialogCloses) {
+    Bookmarks({Mark("/books/a.txt", 0, 3), Mark("/books/b.txt", 12, 340)}, {},
+              [](CTemplateDialog& dialog, QTableWidget* list) {
+                  Popup(list, 1); // "删除" a.txt
+                  QTest::keyClick(&dialog, Qt::Key_Escape);
+              });
+    ASSERT_EQ(FromFile().m_listLocal.size(), 1u);
+    EXPECT_EQ(FromFile().m_listLocal.front().strBookName, "b.txt");
+
+    // "清空书签" asks first: "否" keeps the list, "是" clears it.
+    QStringList asked;
+    Bookmarks({Mark("/books/a.txt", 0, 3)}, {Mark("/net/n.txt", 4, 8, 2)},
+              [&](CTemplateDialog& dialog, QTableWidget* list) {
+                  for (const char16_t* answer : {u"否", u"是"}) {
+                      ScopedModalHook reply([&](QDialog& box) { asked << Answer(box, answer); });
+                      dialog.GetDlgItemAs<QPushButton>(IDC_CLEAR_LOCAL)->click();
+                      if (asked.size() == 1) {
+                          EXPECT_EQ(list->rowCount(), 1);
+                      }
+                  }
+                  EXPECT_EQ(list->rowCount(), 0);
+                  dialog.close(); // the close box
+              });
+    ASSERT_EQ(asked.size(), 2);
+    EXPECT_TRUE(asked[0].contains(QStringLiteral("清空")));
+    const CReaderHistory history = FromFile();
+    EXPECT_TRUE(history.m_listLocal.empty());
+    ASSERT_EQ(history.m_listNet.size(), 1u);
+    EXPECT_EQ(history.m_listNet.front().nMarkType, 2);
+    EXPECT_EQ(m_view->m_history.m_listNet.size(), 1u);
+}
+
+TEST_F(BookmarkCommandTest, ReopensAtTheRecordedPageOrTheLastOne) {
+    const QString five = MakeBook(QStringLiteral("five.txt"), 5 * 4092);
+    Bookmarks({Mark(five, 3, 5)}, {}, [](CTemplateDialog&, QTableWidget* list) { Popup(list, 0); });
+    EXPECT_EQ(m_view->m_resourceData.m_strName, u"five.txt");
+    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 3);
+
+    // The book has shrunk since the record was made: its last page is shown, and that page,
+    // not the stale one, is what the file keeps.
+    const QString three = MakeBook(QStringLiteral(u"三页.txt"), 3 * 4092);
+    Bookmarks({Mark(three, 10, 9), Mark(five, 3, 5)}, {},
+              [](CTemplateDialog&, QTableWidget* list) { DoubleClick(list); });
+    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 2);
+    EXPECT_EQ(StatusText(1), QStringLiteral(u"|正在阅读:  第3页"));
+    const ReadMarkInfo kept = FromFile().m_listLocal.front();
+    EXPECT_EQ(kept.strBookName, EncodeLegacy(u"三页.txt"));
+    EXPECT_EQ(kept.nReadPage, 2);
+    EXPECT_EQ(kept.nTotalPages, 3);
+}
+
+TEST_F(BookmarkCommandTest, AMovedBookIsReportedAndItsBookmarkMayBeRemoved) {
+    Open(MakeBook(QStringLiteral("open.txt"), 3 * 4092));
+    Key(Qt::Key_Right);
+    const QString text = m_pane->toPlainText();
+    QStringList asked;
+    Bookmarks({Mark("/gone/moved.txt", 1, 4), Mark("/gone/other.txt", 0, 2)}, {},
+              [&](CTemplateDialog& dialog, QTableWidget* list) {
+                  {
+                      ScopedModalHook keep([&](QDialog& box) { asked << Answer(box, u"否"); });
+                      DoubleClick(list);
+                  }
+                  EXPECT_TRUE(dialog.isVisible());
+                  EXPECT_EQ(list->rowCount(), 2);
+                  {
+                      ScopedModalHook drop([&](QDialog& box) { asked << Answer(box, u"是"); });
+                      DoubleClick(list);
+                  }
+                  EXPECT_EQ(list->rowCount(), 1);
+                  dialog.reject();
+              });
+    ASSERT_EQ(asked.size(), 2);
+    EXPECT_TRUE(asked[0].contains(QStringLiteral("/gone/moved.txt")));
+    EXPECT_TRUE(asked[0].contains(QStringLiteral("不在原处")));
+    EXPECT_EQ(m_view->m_resourceData.m_strName, u"open.txt");
+    EXPECT_EQ(m_pane->toPlainText(), text);
+    ASSERT_EQ(FromFile().m_listLocal.size(), 1u);
+    EXPECT_EQ(FromFile().m_listLocal.front().strBookName, "other.txt");
+}
+
+TEST_F(BookmarkCommandTest, ReopensAtTheScreenLeft) {
+    const QString book = MakeBook(QStringLiteral(u"书签屏.txt"), 5 * 4092);
+    Open(book);
+    Key(Qt::Key_Right);
+    Key(Qt::Key_Space);
+    Key(Qt::Key_Space);
+    const int top = m_pane->TopCharacter();
+    ASSERT_GT(top, 0);
+    Open(MakeBook(QStringLiteral("other.txt"), 4092, 1));
+    Bookmarks({m_view->m_history.m_listLocal.back()}, {},
+              [](CTemplateDialog&, QTableWidget* list) { DoubleClick(list); });
+    ASSERT_EQ(m_view->m_resourceData.m_strName, u"书签屏.txt");
+    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 1);
+    EXPECT_EQ(m_pane->TopCharacter(), top);
+}
+
+// A million records (a hand-made or damaged file): the reader keeps what use would have kept, so
+// the bookmark dialog and every page turn cost what they cost with an ordinary history.
+class MillionBookmarksTest : public ReaderTest {
+protected:
+    void BeforeStart() override {
+        std::string file;
+        for (int i = 0; i < 1000000; ++i) {
+            file +=
+                "b" + std::to_string(i) + ".txt\n/books/b" + std::to_string(i) + ".txt\n1\n9\n1\n";
+        }
+        WriteFile(DataPath("read_history.dat"), file);
+    }
+};
+
+TEST_F(MillionBookmarksTest, TheDialogAndPageTurnsCostWhatAnOrdinaryHistoryCosts) {
+    EXPECT_TRUE(m_frame->NoticePane()->text().contains(QStringLiteral("read_history.dat.full")));
+    QElapsedTimer opening;
+    opening.start();
+    qint64 shownAfter = -1;
+    int rows = -1;
+    ScopedModalHook hook([&](QDialog& window) {
+        shownAfter = opening.elapsed();
+        auto& dialog = static_cast<CTemplateDialog&>(window);
+        rows = dialog.GetDlgItemAs<QTableWidget>(IDC_LOCAL_LIST)->rowCount();
+        window.reject();
+    });
+    m_frame->OnOpenReadMark();
+    EXPECT_EQ(rows, 20);
+    EXPECT_GE(shownAfter, 0);
+    EXPECT_LT(shownAfter, 1000);
+
+    Open(MakeBook(QStringLiteral("turn.txt"), 3 * 4092));
+    QElapsedTimer saving;
+    saving.start();
+    m_view->m_history.AddReadMark(m_view->m_resourceData.GetReadMarkInfo());
+    EXPECT_LT(saving.elapsed(), 250); // tens of megabytes took over a second
+    EXPECT_LT(QFileInfo(DataPath("read_history.dat")).size(), 4096);
+    EXPECT_GT(QFileInfo(DataPath("read_history.dat.full")).size(), 30'000'000);
+}
+
+} // namespace
