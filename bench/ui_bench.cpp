@@ -88,12 +88,12 @@ void BM_PageStep(benchmark::State& state) {
     CVeskaView* view = frame->GetActiveView();
     CTxtRichEdit* pane = view->m_pTxtEdit;
     view->OpenBook(bookPath.toStdU16String());
-    const int last = view->m_resourceData.GetPageCount() - 1;
+    const int last = view->Session().Book().GetPageCount() - 1;
 
     QCoreApplication::sendPostedEvents();
     std::vector<double> steps, painted, paintedCpu;
     for (auto _ : state) {
-        if (view->m_resourceData.m_nCurPage >= last) {
+        if (view->Session().Book().m_nCurPage >= last) {
             state.PauseTiming();
             view->GotoPage(0);
             QCoreApplication::sendPostedEvents();

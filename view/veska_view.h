@@ -1,6 +1,7 @@
 #pragma once
 
 #include "reader/book_search.h"
+#include "reader/reader_session.h"
 #include "settings/settings_store.h"
 
 #include <QWidget>
@@ -13,7 +14,6 @@
 class CChapterListDlg;
 class CEncodingMenu;
 class CFindBar;
-class CReaderSession;
 class CTxtRichEdit;
 class QMenu;
 

@@ -144,7 +144,7 @@ protected:
 
     // The current page as the pane shows it: paragraphs end in one line break.
     QString PageText() const {
-        return QString::fromStdU16String(m_view->m_resourceData.m_strText)
+        return QString::fromStdU16String(m_view->Session().Book().m_strText)
             .replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     }
 

@@ -65,8 +65,8 @@ TEST_F(StartUpTest, RestartReopensTheBookReadLastAtItsScreen) {
 
     // Ending the program keeps the screen (the last book was not the first recorded).
     view = start();
-    EXPECT_EQ(view->m_resourceData.m_strName, u"后读.txt");
-    EXPECT_EQ(view->m_resourceData.m_nCurPage, 2);
+    EXPECT_EQ(view->Session().Book().m_strName, u"后读.txt");
+    EXPECT_EQ(view->Session().Book().m_nCurPage, 2);
     EXPECT_EQ(view->m_pTxtEdit->TopCharacter(), top);
     EXPECT_EQ(view->m_pTxtEdit->LineIndex(view->m_pTxtEdit->GetFirstVisibleLine()), top);
 
@@ -74,8 +74,8 @@ TEST_F(StartUpTest, RestartReopensTheBookReadLastAtItsScreen) {
     TestApp().DestroyMainFrame();
     WriteFile(DataPath("read_place.dat"), "\xff\xfe garbage\n-3\n");
     view = start();
-    EXPECT_EQ(view->m_resourceData.m_strName, u"先读.txt");
-    EXPECT_EQ(view->m_resourceData.m_nCurPage, 0);
+    EXPECT_EQ(view->Session().Book().m_strName, u"先读.txt");
+    EXPECT_EQ(view->Session().Book().m_nCurPage, 0);
     EXPECT_EQ(view->m_pTxtEdit->TopCharacter(), 0);
 
     // A book that has gone leaves the welcome text.
@@ -172,8 +172,8 @@ TEST_F(StartUpTest, TheBookOnTheCommandLineOpensAndABadOneEndsWithStatus1) {
     QDir::setCurrent(oldDir);
     ASSERT_TRUE(started);
     CVeskaView* view = TestApp().MainFrame()->GetActiveView();
-    EXPECT_EQ(QString::fromStdU16String(view->m_resourceData.m_strPath), book);
-    EXPECT_EQ(view->m_resourceData.m_nCurPage, 0);
+    EXPECT_EQ(QString::fromStdU16String(view->Session().Book().m_strPath), book);
+    EXPECT_EQ(view->Session().Book().m_nCurPage, 0);
     EXPECT_FALSE(PaneText().startsWith(QString(54, QLatin1Char('-'))));
     EXPECT_NE(ReadFile(DataPath("read_history.dat")).find(EncodeLegacy(u"青萍剑录.txt")),
               std::string::npos);
@@ -244,13 +244,13 @@ TEST_F(HandOverTest, AMinimisedReaderComesBackAndOpensTheBook) {
     EXPECT_FALSE(m_frame->isMinimized());
     EXPECT_TRUE(m_frame->isVisible());
     EXPECT_TRUE(QTest::qWaitForWindowActive(m_frame));
-    EXPECT_EQ(QString::fromStdU16String(m_view->m_resourceData.m_strPath), book);
+    EXPECT_EQ(QString::fromStdU16String(m_view->Session().Book().m_strPath), book);
 
     // Hidden in the tray, without a book: it only comes back.
     m_frame->hide();
     TestApp().OnHandOver(QStringList{});
     EXPECT_TRUE(m_frame->isVisible());
-    EXPECT_EQ(QString::fromStdU16String(m_view->m_resourceData.m_strPath), book);
+    EXPECT_EQ(QString::fromStdU16String(m_view->Session().Book().m_strPath), book);
 }
 
 TEST_F(HandOverTest, ABookArrivingDuringADialogOpensWhenItCloses) {
@@ -263,7 +263,7 @@ TEST_F(HandOverTest, ABookArrivingDuringADialogOpensWhenItCloses) {
     QTest::qWait(300);
     EXPECT_FALSE(m_view->HasBook());
     dialog.accept();
-    QTRY_COMPARE_WITH_TIMEOUT(QString::fromStdU16String(m_view->m_resourceData.m_strPath), book,
+    QTRY_COMPARE_WITH_TIMEOUT(QString::fromStdU16String(m_view->Session().Book().m_strPath), book,
                               2000);
 }
 

@@ -23,7 +23,7 @@ protected:
         });
         m_view->OnGotoPage();
         QCoreApplication::sendPostedEvents(); // the paint, then the history
-        return m_view->m_resourceData.m_nCurPage + 1;
+        return m_view->Session().Book().m_nCurPage + 1;
     }
 
     QString m_shownTotal;

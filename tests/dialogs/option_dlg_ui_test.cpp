@@ -4,19 +4,17 @@
 #include "res/resource.h"
 #include "widgets/color_static.h"
 #include "dialogs/reading_dlg.h"
+#include "settings/settings_store.h"
 #include "tests/dialogs/dialog_test_support.h"
 
 #include <QClipboard>
 #include <QColorDialog>
 #include <QComboBox>
-#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
 #include <QUrl>
-
-#include <sys/stat.h>
 
 namespace {
 
@@ -24,7 +22,7 @@ class OptionDlgTest : public DialogTest {
 protected:
     // Puts `text` into the size field (typed or pasted), presses OK; returns the stored height.
     int Size(const char* text, bool paste = false) {
-        COptionDlg dlg;
+        COptionDlg dlg(ReaderSettings{}, ReadingPrefs{});
         Run(dlg, [&](CTemplateDialog& window) {
             auto* edit = window.GetDlgItemAs<QLineEdit>(IDC_FONT_HEIGHT);
             edit->selectAll();
@@ -37,10 +35,7 @@ protected:
             }
             QTest::mouseClick(window.GetDlgItem(IDOK), Qt::LeftButton);
         });
-        ReaderSettings stored;
-        LoadReaderSettings(stored, m_dir.path().toStdString());
-        EXPECT_EQ(stored.font_height, dlg.m_settings.font_height);
-        return stored.font_height;
+        return dlg.m_settings.font_height;
     }
     // Clicks a "选择颜色" button and answers the chooser with `colour` (invalid: Cancel).
     static QColor Choose(CTemplateDialog& window, int button, QColor colour) {
@@ -56,7 +51,6 @@ protected:
         QTest::mouseClick(window.GetDlgItem(button), Qt::LeftButton);
         return offered;
     }
-    QString ConfigPath() const { return m_dir.filePath("config.cfg"); }
 };
 
 TEST_F(OptionDlgTest, SizeIsLimitedToTenToFifty) {
@@ -69,8 +63,9 @@ TEST_F(OptionDlgTest, SizeIsLimitedToTenToFifty) {
 }
 
 TEST_F(OptionDlgTest, OpensOnOkShowingTheHeightAsItIsAndTabsInTemplateOrder) {
-    COptionDlg dlg;
-    dlg.m_settings.font_height = 60; // raised by the larger-font command
+    ReaderSettings settings;
+    settings.font_height = 60; // raised by the larger-font command
+    COptionDlg dlg(settings, ReadingPrefs{});
     Run(dlg, [&](CTemplateDialog& window) {
         EXPECT_EQ(window.windowTitle(), "设置");
         EXPECT_EQ(window.GetDlgItemAs<QLineEdit>(IDC_FONT_HEIGHT)->text(), "60");
@@ -84,15 +79,12 @@ TEST_F(OptionDlgTest, OpensOnOkShowingTheHeightAsItIsAndTabsInTemplateOrder) {
         QTest::keyClick(&window, Qt::Key_Return);
     });
     EXPECT_EQ(dlg.m_settings.font_height, 50);
-    EXPECT_TRUE(QFile::exists(ConfigPath())); // OK without changes still writes the file
 }
 
-TEST_F(OptionDlgTest, ColoursGoToThePreviewsAndOnlyOkStoresThem) {
-    COptionDlg dlg;
-    dlg.m_settings.font_color = 128;
-    dlg.SaveSettings();
-    struct stat before {};
-    ASSERT_EQ(stat(ConfigPath().toUtf8().constData(), &before), 0);
+TEST_F(OptionDlgTest, ColoursGoToThePreviewsAndOnlyOkHandsThemBack) {
+    ReaderSettings settings;
+    settings.font_color = 128;
+    COptionDlg dlg(settings, ReadingPrefs{});
     std::vector<QUrl> opened;
     ScopedLinkOpener opener([&](const QUrl& url) { opened.push_back(url); });
 
@@ -108,32 +100,33 @@ TEST_F(OptionDlgTest, ColoursGoToThePreviewsAndOnlyOkStoresThem) {
                   }),
               IDCANCEL);
     EXPECT_TRUE(opened.empty()); // a preview has no link
-    struct stat after {};
-    ASSERT_EQ(stat(ConfigPath().toUtf8().constData(), &after), 0);
-    EXPECT_EQ(after.st_ino, before.st_ino); // not rewritten
     EXPECT_EQ(dlg.m_settings.font_color, 128);
 
     Run(dlg, [&](CTemplateDialog& window) {
-        EXPECT_EQ(dlg.m_staticFontColor->m_crBack, 128u); // the saved colours again
+        EXPECT_EQ(dlg.m_staticFontColor->m_crBack, 128u); // the colours handed in again
         EXPECT_EQ(dlg.m_staticBackColor->grab().toImage().pixelColor(5, 5), QColor(235, 251, 252));
         Choose(window, IDC_CHOOSE_BACK_COLOR, Qt::blue);
         window.SendCommand(IDOK);
     });
-    ReaderSettings stored;
-    LoadReaderSettings(stored, m_dir.path().toStdString());
-    EXPECT_EQ(stored.font_color, 128);
-    EXPECT_EQ(stored.back_color, 16711680);
+    EXPECT_EQ(dlg.m_settings.font_color, 128);
+    EXPECT_EQ(dlg.m_settings.back_color, 16711680);
 }
 
-TEST_F(OptionDlgTest, ReadingPageShowsTheSavedValuesAndHandsOnEveryChange) {
-    ReadingPrefs saved;
-    saved.margin_left = 24;
-    saved.scroll_speed = 7;
-    ASSERT_TRUE(SaveReadingPrefs(saved, m_dir.path().toStdString()));
-    COptionDlg dlg;
-    dlg.m_settings.font_color = 0x0000FF;
+TEST_F(OptionDlgTest, ReadingPageShowsTheValuesAndHandsOnEveryChange) {
+    ReadingPrefs prefs;
+    prefs.margin_left = 24;
+    prefs.scroll_speed = 7;
+    ReaderSettings settings;
+    settings.font_color = 0x0000FF;
+    COptionDlg dlg(settings, prefs);
     int shown = 0;
-    dlg.m_onReadingChanged = [&] { ++shown; };
+    ReaderSettings handedSettings;
+    ReadingPrefs handedPrefs;
+    dlg.m_onReadingChanged = [&](const ReaderSettings& s, const ReadingPrefs& p) {
+        ++shown;
+        handedSettings = s;
+        handedPrefs = p;
+    };
     ScopedModalHook hook([&](QDialog& window) {
         if (auto* page = qobject_cast<CReadingDlg*>(&window)) {
             EXPECT_EQ(page->windowTitle(), "阅读");
@@ -154,22 +147,19 @@ TEST_F(OptionDlgTest, ReadingPageShowsTheSavedValuesAndHandsOnEveryChange) {
         auto& options = static_cast<CTemplateDialog&>(window);
         QTest::mouseClick(options.GetDlgItem(IDC_READING), Qt::LeftButton);
         // The previews follow the night colours, so OK keeps them.
-        EXPECT_EQ(dlg.m_staticBackColor->m_crBack, unsigned(COptionDlg::kNightBackColor));
+        EXPECT_EQ(dlg.m_staticBackColor->m_crBack, unsigned(CSettingsStore::kNightBackColor));
         options.SendCommand(IDOK);
     });
     EXPECT_EQ(dlg.DoModal(), IDOK);
-    const ReadingPrefs stored = LoadReadingPrefs(m_dir.path().toStdString());
-    EXPECT_EQ(stored.line_chars, 36);
-    EXPECT_EQ(stored.night, 1);
-    EXPECT_EQ(stored.day_font_color, 0x0000FF);
-    ReaderSettings settings;
-    LoadReaderSettings(settings, m_dir.path().toStdString());
-    EXPECT_EQ(settings.font_color, COptionDlg::kNightFontColor);
+    EXPECT_EQ(handedPrefs.line_chars, 36);
+    EXPECT_EQ(handedPrefs.night, 1);
+    EXPECT_EQ(handedPrefs.day_font_color, 0x0000FF);
+    EXPECT_EQ(handedSettings.font_color, CSettingsStore::kNightFontColor);
+    EXPECT_EQ(dlg.m_settings.font_color, CSettingsStore::kNightFontColor);
 
     dlg.SetNightMode(false);
-    LoadReaderSettings(settings, m_dir.path().toStdString());
-    EXPECT_EQ(settings.font_color, 0x0000FF);
-    EXPECT_EQ(settings.back_color, ReaderSettings{}.back_color);
+    EXPECT_EQ(handedSettings.font_color, 0x0000FF);
+    EXPECT_EQ(handedSettings.back_color, ReaderSettings{}.back_color);
 }
 
 } // namespace

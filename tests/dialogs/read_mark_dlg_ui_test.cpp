@@ -50,7 +50,7 @@ protected:
 };
 
 TEST_F(ReadMarkDlgTest, ListsBooksWithPagesCountedFromOne) {
-    CReadMarkDlg dlg(m_local, m_net, nullptr, nullptr);
+    CReadMarkDlg dlg(m_local, m_net, nullptr);
     Run(dlg, [&](CTemplateDialog& window) {
         EXPECT_EQ(window.windowTitle(), "书签");
         EXPECT_EQ(Rows(dlg), QStringList({"三体.txt|13|340", "b.txt|1|3", "c.txt|5|9"}));
@@ -68,7 +68,7 @@ TEST_F(ReadMarkDlgTest, ListsBooksWithPagesCountedFromOne) {
 }
 
 TEST_F(ReadMarkDlgTest, PopupDeletesOnlyAValidRowAndEscKeepsTheDeletion) {
-    CReadMarkDlg dlg(m_local, m_net, nullptr, nullptr);
+    CReadMarkDlg dlg(m_local, m_net, nullptr);
     EXPECT_EQ(Run(dlg,
                   [&](CTemplateDialog& window) {
                       RightClick(dlg.m_ctlLocalList, Row(dlg.m_ctlLocalList, 1));
@@ -95,7 +95,7 @@ TEST_F(ReadMarkDlgTest, PopupDeletesOnlyAValidRowAndEscKeepsTheDeletion) {
 }
 
 TEST_F(ReadMarkDlgTest, ClearingEmptiesOnlyTheLocalListAndEnterIsOk) {
-    CReadMarkDlg dlg(m_local, m_net, nullptr, nullptr);
+    CReadMarkDlg dlg(m_local, m_net, nullptr);
     EXPECT_EQ(Run(dlg,
                   [&](CTemplateDialog& window) {
                       QWidget* clear = window.GetDlgItem(IDC_CLEAR_LOCAL);

@@ -27,9 +27,9 @@ protected:
     // Puts records in the store and its file, then runs the command with `act` on the dialog.
     void Bookmarks(std::list<ReadMarkInfo> local, std::list<ReadMarkInfo> net,
                    const std::function<void(CTemplateDialog&, QTableWidget*)>& act) {
-        m_view->m_history.m_listLocal = std::move(local);
-        m_view->m_history.m_listNet = std::move(net);
-        m_view->m_history.Save();
+        m_view->Session().History().m_listLocal = std::move(local);
+        m_view->Session().History().m_listNet = std::move(net);
+        m_view->Session().History().Save();
         ScopedModalHook hook([&](QDialog& window) {
             auto& dialog = static_cast<CTemplateDialog&>(window);
             act(dialog, dialog.GetDlgItemAs<QTableWidget>(IDC_LOCAL_LIST));
@@ -109,21 +109,21 @@ TEST_F(BookmarkCommandTest, DeletionsAndClearingReachTheFileHoweverTheDialogClos
     EXPECT_TRUE(history.m_listLocal.empty());
     ASSERT_EQ(history.m_listNet.size(), 1u);
     EXPECT_EQ(history.m_listNet.front().nMarkType, 2);
-    EXPECT_EQ(m_view->m_history.m_listNet.size(), 1u);
+    EXPECT_EQ(m_view->Session().History().m_listNet.size(), 1u);
 }
 
 TEST_F(BookmarkCommandTest, ReopensAtTheRecordedPageOrTheLastOne) {
     const QString five = MakeBook(QStringLiteral("five.txt"), 5 * 4092);
     Bookmarks({Mark(five, 3, 5)}, {}, [](CTemplateDialog&, QTableWidget* list) { Popup(list, 0); });
-    EXPECT_EQ(m_view->m_resourceData.m_strName, u"five.txt");
-    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 3);
+    EXPECT_EQ(m_view->Session().Book().m_strName, u"five.txt");
+    EXPECT_EQ(m_view->Session().Book().m_nCurPage, 3);
 
     // The book has shrunk since the record was made: its last page is shown, and that page,
     // not the stale one, is what the file keeps.
     const QString three = MakeBook(QStringLiteral(u"三页.txt"), 3 * 4092);
     Bookmarks({Mark(three, 10, 9), Mark(five, 3, 5)}, {},
               [](CTemplateDialog&, QTableWidget* list) { DoubleClick(list); });
-    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 2);
+    EXPECT_EQ(m_view->Session().Book().m_nCurPage, 2);
     EXPECT_EQ(StatusText(1), QStringLiteral(u"|正在阅读:  第3页"));
     const ReadMarkInfo kept = FromFile().m_listLocal.front();
     EXPECT_EQ(kept.strBookName, EncodeLegacy(u"三页.txt"));
@@ -154,7 +154,7 @@ TEST_F(BookmarkCommandTest, AMovedBookIsReportedAndItsBookmarkMayBeRemoved) {
     ASSERT_EQ(asked.size(), 2);
     EXPECT_TRUE(asked[0].contains(QStringLiteral("/gone/moved.txt")));
     EXPECT_TRUE(asked[0].contains(QStringLiteral("不在原处")));
-    EXPECT_EQ(m_view->m_resourceData.m_strName, u"open.txt");
+    EXPECT_EQ(m_view->Session().Book().m_strName, u"open.txt");
     EXPECT_EQ(m_pane->toPlainText(), text);
     ASSERT_EQ(FromFile().m_listLocal.size(), 1u);
     EXPECT_EQ(FromFile().m_listLocal.front().strBookName, "other.txt");
@@ -169,10 +169,10 @@ TEST_F(BookmarkCommandTest, ReopensAtTheScreenLeft) {
     const int top = m_pane->TopCharacter();
     ASSERT_GT(top, 0);
     Open(MakeBook(QStringLiteral("other.txt"), 4092, 1));
-    Bookmarks({m_view->m_history.m_listLocal.back()}, {},
+    Bookmarks({m_view->Session().History().m_listLocal.back()}, {},
               [](CTemplateDialog&, QTableWidget* list) { DoubleClick(list); });
-    ASSERT_EQ(m_view->m_resourceData.m_strName, u"书签屏.txt");
-    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 1);
+    ASSERT_EQ(m_view->Session().Book().m_strName, u"书签屏.txt");
+    EXPECT_EQ(m_view->Session().Book().m_nCurPage, 1);
     EXPECT_EQ(m_pane->TopCharacter(), top);
 }
 
@@ -210,7 +210,7 @@ TEST_F(MillionBookmarksTest, TheDialogAndPageTurnsCostWhatAnOrdinaryHistoryCosts
     Open(MakeBook(QStringLiteral("turn.txt"), 3 * 4092));
     QElapsedTimer saving;
     saving.start();
-    m_view->m_history.AddReadMark(m_view->m_resourceData.GetReadMarkInfo());
+    m_view->Session().History().AddReadMark(m_view->Session().CurrentMark());
     EXPECT_LT(saving.elapsed(), 250); // tens of megabytes took over a second
     EXPECT_LT(QFileInfo(DataPath("read_history.dat")).size(), 4096);
     EXPECT_GT(QFileInfo(DataPath("read_history.dat.full")).size(), 30'000'000);

@@ -100,7 +100,6 @@ TEST_F(ResourceDataTest, PageCountIsSizeDividedBy4092RoundedUp) {
         SCOPED_TRACE(size);
         Open(std::string(size, 'x'));
         EXPECT_EQ(book.GetPageCount(), pages);
-        EXPECT_EQ(book.GetReadMarkInfo().nTotalPages, pages);
         if (size <= 4092) {
             EXPECT_EQ(book.m_strText.size(), size); // shown whole, all breaks notwithstanding
         }
@@ -271,13 +270,6 @@ TEST_F(ResourceDataTest, BookNameIsWhatFollowsTheLastSlash) {
     ASSERT_EQ(chdir(cwd), 0);
     ASSERT_EQ(result, 0);
     EXPECT_EQ(book.m_strName, Wide(chinese));
-
-    const ReadMarkInfo mark = book.GetReadMarkInfo();
-    EXPECT_EQ(mark.strBookName, Encode(chinese, "GB18030"));
-    EXPECT_EQ(mark.strFilePath, Encode(chinese, "GB18030"));
-    EXPECT_EQ(mark.nReadPage, 0);
-    EXPECT_EQ(mark.nMarkType, MARK_LOCAL);
-    EXPECT_EQ(mark.nTotalPages, 1);
 }
 
 TEST_F(ResourceDataTest, FailedOpenLeavesTheOpenBookAsItWas) {
@@ -451,9 +443,6 @@ TEST_F(ResourceDataTest, ChosenEncodingOverridesDetectionAndReloadsTheSamePage) 
     EXPECT_EQ(book.SetEncodingChoice(""), 0);
     EXPECT_EQ(book.m_strEncodingChoice, "");
     EXPECT_EQ(book.m_layout.CodePage(), "BIG5-HKSCS");
-
-    // The history still gets the path in the default code page.
-    EXPECT_EQ(book.GetReadMarkInfo().strFilePath, Encode(dir.Path() + "/繁體.txt", "GB18030"));
 }
 
 } // namespace

@@ -48,7 +48,7 @@ TEST_F(ChapterFindTest, ChapterListPicksAChapterAndCtrlArrowsStep) {
     }
     EXPECT_EQ(title, QStringLiteral(u"目录"));
     EXPECT_EQ(rows, int(chapters.size()));
-    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, chapters[20].page);
+    EXPECT_EQ(m_view->Session().Book().m_nCurPage, chapters[20].page);
     EXPECT_EQ(TopLine(m_pane), QStringLiteral(u"第21章　初见"));
     EXPECT_EQ(m_frame->ChapterPane()->text(), QStringLiteral(u"第21章　初见"));
 
@@ -75,7 +75,7 @@ TEST_F(ChapterFindTest, ChapterListPicksAChapterAndCtrlArrowsStep) {
         });
         QTest::keyClick(m_pane, Qt::Key_M, Qt::ControlModifier);
     }
-    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, chapters.back().page);
+    EXPECT_EQ(m_view->Session().Book().m_nCurPage, chapters.back().page);
     EXPECT_EQ(m_view->CurrentChapter(), int(chapters.size()) - 1);
 }
 
@@ -153,7 +153,7 @@ protected:
         return path;
     }
     QString Selected() const { return m_pane->textCursor().selectedText(); }
-    int Page() const { return m_view->m_resourceData.m_nCurPage; }
+    int Page() const { return m_view->Session().Book().m_nCurPage; }
     void Search(const QString& text) {
         CFindBar* bar = m_view->FindBar();
         bar->Edit()->setText(text);

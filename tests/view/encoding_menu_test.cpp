@@ -53,7 +53,7 @@ TEST_F(EncodingMenuTest, PickingBig5ReloadsInPlaceAndStaysWithTheBookUntilAutoma
     CResourceData big5;
     ASSERT_EQ(big5.OpenTxt(path.toStdU16String(), "BIG5"), 0);
     big5.GotoPage(2);
-    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 2);
+    EXPECT_EQ(m_view->Session().Book().m_nCurPage, 2);
     EXPECT_EQ(m_pane->toPlainText(),
               QString::fromStdU16String(big5.m_strText).replace(QStringLiteral("\r\n"), "\n"));
     EXPECT_EQ(m_pane->verticalScrollBar()->value(), scrolled);
@@ -78,7 +78,7 @@ TEST_F(EncodingMenuTest, PickingBig5ReloadsInPlaceAndStaysWithTheBookUntilAutoma
     EXPECT_EQ(m_frame->CodePagePane()->text(), QStringLiteral("GB18030"));
     EXPECT_EQ(ReadFile(DataPath("book_encoding.cfg")), std::string());
     Open(path);
-    EXPECT_EQ(m_view->m_resourceData.m_strEncodingChoice, "");
+    EXPECT_EQ(m_view->Session().Book().m_strEncodingChoice, "");
     EXPECT_EQ(m_frame->CodePagePane()->text(), QStringLiteral("GB18030"));
 }
 

@@ -130,7 +130,7 @@ TEST_F(ReadingPrefsTest, TheFontFamilyIsTheOneChosenChineseFacesListedFirst) {
         faces->setCurrentIndex(index);
     });
     EXPECT_EQ(QFontInfo(m_pane->font()).family(), serif);
-    const int height = m_view->m_optionDlg.m_settings.font_height;
+    const int height = m_view->Settings().font_height;
     EXPECT_NEAR(QFontMetrics(m_pane->font()).height(), height, 1);
     Key(Qt::Key_B); // the size keys keep the face
     EXPECT_EQ(QFontInfo(m_pane->font()).family(), serif);
@@ -150,14 +150,16 @@ TEST_F(ReadingPrefsTest, NightDarkensTheWholeWindowAndDayGivesTheColoursBack) {
         return image.pixelColor(image.width() - 3, image.height() / 2).lightness();
     };
     Open(MakeBook(QStringLiteral("night.txt"), 4092));
-    m_view->m_optionDlg.m_settings.font_color = 0x112233;
+    ReaderSettings settings = m_view->Settings();
+    settings.font_color = 0x112233;
+    m_view->Store().SetSettings(settings);
     EXPECT_GT(lightness(m_frame->statusBar()), 150);
     Reading([](CReadingDlg& page) { QTest::mouseClick(page.m_btnNight, Qt::LeftButton); });
     EXPECT_LT(lightness(m_frame->statusBar()), 80);
     EXPECT_LT(lightness(m_frame->MainToolBar()), 80);
     EXPECT_LT(lightness(m_frame->ReaderToolBar()), 80);
     EXPECT_LT(lightness(m_pane), 80);
-    EXPECT_EQ(SavedSettings().back_color, COptionDlg::kNightBackColor);
+    EXPECT_EQ(SavedSettings().back_color, CSettingsStore::kNightBackColor);
     if (const char* dir = std::getenv("VESKA_SCREENSHOT_DIR"); dir != nullptr && *dir != '\0') {
         EXPECT_TRUE(m_frame->grab().save(QString::fromUtf8(dir) + "/night.png"));
     }
@@ -177,7 +179,7 @@ TEST_F(ReadingPrefsTest, NightDarkensTheWholeWindowAndDayGivesTheColoursBack) {
 
 TEST_F(ReadingPrefsTest, ScrollSpeedScalesTheAutomaticScrolling) {
     Open(MakeBook(QStringLiteral("speed.txt"), 3 * 4092));
-    m_frame->Timer()->stop(); // ticks are driven by hand
+    m_frame->Timer()->setInterval(24 * 3600 * 1000); // ticks are driven by hand
     Key(Qt::Key_A);
     QScrollBar* bar = m_pane->verticalScrollBar();
     const auto pixelsIn = [&](int ticks) {
@@ -208,10 +210,10 @@ protected:
 };
 
 TEST_F(DamagedPrefsTest, StartsWithTheDefaultsAndKeepsConfigCfg) {
-    EXPECT_EQ(m_view->m_optionDlg.m_prefs.margin_left, ReadingPrefs{}.margin_left);
-    EXPECT_EQ(m_view->m_optionDlg.m_prefs.night, 0);
+    EXPECT_EQ(m_view->Prefs().margin_left, ReadingPrefs{}.margin_left);
+    EXPECT_EQ(m_view->Prefs().night, 0);
     EXPECT_NEAR(InkColumns().first, m_pane->frameWidth() + CTxtRichEdit::kDefaultMargin, 3);
-    EXPECT_EQ(m_view->m_optionDlg.m_settings.font_height, 24);
+    EXPECT_EQ(m_view->Settings().font_height, 24);
     Reading([](CReadingDlg& page) { page.m_spinMarginLeft->setValue(30); });
     EXPECT_EQ(SavedPrefs().margin_left, 30); // rebuilt
     EXPECT_EQ(ReadFile(DataPath("config.cfg")), m_config);

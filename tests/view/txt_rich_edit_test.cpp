@@ -39,7 +39,7 @@ TEST_F(TextPaneTest, PageKeysTurnPagesSelectTheFirstLineAndShowTheTop) {
     const QString firstPage = m_pane->toPlainText();
 
     Key(Qt::Key_Right);
-    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 1);
+    EXPECT_EQ(m_view->Session().Book().m_nCurPage, 1);
     EXPECT_EQ(m_pane->toPlainText(), PageText());
     EXPECT_NE(m_pane->toPlainText(), firstPage);
     EXPECT_EQ(StatusText(1), QStringLiteral(u"|正在阅读:  第2页"));
@@ -48,18 +48,18 @@ TEST_F(TextPaneTest, PageKeysTurnPagesSelectTheFirstLineAndShowTheTop) {
     EXPECT_TRUE(m_pane->hasFocus());
 
     Key(Qt::Key_Left);
-    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 0);
+    EXPECT_EQ(m_view->Session().Book().m_nCurPage, 0);
     EXPECT_EQ(m_pane->toPlainText(), firstPage);
     ExpectLineSelected(0);
 
     // Shift is not looked at; every auto-repeat of a held key turns one more page.
     Key(Qt::Key_Right, Qt::ShiftModifier);
-    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 1);
+    EXPECT_EQ(m_view->Session().Book().m_nCurPage, 1);
     for (int i = 0; i < 2; ++i) {
         QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier, QString(), true);
         QApplication::sendEvent(m_pane, &repeat);
     }
-    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 3);
+    EXPECT_EQ(m_view->Session().Book().m_nCurPage, 3);
 }
 
 TEST_F(TextPaneTest, PageStepsAtTheEndsKeepTheTextButRefreshStatusAndHistory) {
@@ -78,11 +78,11 @@ TEST_F(TextPaneTest, PageStepsAtTheEndsKeepTheTextButRefreshStatusAndHistory) {
     EXPECT_NE(history.find(EncodeLegacy(u"长夜.txt")), std::string::npos);
 
     m_view->GotoPage(1000); // clamps to the last page
-    const int last = m_view->m_resourceData.GetPageCount() - 1;
-    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, last);
+    const int last = m_view->Session().Book().GetPageCount() - 1;
+    EXPECT_EQ(m_view->Session().Book().m_nCurPage, last);
     const QString lastText = m_pane->toPlainText();
     Key(Qt::Key_Right);
-    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, last);
+    EXPECT_EQ(m_view->Session().Book().m_nCurPage, last);
     EXPECT_EQ(m_pane->toPlainText(), lastText);
 }
 
@@ -101,7 +101,7 @@ TEST_F(TextPaneTest, LineKeysMoveTheReadingLineAndStopAtBothEnds) {
     m_pane->SelectLine(count - 1);
     Key(Qt::Key_Down);
     EXPECT_EQ(SelectedLine(), count - 1);
-    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 1); // line steps never turn the page
+    EXPECT_EQ(m_view->Session().Book().m_nCurPage, 1); // line steps never turn the page
 }
 
 TEST_F(TextPaneTest, ScreenKeysAndTheWheelGoOnAcrossPageEdges) {
@@ -122,33 +122,33 @@ TEST_F(TextPaneTest, ScreenKeysAndTheWheelGoOnAcrossPageEdges) {
         Key(Qt::Key_Space);
     }
     ASSERT_EQ(bar->value(), bar->maximum());
-    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 0);
+    EXPECT_EQ(m_view->Session().Book().m_nCurPage, 0);
 
     // Past the last screen: the next page's first screen, recorded.
     Key(Qt::Key_PageDown);
-    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 1);
+    EXPECT_EQ(m_view->Session().Book().m_nCurPage, 1);
     EXPECT_EQ(bar->value(), 0);
     ExpectLineSelected(0);
     EXPECT_NE(ReadFile(DataPath("read_history.dat")).find("\n1\n"), std::string::npos);
     // Before the first screen: the previous page's last screen.
     Key(Qt::Key_PageUp);
-    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 0);
+    EXPECT_EQ(m_view->Session().Book().m_nCurPage, 0);
     EXPECT_EQ(m_pane->toPlainText(), PageText());
     EXPECT_EQ(bar->value(), bar->maximum());
     ExpectLineSelected(m_pane->GetFirstVisibleLine());
     Key(Qt::Key_PageUp);
     EXPECT_LT(bar->value(), bar->maximum());
-    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 0);
+    EXPECT_EQ(m_view->Session().Book().m_nCurPage, 0);
 
     // The wheel: a notch past the end turns, a touchpad's half notches add up to one.
     bar->setValue(bar->maximum());
     wheel(-60);
-    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 0);
+    EXPECT_EQ(m_view->Session().Book().m_nCurPage, 0);
     wheel(-60);
-    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 1);
+    EXPECT_EQ(m_view->Session().Book().m_nCurPage, 1);
     EXPECT_EQ(bar->value(), 0);
     wheel(120);
-    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 0);
+    EXPECT_EQ(m_view->Session().Book().m_nCurPage, 0);
     EXPECT_EQ(bar->value(), bar->maximum());
 
     // The last screen of the book stays put.
@@ -156,15 +156,15 @@ TEST_F(TextPaneTest, ScreenKeysAndTheWheelGoOnAcrossPageEdges) {
     for (int i = 0; i < 50 && bar->value() < bar->maximum(); ++i) {
         Key(Qt::Key_Space);
     }
-    const int last = m_view->m_resourceData.m_nCurPage;
+    const int last = m_view->Session().Book().m_nCurPage;
     const int bottomLine = SelectedLine();
     Key(Qt::Key_Space);
     wheel(-120);
-    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, last);
+    EXPECT_EQ(m_view->Session().Book().m_nCurPage, last);
     EXPECT_EQ(SelectedLine(), bottomLine);
     // The toolbar's previous screen is Page Up.
     m_view->OnCommand(ID_PREV_SCREEN);
-    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, last - 1);
+    EXPECT_EQ(m_view->Session().Book().m_nCurPage, last - 1);
     EXPECT_EQ(bar->value(), bar->maximum());
 }
 
@@ -186,7 +186,7 @@ TEST_F(TextPaneTest, DoubleClickSelectsJustTheDisplayLineUnderThePointer) {
 }
 
 TEST_F(TextPaneTest, FontCellHeightAndLineDistanceFollowTheSettings) {
-    const ReaderSettings& settings = m_view->m_optionDlg.m_settings;
+    const ReaderSettings& settings = m_view->Settings();
     EXPECT_EQ(m_pane->FaceName(), u"微软雅黑");
     EXPECT_EQ(m_pane->font().weight(), QFont::Thin);
     // The height is the cell height, within a pixel of rounding.
@@ -261,7 +261,7 @@ TEST_F(TextPaneTest, TurnsAreRecordedAfterThePaintAndNothingThatFollowsLosesThem
     }
     EXPECT_EQ(recorded(u"短篇.txt"), 1);
     Open(m_book);
-    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 3);
+    EXPECT_EQ(m_view->Session().Book().m_nCurPage, 3);
     QTest::keyClick(m_pane, Qt::Key_Right);
     TestApp().DestroyMainFrame();
     EXPECT_EQ(recorded(u"长夜.txt"), 4);
@@ -304,11 +304,11 @@ TEST_F(TextPaneTest, TheFlatScrollBarKeepsItsArrowsAndFollowsTheNightPalette) {
 TEST_F(TextPaneTest, TextHasNoCaretAndTheAcceleratorsWinOverThePaneKeys) {
     EXPECT_EQ(m_pane->cursorWidth(), 0);
     EXPECT_TRUE(m_pane->isReadOnly());
-    const int height = m_view->m_optionDlg.m_settings.font_height;
+    const int height = m_view->Settings().font_height;
     Key(Qt::Key_S, Qt::ControlModifier); // Ctrl+S is the (empty) network-library command
-    EXPECT_EQ(m_view->m_optionDlg.m_settings.font_height, height);
+    EXPECT_EQ(m_view->Settings().font_height, height);
     Key(Qt::Key_B, Qt::ShiftModifier);
-    EXPECT_EQ(m_view->m_optionDlg.m_settings.font_height, height + 1);
+    EXPECT_EQ(m_view->Settings().font_height, height + 1);
 }
 
 } // namespace

@@ -63,7 +63,7 @@ TEST_F(ReaderViewTest, EveryWayOfOpeningABookReturnsToItsScreen) {
     ASSERT_GT(top, 0);
     EXPECT_EQ(top, m_pane->LineIndex(m_pane->GetFirstVisibleLine()));
     const auto expectPlace = [&](const char* how) {
-        EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 2) << how;
+        EXPECT_EQ(m_view->Session().Book().m_nCurPage, 2) << how;
         EXPECT_EQ(m_pane->TopCharacter(), top) << how;
         EXPECT_EQ(m_pane->LineIndex(m_pane->GetFirstVisibleLine()), top) << how;
         EXPECT_EQ(StatusText(1), QStringLiteral(u"|正在阅读:  第3页")) << how;
@@ -72,7 +72,7 @@ TEST_F(ReaderViewTest, EveryWayOfOpeningABookReturnsToItsScreen) {
 
     // A book without a record starts at its first page; leaving saves the place left.
     Open(other);
-    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 0);
+    EXPECT_EQ(m_view->Session().Book().m_nCurPage, 0);
     EXPECT_EQ(m_pane->TopCharacter(), 0);
     const std::string places = ReadFile(DataPath("read_place.dat"));
     EXPECT_EQ(places.find("0 0 " + EncodeLegacy(other.toStdU16String())), 0u) << places;
@@ -108,9 +108,9 @@ TEST_F(ReaderViewTest, EveryWayOfOpeningABookReturnsToItsScreen) {
 
     // A place of another page than the history's says nothing about this page.
     Open(other);
-    m_view->m_places.Set({EncodeLegacy(path.toStdU16String()), 5, top});
+    m_view->Session().Places().Set({EncodeLegacy(path.toStdU16String()), 5, top});
     Open(path);
-    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 2);
+    EXPECT_EQ(m_view->Session().Book().m_nCurPage, 2);
     EXPECT_EQ(m_pane->TopCharacter(), 0);
 }
 
@@ -157,7 +157,9 @@ TEST_F(ReaderViewTest, PageKeysWithoutABookRefreshTheStatusButRecordNothing) {
 }
 
 TEST_F(ReaderViewTest, WithAutoRecordOffNoPageChangeWritesTheHistory) {
-    m_view->m_optionDlg.m_settings.auto_record = 0;
+    ReaderSettings settings = m_view->Settings();
+    settings.auto_record = 0;
+    m_view->Store().SetSettings(settings);
     QFile::remove(DataPath("read_history.dat"));
     Open(MakeBook(QStringLiteral("quiet.txt"), 3 * 4092));
     Key(Qt::Key_Right);
@@ -180,20 +182,22 @@ TEST_F(ReaderViewTest, DroppingSeveralFilesOpensTheLastOne) {
     QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(m_view, &drop);
 
-    EXPECT_EQ(m_view->m_resourceData.m_strName, u"drop3.txt");
+    EXPECT_EQ(m_view->Session().Book().m_strName, u"drop3.txt");
     EXPECT_EQ(StatusText(0), QStringLiteral(u"|阅读书籍:  drop3.txt"));
     EXPECT_EQ(LoadHistory().m_listLocal.size(), 1u);
 }
 
 TEST_F(ReaderViewTest, FontAndSpacingKeysStepWithinBoundsAndSaveAtOnce) {
-    ReaderSettings& settings = m_view->m_optionDlg.m_settings;
+    const ReaderSettings& settings = m_view->Settings();
     const int height = settings.font_height;
     Key(Qt::Key_B);
     EXPECT_EQ(settings.font_height, height + 1);
     EXPECT_EQ(SavedSettings().font_height, height + 1);
     EXPECT_NEAR(QFontMetrics(m_pane->font()).height(), height + 1, 1);
 
-    settings.font_height = 6;
+    ReaderSettings small = settings;
+    small.font_height = 6;
+    m_view->Store().SetSettings(small);
     Key(Qt::Key_S);
     EXPECT_EQ(settings.font_height, 5);
     Key(Qt::Key_S);
@@ -204,7 +208,12 @@ TEST_F(ReaderViewTest, FontAndSpacingKeysStepWithinBoundsAndSaveAtOnce) {
     Key(Qt::Key_R);
     EXPECT_EQ(settings.font_row_dis, spacing + 1);
     EXPECT_EQ(SavedSettings().font_row_dis, spacing + 1);
-    settings.font_row_dis = 2;
+    const auto set = [this](int ReaderSettings::*field, int value) {
+        ReaderSettings changed = m_view->Settings();
+        changed.*field = value;
+        m_view->Store().SetSettings(changed);
+    };
+    set(&ReaderSettings::font_row_dis, 2);
     Key(Qt::Key_T);
     Key(Qt::Key_T);
     EXPECT_EQ(settings.font_row_dis, 1);
@@ -220,30 +229,41 @@ TEST_F(ReaderViewTest, FontAndSpacingKeysStepWithinBoundsAndSaveAtOnce) {
     // At the ends of their ranges (and beyond, wherever a value came from) the steps stop.
     const struct {
         int key;
-        int& field;
+        int ReaderSettings::*field;
         int from;
         int to;
-    } ends[] = {{Qt::Key_R, settings.font_row_dis, INT_MAX, 400},
-                {Qt::Key_R, settings.font_row_dis, 400, 400},
-                {Qt::Key_T, settings.font_row_dis, INT_MIN, 1},
-                {Qt::Key_B, settings.font_height, 400, 400},
-                {Qt::Key_S, settings.font_height, INT_MIN, 5}};
+    } ends[] = {{Qt::Key_R, &ReaderSettings::font_row_dis, INT_MAX, 400},
+                {Qt::Key_R, &ReaderSettings::font_row_dis, 400, 400},
+                {Qt::Key_T, &ReaderSettings::font_row_dis, INT_MIN, 1},
+                {Qt::Key_B, &ReaderSettings::font_height, 400, 400},
+                {Qt::Key_S, &ReaderSettings::font_height, INT_MIN, 5}};
     for (const auto& end : ends) {
-        end.field = end.from;
+        set(end.field, end.from);
         Key(end.key);
-        EXPECT_EQ(end.field, end.to) << end.key << " from " << end.from;
+        EXPECT_EQ(settings.*end.field, end.to) << end.key << " from " << end.from;
     }
-    EXPECT_NE(ReadFile(DataPath("config.cfg")).find("\nfont_height=5\nfont_row_dis=1\n"),
-              std::string::npos);
+    const std::string config = ReadFile(DataPath("config.cfg"));
+    EXPECT_NE(config.find("\nfont_height=5\nfont_row_dis=1\n"), std::string::npos);
+
+    // A letter with Ctrl, Alt or Meta is not the letter's command.
+    for (const Qt::KeyboardModifier chord :
+         {Qt::ControlModifier, Qt::AltModifier, Qt::MetaModifier}) {
+        for (const Qt::Key key : {Qt::Key_A, Qt::Key_B, Qt::Key_S, Qt::Key_R, Qt::Key_T}) {
+            QTest::keyClick(m_pane, key, chord);
+        }
+    }
+    EXPECT_EQ(ReadFile(DataPath("config.cfg")), config);
+    QTest::keyClick(m_pane, Qt::Key_B, Qt::ShiftModifier); // Shift makes no difference
+    EXPECT_EQ(settings.font_height, 6);
 }
 
 TEST_F(ReaderViewTest, AutoScrollGoesOnThroughThePagesGivingEachItsTime) {
     Open(MakeBook(QStringLiteral("scroll.txt"), 3 * 4092));
-    ReaderSettings& settings = m_view->m_optionDlg.m_settings;
+    const ReaderSettings& settings = m_view->Settings();
     ASSERT_EQ(settings.auto_read, 0);
     EXPECT_EQ(m_frame->Timer()->interval(), 30);
-    EXPECT_TRUE(m_frame->Timer()->isActive());
-    m_frame->Timer()->stop(); // ticks are driven by hand below
+    EXPECT_FALSE(m_frame->Timer()->isActive()); // nothing to fetch, nothing scrolling: no ticks
+    m_frame->Timer()->setInterval(24 * 3600 * 1000); // ticks are driven by hand below
     QScrollBar* bar = m_pane->verticalScrollBar();
 
     m_frame->OnTimer();
@@ -264,9 +284,9 @@ TEST_F(ReaderViewTest, AutoScrollGoesOnThroughThePagesGivingEachItsTime) {
         m_frame->OnTimer();
     }
     EXPECT_EQ(bar->value(), bar->maximum());
-    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 0);
+    EXPECT_EQ(m_view->Session().Book().m_nCurPage, 0);
     m_frame->OnTimer();
-    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 1);
+    EXPECT_EQ(m_view->Session().Book().m_nCurPage, 1);
     EXPECT_EQ(bar->value(), 0);
     EXPECT_EQ(LoadHistory().m_listLocal.front().nReadPage, 1);
 
@@ -277,7 +297,7 @@ TEST_F(ReaderViewTest, AutoScrollGoesOnThroughThePagesGivingEachItsTime) {
     const int height = int(m_pane->document()->size().height());
     ASSERT_LT(height, screen);
     int ticks = 0;
-    while (m_view->m_resourceData.m_nCurPage == 1 && ticks < 2 * screen) {
+    while (m_view->Session().Book().m_nCurPage == 1 && ticks < 2 * screen) {
         m_frame->OnTimer();
         ++ticks;
     }
@@ -286,18 +306,34 @@ TEST_F(ReaderViewTest, AutoScrollGoesOnThroughThePagesGivingEachItsTime) {
     for (int i = 0; i < 2 * screen; ++i) {
         m_frame->OnTimer();
     }
-    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 2);
+    EXPECT_EQ(m_view->Session().Book().m_nCurPage, 2);
 
     Key(Qt::Key_A);
     EXPECT_EQ(settings.auto_read, 0);
     EXPECT_EQ(SavedSettings().auto_read, 0);
     EXPECT_FALSE(m_frame->Action(ID_AUTO_SCROLL)->isChecked());
+
+    // The timer runs only while the text scrolls: not when off, paused or hidden in the tray.
+    EXPECT_FALSE(m_frame->Timer()->isActive());
+    Key(Qt::Key_A);
+    EXPECT_TRUE(m_frame->Timer()->isActive());
+    Key(Qt::Key_Control);
+    EXPECT_FALSE(m_frame->Timer()->isActive());
+    Key(Qt::Key_Control);
+    m_frame->hide();
+    EXPECT_FALSE(m_frame->Timer()->isActive());
+    m_frame->show();
+    EXPECT_TRUE(m_frame->Timer()->isActive());
+    // Ctrl+↓ (next chapter) is no pause: the text goes on scrolling.
+    QTest::keyClick(m_pane, Qt::Key_Down, Qt::ControlModifier);
+    EXPECT_EQ(m_view->m_bAutoScrollRunning, 1);
+    EXPECT_TRUE(m_frame->Timer()->isActive());
 }
 
 TEST_F(ReaderViewTest, ClickAndCtrlPauseAndResumeOnlyWithAutoClick) {
     Open(MakeBook(QStringLiteral("pause.txt"), 3 * 4092));
-    m_frame->Timer()->stop();
-    ReaderSettings& settings = m_view->m_optionDlg.m_settings;
+    m_frame->Timer()->setInterval(24 * 3600 * 1000); // ticks are driven by hand
+    const ReaderSettings& settings = m_view->Settings();
     QScrollBar* bar = m_pane->verticalScrollBar();
     ASSERT_EQ(settings.auto_click, 1);
     Key(Qt::Key_A);
@@ -317,7 +353,9 @@ TEST_F(ReaderViewTest, ClickAndCtrlPauseAndResumeOnlyWithAutoClick) {
     Key(Qt::Key_A);
     EXPECT_EQ(m_view->m_bAutoScrollRunning, 1);
 
-    settings.auto_click = 0;
+    ReaderSettings noClick = settings;
+    noClick.auto_click = 0;
+    m_view->Store().SetSettings(noClick);
     Key(Qt::Key_Control);
     QTest::mouseClick(m_pane->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(50, 50));
     EXPECT_EQ(m_view->m_bAutoScrollRunning, 1);
@@ -380,12 +418,12 @@ TEST_F(ReaderViewTest, OpenDialogListsTxtFilesWhateverTheirCase) {
     Key(Qt::Key_O);
     listed.sort();
     EXPECT_EQ(listed, (QStringList{QStringLiteral("UPPER.TXT"), QStringLiteral("lower.txt")}));
-    EXPECT_EQ(m_view->m_resourceData.m_strName, u"UPPER.TXT");
+    EXPECT_EQ(m_view->Session().Book().m_strName, u"UPPER.TXT");
 
     // Cancelling changes nothing; Ctrl+O reaches the same dialog.
     ScopedModalHook cancel([](QDialog& dialog) { dialog.reject(); });
     Key(Qt::Key_O, Qt::ControlModifier);
-    EXPECT_EQ(m_view->m_resourceData.m_strName, u"UPPER.TXT");
+    EXPECT_EQ(m_view->Session().Book().m_strName, u"UPPER.TXT");
 }
 
 } // namespace
@@ -415,12 +453,12 @@ TEST_F(ReaderViewTest, GoToPageClampsToTheBookAndRecordsThePage) {
     for (const auto& c : cases) {
         auto hook = TypePage(QString::fromLatin1(c.typed));
         Key(Qt::Key_G);
-        EXPECT_EQ(m_view->m_resourceData.m_nCurPage, c.page) << c.typed;
+        EXPECT_EQ(m_view->Session().Book().m_nCurPage, c.page) << c.typed;
         EXPECT_EQ(LoadHistory().m_listLocal.front().nReadPage, c.page) << c.typed;
     }
     auto cancel = TypePage(QStringLiteral("5"), false);
     Key(Qt::Key_G);
-    EXPECT_EQ(m_view->m_resourceData.m_nCurPage, 1);
+    EXPECT_EQ(m_view->Session().Book().m_nCurPage, 1);
 }
 
 } // namespace
