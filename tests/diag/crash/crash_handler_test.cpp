@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -42,7 +43,20 @@ std::ostream& operator<<(std::ostream& out, const CrashCase& crash) {
     return out << crash.name;
 }
 
-class CrashHandlerCases : public ::testing::TestWithParam<CrashCase> {};
+class CrashHandlerCases : public ::testing::TestWithParam<CrashCase> {
+protected:
+    // The readers are test tools, not part of the reader: where they are missing these cases are
+    // skipped, unless the run asks for them (CI sets VESKA_REQUIRE_DUMP_TOOLS=1).
+    void SetUp() override {
+        const std::string missing = MinidumpReaders::MissingTools();
+        const char* required = std::getenv("VESKA_REQUIRE_DUMP_TOOLS");
+        if (missing.empty())
+            return;
+        if (required != nullptr && std::string(required) == "1")
+            FAIL() << missing;
+        GTEST_SKIP() << missing;
+    }
+};
 
 } // namespace
 
@@ -57,9 +71,6 @@ TEST_P(CrashHandlerCases, WritesDumpLogsStartsClientAndExits255) {
                         "ends the process; it never calls the new handler, so this case cannot be "
                         "checked in a sanitizer build";
 #endif
-    std::string missing = MinidumpReaders::MissingTools();
-    ASSERT_TRUE(missing.empty()) << missing;
-
     CrashScene scene;
     scene.AddDumpClient();
     scene.WriteWorkFile("userid.txt", LongUserId());

@@ -93,14 +93,17 @@ void AddSymbols(const fs::path& binary) {
 } // namespace
 
 std::string MinidumpReaders::MissingTools() {
+    std::string tools;
+    for (const char* tool : {"minidump_stackwalk", "dump_syms", "minidump_dump"}) {
+        if (access((kToolsDir / tool).c_str(), X_OK) != 0)
+            tools += std::string(tools.empty() ? "" : ", ") + tool;
+    }
     std::string missing;
-    if (access((kToolsDir / "minidump_stackwalk").c_str(), X_OK) != 0 ||
-        access((kToolsDir / "dump_syms").c_str(), X_OK) != 0 ||
-        access((kToolsDir / "minidump_dump").c_str(), X_OK) != 0)
-        missing += "Breakpad's minidump tools are not in " + kToolsDir.string() +
-                   " (scripts/install-deps installs the npm package \"minidump\"). ";
+    if (!tools.empty())
+        missing = "missing " + tools + " in " + kToolsDir.string() +
+                  " (scripts/install-deps --test installs the npm package \"minidump\"). ";
     if (kLldb.empty() || access(kLldb.c_str(), X_OK) != 0)
-        missing += "lldb is not installed (scripts/install-deps installs it). ";
+        missing += "missing lldb (scripts/install-deps --test installs it). ";
     return missing;
 }
 

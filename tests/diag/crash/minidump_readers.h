@@ -9,7 +9,7 @@
 
 class MinidumpReaders {
 public:
-    // Empty when both readers are there; otherwise what is missing and how to get it.
+    // Empty when both readers are there; otherwise each missing tool and how to get it.
     static std::string MissingTools();
 
     static std::string Stackwalk(const std::filesystem::path& dump);
