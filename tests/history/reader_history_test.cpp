@@ -1,6 +1,6 @@
 #include "history/reader_history.h"
 
-#include "tests/settings/scratch_dir.h"
+#include "tests/text/test_books.h"
 
 #include <cerrno>
 #include <chrono>
@@ -43,7 +43,7 @@ protected:
     }
     std::string FileText() const { return m_dir.Read("read_history.dat"); }
 
-    ScratchDir m_dir;
+    test_books::TempDir m_dir;
 };
 
 } // namespace
@@ -98,7 +98,7 @@ TEST_F(ReaderHistoryTest, NetworkRecordsLoadApartAndAreWrittenAfterLocalOnes) {
     const std::string localA = Record("local-a.txt", "/b/local-a.txt", 1, 10);
     const std::string netB = Record("net-b.txt", "http://h/net-b.txt", 6, 60, 0);
     const std::string localB = Record("local-b.txt", "/b/local-b.txt", 2, 20);
-    CReaderHistory history = LoadFile(WithCrLf(netA + localA + netB + localB));
+    CReaderHistory history = LoadFile(test_books::CrLf(netA + localA + netB + localB));
     EXPECT_EQ(Names(history.m_listLocal), (std::vector<std::string>{"local-a.txt", "local-b.txt"}));
     EXPECT_EQ(Names(history.m_listNet), (std::vector<std::string>{"net-a.txt", "net-b.txt"}));
     history.Save();

@@ -1,6 +1,6 @@
 #include "settings/config_file.h"
 
-#include "tests/settings/scratch_dir.h"
+#include "tests/text/test_books.h"
 
 #include <cerrno>
 #include <chrono>
@@ -14,7 +14,7 @@ using Map = std::map<std::string, std::string>;
 
 namespace {
 
-Map LoadText(const ScratchDir& dir, const std::string& text) {
+Map LoadText(const test_books::TempDir& dir, const std::string& text) {
     dir.Write("x.cfg", text);
     CConfigFile file;
     EXPECT_EQ(file.Load(dir.File("x.cfg")), 0);
@@ -55,13 +55,13 @@ TEST(ConfigFile, ParseLineCodesAndUntrimmedPieces) {
 }
 
 TEST(ConfigFile, LoadKeepsFirstOccurrenceAndReadsCrLfAlike) {
-    ScratchDir dir;
+    test_books::TempDir dir;
     const std::string text = "# a=comment\n #b=1\nfont_height=1\nfont_height=2\nFont_height=3\n"
                              "font_height =4\nlone=a\rb\n=orphan\n\nbare\nlast=no line end";
     const Map expected = {{" #b", "1"},          {"Font_height", "3"}, {"font_height", "1"},
                           {"font_height ", "4"}, {"lone", "a\rb"},     {"last", "no line end"}};
     EXPECT_EQ(LoadText(dir, text), expected);
-    EXPECT_EQ(LoadText(dir, WithCrLf(text)), expected);
+    EXPECT_EQ(LoadText(dir, test_books::CrLf(text)), expected);
 
     CConfigFile file;
     file.m_values["lone"] = "kept";
@@ -72,7 +72,7 @@ TEST(ConfigFile, LoadKeepsFirstOccurrenceAndReadsCrLfAlike) {
 }
 
 TEST(ConfigFile, LongLineIsReadInPiecesOf8191Bytes) {
-    ScratchDir dir;
+    test_books::TempDir dir;
     const std::string first = "first=" + std::string(8185, 'a'); // exactly one piece
     const std::string second = "second=" + std::string(9000 - 8191 - 7, 'b');
     const Map expected = {{"first", first.substr(6)}, {"second", second.substr(7)}};
@@ -81,7 +81,7 @@ TEST(ConfigFile, LongLineIsReadInPiecesOf8191Bytes) {
 }
 
 TEST(ConfigFile, FileThatCannotBeOursIsRefusedAndAddsNothing) {
-    ScratchDir dir;
+    test_books::TempDir dir;
     dir.Write("huge.cfg", "font_height=30\n");
     std::filesystem::resize_file(dir.File("huge.cfg"), 100ull << 30); // sparse
     mkfifo(dir.File("fifo.cfg").c_str(), 0600);
@@ -98,7 +98,7 @@ TEST(ConfigFile, FileThatCannotBeOursIsRefusedAndAddsNothing) {
 }
 
 TEST(ConfigFile, HugeLineAndEndlessKeysLoadInBoundedTimeAndMemory) {
-    ScratchDir dir;
+    test_books::TempDir dir;
     // 64 MB on one line (of NUL bytes: a sparse file costs no writing): each byte is looked at
     // once. This took 23 s when every piece searched the rest of the text for its line end.
     dir.Write("long.cfg", "title_name=x");
@@ -154,7 +154,7 @@ TEST(ConfigFile, GetIntIsAtoiSaturatingAt32Bits) {
 }
 
 TEST(ConfigFile, SaveWritesKeysInByteOrderAndRoundTripsBytes) {
-    ScratchDir dir;
+    test_books::TempDir dir;
     CConfigFile file;
     file.m_values["title_name"] = "Veska";
     file.SetInt("auto_read", 0);
@@ -182,7 +182,7 @@ TEST(ConfigFile, SaveWritesKeysInByteOrderAndRoundTripsBytes) {
 }
 
 TEST(ConfigFile, FailedSaveKeepsTheOldFileWholeAndLeavesNoTemporaryFile) {
-    ScratchDir dir;
+    test_books::TempDir dir;
     dir.Write("config.cfg", "old=1\n");
     CConfigFile file;
     file.m_values["new"] = std::string(100000, 'n');
@@ -206,7 +206,7 @@ TEST(ConfigFile, FailedSaveKeepsTheOldFileWholeAndLeavesNoTemporaryFile) {
 }
 
 TEST(ConfigFile, SaveReplacesTheFileBehindALinkAndKeepsItsMode) {
-    ScratchDir dir;
+    test_books::TempDir dir;
     using std::filesystem::perms;
     std::filesystem::create_directory(dir.File("real"));
     dir.Write("real/config.cfg", "old=1\n");

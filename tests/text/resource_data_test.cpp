@@ -12,6 +12,7 @@
 #include <unistd.h>
 #include <vector>
 
+using test_books::CrLf;
 using test_books::Encode;
 using test_books::TempDir;
 using test_books::Wide;
@@ -24,14 +25,6 @@ namespace {
 // Pure ASCII text (and temporary paths) as wide text.
 std::u16string Ascii(const std::string& text) {
     return std::u16string(text.begin(), text.end());
-}
-
-std::string CrLf(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        out += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    }
-    return out;
 }
 
 class ResourceDataTest : public ::testing::Test {
