@@ -16,31 +16,29 @@
 
 namespace {
 
-TEST(LogAppendTest, TextAndNumberPiecesEndInOneSpace) {
+// Each piece ends in one space; a string piece is only its first word (a URL with a line break
+// or blanks cannot forge a second log line); the message stops at 1023 characters.
+TEST(LogAppendTest, PiecesEndInOneSpaceStringsGiveTheirFirstWordAndTheMessageIsCut) {
     LogMessage m;
     LogAppend(m, "CResourceData::OpenTxt");
     LogAppend(m, 42);
     LogAppend(m, INT_MIN);
     EXPECT_STREQ(m.c_str(), "CResourceData::OpenTxt 42 -2147483648 ");
-}
 
-TEST(LogAppendTest, StringPieceIsItsFirstWordWithNothingAfterIt) {
     for (const auto& [piece, word] :
          {std::pair{"a b", "a"}, {"   a", "a"}, {"\t\n url\r\nrest", "url"}, {"   ", ""}}) {
-        LogMessage m;
-        LogAppend(m, std::string(piece));
-        LogAppend(m, "|");
-        EXPECT_EQ(std::string(m.c_str()), std::string(word) + "| ") << piece;
+        LogMessage words;
+        LogAppend(words, std::string(piece));
+        LogAppend(words, "|");
+        EXPECT_EQ(std::string(words.c_str()), std::string(word) + "| ") << piece;
     }
-}
 
-TEST(LogAppendTest, MessageIsCutAt1023Characters) {
-    LogMessage m;
-    LogAppend(m, std::string(1000, 'a').c_str());
-    LogAppend(m, std::string(500, 'b').c_str());
-    LogAppend(m, 12345);
-    EXPECT_EQ(m.size(), 1023u);
-    EXPECT_EQ(std::string(m.c_str()), std::string(1000, 'a') + " " + std::string(22, 'b'));
+    LogMessage longOne;
+    LogAppend(longOne, std::string(1000, 'a').c_str());
+    LogAppend(longOne, std::string(500, 'b').c_str());
+    LogAppend(longOne, 12345);
+    EXPECT_EQ(longOne.size(), 1023u);
+    EXPECT_EQ(std::string(longOne.c_str()), std::string(1000, 'a') + " " + std::string(22, 'b'));
 }
 
 // The sinks, with a pipe standing in for the console.

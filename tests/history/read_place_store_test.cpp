@@ -1,6 +1,6 @@
 #include "history/read_place_store.h"
 
-#include "tests/settings/scratch_dir.h"
+#include "tests/text/test_books.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -20,7 +20,7 @@ protected:
         return store;
     }
 
-    ScratchDir m_dir;
+    test_books::TempDir m_dir;
 };
 
 TEST_F(ReadPlaceStoreTest, PlacesSurviveAReloadMostRecentFirst) {

@@ -1,9 +1,8 @@
 #include "history/reader_history.h"
 
-#include "tests/settings/scratch_dir.h"
+#include "tests/text/test_books.h"
 
 #include <cerrno>
-#include <chrono>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -43,7 +42,7 @@ protected:
     }
     std::string FileText() const { return m_dir.Read("read_history.dat"); }
 
-    ScratchDir m_dir;
+    test_books::TempDir m_dir;
 };
 
 } // namespace
@@ -98,7 +97,7 @@ TEST_F(ReaderHistoryTest, NetworkRecordsLoadApartAndAreWrittenAfterLocalOnes) {
     const std::string localA = Record("local-a.txt", "/b/local-a.txt", 1, 10);
     const std::string netB = Record("net-b.txt", "http://h/net-b.txt", 6, 60, 0);
     const std::string localB = Record("local-b.txt", "/b/local-b.txt", 2, 20);
-    CReaderHistory history = LoadFile(WithCrLf(netA + localA + netB + localB));
+    CReaderHistory history = LoadFile(test_books::CrLf(netA + localA + netB + localB));
     EXPECT_EQ(Names(history.m_listLocal), (std::vector<std::string>{"local-a.txt", "local-b.txt"}));
     EXPECT_EQ(Names(history.m_listNet), (std::vector<std::string>{"net-a.txt", "net-b.txt"}));
     history.Save();
@@ -202,9 +201,11 @@ TEST_F(ReaderHistoryTest, FileThatCannotBeAHistoryIsLeftAloneAndNeverSavedOver) 
 
 // Only a hand-made or damaged file holds more than use keeps (20 records a list, a short damaged
 // end): the lists keep what use would have kept, and the whole file stays under a second name.
-TEST_F(ReaderHistoryTest, MillionRecordsKeepTheNewestTwentyAndTheWholeFileAside) {
+// How fast a million records load, and what a page turn costs after them, is measured by
+// bench/data_files_bench.
+TEST_F(ReaderHistoryTest, LongFileKeepsTheNewestTwentyAndTheWholeFileAside) {
     std::string file;
-    for (int i = 0; i < 1000000; ++i) {
+    for (int i = 0; i < 1000; ++i) {
         const std::string name = "n" + std::to_string(i) + ".txt";
         file += Record(name, "/p/" + name, i, 2);
     }
@@ -214,16 +215,9 @@ TEST_F(ReaderHistoryTest, MillionRecordsKeepTheNewestTwentyAndTheWholeFileAside)
     m_dir.Write("read_history.dat", file);
 
     CReaderHistory history;
-    const auto loadStarted = std::chrono::steady_clock::now();
     history.Load();
-#if !defined(__SANITIZE_THREAD__) && !defined(__SANITIZE_ADDRESS__)
-    // Instrumented builds run this loop many times slower; the bound is for real builds.
-    EXPECT_LT(std::chrono::steady_clock::now() - loadStarted, std::chrono::seconds(5));
-#else
-    (void)loadStarted;
-#endif
     EXPECT_EQ(history.m_nRefusedErrno, 0);
-    EXPECT_EQ(history.m_nFileRecords, 1000001u);
+    EXPECT_EQ(history.m_nFileRecords, 1001u);
     ASSERT_EQ(history.m_listLocal.size(), 20u);
     EXPECT_EQ(history.m_listLocal.back().strBookName, "n19.txt");
     EXPECT_EQ(Names(history.m_listNet), std::vector<std::string>{"net-a.txt"});
@@ -237,9 +231,7 @@ TEST_F(ReaderHistoryTest, MillionRecordsKeepTheNewestTwentyAndTheWholeFileAside)
     EXPECT_EQ(again.m_strSetAside, "read_history.dat.full");
     EXPECT_EQ(m_dir.Entries(), 2);
 
-    const auto saveStarted = std::chrono::steady_clock::now();
     history.AddReadMark(Mark("n3.txt", "/p/n3.txt", 4, 2));
-    EXPECT_LT(std::chrono::steady_clock::now() - saveStarted, std::chrono::milliseconds(500));
     std::string kept;
     for (const ReadMarkInfo& mark : history.m_listLocal) {
         kept += Record(mark.strBookName, mark.strFilePath, mark.nReadPage, mark.nTotalPages);

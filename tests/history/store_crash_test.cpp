@@ -3,7 +3,7 @@
 #include "history/reader_history.h"
 #include "settings/reader_settings.h"
 
-#include "tests/settings/scratch_dir.h"
+#include "tests/text/test_books.h"
 
 #include <csignal>
 #include <gtest/gtest.h>
@@ -39,8 +39,8 @@ ReaderSettings SettingsVersion(int version) {
 } // namespace
 
 TEST(StoreCrash, KilledSavesNeverLeaveATruncatedFile) {
-    ScratchDir dir;
-    ScratchDir scratch;
+    test_books::TempDir dir;
+    test_books::TempDir scratch;
     setenv("VESKA_DATA_DIR", dir.Path().c_str(), 1);
     CReaderHistory seed;
     seed.Load();

@@ -1,13 +1,12 @@
 #include "platform/atomic_file.h"
 
+#include "tests/text/test_books.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <csignal>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -25,29 +24,17 @@ protected:
         // Hundreds of forks under ThreadSanitizer take long and test no threads.
         GTEST_SKIP() << "forking saves are tested in the plain build";
 #endif
-        char pattern[] = "/tmp/veska-atomic-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        m_dir = pattern;
-        m_target = m_dir + "/config.cfg";
     }
-    void TearDown() override { fs::remove_all(m_dir); }
 
     std::vector<std::string> Temporaries() const {
         std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(m_dir)) {
+        for (const auto& entry : fs::directory_iterator(m_dir.Path())) {
             const std::string name = entry.path().filename().string();
             if (name.rfind(".config.cfg.tmp-", 0) == 0) {
                 names.push_back(name);
             }
         }
         return names;
-    }
-
-    std::string Contents() const {
-        std::ifstream in(m_target, std::ios::binary);
-        std::ostringstream out;
-        out << in.rdbuf();
-        return out.str();
     }
 
     // A child process that saves `contents` over the target again and again until killed.
@@ -67,8 +54,8 @@ protected:
         waitpid(pid, &status, 0);
     }
 
-    std::string m_dir;
-    std::string m_target;
+    test_books::TempDir m_dir;
+    const std::string m_target = m_dir.File("config.cfg");
 };
 
 TEST_F(StaleTemporaryTest, SavesKilledMidwayLeaveNothingOnceCleanedAndTheFileWhole) {
@@ -83,9 +70,9 @@ TEST_F(StaleTemporaryTest, SavesKilledMidwayLeaveNothingOnceCleanedAndTheFileWho
         Kill(pid);
     }
     const std::size_t left = Temporaries().size();
-    EXPECT_EQ(RemoveStaleTemporaryFiles(m_dir), int(left));
+    EXPECT_EQ(RemoveStaleTemporaryFiles(m_dir.Path()), int(left));
     EXPECT_TRUE(Temporaries().empty());
-    const std::string contents = Contents();
+    const std::string contents = m_dir.Read("config.cfg");
     EXPECT_TRUE(contents == a || contents == b) << contents.size();
 }
 
@@ -112,10 +99,10 @@ TEST_F(StaleTemporaryTest, ALiveSaveKeepsItsFileUntilItsProcessIsGone) {
         Kill(pid);
         FAIL() << "never caught a save with its temporary file";
     }
-    EXPECT_EQ(RemoveStaleTemporaryFiles(m_dir), 0);
+    EXPECT_EQ(RemoveStaleTemporaryFiles(m_dir.Path()), 0);
     EXPECT_EQ(Temporaries().size(), 1u);
     Kill(pid);
-    EXPECT_EQ(RemoveStaleTemporaryFiles(m_dir), 1);
+    EXPECT_EQ(RemoveStaleTemporaryFiles(m_dir.Path()), 1);
     EXPECT_TRUE(Temporaries().empty());
 }
 
@@ -137,27 +124,27 @@ TEST_F(StaleTemporaryTest, OnlyFilesOfItsOwnNamingWithAGoneOwnerAreRemoved) {
                                 liveOld,
                                 ".config.cfg.tmp-" + std::to_string(gone) + "-1-2-3-4"};
     for (const std::string& name : {deadOld, deadNew, reused}) {
-        std::ofstream(m_dir + "/" + name) << "x";
+        m_dir.Write(name, "x");
     }
     for (const std::string& name : kept) {
-        std::ofstream(m_dir + "/" + name) << "x";
+        m_dir.Write(name, "x");
     }
     // Not plain files: left alone whatever their names say.
     const std::string dirName = ".x.tmp-" + std::to_string(gone) + "-1-2-3";
     const std::string linkName = ".y.tmp-" + std::to_string(gone) + "-1-2-3";
-    ASSERT_EQ(mkdir((m_dir + "/" + dirName).c_str(), 0700), 0);
-    ASSERT_EQ(symlink((m_dir + "/config.cfg").c_str(), (m_dir + "/" + linkName).c_str()), 0);
+    ASSERT_EQ(mkdir(m_dir.File(dirName).c_str(), 0700), 0);
+    ASSERT_EQ(symlink(m_target.c_str(), m_dir.File(linkName).c_str()), 0);
 
-    EXPECT_EQ(RemoveStaleTemporaryFiles(m_dir), 3);
+    EXPECT_EQ(RemoveStaleTemporaryFiles(m_dir.Path()), 3);
     for (const std::string& name : {deadOld, deadNew, reused}) {
-        EXPECT_FALSE(fs::exists(m_dir + "/" + name)) << name;
+        EXPECT_FALSE(fs::exists(m_dir.File(name))) << name;
     }
     for (const std::string& name : kept) {
-        EXPECT_TRUE(fs::exists(m_dir + "/" + name)) << name;
+        EXPECT_TRUE(fs::exists(m_dir.File(name))) << name;
     }
-    EXPECT_TRUE(fs::is_directory(m_dir + "/" + dirName));
-    EXPECT_TRUE(fs::is_symlink(m_dir + "/" + linkName));
-    EXPECT_EQ(RemoveStaleTemporaryFiles(m_dir + "/missing"), 0);
+    EXPECT_TRUE(fs::is_directory(m_dir.File(dirName)));
+    EXPECT_TRUE(fs::is_symlink(m_dir.File(linkName)));
+    EXPECT_EQ(RemoveStaleTemporaryFiles(m_dir.File("missing")), 0);
 }
 
 } // namespace

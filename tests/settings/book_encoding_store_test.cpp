@@ -1,7 +1,7 @@
 #include "settings/book_encoding_store.h"
 
 #include "platform/paths.h"
-#include "tests/settings/scratch_dir.h"
+#include "tests/text/test_books.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 namespace {
 
 TEST(BookEncodingStore, ChoicesAreKeptPerBookWhateverThePathHolds) {
-    ScratchDir dir;
+    test_books::TempDir dir;
     const CBookEncodingStore store(dir.Path());
     // Paths that a plain key=value line would mangle: '=', '%', '#', line breaks, spaces, and
     // Chinese; and two paths that differ only where one has a byte the other has escaped.
@@ -37,7 +37,7 @@ TEST(BookEncodingStore, ChoicesAreKeptPerBookWhateverThePathHolds) {
 }
 
 TEST(BookEncodingStore, DamagedLinesAreIgnored) {
-    ScratchDir dir;
+    test_books::TempDir dir;
     const CBookEncodingStore store(dir.Path());
     const std::string key = CBookEncodingStore::KeyOf(u"/books/kept.txt");
     dir.Write(CBookEncodingStore::kFileName,

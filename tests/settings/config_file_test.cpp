@@ -1,9 +1,8 @@
 #include "settings/config_file.h"
 
-#include "tests/settings/scratch_dir.h"
+#include "tests/text/test_books.h"
 
 #include <cerrno>
-#include <chrono>
 #include <climits>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -11,10 +10,11 @@
 #include <sys/stat.h>
 
 using Map = std::map<std::string, std::string>;
+using namespace std::string_literals;
 
 namespace {
 
-Map LoadText(const ScratchDir& dir, const std::string& text) {
+Map LoadText(const test_books::TempDir& dir, const std::string& text) {
     dir.Write("x.cfg", text);
     CConfigFile file;
     EXPECT_EQ(file.Load(dir.File("x.cfg")), 0);
@@ -23,45 +23,17 @@ Map LoadText(const ScratchDir& dir, const std::string& text) {
 
 } // namespace
 
-TEST(ConfigFile, ParseLineCodesAndUntrimmedPieces) {
-    const struct {
-        const char* line;
-        int code;
-        const char* key = "";
-        const char* value = "";
-    } cases[] = {
-        {"", -1},
-        {"#a=b\n", -2},
-        {"no equals\n", -3},
-        {"=value\n", -3},
-        {"\n", -3},
-        {"k\0=v\n", -3}, // the line ends at a NUL byte
-        {" #a=b\n", 0, " #a", "b"},
-        {"font_height = 30\r\n", 0, "font_height ", " 30"},
-        {"a=b=c\n", 0, "a", "b=c"},
-        {"empty=\n", 0, "empty", ""},
-        {"last=line", 0, "last", "line"},
-        {"cr=alone\r", 0, "cr", "alone\r"},
-    };
-    for (const auto& c : cases) {
-        std::string key;
-        std::string value;
-        ASSERT_EQ(CConfigFile::ParseLine(c.line, key, value), c.code) << c.line;
-        if (c.code == 0) {
-            EXPECT_EQ(key, c.key);
-            EXPECT_EQ(value, c.value);
-        }
-    }
-}
-
-TEST(ConfigFile, LoadKeepsFirstOccurrenceAndReadsCrLfAlike) {
-    ScratchDir dir;
+// Keys and values are taken as they stand, blanks and all; lines without a key are skipped.
+TEST(ConfigFile, LoadKeepsFirstOccurrenceUntrimmedAndReadsCrLfAlike) {
+    test_books::TempDir dir;
     const std::string text = "# a=comment\n #b=1\nfont_height=1\nfont_height=2\nFont_height=3\n"
-                             "font_height =4\nlone=a\rb\n=orphan\n\nbare\nlast=no line end";
+                             "font_height =4\nlone=a\rb\n=orphan\n\nbare\nk\0=v\na=b=c\nempty=\n"
+                             "sp= 1\nlast=no line end"s;
     const Map expected = {{" #b", "1"},          {"Font_height", "3"}, {"font_height", "1"},
-                          {"font_height ", "4"}, {"lone", "a\rb"},     {"last", "no line end"}};
+                          {"font_height ", "4"}, {"lone", "a\rb"},     {"a", "b=c"},
+                          {"empty", ""},         {"sp", " 1"},         {"last", "no line end"}};
     EXPECT_EQ(LoadText(dir, text), expected);
-    EXPECT_EQ(LoadText(dir, WithCrLf(text)), expected);
+    EXPECT_EQ(LoadText(dir, test_books::CrLf(text)), expected);
 
     CConfigFile file;
     file.m_values["lone"] = "kept";
@@ -72,7 +44,7 @@ TEST(ConfigFile, LoadKeepsFirstOccurrenceAndReadsCrLfAlike) {
 }
 
 TEST(ConfigFile, LongLineIsReadInPiecesOf8191Bytes) {
-    ScratchDir dir;
+    test_books::TempDir dir;
     const std::string first = "first=" + std::string(8185, 'a'); // exactly one piece
     const std::string second = "second=" + std::string(9000 - 8191 - 7, 'b');
     const Map expected = {{"first", first.substr(6)}, {"second", second.substr(7)}};
@@ -81,7 +53,7 @@ TEST(ConfigFile, LongLineIsReadInPiecesOf8191Bytes) {
 }
 
 TEST(ConfigFile, FileThatCannotBeOursIsRefusedAndAddsNothing) {
-    ScratchDir dir;
+    test_books::TempDir dir;
     dir.Write("huge.cfg", "font_height=30\n");
     std::filesystem::resize_file(dir.File("huge.cfg"), 100ull << 30); // sparse
     mkfifo(dir.File("fifo.cfg").c_str(), 0600);
@@ -97,23 +69,17 @@ TEST(ConfigFile, FileThatCannotBeOursIsRefusedAndAddsNothing) {
     EXPECT_EQ(std::filesystem::file_size(dir.File("huge.cfg")), 100ull << 30);
 }
 
-TEST(ConfigFile, HugeLineAndEndlessKeysLoadInBoundedTimeAndMemory) {
-    ScratchDir dir;
-    // 64 MB on one line (of NUL bytes: a sparse file costs no writing): each byte is looked at
-    // once. This took 23 s when every piece searched the rest of the text for its line end.
+// How fast a 64 MB line loads is measured by bench/data_files_bench.
+TEST(ConfigFile, AValueEndsAtANulByteAndEndlessKeysFillTheMapOnlySoFar) {
+    test_books::TempDir dir;
     dir.Write("long.cfg", "title_name=x");
-    std::filesystem::resize_file(dir.File("long.cfg"), 64 << 20);
+    std::filesystem::resize_file(dir.File("long.cfg"), 1 << 20); // NUL bytes, without writing them
     std::ofstream(dir.File("long.cfg"), std::ios::binary | std::ios::app) << "\nfont_height=30\n";
     CConfigFile file;
-    const auto started = std::chrono::steady_clock::now();
     ASSERT_EQ(file.Load(dir.File("long.cfg")), 0);
-    const Map& loaded = file.m_values;
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
-    EXPECT_EQ(loaded.at("title_name"), "x"); // the value ends at the first NUL
-    EXPECT_EQ(loaded.at("font_height"), "30");
-    EXPECT_EQ(loaded.size(), 2u);
+    EXPECT_EQ(file.m_values, (Map{{"title_name", "x"}, {"font_height", "30"}}));
 
-    // A file of ever new keys fills the map only so far; the first ones stay.
+    // The first keys stay.
     std::string keys;
     for (std::size_t i = 0; i < CConfigFile::kMaxLoadedKeys + 100; ++i) {
         keys += "k" + std::to_string(100000 + i) + "=v\n";
@@ -154,7 +120,7 @@ TEST(ConfigFile, GetIntIsAtoiSaturatingAt32Bits) {
 }
 
 TEST(ConfigFile, SaveWritesKeysInByteOrderAndRoundTripsBytes) {
-    ScratchDir dir;
+    test_books::TempDir dir;
     CConfigFile file;
     file.m_values["title_name"] = "Veska";
     file.SetInt("auto_read", 0);
@@ -182,7 +148,7 @@ TEST(ConfigFile, SaveWritesKeysInByteOrderAndRoundTripsBytes) {
 }
 
 TEST(ConfigFile, FailedSaveKeepsTheOldFileWholeAndLeavesNoTemporaryFile) {
-    ScratchDir dir;
+    test_books::TempDir dir;
     dir.Write("config.cfg", "old=1\n");
     CConfigFile file;
     file.m_values["new"] = std::string(100000, 'n');
@@ -206,7 +172,7 @@ TEST(ConfigFile, FailedSaveKeepsTheOldFileWholeAndLeavesNoTemporaryFile) {
 }
 
 TEST(ConfigFile, SaveReplacesTheFileBehindALinkAndKeepsItsMode) {
-    ScratchDir dir;
+    test_books::TempDir dir;
     using std::filesystem::perms;
     std::filesystem::create_directory(dir.File("real"));
     dir.Write("real/config.cfg", "old=1\n");

@@ -1,6 +1,6 @@
 #include "settings/reader_settings.h"
 
-#include "tests/settings/scratch_dir.h"
+#include "tests/text/test_books.h"
 
 #include <climits>
 #include <gtest/gtest.h>
@@ -10,7 +10,7 @@ namespace {
 const std::string kDefaultFile = "auto_click=1\nauto_read=0\nauto_record=1\nback_color=16579563\n"
                                  "font_color=0\nfont_height=20\nfont_row_dis=5\ntitle_name=Veska\n";
 
-ReaderSettings LoadFrom(const ScratchDir& dir) {
+ReaderSettings LoadFrom(const test_books::TempDir& dir) {
     ReaderSettings settings;
     LoadReaderSettings(settings, dir.Path());
     return settings;
@@ -24,7 +24,7 @@ auto Fields(const ReaderSettings& s) {
 } // namespace
 
 TEST(ReaderSettings, DefaultsWithoutFileAndTheEightLinesTheyWrite) {
-    ScratchDir dir;
+    test_books::TempDir dir;
     const ReaderSettings settings = LoadFrom(dir);
     EXPECT_EQ(Fields(settings), Fields(ReaderSettings{}));
     EXPECT_EQ(dir.Entries(), 0); // loading never creates the file
@@ -37,8 +37,8 @@ TEST(ReaderSettings, DefaultsWithoutFileAndTheEightLinesTheyWrite) {
 }
 
 TEST(ReaderSettings, PartialHandEditedFileLosesCommentsAtTheFirstSave) {
-    ScratchDir dir;
-    dir.Write("config.cfg", WithCrLf("# my settings\nfont_height=30\nunknown=1\n"));
+    test_books::TempDir dir;
+    dir.Write("config.cfg", test_books::CrLf("# my settings\nfont_height=30\nunknown=1\n"));
     const ReaderSettings settings = LoadFrom(dir);
     EXPECT_EQ(Fields(settings), Fields(ReaderSettings{.font_height = 30}));
     SaveReaderSettings(settings, dir.Path());
@@ -47,7 +47,7 @@ TEST(ReaderSettings, PartialHandEditedFileLosesCommentsAtTheFirstSave) {
 }
 
 TEST(ReaderSettings, LoadedValuesAreTakenAsTheyAreSaveSizesBroughtIntoRange) {
-    ScratchDir dir;
+    test_books::TempDir dir;
     dir.Write("config.cfg", "font_height=big\nfont_row_dis=70\nauto_record=2\nauto_read=2\n"
                             "title_name=\n");
     ReaderSettings settings = LoadFrom(dir);

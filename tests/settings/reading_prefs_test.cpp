@@ -1,17 +1,17 @@
 #include "settings/reading_prefs.h"
 
 #include "settings/reader_settings.h"
-#include "tests/settings/scratch_dir.h"
+#include "tests/text/test_books.h"
 
 #include <gtest/gtest.h>
 
 TEST(ReadingPrefs, SavedValuesComeBackWithTheOtherKeysAndConfigUntouched) {
-    ScratchDir dir;
+    test_books::TempDir dir;
     EXPECT_EQ(LoadReadingPrefs(dir.Path()), ReadingPrefs{}); // no file: defaults
     EXPECT_EQ(dir.Entries(), 0);
     const std::string config = "font_height=31\n";
     dir.Write("config.cfg", config);
-    dir.Write("reading.cfg", WithCrLf("# later version\nfuture_key=7\nmargin_left=9\n"));
+    dir.Write("reading.cfg", test_books::CrLf("# later version\nfuture_key=7\nmargin_left=9\n"));
 
     ReadingPrefs prefs = LoadReadingPrefs(dir.Path());
     EXPECT_EQ(prefs.margin_left, 9);
@@ -35,7 +35,7 @@ TEST(ReadingPrefs, SavedValuesComeBackWithTheOtherKeysAndConfigUntouched) {
 }
 
 TEST(ReadingPrefs, ValuesThatAreNotWholeNumbersInRangeGiveTheirDefaults) {
-    ScratchDir dir;
+    test_books::TempDir dir;
     dir.Write("reading.cfg", "margin_left=12px\nmargin_right=-3\nline_chars=99999999999\n"
                              "scroll_speed=0\nnight=2\nday_back_color=\nwindow_width=800\n"
                              "font_face=Noto\tSans\nwindow_maximized= 1\n");

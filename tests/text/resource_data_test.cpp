@@ -12,6 +12,7 @@
 #include <unistd.h>
 #include <vector>
 
+using test_books::CrLf;
 using test_books::Encode;
 using test_books::TempDir;
 using test_books::Wide;
@@ -24,14 +25,6 @@ namespace {
 // Pure ASCII text (and temporary paths) as wide text.
 std::u16string Ascii(const std::string& text) {
     return std::u16string(text.begin(), text.end());
-}
-
-std::string CrLf(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        out += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    }
-    return out;
 }
 
 class ResourceDataTest : public ::testing::Test {
@@ -100,6 +93,9 @@ TEST_F(ResourceDataTest, PageCountIsSizeDividedBy4092RoundedUp) {
         SCOPED_TRACE(size);
         Open(std::string(size, 'x'));
         EXPECT_EQ(book.GetPageCount(), pages);
+        if (size == 0) {
+            EXPECT_EQ(book.m_nEncoding, ENCODING_ANSI);
+        }
         if (size <= 4092) {
             EXPECT_EQ(book.m_strText.size(), size); // shown whole, all breaks notwithstanding
         }
@@ -143,13 +139,30 @@ TEST_F(ResourceDataTest, BookOf5000BytesIsCutOnceAtItsEdge) {
     EXPECT_EQ(book.m_strText, Ascii(bytes.substr(4092)));
 }
 
-TEST_F(ResourceDataTest, ForwardBackwardAndJumpShowTheSamePage) {
-    Open(Encode(test_books::RepeatedProse(120000), "GB18030"));
-    ASSERT_GT(book.GetPageCount(), 7);
+// Forward, backward and a jump reach the same page; moves past either end, and any move with no
+// book or an empty one, change nothing.
+TEST_F(ResourceDataTest, PageMovesAgreeAndStopAtBothEnds) {
+    EXPECT_EQ(book.NextPage(), -1);
+    EXPECT_EQ(book.PrevPage(), -1);
+    EXPECT_EQ(book.GotoPage(3), 0);
+    EXPECT_EQ(book.m_nCurPage, 0);
+    EXPECT_TRUE(book.m_strText.empty());
+    Open("");
+    EXPECT_EQ(book.NextPage(), -1);
+    EXPECT_EQ(book.PrevPage(), -1);
+    EXPECT_TRUE(book.m_strText.empty());
+
+    Open(Encode(test_books::RepeatedProse(60000), "GB18030"));
+    const int last = book.GetPageCount() - 1;
+    ASSERT_GT(last, 6);
+    const std::u16string first = book.m_strText;
+    EXPECT_EQ(book.PrevPage(), -1);
+    EXPECT_EQ(book.m_strText, first);
     for (int i = 0; i < 5; ++i) {
         ASSERT_EQ(book.NextPage(), 0);
     }
     const std::u16string forward = book.m_strText;
+    EXPECT_FALSE(forward.empty());
     book.GotoPage(6);
     ASSERT_EQ(book.PrevPage(), 0);
     EXPECT_EQ(book.m_nCurPage, 5);
@@ -157,38 +170,16 @@ TEST_F(ResourceDataTest, ForwardBackwardAndJumpShowTheSamePage) {
     book.GotoPage(0);
     EXPECT_EQ(book.GotoPage(5), 0);
     EXPECT_EQ(book.m_strText, forward);
-    EXPECT_FALSE(forward.empty());
-}
 
-TEST_F(ResourceDataTest, MovesStopAtBothEndsWithoutChangingThePage) {
-    Open(std::string(10000, 'k'));
-    const std::u16string first = book.m_strText;
-    EXPECT_EQ(book.PrevPage(), -1);
-    EXPECT_EQ(book.m_strText, first);
     EXPECT_EQ(book.GotoPage(99), 0);
-    EXPECT_EQ(book.m_nCurPage, 2);
-    const std::u16string last = book.m_strText;
+    EXPECT_EQ(book.m_nCurPage, last);
+    const std::u16string end = book.m_strText;
     EXPECT_EQ(book.NextPage(), -1);
-    EXPECT_EQ(book.m_nCurPage, 2);
-    EXPECT_EQ(book.m_strText, last);
+    EXPECT_EQ(book.m_nCurPage, last);
+    EXPECT_EQ(book.m_strText, end);
     book.GotoPage(-3);
     EXPECT_EQ(book.m_nCurPage, 0);
     EXPECT_EQ(book.m_strText, first);
-}
-
-TEST_F(ResourceDataTest, EmptyBookAndNoBook) {
-    EXPECT_EQ(book.NextPage(), -1);
-    EXPECT_EQ(book.PrevPage(), -1);
-    EXPECT_EQ(book.GotoPage(3), 0);
-    EXPECT_EQ(book.m_nCurPage, 0);
-    EXPECT_TRUE(book.m_strText.empty());
-
-    Open("");
-    EXPECT_EQ(book.GetPageCount(), 0);
-    EXPECT_EQ(book.m_nEncoding, ENCODING_ANSI);
-    EXPECT_TRUE(book.m_strText.empty());
-    EXPECT_EQ(book.NextPage(), -1);
-    EXPECT_EQ(book.PrevPage(), -1);
 }
 
 TEST_F(ResourceDataTest, PagesPastFourGibibytesReadCorrectly) {
@@ -255,21 +246,19 @@ TEST(DecodeWindowTest, ZeroEndsThePageAndMalformedInputGivesReplacements) {
 
 // ---- names, reading marks and failed opens -------------------------------------------------
 
-TEST_F(ResourceDataTest, BookNameIsWhatFollowsTheLastSlash) {
-    const std::string path = dir.Write("novel.txt", "text");
-    ASSERT_EQ(book.OpenTxt(Ascii(path)), 0);
-    EXPECT_EQ(book.m_strName, u"novel.txt");
-    EXPECT_EQ(book.m_strPath, Ascii(path));
-
+// A path without a slash is a name in the current directory; the history gets both in the
+// legacy code page.
+TEST_F(ResourceDataTest, BookOpenedByItsNameAloneGivesItsReadMark) {
     const std::string chinese = "小说.txt";
     dir.Write(chinese, "text");
     char cwd[4096];
     ASSERT_NE(getcwd(cwd, sizeof(cwd)), nullptr);
     ASSERT_EQ(chdir(dir.Path().c_str()), 0);
-    const int result = book.OpenTxt(Wide(chinese)); // a path without a slash
+    const int result = book.OpenTxt(Wide(chinese));
     ASSERT_EQ(chdir(cwd), 0);
     ASSERT_EQ(result, 0);
     EXPECT_EQ(book.m_strName, Wide(chinese));
+    EXPECT_EQ(book.m_strPath, Wide(chinese));
 }
 
 TEST_F(ResourceDataTest, FailedOpenLeavesTheOpenBookAsItWas) {
@@ -368,12 +357,18 @@ TEST(ChineseBookTest, HardPageEdges) {
     std::string rare = "x";
     // Nothing but surrogate pairs (four-byte sequences in GB18030 and UTF-8).
     std::string pairs;
+    // ASCII letters right after double-byte characters, and whole sentences of them: still GB18030.
+    std::string latin;
+    while (latin.size() < 30000) {
+        latin += "第12章 Chapter Twelve：他說OK，我们走吧。Veska reads TXT novels.\n" +
+                 test_books::kChineseProse;
+    }
     while (letters.size() < 60000) {
         letters += "他說時關麼點學長現體發了Ab說x時關麼點學長現體發，";
         rare += "亍丌兀丐廿卅丕亘丞鬲孬噩丨禺丿匕乇夭爻卮氐囟胤馗毓睾鼗丶亟鼐乜乩亓芈孛啬嘏仄厍厝.";
         pairs += "𠮷𠮷𠮷𠮷𠮷𠮷";
     }
-    for (const std::string& gbOnly : {longRun, letters, rare}) {
+    for (const std::string& gbOnly : {longRun, letters, rare, latin}) {
         ExpectPagesJoinToTheBook(EncodedBooks(gbOnly)[0]);
     }
     for (const auto& b : EncodedBooks(pairs)) {
@@ -404,16 +399,6 @@ TEST(CodePageBookTest, EachCodePageIsDetectedAndEveryPageReadsBack) {
                 {c.readAs, Encode(text, c.writtenIn), WithoutLineBreaks(Wide(text)), c.readAs});
         }
     }
-}
-
-TEST(CodePageBookTest, GbBooksWithLatinTextStayGb18030) {
-    // ASCII letters right after double-byte characters, and whole sentences of them.
-    std::string mixed;
-    while (mixed.size() < 30000) {
-        mixed += "第12章 Chapter Twelve：他說OK，我们走吧。Veska reads TXT novels.\n" +
-                 test_books::kChineseProse;
-    }
-    ExpectPagesJoinToTheBook(EncodedBooks(mixed)[0]);
 }
 
 TEST_F(ResourceDataTest, ChosenEncodingOverridesDetectionAndReloadsTheSamePage) {

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iconv.h>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 
@@ -100,6 +101,15 @@ inline std::u16string Wide(const std::string& utf8) {
     return text;
 }
 
+// The same text with CR LF line ends, as files written on Windows have them.
+inline std::string CrLf(const std::string& lf) {
+    std::string crlf;
+    for (char c : lf) {
+        crlf += c == '\n' ? "\r\n" : std::string(1, c);
+    }
+    return crlf;
+}
+
 inline std::u16string WithoutLineBreaks(std::u16string text) {
     std::erase_if(text, [](char16_t c) { return c == u'\r' || c == u'\n'; });
     return text;
@@ -125,10 +135,11 @@ public:
     TempDir& operator=(const TempDir&) = delete;
 
     const std::string& Path() const { return m_path; }
+    std::string File(const std::string& name) const { return m_path + "/" + name; }
 
     // Writes a file in the directory and returns its path.
     std::string Write(const std::string& name, const std::string& bytes) const {
-        const std::string path = m_path + "/" + name;
+        const std::string path = File(name);
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         if (!out) {
@@ -136,6 +147,12 @@ public:
         }
         return path;
     }
+    std::string Read(const std::string& name) const {
+        std::ifstream in(File(name), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    // Directory entries, temporary files included.
+    long Entries() const { return std::distance(std::filesystem::directory_iterator(m_path), {}); }
 
 private:
     std::string m_path;

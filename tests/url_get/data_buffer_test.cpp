@@ -10,9 +10,9 @@ std::string Bytes(const CDataBuffer& buffer) {
     return std::string(buffer.begin(), buffer.end());
 }
 
-} // namespace
-
-TEST(DataBufferTest, GrowsByHalfOrToWhatIsNeeded) {
+// Growing by half keeps a long body's appends from copying it over and over; emptying keeps the
+// storage for the next transfer.
+TEST(DataBufferTest, GrowsByHalfOrToWhatIsNeededAndKeepsItsStorage) {
     CDataBuffer buffer;
     buffer.Append("abcd", 4);
     EXPECT_EQ(buffer.capacity(), 4u); // half of nothing is nothing: exactly what is needed
@@ -21,35 +21,23 @@ TEST(DataBufferTest, GrowsByHalfOrToWhatIsNeeded) {
     buffer.Append("fghijklmno", 10);
     EXPECT_EQ(buffer.capacity(), 15u); // 6 + 3 is too small for 15
     EXPECT_EQ(Bytes(buffer), "abcdefghijklmno");
-}
+    buffer.Clear();
+    EXPECT_TRUE(buffer.empty());
+    buffer.Append("hi\0there", 8);
+    EXPECT_EQ(buffer.capacity(), 15u);
 
-TEST(DataBufferTest, ClearKeepsCapacityAndCopiesHoldExactlyTheBytes) {
-    CDataBuffer source;
-    source.Append("hello world", 11);
-    source.Clear();
-    EXPECT_TRUE(source.empty());
-    EXPECT_EQ(source.capacity(), 11u);
-    source.Append("hi\0there", 8);
-
-    CDataBuffer copy(source);
+    const CDataBuffer copy(buffer);
     EXPECT_EQ(Bytes(copy), std::string("hi\0there", 8));
     EXPECT_EQ(copy.capacity(), 8u);
-
     CDataBuffer bigger;
-    bigger.Append("0123456789abcdef", 16);
-    bigger = source; // shrinking assignment reuses the storage
+    bigger.Append("0123456789abcdefgh", 18);
+    bigger = copy; // shrinking assignment reuses the storage
     EXPECT_EQ(Bytes(bigger), std::string("hi\0there", 8));
-    EXPECT_EQ(bigger.capacity(), 16u);
+    EXPECT_EQ(bigger.capacity(), 18u);
+
+    // A size that would overflow is refused before anything changes.
+    EXPECT_THROW(bigger.Append("c", CDataBuffer::max_size()), std::length_error);
+    EXPECT_EQ(Bytes(bigger), std::string("hi\0there", 8));
 }
 
-TEST(DataBufferTest, AppendBeyondTheLargestSizeThrowsAndKeepsTheBytes) {
-    CDataBuffer buffer;
-    buffer.Append("ab", 2);
-    try {
-        buffer.Append("c", CDataBuffer::max_size());
-        FAIL() << "no length error";
-    } catch (const std::length_error& error) {
-        EXPECT_STREQ(error.what(), "vector<T> too long");
-    }
-    EXPECT_EQ(Bytes(buffer), "ab");
-}
+} // namespace

@@ -3,7 +3,6 @@
 #include "log_capture.h"
 #include "loopback_server.h"
 
-#include <chrono>
 #include <gtest/gtest.h>
 
 namespace {
@@ -48,9 +47,8 @@ TEST_F(UrlDataGetTest, ABodyBeyondTheCapEndsTheTransferAndIsNotKept) {
     EXPECT_EQ(m_get.GetUrlData(server.Url("/status/200/" + std::to_string(cap)), &buffer),
               CURLE_OK);
     EXPECT_EQ(buffer.size(), cap); // the largest body that fits comes whole
-    const auto started = std::chrono::steady_clock::now();
+    // The endless body has no time-out here: only the cap ends it.
     EXPECT_EQ(m_get.GetUrlData(server.Url("/endless"), &buffer), CURLE_WRITE_ERROR);
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10)); // no time-out
     EXPECT_EQ(buffer.size(), cap); // a failed transfer leaves the caller's buffer as it was
     EXPECT_EQ(m_get.GetUrlData(server.Url("/status/200/" + std::to_string(cap + 1)), &buffer),
               CURLE_WRITE_ERROR);

@@ -15,14 +15,7 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-using std::chrono::milliseconds;
-using std::chrono::seconds;
-
-const std::string kManagerAssert =
-    "AssertFailed: ..\\url_get\\core\\url_get_manager.cpp, line: 35\nexpression: num > 0\n";
-
-// The three lines the worker writes for a transfer that received `size` bytes.
+// The three lines the worker writes for a transfer that received `size` bytes, or failed.
 std::vector<std::string> SuccessLines(const std::string& url, std::size_t size) {
     return {"Info: GetUrlData:  " + url, "Info: GetUrlData success:  0 url:  " + url,
             "Info: OnUrlData:  " + url + "size:  " + std::to_string(size) + " "};
@@ -49,10 +42,10 @@ public:
     }
     // Calls Update until `count` results arrived or time runs out.
     void UpdateUntil(IUrlGetManager& manager, std::size_t count) {
-        const auto deadline = Clock::now() + seconds(20);
-        while (m_deliveries.size() < count && Clock::now() < deadline) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (m_deliveries.size() < count && std::chrono::steady_clock::now() < deadline) {
             manager.Update(std::time(nullptr));
-            std::this_thread::sleep_for(milliseconds(2));
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
     }
 
@@ -65,48 +58,46 @@ private:
 
 } // namespace
 
-TEST(UrlGetManagerTest, StartWithNoWorkersIsReportedAndCreatesNone) {
+TEST(UrlGetManagerTest, MisuseIsReportedAndLeavesNothingRunning) {
     CUrlGetManager manager;
     testing::internal::CaptureStdout();
     EXPECT_EQ(manager.Start(0), 0);
     EXPECT_EQ(manager.Start(-1), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), kManagerAssert + kManagerAssert);
+    auto task = std::make_unique<CUrlGetTask>(nullptr);
+    const std::string managerAssert =
+        "AssertFailed: ..\\url_get\\core\\url_get_manager.cpp, line: 35\nexpression: num > 0\n";
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              managerAssert + managerAssert +
+                  "AssertFailed: ..\\url_get\\core\\url_get_task.cpp, line: 17\n"
+                  "expression: m_url_manager != NULL\n");
     EXPECT_EQ(manager.TaskCount(), 0u);
     EXPECT_EQ(manager.Init(), 0);
     EXPECT_EQ(manager.AddRequest("http://127.0.0.1:1/never", 0), 0);
-}
-
-TEST(UrlGetManagerTest, TaskWithoutManagerIsReportedAndStaysIdle) {
-    testing::internal::CaptureStdout();
-    auto task = std::make_unique<CUrlGetTask>(nullptr);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "AssertFailed: ..\\url_get\\core\\url_get_task.cpp, line: 17\n"
-              "expression: m_url_manager != NULL\n");
+    // A task without a manager has nothing to take and idles until it is destroyed.
     EXPECT_EQ(task->NextRequest(), nullptr);
     EXPECT_EQ(task->Init(), 0);
     EXPECT_EQ(task->Start(), 0);
-    task.reset(); // stops and joins the idle thread
+    task.reset();
 }
 
-TEST(UrlGetManagerTest, QueuedRequestsRunInOrderWithoutPausingBetweenThem) {
+// How soon queued and late requests go out is measured by bench/url_get_bench.
+TEST(UrlGetManagerTest, QueuedRequestsRunInOrderAndAnIdleWorkerTakesALateOne) {
     LogCapture log;
     LoopbackServer server;
     std::unique_ptr<IUrlGetManager> manager(CreateUrlGetManager());
     std::vector<std::string> expected;
-    const int count = 10;
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < 10; ++i) {
         const std::string url = server.Url("/status/404/" + std::to_string(50 + i));
         EXPECT_EQ(manager->AddRequest(url, i), 0);
         Concat(expected, SuccessLines(url, 50 + i));
     }
     EXPECT_EQ(manager->Init(), 0);
     EXPECT_EQ(manager->Start(1), 0);
-
     EXPECT_EQ(log.WaitForLines(expected.size()), expected);
-    const auto arrivals = server.Arrivals();
-    ASSERT_EQ(arrivals.size(), static_cast<std::size_t>(count));
-    // An idle poll between requests would add 50 ms each; loopback transfers take a few.
-    EXPECT_LT(arrivals.back().when - arrivals.front().when, milliseconds(50 * (count - 1) * 3 / 4));
+
+    manager->AddRequest(server.Url("/late"), 0); // the worker has finished and is idle again
+    Concat(expected, SuccessLines(server.Url("/late"), 5));
+    EXPECT_EQ(log.WaitForLines(expected.size()), expected);
 }
 
 TEST(UrlGetManagerTest, FailedTransfersAreLoggedWithSizeZeroAndTheWorkerGoesOn) {
@@ -125,29 +116,13 @@ TEST(UrlGetManagerTest, FailedTransfersAreLoggedWithSizeZeroAndTheWorkerGoesOn) 
     ASSERT_EQ(lines.size(), 9u);
     std::vector<std::string> expected = FailureLines(refused, 7);
     // Only the URL's first word reaches the log; libcurl refuses the whole URL (bad URL).
-    Concat(expected, {"Info: GetUrlData:  " + server.Url("/one")});
-    Concat(expected, {lines[4]});
-    Concat(expected, {"Info: OnUrlData:  " + server.Url("/one") + "size:  0 "});
+    Concat(expected, {"Info: GetUrlData:  " + server.Url("/one"), lines[4],
+                      "Info: OnUrlData:  " + server.Url("/one") + "size:  0 "});
     Concat(expected, SuccessLines(good, 0));
     EXPECT_EQ(lines, expected);
     EXPECT_EQ(lines[4].rfind("Error: GetUrlData error:  ", 0), 0u) << lines[4];
     EXPECT_NE(lines[4], "Error: GetUrlData error:  0 url:  " + server.Url("/one"));
     EXPECT_EQ(server.Arrivals().size(), 1u);
-}
-
-TEST(UrlGetManagerTest, IdleWorkerPicksUpARequestWithinItsPollInterval) {
-    LogCapture log;
-    LoopbackServer server;
-    CUrlGetManager manager;
-    manager.Start(1);
-    manager.AddRequest(server.Url("/first"), 0);
-    ASSERT_EQ(log.WaitForLines(3).size(), 3u); // the worker has finished and is idle again
-
-    const auto queued = Clock::now();
-    manager.AddRequest(server.Url("/second"), 0);
-    const auto arrivals = server.WaitForArrivals(2);
-    ASSERT_EQ(arrivals.size(), 2u);
-    EXPECT_LT(arrivals[1].when - queued, milliseconds(500)); // 50 ms poll, loosely
 }
 
 TEST(UrlGetManagerTest, UpdateDeliversResultsInOrderOnTheCallingThread) {
@@ -210,7 +185,7 @@ TEST(UrlGetManagerTest, SilentServerIsGivenUpAfterTheTotalTimeoutAndTheWorkerGoe
     EXPECT_EQ(log.WaitForLines(6), expected);
 }
 
-TEST(UrlGetManagerTest, DeletingTheManagerStopsBusyAndIdleWorkersPromptly) {
+TEST(UrlGetManagerTest, DeletingTheManagerCutsATransferShortAndStopsIdleWorkers) {
     LogCapture log;
     SilentServer silent;
     auto* manager = CreateUrlGetManager(); // default time-outs: 10 s connect, 30 s total
@@ -218,11 +193,7 @@ TEST(UrlGetManagerTest, DeletingTheManagerStopsBusyAndIdleWorkersPromptly) {
     manager->AddRequest(silent.Url(), 0); // taken but never started
     manager->Start(2);                    // one worker transfers, the other idles
     ASSERT_EQ(log.WaitForLines(1).size(), 1u);
-
-    const auto begin = Clock::now();
     delete manager;
-    EXPECT_LT(Clock::now() - begin, seconds(2));
-    const auto lines = log.Lines();
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[2], "Info: OnUrlData:  " + silent.Url() + "size:  0 ");
+    // Aborted (42), not run out (28).
+    EXPECT_EQ(log.Lines(), FailureLines(silent.Url(), 42));
 }
