@@ -7,10 +7,10 @@
 #include "app/window_placement.h"
 #include "app/x11_window_title.h"
 #include "diag/crash_handler.h"
+#include "reader/reader_session.h"
 #include "res/picture_resources.h"
 #include "res/resource.h"
 #include "url_get/core/url_get_manager.h"
-#include "reader/reader_session.h"
 #include "view/key_table.h"
 #include "view/txt_rich_edit.h"
 #include "view/veska_view.h"
@@ -141,8 +141,9 @@ bool CMainFrame::OnCreate() {
     connect(m_pView, &CVeskaView::chapterChanged, this, &CMainFrame::SetChapterStatus);
     connect(m_pView, &CVeskaView::nightChanged, this, &CMainFrame::ApplyNightPalette);
     connect(m_pView, &CVeskaView::autoScrollChanged, this, &CMainFrame::UpdateCommandUI);
-    connect(m_pView, &CVeskaView::statusMessage, this,
-            [this](const QString& text, int timeoutMs) { statusBar()->showMessage(text, timeoutMs); });
+    connect(m_pView, &CVeskaView::statusMessage, this, [this](const QString& text, int timeoutMs) {
+        statusBar()->showMessage(text, timeoutMs);
+    });
     connect(m_pView, &CVeskaView::escapeUnhandled, this, &CMainFrame::OnEscape);
     connect(m_pView, &CVeskaView::commandRequested, this, &CMainFrame::OnCommand);
 
@@ -308,85 +309,16 @@ void CMainFrame::CreateReaderToolBar() {
 }
 
 void CMainFrame::CreateStatusBar() {
-    QStatusBar* bar = statusBar();
-    bar->setObjectName(QStringLiteral("statusBar"));
-    auto* panes = new QWidget(bar);
-    m_statusLayout = new QHBoxLayout(panes);
-    m_statusLayout->setContentsMargins(0, 0, 0, 0);
-    m_statusLayout->setSpacing(2);
-    // Pane 0 shows the idle text and the prompts; panes 1 to 3 the lock-key indicators, where
-    // the platform tells their state (X11; elsewhere they stay blank).
-    const char* const indicators[] = {"", "CAP", "NUM", "SCRL"};
-    for (int i = 0; i < 4; ++i) {
-        auto* pane = new QLabel(panes);
-        pane->setObjectName(QStringLiteral("statusPane%1").arg(i));
-        pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        if (i > 0) {
-            pane->setFixedWidth(
-                pane->fontMetrics().horizontalAdvance(QLatin1String(indicators[i])) + 12);
-        }
-        m_statusPanes[i] = pane;
-        m_statusLayout->addWidget(pane, i == 0 ? 1 : 0);
-    }
-    // Beside the page count; empty (and hidden) until a book is open.
-    m_progressPane = new QLabel(panes);
-    m_progressPane->setObjectName(QStringLiteral("progressPane"));
-    m_progressPane->setFixedWidth(
-        m_progressPane->fontMetrics().horizontalAdvance(QStringLiteral("100.0%")) + 12);
-    m_progressPane->hide();
-    m_statusLayout->insertWidget(3, m_progressPane);
-    m_statusLayout->addStretch(0);
-    m_statusPanes[0]->setText(QStringLiteral(u"就绪"));
-    // Panes of a fixed size (the height of a framed line of text, the tallest item of the bar):
-    // a new page number or percentage repaints its pane, it does not lay the window out again.
-    const int height = m_statusPanes[0]->sizeHint().height();
-    for (QLabel* pane : m_statusPanes) {
-        pane->setFixedHeight(height);
-    }
-    m_progressPane->setFixedHeight(height);
-    bar->addWidget(panes, 1);
-    m_chapterPane = new QLabel(bar);
-    m_chapterPane->setObjectName(QStringLiteral("chapterPane"));
-    m_chapterPane->setMaximumWidth(260);
-    bar->addPermanentWidget(m_chapterPane);
-    m_codePagePane = new QLabel(bar);
-    m_codePagePane->setObjectName(QStringLiteral("codePagePane"));
-    bar->addPermanentWidget(m_codePagePane);
-
-    m_lockIndicators = new CLockIndicators(this);
-    connect(m_lockIndicators, &CLockIndicators::Changed, this, &CMainFrame::ShowLockIndicators);
-    ShowLockIndicators(m_lockIndicators->Current());
-
-    m_noticePane = new QLabel(bar);
-    m_noticePane->setObjectName(QStringLiteral("statusNotice"));
-    m_noticePane->setStyleSheet(QStringLiteral("color: #b00000"));
-    m_noticePane->hide();
-    bar->addPermanentWidget(m_noticePane);
+    statusBar()->setObjectName(QStringLiteral("statusBar"));
+    m_statusPanes = new CStatusPanes(statusBar());
 }
 
 void CMainFrame::ShowNotice(const QString& text, const QString& detail) {
-    const auto joined = [](const QString& shown, const QString& more, const QString& separator) {
-        return shown.isEmpty() ? more : shown + separator + more;
-    };
-    m_noticePane->setText(joined(m_noticePane->text(), text, QStringLiteral(u"；")));
-    m_noticePane->setToolTip(joined(m_noticePane->toolTip(), detail, QStringLiteral("\n")));
-    m_noticePane->show();
+    m_statusPanes->ShowNotice(text, detail);
 }
 
 void CMainFrame::SetChapterStatus(const QString& title) {
-    m_chapterPane->setText(title);
-    m_chapterPane->setToolTip(title);
-}
-
-void CMainFrame::ShowLockIndicators(CLockIndicators::State state) {
-    const bool on[] = {state.caps, state.num, state.scroll};
-    const char* const texts[] = {"CAP", "NUM", "SCRL"};
-    for (int i = 0; i < 3; ++i) {
-        // Panes 1 and 2 show the page numbers once a page has been shown.
-        if (i == 2 || !m_bStatusPanesSet) {
-            m_statusPanes[i + 1]->setText(on[i] ? QLatin1String(texts[i]) : QString());
-        }
-    }
+    m_statusPanes->ShowChapter(title);
 }
 
 void CMainFrame::CreateAccelerators() {
@@ -483,48 +415,15 @@ void CMainFrame::OnCommand(int id) {
 
 void CMainFrame::UpdateStatusBar() {
     const CResourceData& book = m_pView->Session().Book();
-    m_statusPanes[0]->setText(QStringLiteral(u"|阅读书籍:  ") +
-                              QString::fromStdU16String(book.m_strName));
-    m_statusPanes[1]->setText(QStringLiteral(u"|正在阅读:  第%1页").arg(book.m_nCurPage + 1));
-    m_statusPanes[2]->setText(QStringLiteral(u"|共%1页").arg(book.GetPageCount()));
-    m_codePagePane->setText(m_pView->HasBook() ? QString::fromStdString(book.CodePageDisplayName())
-                                               : QString());
-    if (!m_bStatusPanesSet) {
-        m_bStatusPanesSet = true;
-        const int widths[] = {240, 140, 140};
-        for (int i = 0; i < 3; ++i) {
-            m_statusPanes[i]->setFrameStyle(QFrame::NoFrame);
-            m_statusPanes[i]->setFixedWidth(widths[i]);
-            m_statusLayout->setStretchFactor(m_statusPanes[i], 0);
-        }
-        m_statusLayout->setStretch(m_statusLayout->count() - 1, 1);
-        statusBar()->clearMessage();
-    }
+    m_statusPanes->ShowBook(
+        QString::fromStdU16String(book.m_strName), book.m_nCurPage, book.GetPageCount(),
+        m_pView->HasBook() ? QString::fromStdString(book.CodePageDisplayName()) : QString());
     UpdateProgress();
 }
 
 void CMainFrame::UpdateProgress() {
-    if (m_progressPane == nullptr || m_pView == nullptr) {
-        return;
-    }
-    const double percent = m_pView->ReadPercent();
-    if (percent < 0) {
-        m_progressPane->hide();
-        return;
-    }
-    // Cut, not rounded, to one decimal: 100.0% only at the very end.
-    const QString text = QString::number(std::floor(percent * 10.0) / 10.0, 'f', 1) + u'%';
-    if (m_progressPane->text() != text) {
-        m_progressPane->setText(text);
-    }
-    m_progressPane->show();
-}
-
-void CMainFrame::ShowPrompt(const QString& prompt) {
-    // Prompts belong to pane 0 only while it is the framework's pane; once it shows the book
-    // it keeps showing it.
-    if (!m_bStatusPanesSet) {
-        m_statusPanes[0]->setText(prompt.isEmpty() ? QStringLiteral(u"就绪") : prompt);
+    if (m_statusPanes != nullptr && m_pView != nullptr) {
+        m_statusPanes->ShowProgress(m_pView->ReadPercent());
     }
 }
 
@@ -660,7 +559,7 @@ void CMainFrame::ApplyNightPalette(bool night) {
 
 bool CMainFrame::event(QEvent* event) {
     if (event->type() == QEvent::StatusTip) {
-        ShowPrompt(static_cast<QStatusTipEvent*>(event)->tip());
+        m_statusPanes->ShowPrompt(static_cast<QStatusTipEvent*>(event)->tip());
         return true;
     }
     if (event->type() == QEvent::Show || event->type() == QEvent::WindowTitleChange) {

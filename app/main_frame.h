@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/lock_indicators.h"
+#include "app/status_panes.h"
 
 #include <QMainWindow>
 #include <QMenu>
@@ -50,7 +50,7 @@ public:
     void ShowNotice(const QString& text, const QString& detail);
     // The title of the chapter on screen, in a pane of its own (empty: none).
     void SetChapterStatus(const QString& title);
-    QLabel* ChapterPane() const { return m_chapterPane; }
+    QLabel* ChapterPane() const { return m_statusPanes->Chapter(); }
     // The progress pane: how far into the book the first line on screen is ("42.3%").
     void UpdateProgress();
     // Returns 1 for another icon id, 0 otherwise.
@@ -82,17 +82,17 @@ public:
 
     // Parts, for the application and for tests.
     QAction* Action(int id) const;
-    QLabel* StatusPane(int index) const { return m_statusPanes[index]; }
+    QLabel* StatusPane(int index) const { return m_statusPanes->Pane(index); }
     // The status bar's pane naming the open book's encoding.
-    QLabel* CodePagePane() const { return m_codePagePane; }
-    QLabel* NoticePane() const { return m_noticePane; }
-    QLabel* ProgressPane() const { return m_progressPane; }
+    QLabel* CodePagePane() const { return m_statusPanes->CodePage(); }
+    QLabel* NoticePane() const { return m_statusPanes->Notice(); }
+    QLabel* ProgressPane() const { return m_statusPanes->Progress(); }
     CTrueColorToolBar* MainToolBar() const { return m_wndToolBar; }
     CTrueColorToolBar* ReaderToolBar() const { return m_wndReaderBar; }
     QSystemTrayIcon* TrayIcon() const { return m_trayIcon; }
     QMenu* TrayMenu() { return &m_menuTray; }
     QTimer* Timer() const { return m_timer; }
-    CLockIndicators* LockIndicators() const { return m_lockIndicators; }
+    CLockIndicators* LockIndicators() const { return m_statusPanes->LockIndicators(); }
 
     // The toolbars are always there: no menu to hide them.
     QMenu* createPopupMenu() override { return nullptr; }
@@ -123,19 +123,8 @@ private:
     // Notes the window's place in the reading preferences and saves them soon after.
     void RecordPlacement();
     void SavePlacement();
-    // Shows a prompt (or the idle text) in pane 0 while it is still the prompt pane.
-    void ShowPrompt(const QString& prompt);
-    // CAP, NUM and SCRL in panes 1 to 3 while those locks are on; panes 1 and 2 only until they
-    // show the page numbers.
-    void ShowLockIndicators(CLockIndicators::State state);
 
-    QLabel* m_statusPanes[4] = {};
-    QLabel* m_codePagePane = nullptr;
-    QLabel* m_noticePane = nullptr; // hidden until there is a notice
-    QLabel* m_chapterPane = nullptr;
-    QLabel* m_progressPane = nullptr;
-    QHBoxLayout* m_statusLayout = nullptr;
-    bool m_bStatusPanesSet = false;
+    CStatusPanes* m_statusPanes = nullptr;
     CTrueColorToolBar* m_wndToolBar = nullptr;
     CTrueColorToolBar* m_wndReaderBar = nullptr;
     QSystemTrayIcon* m_trayIcon = nullptr;
@@ -144,7 +133,6 @@ private:
     IUrlGetManager* m_pUrlManager = nullptr;
     CVeskaView* m_pView = nullptr;
     QTimer* m_timer = nullptr;
-    CLockIndicators* m_lockIndicators = nullptr;
     std::map<int, QAction*> m_actions;
     // A move or resize comes as a stream of events: the place is saved once they stop.
     QTimer* m_placementTimer = nullptr;

@@ -1,14 +1,14 @@
 #include "app/veska_app.h"
 
-#include "dialogs/about_dlg.h"
 #include "app/command_line.h"
 #include "app/main_frame.h"
-#include "widgets/modal_hook.h"
 #include "app/single_instance.h"
+#include "dialogs/about_dlg.h"
 #include "platform/atomic_file.h"
 #include "platform/paths.h"
 #include "res/resource.h"
 #include "view/veska_view.h"
+#include "widgets/modal_hook.h"
 
 #include <QFileInfo>
 #include <QLibraryInfo>

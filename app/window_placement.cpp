@@ -33,8 +33,7 @@ QRect CWindowPlacement::Restored(const ReadingPrefs& prefs, bool& onScreen) {
     // The screen it was on is gone: the saved size, centred as on the first start.
     const QRect area = screen->geometry();
     return QRect(area.x() + (area.width() - wanted.width()) / 2,
-                 area.y() + (area.height() - wanted.height()) / 2, wanted.width(),
-                 wanted.height());
+                 area.y() + (area.height() - wanted.height()) / 2, wanted.width(), wanted.height());
 }
 
 bool CWindowPlacement::Record(const QWidget& window, ReadingPrefs& prefs) {

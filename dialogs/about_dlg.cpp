@@ -1,10 +1,10 @@
 #include "dialogs/about_dlg.h"
 
-#include "widgets/dialog_template.h"
-#include "widgets/modal_hook.h"
 #include "res/picture_resources.h"
 #include "res/resource.h"
 #include "widgets/color_static.h"
+#include "widgets/dialog_template.h"
+#include "widgets/modal_hook.h"
 
 #include <QIcon>
 #include <QLabel>

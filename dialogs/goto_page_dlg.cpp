@@ -1,8 +1,8 @@
 #include "dialogs/goto_page_dlg.h"
 
+#include "res/resource.h"
 #include "widgets/dialog_template.h"
 #include "widgets/modal_hook.h"
-#include "res/resource.h"
 
 #include <QLabel>
 #include <QLineEdit>

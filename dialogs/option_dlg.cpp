@@ -1,12 +1,12 @@
 #include "dialogs/option_dlg.h"
 
+#include "dialogs/reading_dlg.h"
+#include "platform/decimal_text.h"
+#include "res/resource.h"
+#include "settings/settings_store.h"
+#include "widgets/color_static.h"
 #include "widgets/dialog_template.h"
 #include "widgets/modal_hook.h"
-#include "platform/decimal_text.h"
-#include "settings/settings_store.h"
-#include "res/resource.h"
-#include "widgets/color_static.h"
-#include "dialogs/reading_dlg.h"
 
 #include <QColorDialog>
 #include <QLineEdit>

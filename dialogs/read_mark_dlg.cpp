@@ -1,9 +1,9 @@
 #include "dialogs/read_mark_dlg.h"
 
-#include "widgets/dialog_template.h"
-#include "widgets/modal_hook.h"
 #include "res/resource.h"
 #include "text/text_convert.h"
+#include "widgets/dialog_template.h"
+#include "widgets/modal_hook.h"
 
 #include <QCursor>
 #include <QFileInfo>

@@ -1,8 +1,8 @@
 #include "dialogs/reading_dlg.h"
 
+#include "dialogs/option_dlg.h"
 #include "widgets/dialog_template.h"
 #include "widgets/modal_hook.h"
-#include "dialogs/option_dlg.h"
 
 #include <QButtonGroup>
 #include <QComboBox>

@@ -2,8 +2,7 @@
 
 #include "reader/book_scan_worker.h"
 
-CBookSearch::CBookSearch(QObject* parent)
-    : QObject(parent), m_pWorker(new CBookScanWorker(this)) {
+CBookSearch::CBookSearch(QObject* parent) : QObject(parent), m_pWorker(new CBookScanWorker(this)) {
     connect(m_pWorker, &CBookScanWorker::progress, this, &CBookSearch::progress);
 }
 
@@ -16,9 +15,8 @@ bool CBookSearch::Start(const std::u16string& path, const CCodePageLayout& layou
     return worker->Start(path, layout, [this, worker, request](CBookScanner& scanner) {
         const std::optional<Result> result = Run(scanner, request);
         if (result) {
-            worker->Post([this, result, forward = request.forward] {
-                emit found(*result, forward);
-            });
+            worker->Post(
+                [this, result, forward = request.forward] { emit found(*result, forward); });
         }
     });
 }
@@ -31,8 +29,7 @@ bool CBookSearch::IsRunning() const {
     return m_pWorker->IsRunning();
 }
 
-std::optional<CBookSearch::Result> CBookSearch::Run(CBookScanner& scanner,
-                                                    const Request& request) {
+std::optional<CBookSearch::Result> CBookSearch::Run(CBookScanner& scanner, const Request& request) {
     const std::u16string& text = request.text;
     const int page = request.page;
     const std::uint64_t pageStart = scanner.Book().PageStartOffset(page);

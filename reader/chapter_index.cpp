@@ -36,38 +36,40 @@ void CChapterIndex::Start(const std::u16string& path, const CCodePageLayout& lay
     // list stale rather than wrong.
     const std::optional<CChapterCache::Stamp> stamp = CChapterCache::StampOf(path);
     CBookScanWorker* worker = m_pWorker;
-    worker->Start(path, layout, [this, worker, path, layout, dataDir, stamp](CBookScanner& scanner) {
-        using Clock = std::chrono::steady_clock;
-        std::vector<ScanHit> all;
-        std::vector<ScanHit> batch;
-        auto lastPost = Clock::now();
-        const auto post = [&] {
-            worker->Post([this, batch = std::move(batch)]() mutable { Add(std::move(batch)); });
-            batch.clear();
-            lastPost = Clock::now();
-        };
-        const bool done = scanner.ScanChapters([&](const ScanHit& hit) {
-            all.push_back(hit);
-            batch.push_back(hit);
-            // The list fills as the scan goes, in steps the window can take in.
-            if (batch.size() >= 512 || Clock::now() - lastPost > std::chrono::milliseconds(100)) {
-                post();
+    worker->Start(
+        path, layout, [this, worker, path, layout, dataDir, stamp](CBookScanner& scanner) {
+            using Clock = std::chrono::steady_clock;
+            std::vector<ScanHit> all;
+            std::vector<ScanHit> batch;
+            auto lastPost = Clock::now();
+            const auto post = [&] {
+                worker->Post([this, batch = std::move(batch)]() mutable { Add(std::move(batch)); });
+                batch.clear();
+                lastPost = Clock::now();
+            };
+            const bool done = scanner.ScanChapters([&](const ScanHit& hit) {
+                all.push_back(hit);
+                batch.push_back(hit);
+                // The list fills as the scan goes, in steps the window can take in.
+                if (batch.size() >= 512 ||
+                    Clock::now() - lastPost > std::chrono::milliseconds(100)) {
+                    post();
+                }
+                return true;
+            });
+            if (!done) {
+                return;
             }
-            return true;
+            post();
+            if (stamp) {
+                CChapterCache(dataDir).Save(path, layout, *stamp, all);
+            }
+            worker->Post([this] {
+                m_bComplete = true;
+                m_nProgress = 100;
+                emit progress(100);
+            });
         });
-        if (!done) {
-            return;
-        }
-        post();
-        if (stamp) {
-            CChapterCache(dataDir).Save(path, layout, *stamp, all);
-        }
-        worker->Post([this] {
-            m_bComplete = true;
-            m_nProgress = 100;
-            emit progress(100);
-        });
-    });
 }
 
 void CChapterIndex::Add(std::vector<ScanHit> batch) {

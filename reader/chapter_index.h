@@ -28,8 +28,7 @@ public:
     int Progress() const { return m_bComplete ? 100 : m_nProgress; }
     // The last chapter whose heading is on a page before `page`, or on `page` itself when
     // `onPage` says the reader has reached it (given the heading's file offset); -1 for none.
-    template <typename ReachedFn>
-    int ChapterAt(int page, ReachedFn reached) const;
+    template <typename ReachedFn> int ChapterAt(int page, ReachedFn reached) const;
 
 signals:
     // Headings found since the last batch, in book order (already in Chapters()).
@@ -45,8 +44,7 @@ private:
     int m_nProgress = 0;
 };
 
-template <typename ReachedFn>
-int CChapterIndex::ChapterAt(int page, ReachedFn reached) const {
+template <typename ReachedFn> int CChapterIndex::ChapterAt(int page, ReachedFn reached) const {
     int index = -1;
     // Binary search for the last heading on a page up to `page`.
     std::size_t lo = 0;

@@ -66,10 +66,11 @@ void CReaderSession::LoadRecords() {
         LogAppend(message, "History set aside:");
         LogAppend(message, fullPath.c_str());
         CLog::Instance().Write(LOG_INFO, message);
-        emit notice(QStringLiteral(u"阅读记录过多，原文件另存为“%1”").arg(wide(m_history.m_strSetAside)),
-                    QStringLiteral(u"阅读记录有%1条，只保留最近的记录；原文件已另存为“%2”")
-                        .arg(m_history.m_nFileRecords)
-                        .arg(wide(fullPath)));
+        emit notice(
+            QStringLiteral(u"阅读记录过多，原文件另存为“%1”").arg(wide(m_history.m_strSetAside)),
+            QStringLiteral(u"阅读记录有%1条，只保留最近的记录；原文件已另存为“%2”")
+                .arg(m_history.m_nFileRecords)
+                .arg(wide(fullPath)));
     }
 }
 

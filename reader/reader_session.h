@@ -100,5 +100,5 @@ private:
     int m_nOpenedTop = 0;
     int m_nTopCharacter = 0;
     bool m_bRecordPending = false; // PageShown has posted the write of the history and place
-    QTimer m_placeTimer; // saves the place a moment after scrolling, not at every pixel
+    QTimer m_placeTimer;           // saves the place a moment after scrolling, not at every pixel
 };

@@ -33,8 +33,10 @@ void CSettingsStore::SwitchNight(ReaderSettings& settings, ReadingPrefs& prefs, 
         settings.back_color = kNightBackColor;
     } else {
         const ReaderSettings defaults;
-        settings.font_color = prefs.day_font_color >= 0 ? prefs.day_font_color : defaults.font_color;
-        settings.back_color = prefs.day_back_color >= 0 ? prefs.day_back_color : defaults.back_color;
+        settings.font_color =
+            prefs.day_font_color >= 0 ? prefs.day_font_color : defaults.font_color;
+        settings.back_color =
+            prefs.day_back_color >= 0 ? prefs.day_back_color : defaults.back_color;
     }
     prefs.night = night ? 1 : 0;
 }

@@ -43,8 +43,8 @@ const std::vector<KeyBinding>& KeyTable() {
 }
 
 int PaneCommandOf(const QKeyEvent& event) {
-    constexpr Qt::KeyboardModifiers kChord = Qt::ControlModifier | Qt::AltModifier |
-                                             Qt::MetaModifier;
+    constexpr Qt::KeyboardModifiers kChord =
+        Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
     const Qt::KeyboardModifiers chord = event.modifiers() & kChord;
     for (const KeyBinding& binding : KeyTable()) {
         if (binding.windowWide) {

@@ -3,6 +3,7 @@
 #include "reader/book_search.h"
 #include "reader/reader_session.h"
 #include "settings/settings_store.h"
+#include "view/welcome_text.h"
 
 #include <QWidget>
 
@@ -50,7 +51,7 @@ public:
     void ToggleAutoScrollPause();
     // Whether automatic scrolling moves the text now (on, and not paused).
     bool IsAutoScrolling() const;
-    static const std::u16string& GetWelcomeText();
+    static const std::u16string& GetWelcomeText() { return WelcomeText(); }
 
     void OnFontBigger();
     void OnFontSmaller();
@@ -144,7 +145,7 @@ private:
     std::unique_ptr<CReaderSession> m_pSession;
     CFindBar* m_pFindBar;
     CChapterListDlg* m_pChapterDlg = nullptr; // while the list is open
-    std::optional<ScanHit> m_lastFound; // the occurrence selected last, for F3 / Shift+F3
+    std::optional<ScanHit> m_lastFound;       // the occurrence selected last, for F3 / Shift+F3
     std::u16string m_strLastFind;
     CEncodingMenu* m_pEncodingMenu = nullptr;
 };
