@@ -192,8 +192,9 @@ TEST_F(NoTrayTest, WithoutATrayEscMinimisesAndCloseQuitsWithCode16) {
 class StatisticsTest : public ReaderTest {
 protected:
     void BeforeStart() override {
-        qputenv("VESKA_STATS_URL", QByteArray::fromStdString(m_server.Url("/Veska.php")));
+        qputenv("VESKA_STATS_URL", QByteArray::fromStdString(m_server.Url(Path())));
     }
+    virtual const char* Path() const { return "/Veska.php"; }
     LoopbackServer m_server;
 };
 
@@ -210,12 +211,9 @@ TEST_F(StatisticsTest, TheFrameSendsOneStatisticsRequestFromItsWorker) {
 
 // A statistics server that never stops answering: what the reader keeps of the answer is bounded
 // and the transfer gives up, so memory stays flat and quitting does not wait for it.
-class EndlessStatisticsTest : public ReaderTest {
+class EndlessStatisticsTest : public StatisticsTest {
 protected:
-    void BeforeStart() override {
-        qputenv("VESKA_STATS_URL", QByteArray::fromStdString(m_server.Url("/endless")));
-    }
-    LoopbackServer m_server;
+    const char* Path() const override { return "/endless"; }
 };
 
 long ResidentKilobytes() {
