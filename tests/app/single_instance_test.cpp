@@ -67,11 +67,8 @@ TEST_F(SingleInstanceTest, ASecondLaunchHandsItsBookToTheRunningReaderAndEnds) {
     QProcess* first = Launch(Book(QStringLiteral(u"青萍剑录.txt"), 0));
     ASSERT_TRUE(Records(QStringLiteral(u"青萍剑录.txt")));
 
-    QElapsedTimer clock;
-    clock.start();
     QProcess* second = Launch(Book(QStringLiteral("other.txt"), 1));
-    ASSERT_TRUE(second->waitForFinished(3000));
-    EXPECT_LT(clock.elapsed(), 3000);
+    ASSERT_TRUE(second->waitForFinished(5000));
     EXPECT_EQ(second->exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(second->exitCode(), 0);
     EXPECT_TRUE(Records(QStringLiteral("other.txt")));

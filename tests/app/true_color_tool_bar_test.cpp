@@ -55,28 +55,14 @@ QImage Strip(int bitmapId) {
     return bitmap.Image();
 }
 
-TEST_F(TrueColorToolBarTest, StripsAreSlicedIntoImagesOfTheGivenWidthAndFullHeight) {
-    ASSERT_TRUE(m_bar.SetImageListFromBitmap(48, TB_SETIMAGELIST, IDB_MAIN_BAR));
-    ASSERT_EQ(m_bar.ImageList(TB_SETIMAGELIST).size(), 6);
-    for (const QPixmap& image : m_bar.ImageList(TB_SETIMAGELIST)) {
-        EXPECT_EQ(image.size(), QSize(48, 48));
-    }
-    EXPECT_EQ(m_bar.iconSize(), QSize(48, 48));
-
-    CTrueColorToolBar readerBar;
-    ASSERT_TRUE(readerBar.SetImageListFromBitmap(16, TB_SETIMAGELIST, IDR_READER_BAR));
-    ASSERT_EQ(readerBar.ImageList(TB_SETIMAGELIST).size(), 10);
-    for (const QPixmap& image : readerBar.ImageList(TB_SETIMAGELIST)) {
-        EXPECT_EQ(image.size(), QSize(16, 16));
-    }
-    EXPECT_EQ(readerBar.iconSize(), QSize(16, 16));
-}
-
-TEST_F(TrueColorToolBarTest, WhitePixelsAndOnlyThoseAreTransparentInEveryList) {
+// Each list is the strip cut into images of the given width and its full height, in which white
+// pixels and only those are transparent.
+TEST_F(TrueColorToolBarTest, StripsAreCutIntoImagesWhoseWhitePixelsAndOnlyThoseAreTransparent) {
     for (const auto& [width, bitmapId] : {std::pair{48, IDB_MAIN_BAR}, {16, IDR_READER_BAR}}) {
         CTrueColorToolBar bar;
         ASSERT_TRUE(bar.SetImageListsFromBitmap(width, bitmapId));
         const QImage strip = Strip(bitmapId);
+        EXPECT_EQ(bar.iconSize(), QSize(width, width));
         for (const unsigned message :
              {TB_SETIMAGELIST, TB_SETHOTIMAGELIST, TB_SETDISABLEDIMAGELIST}) {
             const QList<QPixmap>& list = bar.ImageList(message);
@@ -84,6 +70,7 @@ TEST_F(TrueColorToolBarTest, WhitePixelsAndOnlyThoseAreTransparentInEveryList) {
             int transparent = 0;
             for (qsizetype n = 0; n < list.size(); ++n) {
                 const QImage image = list[n].toImage();
+                ASSERT_EQ(image.size(), QSize(width, strip.height()));
                 for (int y = 0; y < image.height(); ++y) {
                     for (int x = 0; x < image.width(); ++x) {
                         const QRgb source = strip.pixel(static_cast<int>(n) * width + x, y);

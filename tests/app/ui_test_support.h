@@ -8,6 +8,7 @@
 #include "platform/code_page.h"
 #include "res/resource.h"
 #include "settings/reader_settings.h"
+#include "settings/reading_prefs.h"
 #include "view/txt_rich_edit.h"
 #include "view/veska_view.h"
 
@@ -112,11 +113,7 @@ protected:
             return;
         }
         BeforeStart();
-        ASSERT_TRUE(TestApp().InitInstance(QStringList{QStringLiteral("veska")}));
-        m_frame = TestApp().MainFrame();
-        m_view = m_frame->GetActiveView();
-        m_pane = m_view->m_pTxtEdit;
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_frame));
+        Start();
         m_frame->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(m_frame));
         m_pane->setFocus();
@@ -124,6 +121,20 @@ protected:
 
     // Runs before the reader starts (to write a config.cfg, for example).
     virtual void BeforeStart() {}
+
+    void Start() {
+        ASSERT_TRUE(TestApp().InitInstance(QStringList{QStringLiteral("veska")}));
+        m_frame = TestApp().MainFrame();
+        m_view = m_frame->GetActiveView();
+        m_pane = m_view->m_pTxtEdit;
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_frame));
+    }
+
+    // Ends the reader the way quitting does and starts it again on the same data directory.
+    void Restart() {
+        TestApp().DestroyMainFrame();
+        Start();
+    }
 
     // A book in the data directory's "books" folder.
     QString MakeBook(const QString& name, std::size_t bytes, int seed = 0) {
@@ -134,6 +145,8 @@ protected:
     }
 
     void Open(const QString& path) { ASSERT_EQ(m_view->OpenBook(path.toStdU16String()), 0); }
+
+    ReadingPrefs SavedPrefs() const { return LoadReadingPrefs(m_dataDir.path().toStdString()); }
 
     ReaderSettings SavedSettings() const {
         ReaderSettings settings;

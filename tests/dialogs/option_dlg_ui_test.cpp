@@ -67,7 +67,6 @@ TEST_F(OptionDlgTest, OpensOnOkShowingTheHeightAsItIsAndTabsInTemplateOrder) {
     settings.font_height = 60; // raised by the larger-font command
     COptionDlg dlg(settings, ReadingPrefs{});
     Run(dlg, [&](CTemplateDialog& window) {
-        EXPECT_EQ(window.windowTitle(), "设置");
         EXPECT_EQ(window.GetDlgItemAs<QLineEdit>(IDC_FONT_HEIGHT)->text(), "60");
         EXPECT_EQ(window.focusWidget(), window.GetDlgItem(IDOK));
         for (int id : {IDCANCEL, IDC_FONT_HEIGHT, IDC_CHOOSE_FONT_COLOR, IDC_CHOOSE_BACK_COLOR,

@@ -49,47 +49,33 @@ protected:
     const std::list<ReadMarkInfo> m_net{Mark(u"net.txt", 1, 2, 2)};
 };
 
-TEST_F(ReadMarkDlgTest, ListsBooksWithPagesCountedFromOne) {
+TEST_F(ReadMarkDlgTest, ListsPagesFromOneAndThePopupDeletesOnlyAValidRowEscKeepingIt) {
     CReadMarkDlg dlg(m_local, m_net, nullptr);
-    Run(dlg, [&](CTemplateDialog& window) {
-        EXPECT_EQ(window.windowTitle(), "书签");
-        EXPECT_EQ(Rows(dlg), QStringList({"三体.txt|13|340", "b.txt|1|3", "c.txt|5|9"}));
-        const QStringList titles{"书名", "阅读页数", "总页数"};
-        for (int c = 0; c < 3; ++c) {
-            EXPECT_EQ(dlg.m_ctlLocalList->horizontalHeaderItem(c)->text(), titles[c]);
-            EXPECT_EQ(dlg.m_ctlLocalList->columnWidth(c), c == 0 ? 130 : 80);
-        }
-        EXPECT_TRUE(dlg.m_ctlLocalList->showGrid());
-        EXPECT_EQ(dlg.m_ctlLocalList->selectionBehavior(), QAbstractItemView::SelectRows);
-        EXPECT_FALSE(window.GetDlgItem(IDC_NET_LIST)->isVisible());
-        EXPECT_FALSE(window.GetDlgItem(IDC_CLEAR_NET)->isVisible());
-        ExpectTextsFit(window, "dialog-bookmarks.png");
-    });
-}
+    EXPECT_EQ(
+        Run(dlg,
+            [&](CTemplateDialog& window) {
+                EXPECT_EQ(Rows(dlg), QStringList({"三体.txt|13|340", "b.txt|1|3", "c.txt|5|9"}));
+                EXPECT_FALSE(window.GetDlgItem(IDC_NET_LIST)->isVisible());
+                ExpectTextsFit(window, "dialog-bookmarks.png");
+                RightClick(dlg.m_ctlLocalList, Row(dlg.m_ctlLocalList, 1));
+                ASSERT_TRUE(dlg.m_pPopupMenu && dlg.m_pPopupMenu->isVisible());
+                EXPECT_EQ(dlg.m_pPopupMenu->title(), "修改书签");
+                const auto items = dlg.m_pPopupMenu->actions();
+                ASSERT_EQ(items.size(), 2);
+                EXPECT_EQ(items[0]->text(), "打开");
+                items[1]->trigger(); // "删除"
+                dlg.m_pPopupMenu->close();
+                EXPECT_EQ(Rows(dlg), QStringList({"三体.txt|13|340", "c.txt|5|9"}));
 
-TEST_F(ReadMarkDlgTest, PopupDeletesOnlyAValidRowAndEscKeepsTheDeletion) {
-    CReadMarkDlg dlg(m_local, m_net, nullptr);
-    EXPECT_EQ(Run(dlg,
-                  [&](CTemplateDialog& window) {
-                      RightClick(dlg.m_ctlLocalList, Row(dlg.m_ctlLocalList, 1));
-                      ASSERT_TRUE(dlg.m_pPopupMenu && dlg.m_pPopupMenu->isVisible());
-                      EXPECT_EQ(dlg.m_pPopupMenu->title(), "修改书签");
-                      const auto items = dlg.m_pPopupMenu->actions();
-                      ASSERT_EQ(items.size(), 2);
-                      EXPECT_EQ(items[0]->text(), "打开");
-                      items[1]->trigger(); // "删除"
-                      dlg.m_pPopupMenu->close();
-                      EXPECT_EQ(Rows(dlg), QStringList({"三体.txt|13|340", "c.txt|5|9"}));
-
-                      // Below the last row: no menu, and "删除" no longer has a row.
-                      RightClick(dlg.m_ctlLocalList, BelowTheRows(dlg.m_ctlLocalList));
-                      EXPECT_EQ(dlg.m_nSelItem, -1);
-                      EXPECT_FALSE(dlg.m_pPopupMenu->isVisible());
-                      dlg.OnMarkDelete();
-                      EXPECT_EQ(dlg.m_ctlLocalList->rowCount(), 2);
-                      QTest::keyClick(&window, Qt::Key_Escape);
-                  }),
-              IDCANCEL);
+                // Below the last row: no menu, and "删除" no longer has a row.
+                RightClick(dlg.m_ctlLocalList, BelowTheRows(dlg.m_ctlLocalList));
+                EXPECT_EQ(dlg.m_nSelItem, -1);
+                EXPECT_FALSE(dlg.m_pPopupMenu->isVisible());
+                dlg.OnMarkDelete();
+                EXPECT_EQ(dlg.m_ctlLocalList->rowCount(), 2);
+                QTest::keyClick(&window, Qt::Key_Escape);
+            }),
+        IDCANCEL);
     EXPECT_EQ(dlg.m_localMarks.size(), 2u);
     EXPECT_EQ(dlg.m_netMarks.size(), 1u);
 }

@@ -32,10 +32,8 @@ TEST_F(ChapterFindTest, ChapterListPicksAChapterAndCtrlArrowsStep) {
     EXPECT_EQ(m_frame->ChapterPane()->text(), QStringLiteral(u"第1章　初见"));
 
     int rows = 0;
-    QString title;
     {
         ScopedModalHook hook([&](QDialog& dialog) {
-            title = dialog.windowTitle();
             auto* list = dialog.findChild<QTreeWidget*>(QStringLiteral("chapterList"));
             rows = list->topLevelItemCount();
             EXPECT_EQ(list->indexOfTopLevelItem(list->currentItem()), 0); // the chapter on screen
@@ -46,7 +44,6 @@ TEST_F(ChapterFindTest, ChapterListPicksAChapterAndCtrlArrowsStep) {
         });
         Key(Qt::Key_M);
     }
-    EXPECT_EQ(title, QStringLiteral(u"目录"));
     EXPECT_EQ(rows, int(chapters.size()));
     EXPECT_EQ(m_view->Session().Book().m_nCurPage, chapters[20].page);
     EXPECT_EQ(TopLine(m_pane), QStringLiteral(u"第21章　初见"));

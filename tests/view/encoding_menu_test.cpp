@@ -44,8 +44,6 @@ TEST_F(EncodingMenuTest, PickingBig5ReloadsInPlaceAndStaysWithTheBookUntilAutoma
 
     auto* button = m_frame->findChild<QToolButton*>(QStringLiteral("encodingButton"));
     ASSERT_NE(button, nullptr);
-    EXPECT_EQ(button->toolTip(), QStringLiteral(u"编码"));
-    EXPECT_FALSE(button->icon().isNull());
     ClickWhenShown(button->menu(), QStringLiteral("BIG5"));
     QTest::mouseClick(button, Qt::LeftButton);
 

@@ -1,11 +1,11 @@
 // The reading page: each preference changes what the reader draws at once, is saved at once and
 // comes back after a restart; a damaged preferences file starts with the defaults.
 
-#include "widgets/dialog_template.h"
-#include "widgets/modal_hook.h"
 #include "app/true_color_tool_bar.h"
 #include "dialogs/reading_dlg.h"
 #include "tests/app/ui_test_support.h"
+#include "widgets/dialog_template.h"
+#include "widgets/modal_hook.h"
 
 #include <QComboBox>
 #include <QFontDatabase>
@@ -39,15 +39,6 @@ protected:
         QCoreApplication::processEvents(); // a palette change reaches the widgets as events
     }
 
-    void Restart() {
-        TestApp().DestroyMainFrame();
-        ASSERT_TRUE(TestApp().InitInstance(QStringList{QStringLiteral("veska")}));
-        m_frame = TestApp().MainFrame();
-        m_view = m_frame->GetActiveView();
-        m_pane = m_view->m_pTxtEdit;
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_frame));
-    }
-
     // The leftmost and rightmost columns inside the pane's frame holding dark (text) pixels.
     std::pair<int, int> InkColumns() const {
         const QImage image = m_pane->grab().toImage();
@@ -65,8 +56,6 @@ protected:
         }
         return {left, right};
     }
-
-    ReadingPrefs SavedPrefs() const { return LoadReadingPrefs(m_dataDir.path().toStdString()); }
 };
 
 TEST_F(ReadingPrefsTest, MarginsAndTheLineCapPlaceTheTextKeepTheScreenAndSurviveARestart) {
