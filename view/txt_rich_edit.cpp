@@ -594,6 +594,7 @@ void CTxtRichEdit::showEvent(QShowEvent* event) {
 }
 
 void CTxtRichEdit::wheelEvent(QWheelEvent* event) {
+    m_bCtrlAlone = false; // Ctrl with the wheel is not the pause
     const int delta = event->angleDelta().y();
     const QScrollBar* bar = verticalScrollBar();
     const bool pastEnd = delta < 0 && bar->value() >= bar->maximum();
