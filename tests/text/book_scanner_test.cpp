@@ -107,11 +107,9 @@ Book MakeNovel(int chapters, const char* lineEnd) {
         book.titles.push_back(std::string(title).substr(i % 5 == 0 ? 6 : 0));
         book.utf8 += "他说第一章写得不好，形式中文。" + std::string(lineEnd);
         // Whole paragraphs of prose, with the book's line ends.
-        const std::string part = prose.substr(0, prose.find('\n', prose.size() / (1 + i % 3)));
-        for (char c : part) {
-            book.utf8 += c == '\n' ? std::string(lineEnd) : std::string(1, c);
-        }
-        book.utf8 += lineEnd;
+        const std::string part =
+            prose.substr(0, prose.find('\n', prose.size() / (1 + i % 3))) + "\n";
+        book.utf8 += lineEnd == std::string("\n") ? part : test_books::CrLf(part);
     }
     return book;
 }
