@@ -15,10 +15,6 @@ using test_books::Wide;
 
 namespace {
 
-std::string ToUtf8(const std::u16string& text) {
-    return EncodeUtf8(text);
-}
-
 std::vector<ScanHit> AllChapters(CBookScanner& scanner) {
     std::vector<ScanHit> hits;
     EXPECT_TRUE(scanner.ScanChapters([&](const ScanHit& hit) {
@@ -77,7 +73,7 @@ TEST(HeadingRule, AcceptsEveryStyleAndRejectsDecoys) {
         EXPECT_TRUE(HeadingTitle(Wide(heading))) << heading;
         EXPECT_FALSE(HeadingTitle(Wide(decoy))) << decoy;
     }
-    EXPECT_EQ(ToUtf8(*HeadingTitle(Wide("　 第十二回　风起\r\t"))), "第十二回　风起");
+    EXPECT_EQ(EncodeUtf8(*HeadingTitle(Wide("　 第十二回　风起\r\t"))), "第十二回　风起");
     EXPECT_TRUE(HeadingTitle(Wide("\xEF\xBB\xBF第三集")));
     EXPECT_TRUE(HeadingTitle(Wide("第一章𠮷" + std::string(26, 'a')))); // thirty is short enough
 }
@@ -118,7 +114,7 @@ Book MakeNovel(int chapters, const char* lineEnd) {
 int PageShowing(CResourceData& reader, const std::string& needle, int from) {
     for (int page = from; page < reader.GetPageCount(); ++page) {
         reader.GotoPage(page);
-        if (ToUtf8(reader.m_strText).find(needle) != std::string::npos) {
+        if (EncodeUtf8(reader.m_strText).find(needle) != std::string::npos) {
             return page;
         }
     }
@@ -153,7 +149,7 @@ TEST_P(ScannerInEncoding, ChaptersAreTheRulesHeadingsOnTheReadersPages) {
     ASSERT_EQ(hits.size(), book.titles.size());
     int page = 0;
     for (std::size_t i = 0; i < hits.size(); ++i) {
-        EXPECT_EQ(ToUtf8(hits[i].text), book.titles[i]);
+        EXPECT_EQ(EncodeUtf8(hits[i].text), book.titles[i]);
         // "Chapter N" may be cut at its letters; its digits show where the heading's end is.
         if (book.titles[i][0] != 'C') {
             page = PageShowing(reader, book.titles[i], page);
@@ -170,8 +166,8 @@ TEST_P(ScannerInEncoding, FindMatchesWholeCharactersOnly) {
     Open(text);
     const auto xing = FindAll(scanner, "形", true);
     ASSERT_EQ(xing.size(), 2u);
-    EXPECT_EQ(ToUtf8(xing[0].text), "一个形字");
-    EXPECT_EQ(ToUtf8(xing[1].text), "最后的形");
+    EXPECT_EQ(EncodeUtf8(xing[0].text), "一个形字");
+    EXPECT_EQ(EncodeUtf8(xing[1].text), "最后的形");
     EXPECT_EQ(xing[1].page, reader.GetPageCount() - 1);
     EXPECT_EQ(FindAll(scanner, "abc", false).size(), 3u);
     EXPECT_EQ(FindAll(scanner, "aa", false).size(), 2u); // not overlapping
@@ -220,13 +216,13 @@ TEST(BookScanner, ABig5BookIsScannedInTheCodePageItIsReadIn) {
     const std::vector<ScanHit> hits = AllChapters(scanner);
     ASSERT_EQ(hits.size(), titles.size());
     for (std::size_t i = 0; i < hits.size(); ++i) {
-        EXPECT_EQ(ToUtf8(hits[i].text), titles[i]);
+        EXPECT_EQ(EncodeUtf8(hits[i].text), titles[i]);
         EXPECT_EQ(reader.PageOfOffset(hits[i].offset), hits[i].page);
     }
     const auto found = FindAll(scanner, "老槐樹下", true);
     ASSERT_EQ(found.size(), CountOf(utf8, "老槐樹下"));
     for (const ScanHit& hit : {found.front(), found.back()}) {
-        EXPECT_NE(ToUtf8(hit.text).find("老槐樹下"), std::string::npos);
+        EXPECT_NE(EncodeUtf8(hit.text).find("老槐樹下"), std::string::npos);
         ExpectShownWhereFound(reader, hit, "老槐樹下");
     }
 }

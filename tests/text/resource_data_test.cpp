@@ -1,5 +1,6 @@
 #include "text/resource_data.h"
 
+#include "platform/code_page.h"
 #include "tests/text/test_books.h"
 #include "text/encoding_choice.h"
 
@@ -22,23 +23,16 @@ using namespace std::string_literals;
 
 namespace {
 
-// Pure ASCII text (and temporary paths) as wide text.
-std::u16string Ascii(const std::string& text) {
-    return std::u16string(text.begin(), text.end());
-}
-
 class ResourceDataTest : public ::testing::Test {
 protected:
     // Opens a book with these bytes; fails the test when it does not open.
     void Open(const std::string& bytes) {
-        ASSERT_EQ(book.OpenTxt(Ascii(dir.Write("book.txt", bytes))), 0);
+        ASSERT_EQ(book.OpenTxt(DecodeUtf8(dir.Write("book.txt", bytes))), 0);
     }
 
     TempDir dir;
     CResourceData book;
 };
-
-// ---- encoding detection -------------------------------------------------------------------
 
 TEST(LooksLikeUtf8Test, ScoreOf81PassesAndScoreOf80Fails) {
     const auto sample = [](int valid, int invalid) {
@@ -71,8 +65,6 @@ TEST_F(ResourceDataTest, EncodingOfBooksWithoutTextToJudge) {
         EXPECT_EQ(book.m_nEncoding, expected) << bytes.size();
     }
 }
-
-// ---- page arithmetic and page moves ---------------------------------------------------------
 
 // A page edge is cut at the last break at most 2047 bytes before it, or else at the edge itself;
 // a book of one page is shown whole.
@@ -108,7 +100,8 @@ TEST_F(ResourceDataTest, PagesAndTheirEdges) {
         for (std::size_t page = 0; page + 1 < b.cuts.size(); ++page) {
             book.GotoPage(static_cast<int>(page));
             const std::size_t from = b.cuts[page];
-            EXPECT_EQ(book.m_strText, Ascii(CrLf(b.bytes.substr(from, b.cuts[page + 1] - from))));
+            EXPECT_EQ(book.m_strText,
+                      DecodeUtf8(CrLf(b.bytes.substr(from, b.cuts[page + 1] - from))));
         }
     }
 }
@@ -163,7 +156,7 @@ TEST_F(ResourceDataTest, PagesPastFourGibibytesReadCorrectly) {
     std::fstream(path, std::ios::in | std::ios::out | std::ios::binary)
             .seekp(static_cast<std::streamoff>(size - tail.size()))
         << tail;
-    ASSERT_EQ(book.OpenTxt(Ascii(path)), 0);
+    ASSERT_EQ(book.OpenTxt(DecodeUtf8(path)), 0);
     EXPECT_EQ(book.m_nFileSize, size);
     const int pages = static_cast<int>((size + 4091) / 4092);
     EXPECT_EQ(book.GetPageCount(), pages);
@@ -171,10 +164,8 @@ TEST_F(ResourceDataTest, PagesPastFourGibibytesReadCorrectly) {
     EXPECT_EQ(book.m_nCurPage, pages - 1);
     // Every byte of the tail is a break, so the last page starts right at its nominal start.
     const std::uint64_t pageStart = static_cast<std::uint64_t>(pages - 1) * 4092;
-    EXPECT_EQ(book.m_strText, Ascii(CrLf(tail.substr(pageStart - (size - tail.size())))));
+    EXPECT_EQ(book.m_strText, DecodeUtf8(CrLf(tail.substr(pageStart - (size - tail.size())))));
 }
-
-// ---- window processing ------------------------------------------------------------------------
 
 TEST(NormalizeLineBreaksTest, CrLfIsOneBreakAndEveryOtherCrOrLfIsItsOwn) {
     const std::pair<std::string, std::string> cases[] = {
@@ -213,8 +204,6 @@ TEST(DecodeWindowTest, ZeroEndsThePageAndMalformedInputGivesReplacements) {
               u"\uFFFDA\uFFFD");
 }
 
-// ---- names, reading marks and failed opens -------------------------------------------------
-
 // A path without a slash is a name in the current directory; the history gets both in the
 // legacy code page.
 TEST_F(ResourceDataTest, BookOpenedByItsNameAloneGivesItsReadMark) {
@@ -242,14 +231,12 @@ TEST_F(ResourceDataTest, FailedOpenLeavesTheOpenBookAsItWas) {
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     for (const auto& failure : {dir.File("missing.txt"), dir.Path(), fifo, "/dev/null"s, ""s}) {
         SCOPED_TRACE(failure);
-        EXPECT_EQ(book.OpenTxt(Ascii(failure)), -1); // a FIFO must not block here
+        EXPECT_EQ(book.OpenTxt(DecodeUtf8(failure)), -1); // a FIFO must not block here
         EXPECT_EQ(state(), before);
     }
     EXPECT_EQ(book.NextPage(), 0); // still open and readable
     EXPECT_EQ(book.m_nCurPage, 3);
 }
-
-// ---- real Chinese books: every character on exactly one page --------------------------------
 
 struct ChineseBook {
     const char* name;
@@ -278,7 +265,7 @@ void ExpectPagesJoinToTheBook(const ChineseBook& b) {
     SCOPED_TRACE(b.name);
     TempDir dir;
     CResourceData book;
-    ASSERT_EQ(book.OpenTxt(Ascii(dir.Write("book.txt", b.bytes))), 0);
+    ASSERT_EQ(book.OpenTxt(DecodeUtf8(dir.Write("book.txt", b.bytes))), 0);
     EXPECT_EQ(CEncodingChoice::CodePageName(book.m_nEncoding, book.m_layout.CodePage()),
               b.codePage);
     std::u16string joined;
@@ -340,8 +327,6 @@ TEST(ChineseBookTest, HardPageEdges) {
     }
 }
 
-// ---- books in other East Asian code pages -------------------------------------------------
-
 TEST(CodePageBookTest, EachCodePageIsDetectedAndEveryPageReadsBack) {
     using namespace test_books;
     const struct {
@@ -367,8 +352,7 @@ TEST(CodePageBookTest, EachCodePageIsDetectedAndEveryPageReadsBack) {
 
 TEST_F(ResourceDataTest, ChosenEncodingOverridesDetectionAndReloadsTheSamePage) {
     const std::string traditional = test_books::Repeated(test_books::kTraditionalProse, 20000);
-    const std::u16string path = u"" + Ascii(dir.Path()) + u"/繁體.txt";
-    dir.Write("繁體.txt", Encode(traditional, "BIG5"));
+    const std::u16string path = DecodeUtf8(dir.Write("繁體.txt", Encode(traditional, "BIG5")));
 
     ASSERT_EQ(book.OpenTxt(path, "GB18030"), 0);
     EXPECT_EQ(book.m_layout.CodePage(), "GB18030");
