@@ -84,44 +84,68 @@ TEST_F(ReaderHistoryTest, NewBooksGoFirstAndTheOldestDropsAfterTwenty) {
     EXPECT_EQ(NamesOf(reloaded.m_listNet), Names{"remote.txt"});
 }
 
-TEST_F(ReaderHistoryTest, ReadingOnUpdatesInPlaceAndSameNameSharesOneRecord) {
-    CReaderHistory history = LoadFile("");
-    for (const char* name : {"a-book.txt", "b-book.txt", "c-book.txt"}) {
-        history.AddReadMark(Mark(name, std::string("/one/") + name, 0, 10));
-    }
-    history.AddReadMark(Mark("a-book.txt", "/one/a-book.txt", 7, 10));
-    history.AddReadMark(Mark("b-book.txt", "/two/b-book.txt", 4, 25)); // same name, other folder
-    history.AddReadMark(Mark("C-book.txt", "/one/C-book.txt", 1, 5));  // case makes another book
-    EXPECT_EQ(FileText(), Record("C-book.txt", "/one/C-book.txt", 1, 5) +
-                              Record("c-book.txt", "/one/c-book.txt", 0, 10) +
-                              Record("b-book.txt", "/two/b-book.txt", 4, 25) +
-                              Record("a-book.txt", "/one/a-book.txt", 7, 10));
-}
-
-// What loads from a file, and what follows the record of one more book when it is saved: network
-// records load apart and are written after the local ones; lines are trimmed at the end and
-// numbers read like atoi; from a malformed record on nothing loads, but those bytes are kept.
-TEST_F(ReaderHistoryTest, LoadedFilesAndWhatASaveWritesBack) {
+// Books added to a history loaded from a file: its lists then, and the file they are saved to and
+// load again from. Reading on updates a record in place; network records load apart and are
+// written after the local ones; lines are trimmed at the end and numbers read like atoi; from a
+// malformed record on nothing loads, but those bytes are kept; a record that could not be read
+// back is refused.
+TEST_F(ReaderHistoryTest, AddedBooksTheirListsAndTheirFile) {
+    const ReadMarkInfo added = Mark("new.txt", "/b/new.txt", 0, 5);
     const std::string netA = Record("net-a.txt", "http://h/net-a.txt", 5, 50, 2);
     const std::string netB = Record("net-b.txt", "http://h/net-b.txt", 6, 60, 0);
     const std::string localA = Record("local-a.txt", "/b/local-a.txt", 1, 10);
     const std::string localB = Record("local-b.txt", "/b/local-b.txt", 2, 20);
+    const std::string kept = Record("kept.txt", "/b/kept.txt", 1, 2);
     struct Case {
-        std::string file;
+        std::string before;
+        std::vector<ReadMarkInfo> added;
         Names local;
         Names net;
-        std::string saved;
+        std::string after;
     };
     std::vector<Case> cases = {
-        {test_books::CrLf(netA + localA + netB + localB), // CR LF in, LF out
-         {"local-a.txt", "local-b.txt"},
+        {"",
+         {Mark("a-book.txt", "/one/a-book.txt", 0, 10),
+          Mark("b-book.txt", "/one/b-book.txt", 0, 10),
+          Mark("c-book.txt", "/one/c-book.txt", 0, 10),
+          Mark("a-book.txt", "/one/a-book.txt", 7, 10),
+          Mark("b-book.txt", "/two/b-book.txt", 4, 25), // same name, other folder
+          Mark("C-book.txt", "/one/C-book.txt", 1, 5)}, // case makes another book
+         {"C-book.txt", "c-book.txt", "b-book.txt", "a-book.txt"},
+         {},
+         Record("C-book.txt", "/one/C-book.txt", 1, 5) +
+             Record("c-book.txt", "/one/c-book.txt", 0, 10) +
+             Record("b-book.txt", "/two/b-book.txt", 4, 25) +
+             Record("a-book.txt", "/one/a-book.txt", 7, 10)},
+        {kept,
+         {ReadMarkInfo{}, // a page command while no book is open
+          Mark("abc", "/b/abc", 1, 2), Mark("name.txt", "/b/ab", 1, 2),
+          Mark("kept.txt", "/b/with\nbreak", 1, 2), // would even overwrite a good record
+          Mark("cr\r.txt", "/b/cr\r.txt", 1, 2),
+          Mark("trail.txt ", "/b/trail.txt ", 1, 2), // trailing blanks are trimmed on loading
+          Mark(std::string("nul\0.txt", 8), "/b/nul.txt", 1, 2),
+          Mark(std::string(8191, 'n'), "/b/n.txt", 1, 2), // a line the read buffer would split
+          Mark("net\n.txt", "http://h/net.txt", 1, 2, 2)},
+         {"kept.txt"},
+         {},
+         kept},
+        {"",
+         {Mark(std::string(8190, 'n'), "/b/n.txt", 1, 2)},
+         {std::string(8190, 'n')},
+         {},
+         Record(std::string(8190, 'n'), "/b/n.txt", 1, 2)}, // the longest line that fits
+        {test_books::CrLf(netA + localA + netB + localB),   // CR LF in, LF out
+         {added},
+         {"new.txt", "local-a.txt", "local-b.txt"},
          {"net-a.txt", "net-b.txt"},
-         localA + localB + netA + netB},
+         Record(added) + localA + localB + netA + netB},
         {"  lead.txt \t\n/b/lead.txt\r\n\n12 pages\n+1\n" // a blank page line reads 0
          "neg.txt\n/b/n\rg.txt\n-3\nx\n1",                // no line end at the end
-         {"  lead.txt", "neg.txt"},
+         {added},
+         {"new.txt", "  lead.txt", "neg.txt"},
          {},
-         Record("  lead.txt", "/b/lead.txt", 0, 12) + Record("neg.txt", "/b/n\rg.txt", -3, 0)},
+         Record(added) + Record("  lead.txt", "/b/lead.txt", 0, 12) +
+             Record("neg.txt", "/b/n\rg.txt", -3, 0)},
     };
     const std::string later = localB + netA;
     for (const std::string& bad : {
@@ -132,44 +156,23 @@ TEST_F(ReaderHistoryTest, LoadedFilesAndWhatASaveWritesBack) {
              std::string("cut.txt\n/b/cut.txt\n1\n1\n"), // the file ends inside a record
              std::string("\n"),
          }) {
-        cases.push_back({localA + bad, {"local-a.txt"}, {}, localA + bad});
+        cases.push_back(
+            {localA + bad, {added}, {"new.txt", "local-a.txt"}, {}, Record(added) + localA + bad});
     }
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.file.substr(0, 80));
-        CReaderHistory history = LoadFile(c.file);
-        EXPECT_EQ(NamesOf(history.m_listLocal), c.local);
-        EXPECT_EQ(NamesOf(history.m_listNet), c.net);
-        history.AddReadMark(Mark("new.txt", "/b/new.txt", 0, 5));
-        EXPECT_EQ(FileText(), Record("new.txt", "/b/new.txt", 0, 5) + c.saved);
+        SCOPED_TRACE(c.before.substr(0, 80));
+        CReaderHistory history = LoadFile(c.before);
+        for (const ReadMarkInfo& mark : c.added) {
+            history.AddReadMark(mark);
+        }
+        CReaderHistory reloaded;
+        reloaded.Load();
+        for (const CReaderHistory* h : {&history, &reloaded}) {
+            EXPECT_EQ(NamesOf(h->m_listLocal), c.local);
+            EXPECT_EQ(NamesOf(h->m_listNet), c.net);
+        }
+        EXPECT_EQ(FileText(), c.after);
     }
-}
-
-TEST_F(ReaderHistoryTest, RecordsThatCouldNotBeReadBackAreRefused) {
-    CReaderHistory history = LoadFile("");
-    history.AddReadMark(Mark("kept.txt", "/b/kept.txt", 1, 2));
-    const std::string before = FileText();
-    const ReadMarkInfo refused[] = {
-        ReadMarkInfo{}, // a page command while no book is open
-        Mark("abc", "/b/abc", 1, 2),
-        Mark("name.txt", "/b/ab", 1, 2),
-        Mark("kept.txt", "/b/with\nbreak", 1, 2), // would even overwrite a good record
-        Mark("cr\r.txt", "/b/cr\r.txt", 1, 2),
-        Mark("trail.txt ", "/b/trail.txt ", 1, 2), // trailing blanks are trimmed on loading
-        Mark(std::string("nul\0.txt", 8), "/b/nul.txt", 1, 2),
-        Mark(std::string(8191, 'n'), "/b/n.txt", 1, 2), // a line the read buffer would split
-        Mark("net\n.txt", "http://h/net.txt", 1, 2, 2),
-    };
-    for (const ReadMarkInfo& mark : refused) {
-        history.AddReadMark(mark);
-    }
-    EXPECT_EQ(NamesOf(history.m_listLocal), Names{"kept.txt"});
-    EXPECT_TRUE(history.m_listNet.empty());
-    EXPECT_EQ(FileText(), before);
-
-    history.AddReadMark(Mark(std::string(8190, 'n'), "/b/n.txt", 1, 2)); // the longest that fits
-    CReaderHistory reloaded;
-    reloaded.Load();
-    EXPECT_EQ(reloaded.m_listLocal.size(), 2u);
 }
 
 TEST_F(ReaderHistoryTest, FailedSaveKeepsTheFileAndTheListsWork) {
