@@ -10,19 +10,26 @@
 
 namespace {
 
+using Names = std::vector<std::string>;
+
 ReadMarkInfo Mark(const std::string& name, const std::string& path, int page, int total,
                   int type = MARK_LOCAL) {
     return {name, path, page, type, total};
 }
 
-std::string Record(const std::string& name, const std::string& path, int page, int total,
-                   int type = MARK_LOCAL) {
-    return name + "\n" + path + "\n" + std::to_string(page) + "\n" + std::to_string(total) + "\n" +
-           std::to_string(type) + "\n";
+// A record as the file holds it: five lines.
+std::string Record(const ReadMarkInfo& m) {
+    return m.strBookName + "\n" + m.strFilePath + "\n" + std::to_string(m.nReadPage) + "\n" +
+           std::to_string(m.nTotalPages) + "\n" + std::to_string(m.nMarkType) + "\n";
 }
 
-std::vector<std::string> Names(const std::list<ReadMarkInfo>& list) {
-    std::vector<std::string> names;
+std::string Record(const std::string& name, const std::string& path, int page, int total,
+                   int type = MARK_LOCAL) {
+    return Record(Mark(name, path, page, total, type));
+}
+
+Names NamesOf(const std::list<ReadMarkInfo>& list) {
+    Names names;
     for (const ReadMarkInfo& mark : list) {
         names.push_back(mark.strBookName);
     }
@@ -66,143 +73,140 @@ TEST_F(ReaderHistoryTest, NewBooksGoFirstAndTheOldestDropsAfterTwenty) {
         const std::string name = "book" + std::to_string(i) + ".txt";
         history.AddReadMark(Mark(name, "/books/" + name, i, 100));
     }
+    history.AddReadMark(Mark("remote.txt", "http://x/remote.txt", 3, 9, 2)); // a list of its own
     ASSERT_EQ(history.m_listLocal.size(), 20u);
     EXPECT_EQ(history.m_listLocal.front().strBookName, "book21.txt");
     EXPECT_EQ(history.m_listLocal.back().strBookName, "book2.txt");
-    history.AddReadMark(Mark("remote.txt", "http://x/remote.txt", 3, 9, 2)); // a list of its own
-    EXPECT_EQ(history.m_listLocal.size(), 20u);
 
     CReaderHistory reloaded;
     reloaded.Load();
-    EXPECT_EQ(Names(reloaded.m_listLocal), Names(history.m_listLocal));
-    EXPECT_EQ(Names(reloaded.m_listNet), std::vector<std::string>{"remote.txt"});
+    EXPECT_EQ(NamesOf(reloaded.m_listLocal), NamesOf(history.m_listLocal));
+    EXPECT_EQ(NamesOf(reloaded.m_listNet), Names{"remote.txt"});
 }
 
-TEST_F(ReaderHistoryTest, ReadingOnUpdatesInPlaceAndSameNameSharesOneRecord) {
-    CReaderHistory history = LoadFile("");
-    for (const char* name : {"a-book.txt", "b-book.txt", "c-book.txt"}) {
-        history.AddReadMark(Mark(name, std::string("/one/") + name, 0, 10));
-    }
-    history.AddReadMark(Mark("a-book.txt", "/one/a-book.txt", 7, 10));
-    history.AddReadMark(Mark("b-book.txt", "/two/b-book.txt", 4, 25)); // same name, other folder
-    history.AddReadMark(Mark("C-book.txt", "/one/C-book.txt", 1, 5));  // case makes another book
-    EXPECT_EQ(FileText(), Record("C-book.txt", "/one/C-book.txt", 1, 5) +
-                              Record("c-book.txt", "/one/c-book.txt", 0, 10) +
-                              Record("b-book.txt", "/two/b-book.txt", 4, 25) +
-                              Record("a-book.txt", "/one/a-book.txt", 7, 10));
-}
-
-TEST_F(ReaderHistoryTest, NetworkRecordsLoadApartAndAreWrittenAfterLocalOnes) {
+// Books added to a history loaded from a file: its lists then, and the file they are saved to and
+// load again from. Reading on updates a record in place; network records load apart and are
+// written after the local ones; lines are trimmed at the end and numbers read like atoi; from a
+// malformed record on nothing loads, but those bytes are kept; a record that could not be read
+// back is refused.
+TEST_F(ReaderHistoryTest, AddedBooksTheirListsAndTheirFile) {
+    const ReadMarkInfo added = Mark("new.txt", "/b/new.txt", 0, 5);
     const std::string netA = Record("net-a.txt", "http://h/net-a.txt", 5, 50, 2);
-    const std::string localA = Record("local-a.txt", "/b/local-a.txt", 1, 10);
     const std::string netB = Record("net-b.txt", "http://h/net-b.txt", 6, 60, 0);
+    const std::string localA = Record("local-a.txt", "/b/local-a.txt", 1, 10);
     const std::string localB = Record("local-b.txt", "/b/local-b.txt", 2, 20);
-    CReaderHistory history = LoadFile(test_books::CrLf(netA + localA + netB + localB));
-    EXPECT_EQ(Names(history.m_listLocal), (std::vector<std::string>{"local-a.txt", "local-b.txt"}));
-    EXPECT_EQ(Names(history.m_listNet), (std::vector<std::string>{"net-a.txt", "net-b.txt"}));
-    history.Save();
-    EXPECT_EQ(FileText(), localA + localB + netA + netB); // CR LF in, LF out
-}
-
-TEST_F(ReaderHistoryTest, LinesAreTrimmedAndNumbersReadLikeAtoi) {
-    CReaderHistory history = LoadFile("  lead.txt \t\n/b/lead.txt\r\n"
-                                      "\n" // a blank page line reads 0
-                                      "12 pages\n+1\n"
-                                      "neg.txt\n/b/n\rg.txt\n-3\nx\n1"); // no line end at the end
-    ASSERT_EQ(history.m_listLocal.size(), 2u);
-    const ReadMarkInfo& lead = history.m_listLocal.front();
-    EXPECT_EQ(lead.strBookName, "  lead.txt");
-    EXPECT_EQ(lead.strFilePath, "/b/lead.txt");
-    EXPECT_EQ(lead.nReadPage, 0);
-    history.Save();
-    EXPECT_EQ(FileText(),
-              Record("  lead.txt", "/b/lead.txt", 0, 12) + Record("neg.txt", "/b/n\rg.txt", -3, 0));
-}
-
-TEST_F(ReaderHistoryTest, MalformedRecordStopsLoadingButLaterRecordsSurviveSaves) {
-    const std::string first = Record("first.txt", "/b/first.txt", 0, 1);
-    const std::string later = Record("later.txt", "/b/later.txt", 3, 30) +
-                              Record("net.txt", "http://h/net.txt", 4, 40, 2);
-    const std::pair<std::string, std::string> cases[] = {
-        {"abc\n/b/abc\n2\n20\n1\n", later},   // name of 3 bytes
-        {"long.txt\n/b/x\n1\n1\n1\n", later}, // path of 4 bytes
-        {"    \n/b/blank\n1\n1\n1\n", later}, // a name of blanks keeps its LF
-        {"over.txt\n/b/over.txt\n" + std::string(9000, '7') + "\n1\n1\n", later}, // two pieces
-        {"cut.txt\n/b/cut.txt\n1\n1\n", ""}, // the file ends inside a record
-        {"\n", ""},
+    const std::string kept = Record("kept.txt", "/b/kept.txt", 1, 2);
+    struct Case {
+        std::string before;
+        std::vector<ReadMarkInfo> added;
+        Names local;
+        Names net;
+        std::string after;
     };
-    for (const auto& [bad, rest] : cases) {
-        CReaderHistory history = LoadFile(first + bad + rest);
-        EXPECT_EQ(Names(history.m_listLocal), std::vector<std::string>{"first.txt"}) << bad;
-        EXPECT_TRUE(history.m_listNet.empty());
-        history.AddReadMark(Mark("new.txt", "/b/new.txt", 0, 5));
-        history.AddReadMark(Mark("first.txt", "/b/first.txt", 2, 1));
-        EXPECT_EQ(FileText(), Record("new.txt", "/b/new.txt", 0, 5) +
-                                  Record("first.txt", "/b/first.txt", 2, 1) + bad + rest);
-    }
-}
-
-TEST_F(ReaderHistoryTest, RecordsThatCouldNotBeReadBackAreRefused) {
-    CReaderHistory history = LoadFile("");
-    history.AddReadMark(Mark("kept.txt", "/b/kept.txt", 1, 2));
-    const std::string before = FileText();
-    const ReadMarkInfo refused[] = {
-        ReadMarkInfo{}, // a page command while no book is open
-        Mark("abc", "/b/abc", 1, 2),
-        Mark("name.txt", "/b/ab", 1, 2),
-        Mark("kept.txt", "/b/with\nbreak", 1, 2), // would even overwrite a good record
-        Mark("cr\r.txt", "/b/cr\r.txt", 1, 2),
-        Mark("trail.txt ", "/b/trail.txt ", 1, 2), // trailing blanks are trimmed on loading
-        Mark(std::string("nul\0.txt", 8), "/b/nul.txt", 1, 2),
-        Mark(std::string(8191, 'n'), "/b/n.txt", 1, 2), // a line the read buffer would split
-        Mark("net\n.txt", "http://h/net.txt", 1, 2, 2),
+    std::vector<Case> cases = {
+        {"",
+         {Mark("a-book.txt", "/one/a-book.txt", 0, 10),
+          Mark("b-book.txt", "/one/b-book.txt", 0, 10),
+          Mark("c-book.txt", "/one/c-book.txt", 0, 10),
+          Mark("a-book.txt", "/one/a-book.txt", 7, 10),
+          Mark("b-book.txt", "/two/b-book.txt", 4, 25), // same name, other folder
+          Mark("C-book.txt", "/one/C-book.txt", 1, 5)}, // case makes another book
+         {"C-book.txt", "c-book.txt", "b-book.txt", "a-book.txt"},
+         {},
+         Record("C-book.txt", "/one/C-book.txt", 1, 5) +
+             Record("c-book.txt", "/one/c-book.txt", 0, 10) +
+             Record("b-book.txt", "/two/b-book.txt", 4, 25) +
+             Record("a-book.txt", "/one/a-book.txt", 7, 10)},
+        {kept,
+         {ReadMarkInfo{}, // a page command while no book is open
+          Mark("abc", "/b/abc", 1, 2), Mark("name.txt", "/b/ab", 1, 2),
+          Mark("kept.txt", "/b/with\nbreak", 1, 2), // would even overwrite a good record
+          Mark("cr\r.txt", "/b/cr\r.txt", 1, 2),
+          Mark("trail.txt ", "/b/trail.txt ", 1, 2), // trailing blanks are trimmed on loading
+          Mark(std::string("nul\0.txt", 8), "/b/nul.txt", 1, 2),
+          Mark(std::string(8191, 'n'), "/b/n.txt", 1, 2), // a line the read buffer would split
+          Mark("net\n.txt", "http://h/net.txt", 1, 2, 2)},
+         {"kept.txt"},
+         {},
+         kept},
+        {"",
+         {Mark(std::string(8190, 'n'), "/b/n.txt", 1, 2)},
+         {std::string(8190, 'n')},
+         {},
+         Record(std::string(8190, 'n'), "/b/n.txt", 1, 2)}, // the longest line that fits
+        {test_books::CrLf(netA + localA + netB + localB),   // CR LF in, LF out
+         {added},
+         {"new.txt", "local-a.txt", "local-b.txt"},
+         {"net-a.txt", "net-b.txt"},
+         Record(added) + localA + localB + netA + netB},
+        {"  lead.txt \t\n/b/lead.txt\r\n\n12 pages\n+1\n" // a blank page line reads 0
+         "neg.txt\n/b/n\rg.txt\n-3\nx\n1",                // no line end at the end
+         {added},
+         {"new.txt", "  lead.txt", "neg.txt"},
+         {},
+         Record(added) + Record("  lead.txt", "/b/lead.txt", 0, 12) +
+             Record("neg.txt", "/b/n\rg.txt", -3, 0)},
     };
-    for (const ReadMarkInfo& mark : refused) {
-        history.AddReadMark(mark);
+    const std::string later = localB + netA;
+    for (const std::string& bad : {
+             "abc\n/b/abc\n2\n20\n1\n" + later,   // name of 3 bytes
+             "long.txt\n/b/x\n1\n1\n1\n" + later, // path of 4 bytes
+             "    \n/b/blank\n1\n1\n1\n" + later, // a name of blanks keeps its LF
+             "over.txt\n/b/over.txt\n" + std::string(9000, '7') + "\n1\n1\n" + later, // two pieces
+             std::string("cut.txt\n/b/cut.txt\n1\n1\n"), // the file ends inside a record
+             std::string("\n"),
+         }) {
+        cases.push_back(
+            {localA + bad, {added}, {"new.txt", "local-a.txt"}, {}, Record(added) + localA + bad});
     }
-    EXPECT_EQ(history.m_listLocal.size(), 1u);
-    EXPECT_EQ(history.m_listLocal.front().strFilePath, "/b/kept.txt");
-    EXPECT_TRUE(history.m_listNet.empty());
-    EXPECT_EQ(FileText(), before);
-
-    history.AddReadMark(Mark(std::string(8190, 'n'), "/b/n.txt", 1, 2)); // the longest that fits
-    CReaderHistory reloaded;
-    reloaded.Load();
-    EXPECT_EQ(reloaded.m_listLocal.size(), 2u);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.before.substr(0, 80));
+        CReaderHistory history = LoadFile(c.before);
+        for (const ReadMarkInfo& mark : c.added) {
+            history.AddReadMark(mark);
+        }
+        CReaderHistory reloaded;
+        reloaded.Load();
+        for (const CReaderHistory* h : {&history, &reloaded}) {
+            EXPECT_EQ(NamesOf(h->m_listLocal), c.local);
+            EXPECT_EQ(NamesOf(h->m_listNet), c.net);
+        }
+        EXPECT_EQ(FileText(), c.after);
+    }
 }
 
 TEST_F(ReaderHistoryTest, FailedSaveKeepsTheFileAndTheListsWork) {
     CReaderHistory history = LoadFile(Record("one.txt", "/b/one.txt", 1, 10));
     history.m_strDir = m_dir.Path() + "/vanished";
     history.AddReadMark(Mark("two.txt", "/b/two.txt", 2, 20));
-    EXPECT_EQ(Names(history.m_listLocal), (std::vector<std::string>{"two.txt", "one.txt"}));
+    EXPECT_EQ(NamesOf(history.m_listLocal), (Names{"two.txt", "one.txt"}));
     EXPECT_EQ(FileText(), Record("one.txt", "/b/one.txt", 1, 10));
     EXPECT_EQ(m_dir.Entries(), 1);
 }
 
 TEST_F(ReaderHistoryTest, FileThatCannotBeAHistoryIsLeftAloneAndNeverSavedOver) {
+    const std::string file = m_dir.File("read_history.dat");
     m_dir.Write("read_history.dat", Record("kept.txt", "/b/kept.txt", 1, 2));
-    std::filesystem::resize_file(m_dir.File("read_history.dat"), 100ull << 30); // sparse
+    std::filesystem::resize_file(file, 100ull << 30); // sparse
     CReaderHistory history;
     history.Load();
     EXPECT_EQ(history.m_nRefusedErrno, EFBIG);
     EXPECT_TRUE(history.m_listLocal.empty());
     history.AddReadMark(Mark("new.txt", "/b/new.txt", 0, 5));
-    EXPECT_EQ(std::filesystem::file_size(m_dir.File("read_history.dat")), 100ull << 30);
+    EXPECT_EQ(std::filesystem::file_size(file), 100ull << 30);
     EXPECT_EQ(m_dir.Entries(), 1);
 
-    std::filesystem::remove(m_dir.File("read_history.dat"));
-    ASSERT_EQ(mkfifo(m_dir.File("read_history.dat").c_str(), 0600), 0);
+    std::filesystem::remove(file);
+    ASSERT_EQ(mkfifo(file.c_str(), 0600), 0);
     history.Load(); // returns at once: a FIFO is never opened
     EXPECT_EQ(history.m_nRefusedErrno, EINVAL);
     history.AddReadMark(Mark("new.txt", "/b/new.txt", 0, 5));
-    EXPECT_TRUE(std::filesystem::is_fifo(m_dir.File("read_history.dat")));
+    EXPECT_TRUE(std::filesystem::is_fifo(file));
 }
 
 // Only a hand-made or damaged file holds more than use keeps (20 records a list, a short damaged
 // end): the lists keep what use would have kept, and the whole file stays under a second name.
-// How fast a million records load, and what a page turn costs after them, is measured by
-// bench/data_files_bench.
+// How fast a million records load is measured by bench/data_files_bench.
 TEST_F(ReaderHistoryTest, LongFileKeepsTheNewestTwentyAndTheWholeFileAside) {
     std::string file;
     for (int i = 0; i < 1000; ++i) {
@@ -212,15 +216,12 @@ TEST_F(ReaderHistoryTest, LongFileKeepsTheNewestTwentyAndTheWholeFileAside) {
     const std::string net = Record("net-a.txt", "http://h/net-a.txt", 5, 50, 2);
     const std::string tail = "bad\n/b/bad\n1\n1\n1\n";
     file += net + tail;
-    m_dir.Write("read_history.dat", file);
-
-    CReaderHistory history;
-    history.Load();
+    CReaderHistory history = LoadFile(file);
     EXPECT_EQ(history.m_nRefusedErrno, 0);
     EXPECT_EQ(history.m_nFileRecords, 1001u);
     ASSERT_EQ(history.m_listLocal.size(), 20u);
     EXPECT_EQ(history.m_listLocal.back().strBookName, "n19.txt");
-    EXPECT_EQ(Names(history.m_listNet), std::vector<std::string>{"net-a.txt"});
+    EXPECT_EQ(NamesOf(history.m_listNet), Names{"net-a.txt"});
     EXPECT_EQ(history.m_strSetAside, "read_history.dat.full");
     EXPECT_TRUE(std::filesystem::equivalent(m_dir.File("read_history.dat"),
                                             m_dir.File("read_history.dat.full")));
@@ -234,16 +235,14 @@ TEST_F(ReaderHistoryTest, LongFileKeepsTheNewestTwentyAndTheWholeFileAside) {
     history.AddReadMark(Mark("n3.txt", "/p/n3.txt", 4, 2));
     std::string kept;
     for (const ReadMarkInfo& mark : history.m_listLocal) {
-        kept += Record(mark.strBookName, mark.strFilePath, mark.nReadPage, mark.nTotalPages);
+        kept += Record(mark);
     }
     EXPECT_EQ(FileText(), kept + net + tail);
     EXPECT_EQ(m_dir.Read("read_history.dat.full"), file);
 
     // A damaged end longer than a history could hold is not carried along either.
     const std::string longTail = "bad\n" + std::string(100000, 'x') + "\n";
-    m_dir.Write("read_history.dat", net + longTail);
-    CReaderHistory damaged;
-    damaged.Load();
+    CReaderHistory damaged = LoadFile(net + longTail);
     EXPECT_EQ(damaged.m_strSetAside, "read_history.dat.full.2");
     damaged.Save();
     EXPECT_EQ(FileText(), net);

@@ -12,48 +12,45 @@
 using Map = std::map<std::string, std::string>;
 using namespace std::string_literals;
 
-namespace {
-
-Map LoadText(const test_books::TempDir& dir, const std::string& text) {
-    dir.Write("x.cfg", text);
-    CConfigFile file;
-    EXPECT_EQ(file.Load(dir.File("x.cfg")), 0);
-    return file.m_values;
-}
-
-} // namespace
+class ConfigFile : public ::testing::Test {
+protected:
+    Map LoadText(const std::string& text) {
+        dir.Write("x.cfg", text);
+        CConfigFile file;
+        EXPECT_EQ(file.Load(dir.File("x.cfg")), 0);
+        return file.m_values;
+    }
+    test_books::TempDir dir;
+};
 
 // Keys and values are taken as they stand, blanks and all; lines without a key are skipped.
-TEST(ConfigFile, LoadKeepsFirstOccurrenceUntrimmedAndReadsCrLfAlike) {
-    test_books::TempDir dir;
+TEST_F(ConfigFile, LoadKeepsFirstOccurrenceUntrimmedAndReadsCrLfAlike) {
     const std::string text = "# a=comment\n #b=1\nfont_height=1\nfont_height=2\nFont_height=3\n"
                              "font_height =4\nlone=a\rb\n=orphan\n\nbare\nk\0=v\na=b=c\nempty=\n"
                              "sp= 1\nlast=no line end"s;
     const Map expected = {{" #b", "1"},          {"Font_height", "3"}, {"font_height", "1"},
                           {"font_height ", "4"}, {"lone", "a\rb"},     {"a", "b=c"},
                           {"empty", ""},         {"sp", " 1"},         {"last", "no line end"}};
-    EXPECT_EQ(LoadText(dir, text), expected);
-    EXPECT_EQ(LoadText(dir, test_books::CrLf(text)), expected);
+    EXPECT_EQ(LoadText(text), expected);
+    EXPECT_EQ(LoadText(test_books::CrLf(text)), expected);
 
     CConfigFile file;
     file.m_values["lone"] = "kept";
     EXPECT_EQ(file.Load(dir.File("missing.cfg")), -1);
     EXPECT_EQ(file.Load(dir.File("x.cfg")), 0);
     EXPECT_EQ(file.m_values.at("lone"), "kept"); // loading adds; it never clears or overrides
-    EXPECT_TRUE(LoadText(dir, "").empty());
+    EXPECT_TRUE(LoadText("").empty());
 }
 
-TEST(ConfigFile, LongLineIsReadInPiecesOf8191Bytes) {
-    test_books::TempDir dir;
+TEST_F(ConfigFile, LongLineIsReadInPiecesOf8191Bytes) {
     const std::string first = "first=" + std::string(8185, 'a'); // exactly one piece
     const std::string second = "second=" + std::string(9000 - 8191 - 7, 'b');
     const Map expected = {{"first", first.substr(6)}, {"second", second.substr(7)}};
-    EXPECT_EQ(LoadText(dir, first + second + "\n"), expected);
-    EXPECT_EQ(LoadText(dir, first + second + "\r\n"), expected);
+    EXPECT_EQ(LoadText(first + second + "\n"), expected);
+    EXPECT_EQ(LoadText(first + second + "\r\n"), expected);
 }
 
-TEST(ConfigFile, FileThatCannotBeOursIsRefusedAndAddsNothing) {
-    test_books::TempDir dir;
+TEST_F(ConfigFile, FileThatCannotBeOursIsRefusedAndAddsNothing) {
     dir.Write("huge.cfg", "font_height=30\n");
     std::filesystem::resize_file(dir.File("huge.cfg"), 100ull << 30); // sparse
     mkfifo(dir.File("fifo.cfg").c_str(), 0600);
@@ -70,8 +67,7 @@ TEST(ConfigFile, FileThatCannotBeOursIsRefusedAndAddsNothing) {
 }
 
 // How fast a 64 MB line loads is measured by bench/data_files_bench.
-TEST(ConfigFile, AValueEndsAtANulByteAndEndlessKeysFillTheMapOnlySoFar) {
-    test_books::TempDir dir;
+TEST_F(ConfigFile, AValueEndsAtANulByteAndEndlessKeysFillTheMapOnlySoFar) {
     dir.Write("long.cfg", "title_name=x");
     std::filesystem::resize_file(dir.File("long.cfg"), 1 << 20); // NUL bytes, without writing them
     std::ofstream(dir.File("long.cfg"), std::ios::binary | std::ios::app) << "\nfont_height=30\n";
@@ -85,12 +81,12 @@ TEST(ConfigFile, AValueEndsAtANulByteAndEndlessKeysFillTheMapOnlySoFar) {
         keys += "k" + std::to_string(100000 + i) + "=v\n";
     }
     keys += "k100000=late\n";
-    const Map many = LoadText(dir, keys);
+    const Map many = LoadText(keys);
     EXPECT_EQ(many.size(), CConfigFile::kMaxLoadedKeys);
     EXPECT_EQ(many.at("k100000"), "v");
 }
 
-TEST(ConfigFile, GetIntIsAtoiSaturatingAt32Bits) {
+TEST_F(ConfigFile, GetIntIsAtoiSaturatingAt32Bits) {
     const std::pair<const char*, int> cases[] = {
         {"12ab", 12},
         {"ab", 0},
@@ -119,8 +115,7 @@ TEST(ConfigFile, GetIntIsAtoiSaturatingAt32Bits) {
     EXPECT_EQ(untouched, 42);
 }
 
-TEST(ConfigFile, SaveWritesKeysInByteOrderAndRoundTripsBytes) {
-    test_books::TempDir dir;
+TEST_F(ConfigFile, SaveWritesKeysInByteOrderAndRoundTripsBytes) {
     CConfigFile file;
     file.m_values["title_name"] = "Veska";
     file.SetInt("auto_read", 0);
@@ -147,8 +142,7 @@ TEST(ConfigFile, SaveWritesKeysInByteOrderAndRoundTripsBytes) {
     EXPECT_EQ(back.m_values, any.m_values);
 }
 
-TEST(ConfigFile, FailedSaveKeepsTheOldFileWholeAndLeavesNoTemporaryFile) {
-    test_books::TempDir dir;
+TEST_F(ConfigFile, FailedSaveKeepsTheOldFileWholeAndLeavesNoTemporaryFile) {
     dir.Write("config.cfg", "old=1\n");
     CConfigFile file;
     file.m_values["new"] = std::string(100000, 'n');
@@ -171,8 +165,7 @@ TEST(ConfigFile, FailedSaveKeepsTheOldFileWholeAndLeavesNoTemporaryFile) {
     EXPECT_EQ(dir.Entries(), 2);
 }
 
-TEST(ConfigFile, SaveReplacesTheFileBehindALinkAndKeepsItsMode) {
-    test_books::TempDir dir;
+TEST_F(ConfigFile, SaveReplacesTheFileBehindALinkAndKeepsItsMode) {
     using std::filesystem::perms;
     std::filesystem::create_directory(dir.File("real"));
     dir.Write("real/config.cfg", "old=1\n");

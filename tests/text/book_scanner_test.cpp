@@ -15,16 +15,22 @@ using test_books::Wide;
 
 namespace {
 
-std::string ToUtf8(const std::u16string& text) {
-    return EncodeUtf8(text);
-}
-
 std::vector<ScanHit> AllChapters(CBookScanner& scanner) {
     std::vector<ScanHit> hits;
     EXPECT_TRUE(scanner.ScanChapters([&](const ScanHit& hit) {
         hits.push_back(hit);
         return true;
     }));
+    return hits;
+}
+
+std::vector<ScanHit> FindAll(CBookScanner& scanner, const std::string& what, bool withLine) {
+    std::vector<ScanHit> hits;
+    EXPECT_TRUE(
+        scanner.Find(DecodeUtf8(what), 0, scanner.Size(), withLine, [&](const ScanHit& hit) {
+            hits.push_back(hit);
+            return true;
+        }));
     return hits;
 }
 
@@ -38,41 +44,38 @@ std::size_t CountOf(const std::string& text, const std::string& needle) {
     return count;
 }
 
+// The hit is where the reader's page shows it (each CR LF is one character there).
+void ExpectShownWhereFound(CResourceData& reader, const ScanHit& hit, const std::string& phrase) {
+    reader.GotoPage(hit.page);
+    std::u16string shown = reader.m_strText;
+    std::erase(shown, u'\r');
+    const std::u16string wide = DecodeUtf8(phrase);
+    EXPECT_EQ(shown.substr(reader.TextPositionOf(hit.page, hit.offset), wide.size()), wide);
+}
+
+// A heading of each style beside a line that only looks like one.
 TEST(HeadingRule, AcceptsEveryStyleAndRejectsDecoys) {
-    const char* headings[] = {"第一章 故人重逢",
-                              "　　第十二回　风起",
-                              "第１２章：夜",
-                              "第二卷 山河",
-                              "第两百零一节",
-                              "第123456789篇",
-                              "序章",
-                              "  楔子  ",
-                              "番外 一",
-                              "后记",
-                              "CHAPTER 7",
-                              "chapter\t12 Home",
-                              "\xEF\xBB\xBF第三集"};
-    for (const char* line : headings) {
-        EXPECT_TRUE(HeadingTitle(Wide(line))) << line;
+    const std::pair<std::string, std::string> lines[] = {
+        {"第一章 故人重逢", "他说第一章写得不好"},
+        {"　　第十二回　风起", "第章"},
+        {"第１２章：夜", "第一二三四五六七八九十章"},
+        {"第二卷 山河", "第一天"},
+        {"第两百零一节", "序"},
+        {"第123456789篇", "Chapter"},
+        {"序章", "Chapter7"},
+        {"  楔子  ", "Chapters 7"},
+        {"番外 一", "chapter x"},
+        {"后记", "第一章 这一行比三十个字还要长得多得多得多得多得多得多得多的标题"},
+        {"CHAPTER 7", ""},
+        {"chapter\t12 Home", "第一章𠮷" + std::string(27, 'a')}, // 31 characters
+    };
+    for (const auto& [heading, decoy] : lines) {
+        EXPECT_TRUE(HeadingTitle(Wide(heading))) << heading;
+        EXPECT_FALSE(HeadingTitle(Wide(decoy))) << decoy;
     }
-    const char* decoys[] = {"他说第一章写得不好",
-                            "第章",
-                            "第一二三四五六七八九十章",
-                            "第一天",
-                            "序",
-                            "Chapter",
-                            "Chapter7",
-                            "Chapters 7",
-                            "chapter x",
-                            "第一章 这一行比三十个字还要长得多得多得多得多得多得多得多的标题",
-                            ""};
-    for (const char* line : decoys) {
-        EXPECT_FALSE(HeadingTitle(Wide(line))) << line;
-    }
-    EXPECT_EQ(ToUtf8(*HeadingTitle(Wide("　 第十二回　风起\r\t"))), "第十二回　风起");
-    // Thirty characters, one of them outside the basic plane, is still short enough.
-    EXPECT_TRUE(HeadingTitle(Wide("第一章𠮷" + std::string(26, 'a'))));
-    EXPECT_FALSE(HeadingTitle(Wide("第一章𠮷" + std::string(27, 'a'))));
+    EXPECT_EQ(EncodeUtf8(*HeadingTitle(Wide("　 第十二回　风起\r\t"))), "第十二回　风起");
+    EXPECT_TRUE(HeadingTitle(Wide("\xEF\xBB\xBF第三集")));
+    EXPECT_TRUE(HeadingTitle(Wide("第一章𠮷" + std::string(26, 'a')))); // thirty is short enough
 }
 
 struct Book {
@@ -100,11 +103,9 @@ Book MakeNovel(int chapters, const char* lineEnd) {
         book.titles.push_back(std::string(title).substr(i % 5 == 0 ? 6 : 0));
         book.utf8 += "他说第一章写得不好，形式中文。" + std::string(lineEnd);
         // Whole paragraphs of prose, with the book's line ends.
-        const std::string part = prose.substr(0, prose.find('\n', prose.size() / (1 + i % 3)));
-        for (char c : part) {
-            book.utf8 += c == '\n' ? std::string(lineEnd) : std::string(1, c);
-        }
-        book.utf8 += lineEnd;
+        const std::string part =
+            prose.substr(0, prose.find('\n', prose.size() / (1 + i % 3))) + "\n";
+        book.utf8 += lineEnd == std::string("\n") ? part : test_books::CrLf(part);
     }
     return book;
 }
@@ -113,7 +114,7 @@ Book MakeNovel(int chapters, const char* lineEnd) {
 int PageShowing(CResourceData& reader, const std::string& needle, int from) {
     for (int page = from; page < reader.GetPageCount(); ++page) {
         reader.GotoPage(page);
-        if (ToUtf8(reader.m_strText).find(needle) != std::string::npos) {
+        if (EncodeUtf8(reader.m_strText).find(needle) != std::string::npos) {
             return page;
         }
     }
@@ -121,6 +122,7 @@ int PageShowing(CResourceData& reader, const std::string& needle, int from) {
 }
 
 struct Encoded {
+    const char* name;
     const char* iconvName;
     const char* lineEnd;
     std::string mark;
@@ -128,24 +130,26 @@ struct Encoded {
 
 class ScannerInEncoding : public testing::TestWithParam<Encoded> {
 protected:
-    std::string WriteBook(const std::string& utf8) {
-        return m_dir.Write("book.txt", GetParam().mark + Encode(utf8, GetParam().iconvName));
+    // Writes the book, opens it in the reader and the scanner alike.
+    void Open(const std::string& utf8) {
+        const std::string path =
+            m_dir.Write("book.txt", GetParam().mark + Encode(utf8, GetParam().iconvName));
+        ASSERT_EQ(reader.OpenTxt(DecodeUtf8(path)), 0);
+        ASSERT_TRUE(scanner.Open(reader.m_strPath, reader.m_layout));
     }
     TempDir m_dir;
+    CResourceData reader;
+    CBookScanner scanner;
 };
 
 TEST_P(ScannerInEncoding, ChaptersAreTheRulesHeadingsOnTheReadersPages) {
     const Book book = MakeNovel(24, GetParam().lineEnd);
-    const std::string path = WriteBook(book.utf8);
-    CResourceData reader;
-    ASSERT_EQ(reader.OpenTxt(DecodeUtf8(path)), 0);
-    CBookScanner scanner;
-    ASSERT_TRUE(scanner.Open(reader.m_strPath, reader.m_layout));
+    Open(book.utf8);
     const std::vector<ScanHit> hits = AllChapters(scanner);
     ASSERT_EQ(hits.size(), book.titles.size());
     int page = 0;
     for (std::size_t i = 0; i < hits.size(); ++i) {
-        EXPECT_EQ(ToUtf8(hits[i].text), book.titles[i]);
+        EXPECT_EQ(EncodeUtf8(hits[i].text), book.titles[i]);
         // "Chapter N" may be cut at its letters; its digits show where the heading's end is.
         if (book.titles[i][0] != 'C') {
             page = PageShowing(reader, book.titles[i], page);
@@ -159,39 +163,21 @@ TEST_P(ScannerInEncoding, FindMatchesWholeCharactersOnly) {
     // "形" is D0 CE in GB18030, which also occurs inside "中文" (D6 D0 CE C4).
     const std::string text = "中文中文\n一个形字\n" + test_books::RepeatedProse(1300 * 1000) +
                              "ABC abc aBc\naaaa\n最后的形";
-    const std::string path = WriteBook(text);
-    CResourceData reader;
-    ASSERT_EQ(reader.OpenTxt(DecodeUtf8(path)), 0);
-    CBookScanner scanner;
-    ASSERT_TRUE(scanner.Open(reader.m_strPath, reader.m_layout));
-    const auto find = [&](const char* what, bool withLine = false) {
-        std::vector<ScanHit> hits;
-        EXPECT_TRUE(
-            scanner.Find(DecodeUtf8(what), 0, scanner.Size(), withLine, [&](const ScanHit& hit) {
-                hits.push_back(hit);
-                return true;
-            }));
-        return hits;
-    };
-    const auto xing = find("形", true);
+    Open(text);
+    const auto xing = FindAll(scanner, "形", true);
     ASSERT_EQ(xing.size(), 2u);
-    EXPECT_EQ(ToUtf8(xing[0].text), "一个形字");
-    EXPECT_EQ(ToUtf8(xing[1].text), "最后的形");
+    EXPECT_EQ(EncodeUtf8(xing[0].text), "一个形字");
+    EXPECT_EQ(EncodeUtf8(xing[1].text), "最后的形");
     EXPECT_EQ(xing[1].page, reader.GetPageCount() - 1);
-    EXPECT_EQ(find("abc").size(), 3u);
-    EXPECT_EQ(find("aa").size(), 2u); // not overlapping
-    EXPECT_TRUE(find("文中文中").empty());
+    EXPECT_EQ(FindAll(scanner, "abc", false).size(), 3u);
+    EXPECT_EQ(FindAll(scanner, "aa", false).size(), 2u); // not overlapping
+    EXPECT_TRUE(FindAll(scanner, "文中文中", false).empty());
 
     // A phrase all through a book of several blocks: every occurrence, on the page that shows it.
-    const std::size_t expected = CountOf(text, "小城");
-    const auto town = find("小城");
-    ASSERT_EQ(town.size(), expected);
+    const auto town = FindAll(scanner, "小城", false);
+    ASSERT_EQ(town.size(), CountOf(text, "小城"));
     for (std::size_t i = 0; i < town.size(); i += 97) {
-        reader.GotoPage(town[i].page);
-        std::u16string shown = reader.m_strText;
-        std::erase(shown, u'\r');
-        const std::size_t at = reader.TextPositionOf(town[i].page, town[i].offset);
-        EXPECT_EQ(ToUtf8(shown.substr(at, 2)), "小城") << i;
+        ExpectShownWhereFound(reader, town[i], "小城");
     }
 
     const auto last = scanner.FindLast(u"形", xing[1].offset);
@@ -204,6 +190,12 @@ TEST_P(ScannerInEncoding, FindMatchesWholeCharactersOnly) {
     EXPECT_FALSE(scanner.ScanChapters([](const ScanHit&) { return true; }));
 }
 
+INSTANTIATE_TEST_SUITE_P(Books, ScannerInEncoding,
+                         testing::Values(Encoded{"Gb18030", "GB18030", "\r\n", ""},
+                                         Encoded{"Utf8", "UTF-8", "\n", ""},
+                                         Encoded{"Utf16le", "UTF-16LE", "\r\n", "\xFF\xFE"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST(BookScanner, ABig5BookIsScannedInTheCodePageItIsReadIn) {
     // Read in the default code page, a Big5 book shows other characters: other headings, and
     // none of its phrases.
@@ -215,9 +207,8 @@ TEST(BookScanner, ABig5BookIsScannedInTheCodePageItIsReadIn) {
                 test_books::Repeated(test_books::kTraditionalProse, 1500 * (1 + i % 4));
     }
     TempDir dir;
-    const std::string path = dir.Write("big5.txt", Encode(utf8, "BIG5-HKSCS"));
     CResourceData reader;
-    ASSERT_EQ(reader.OpenTxt(DecodeUtf8(path)), 0);
+    ASSERT_EQ(reader.OpenTxt(DecodeUtf8(dir.Write("big5.txt", Encode(utf8, "BIG5-HKSCS")))), 0);
     ASSERT_NE(reader.m_layout.CodePage(), LegacyCodePageName()); // detected as Big5
     CBookScanner scanner;
     ASSERT_TRUE(scanner.Open(reader.m_strPath, reader.m_layout));
@@ -225,34 +216,15 @@ TEST(BookScanner, ABig5BookIsScannedInTheCodePageItIsReadIn) {
     const std::vector<ScanHit> hits = AllChapters(scanner);
     ASSERT_EQ(hits.size(), titles.size());
     for (std::size_t i = 0; i < hits.size(); ++i) {
-        EXPECT_EQ(ToUtf8(hits[i].text), titles[i]);
+        EXPECT_EQ(EncodeUtf8(hits[i].text), titles[i]);
         EXPECT_EQ(reader.PageOfOffset(hits[i].offset), hits[i].page);
     }
-
-    std::vector<ScanHit> found;
-    ASSERT_TRUE(scanner.Find(u"老槐樹下", 0, scanner.Size(), true, [&](const ScanHit& hit) {
-        found.push_back(hit);
-        return true;
-    }));
+    const auto found = FindAll(scanner, "老槐樹下", true);
     ASSERT_EQ(found.size(), CountOf(utf8, "老槐樹下"));
-    // The hit is where the reader's page shows it (each CR LF is one character there).
     for (const ScanHit& hit : {found.front(), found.back()}) {
-        EXPECT_NE(ToUtf8(hit.text).find("老槐樹下"), std::string::npos);
-        reader.GotoPage(hit.page);
-        std::u16string shown = reader.m_strText;
-        std::erase(shown, u'\r');
-        EXPECT_EQ(shown.substr(reader.TextPositionOf(hit.page, hit.offset), 4), u"老槐樹下");
+        EXPECT_NE(EncodeUtf8(hit.text).find("老槐樹下"), std::string::npos);
+        ExpectShownWhereFound(reader, hit, "老槐樹下");
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(Books, ScannerInEncoding,
-                         testing::Values(Encoded{"GB18030", "\r\n", ""}, Encoded{"UTF-8", "\n", ""},
-                                         Encoded{"UTF-16LE", "\r\n", "\xFF\xFE"}),
-                         [](const auto& info) {
-                             return std::string(
-                                 info.param.iconvName == std::string("GB18030") ? "Gb18030"
-                                 : info.param.iconvName == std::string("UTF-8") ? "Utf8"
-                                                                                : "Utf16le");
-                         });
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "text/resource_data.h"
 
+#include "platform/code_page.h"
 #include "tests/text/test_books.h"
 #include "text/encoding_choice.h"
 
@@ -22,23 +23,16 @@ using namespace std::string_literals;
 
 namespace {
 
-// Pure ASCII text (and temporary paths) as wide text.
-std::u16string Ascii(const std::string& text) {
-    return std::u16string(text.begin(), text.end());
-}
-
 class ResourceDataTest : public ::testing::Test {
 protected:
     // Opens a book with these bytes; fails the test when it does not open.
     void Open(const std::string& bytes) {
-        ASSERT_EQ(book.OpenTxt(Ascii(dir.Write("book.txt", bytes))), 0);
+        ASSERT_EQ(book.OpenTxt(DecodeUtf8(dir.Write("book.txt", bytes))), 0);
     }
 
     TempDir dir;
     CResourceData book;
 };
-
-// ---- encoding detection -------------------------------------------------------------------
 
 TEST(LooksLikeUtf8Test, ScoreOf81PassesAndScoreOf80Fails) {
     const auto sample = [](int valid, int invalid) {
@@ -58,143 +52,111 @@ TEST(LooksLikeUtf8Test, ScoreOf81PassesAndScoreOf80Fails) {
     EXPECT_TRUE(CResourceData::LooksLikeUtf8(cut.data(), 4));
 }
 
-TEST_F(ResourceDataTest, EncodingOfRealBooks) {
-    const std::string prose = test_books::RepeatedProse(20000);
-    struct Case {
-        const char* name;
+// Real books are detected in the page tests further on; these are the cases beside them.
+TEST_F(ResourceDataTest, EncodingOfBooksWithoutTextToJudge) {
+    const std::pair<std::string, TextEncoding> cases[] = {
+        {std::string(9000, 'a'), ENCODING_UTF8},
+        {"", ENCODING_ANSI},
+        {"\xEF\xBB\xBF", ENCODING_ANSI}, // a UTF-8 mark and nothing after it
+        {"\xFF\xFE\x41", ENCODING_ANSI}, // a UTF-16 mark and one byte
+    };
+    for (const auto& [bytes, expected] : cases) {
+        Open(bytes);
+        EXPECT_EQ(book.m_nEncoding, expected) << bytes.size();
+    }
+}
+
+// A page edge is cut at the last break at most 2047 bytes before it, or else at the edge itself;
+// a book of one page is shown whole.
+TEST_F(ResourceDataTest, PagesAndTheirEdges) {
+    std::string lines(10000, '0'); // a line feed every 100 bytes
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        lines[i] = i % 100 == 0 && i > 0 ? '\n' : static_cast<char>('0' + i % 10);
+    }
+    std::string breaks(5000, '7');
+    breaks[1000] = 'x'; // too far before the edge to matter
+    breaks[3000] = 'y';
+    breaks[4050] = 'z';
+    breaks[4500] = 'w';
+    std::string far = breaks;
+    far[3000] = far[4050] = '7';
+    const struct {
         std::string bytes;
-        TextEncoding expected;
-    } cases[] = {
-        {"gb18030", Encode(prose, "GB18030"), ENCODING_ANSI},
-        {"utf8", prose, ENCODING_UTF8},
-        {"utf8 bom", "\xEF\xBB\xBF" + prose, ENCODING_UTF8},
-        {"utf16le", "\xFF\xFE" + Encode(prose, "UTF-16LE"), ENCODING_UTF16LE},
-        {"utf16be", "\xFE\xFF" + Encode(prose, "UTF-16BE"), ENCODING_UTF16BE},
-        {"ascii", std::string(9000, 'a'), ENCODING_UTF8},
-        {"three-byte bom only", "\xEF\xBB\xBF", ENCODING_ANSI},
-        {"utf16 bom and one byte", "\xFF\xFE\x41", ENCODING_ANSI},
+        std::vector<std::size_t> cuts; // where the pages begin, then the end of the book
+    } books[] = {
+        {"", {0}},
+        {"x", {0, 1}},
+        {std::string(4092, 'x'), {0, 4092}},
+        {std::string(4093, 'x'), {0, 4092, 4093}},
+        {std::string(4092 * 7, 'x'), {0, 4092, 8184, 12276, 16368, 20460, 24552, 28644}},
+        {lines, {0, 4000, 8100, 10000}},
+        {breaks, {0, 4050, 5000}},
+        {far, {0, 4092, 5000}},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        Open(c.bytes);
-        EXPECT_EQ(book.m_nEncoding, c.expected);
-    }
-    // The mark stays in the text, as an invisible character.
-    Open("\xEF\xBB\xBF\x41");
-    EXPECT_EQ(book.m_nEncoding, ENCODING_UTF8);
-    EXPECT_EQ(book.m_strText, u"\uFEFFA");
-}
-
-// ---- page arithmetic and page moves ---------------------------------------------------------
-
-TEST_F(ResourceDataTest, PageCountIsSizeDividedBy4092RoundedUp) {
-    for (const auto& [size, pages] : std::vector<std::pair<std::size_t, int>>{
-             {0, 0}, {1, 1}, {4092, 1}, {4093, 2}, {10000, 3}, {4092 * 7, 7}}) {
-        SCOPED_TRACE(size);
-        Open(std::string(size, 'x'));
-        EXPECT_EQ(book.GetPageCount(), pages);
-        if (size == 0) {
-            EXPECT_EQ(book.m_nEncoding, ENCODING_ANSI);
-        }
-        if (size <= 4092) {
-            EXPECT_EQ(book.m_strText.size(), size); // shown whole, all breaks notwithstanding
+    for (const auto& b : books) {
+        SCOPED_TRACE(b.bytes.size());
+        Open(b.bytes);
+        ASSERT_EQ(book.GetPageCount(), static_cast<int>(b.cuts.size()) - 1);
+        for (std::size_t page = 0; page + 1 < b.cuts.size(); ++page) {
+            book.GotoPage(static_cast<int>(page));
+            const std::size_t from = b.cuts[page];
+            EXPECT_EQ(book.m_strText,
+                      DecodeUtf8(CrLf(b.bytes.substr(from, b.cuts[page + 1] - from))));
         }
     }
-}
-
-TEST_F(ResourceDataTest, BookOf10000BytesWithLineFeedsEvery100Bytes) {
-    std::string bytes(10000, '0');
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        bytes[i] = i % 100 == 0 && i > 0 ? '\n' : static_cast<char>('0' + i % 10);
-    }
-    const auto pageText = [&](std::size_t from, std::size_t to) {
-        return Ascii(CrLf(bytes.substr(from, to - from)));
-    };
-    Open(bytes);
-    ASSERT_EQ(book.GetPageCount(), 3);
-    EXPECT_EQ(book.m_strText, pageText(0, 4000));
-    ASSERT_EQ(book.NextPage(), 0);
-    EXPECT_EQ(book.m_strText, pageText(4000, 8100));
-    ASSERT_EQ(book.NextPage(), 0);
-    EXPECT_EQ(book.m_strText, pageText(8100, 10000));
-}
-
-TEST_F(ResourceDataTest, BookOf5000BytesIsCutOnceAtItsEdge) {
-    std::string bytes(5000, '7');
-    bytes[1000] = 'x'; // too far before the edge to matter
-    bytes[3000] = 'y';
-    bytes[4050] = 'z';
-    bytes[4500] = 'w';
-    Open(bytes);
-    ASSERT_EQ(book.GetPageCount(), 2);
-    EXPECT_EQ(book.m_strText, Ascii(bytes.substr(0, 4050)));
-    ASSERT_EQ(book.NextPage(), 0);
-    EXPECT_EQ(book.m_strText, Ascii(bytes.substr(4050)));
-
-    // No break within 2047 bytes before the edge: both pages meet at the edge itself.
-    bytes[3000] = bytes[4050] = '7';
-    Open(bytes);
-    EXPECT_EQ(book.m_strText, Ascii(bytes.substr(0, 4092)));
-    ASSERT_EQ(book.NextPage(), 0);
-    EXPECT_EQ(book.m_strText, Ascii(bytes.substr(4092)));
 }
 
 // Forward, backward and a jump reach the same page; moves past either end, and any move with no
 // book or an empty one, change nothing.
 TEST_F(ResourceDataTest, PageMovesAgreeAndStopAtBothEnds) {
-    EXPECT_EQ(book.NextPage(), -1);
-    EXPECT_EQ(book.PrevPage(), -1);
-    EXPECT_EQ(book.GotoPage(3), 0);
-    EXPECT_EQ(book.m_nCurPage, 0);
-    EXPECT_TRUE(book.m_strText.empty());
-    Open("");
-    EXPECT_EQ(book.NextPage(), -1);
-    EXPECT_EQ(book.PrevPage(), -1);
-    EXPECT_TRUE(book.m_strText.empty());
+    for (bool empty : {false, true}) {
+        if (empty) {
+            Open("");
+        }
+        EXPECT_EQ(book.NextPage(), -1);
+        EXPECT_EQ(book.PrevPage(), -1);
+        EXPECT_EQ(book.GotoPage(3), 0);
+        EXPECT_EQ(book.m_nCurPage, 0);
+        EXPECT_TRUE(book.m_strText.empty());
+    }
 
     Open(Encode(test_books::RepeatedProse(60000), "GB18030"));
     const int last = book.GetPageCount() - 1;
     ASSERT_GT(last, 6);
     const std::u16string first = book.m_strText;
     EXPECT_EQ(book.PrevPage(), -1);
-    EXPECT_EQ(book.m_strText, first);
     for (int i = 0; i < 5; ++i) {
         ASSERT_EQ(book.NextPage(), 0);
     }
     const std::u16string forward = book.m_strText;
-    EXPECT_FALSE(forward.empty());
     book.GotoPage(6);
     ASSERT_EQ(book.PrevPage(), 0);
     EXPECT_EQ(book.m_nCurPage, 5);
     EXPECT_EQ(book.m_strText, forward);
     book.GotoPage(0);
-    EXPECT_EQ(book.GotoPage(5), 0);
+    EXPECT_EQ(book.m_strText, first);
+    book.GotoPage(5);
     EXPECT_EQ(book.m_strText, forward);
 
-    EXPECT_EQ(book.GotoPage(99), 0);
-    EXPECT_EQ(book.m_nCurPage, last);
+    book.GotoPage(99);
     const std::u16string end = book.m_strText;
     EXPECT_EQ(book.NextPage(), -1);
     EXPECT_EQ(book.m_nCurPage, last);
     EXPECT_EQ(book.m_strText, end);
     book.GotoPage(-3);
     EXPECT_EQ(book.m_nCurPage, 0);
-    EXPECT_EQ(book.m_strText, first);
 }
 
 TEST_F(ResourceDataTest, PagesPastFourGibibytesReadCorrectly) {
     // A sparse book of 5 GiB whose last 12 KiB are lines of letters.
     const std::string path = dir.Write("huge.txt", "");
     const std::uint64_t size = 5ULL << 30;
-    std::string tail;
-    while (tail.size() < 12 * 1024) {
-        tail += "abcdefghij\n";
-    }
+    const std::string tail = test_books::Repeated("abcdefghij\n", 12 * 1024);
     std::filesystem::resize_file(path, size);
     std::fstream(path, std::ios::in | std::ios::out | std::ios::binary)
             .seekp(static_cast<std::streamoff>(size - tail.size()))
         << tail;
-    ASSERT_EQ(book.OpenTxt(Ascii(path)), 0);
+    ASSERT_EQ(book.OpenTxt(DecodeUtf8(path)), 0);
     EXPECT_EQ(book.m_nFileSize, size);
     const int pages = static_cast<int>((size + 4091) / 4092);
     EXPECT_EQ(book.GetPageCount(), pages);
@@ -202,10 +164,8 @@ TEST_F(ResourceDataTest, PagesPastFourGibibytesReadCorrectly) {
     EXPECT_EQ(book.m_nCurPage, pages - 1);
     // Every byte of the tail is a break, so the last page starts right at its nominal start.
     const std::uint64_t pageStart = static_cast<std::uint64_t>(pages - 1) * 4092;
-    EXPECT_EQ(book.m_strText, Ascii(CrLf(tail.substr(pageStart - (size - tail.size())))));
+    EXPECT_EQ(book.m_strText, DecodeUtf8(CrLf(tail.substr(pageStart - (size - tail.size())))));
 }
-
-// ---- window processing ------------------------------------------------------------------------
 
 TEST(NormalizeLineBreaksTest, CrLfIsOneBreakAndEveryOtherCrOrLfIsItsOwn) {
     const std::pair<std::string, std::string> cases[] = {
@@ -244,8 +204,6 @@ TEST(DecodeWindowTest, ZeroEndsThePageAndMalformedInputGivesReplacements) {
               u"\uFFFDA\uFFFD");
 }
 
-// ---- names, reading marks and failed opens -------------------------------------------------
-
 // A path without a slash is a name in the current directory; the history gets both in the
 // legacy code page.
 TEST_F(ResourceDataTest, BookOpenedByItsNameAloneGivesItsReadMark) {
@@ -262,37 +220,30 @@ TEST_F(ResourceDataTest, BookOpenedByItsNameAloneGivesItsReadMark) {
 }
 
 TEST_F(ResourceDataTest, FailedOpenLeavesTheOpenBookAsItWas) {
+    const auto state = [&] {
+        return std::make_tuple(book.m_strText, book.m_strPath, book.m_strName, book.m_nEncoding,
+                               book.m_nCurPage, book.m_nFileSize);
+    };
     Open(Encode(test_books::RepeatedProse(40000), "GB18030"));
     book.GotoPage(2);
-    const std::u16string text = book.m_strText;
-    const std::u16string path = book.m_strPath;
-    const std::uint64_t size = book.m_nFileSize;
-
-    const std::string fifo = dir.Path() + "/fifo.txt";
+    const auto before = state();
+    const std::string fifo = dir.File("fifo.txt");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    const std::string failures[] = {dir.Path() + "/missing.txt", dir.Path(), fifo, "/dev/null", ""};
-    for (const auto& failure : failures) {
+    for (const auto& failure : {dir.File("missing.txt"), dir.Path(), fifo, "/dev/null"s, ""s}) {
         SCOPED_TRACE(failure);
-        EXPECT_EQ(book.OpenTxt(Ascii(failure)), -1); // a FIFO must not block here
-        EXPECT_EQ(book.m_strText, text);
-        EXPECT_EQ(book.m_strPath, path);
-        EXPECT_EQ(book.m_strName, u"book.txt");
-        EXPECT_EQ(book.m_nEncoding, ENCODING_ANSI);
-        EXPECT_EQ(book.m_nCurPage, 2);
-        EXPECT_EQ(book.m_nFileSize, size);
+        EXPECT_EQ(book.OpenTxt(DecodeUtf8(failure)), -1); // a FIFO must not block here
+        EXPECT_EQ(state(), before);
     }
-    // Still open and readable.
-    EXPECT_EQ(book.NextPage(), 0);
+    EXPECT_EQ(book.NextPage(), 0); // still open and readable
     EXPECT_EQ(book.m_nCurPage, 3);
 }
-
-// ---- real Chinese books: every character on exactly one page --------------------------------
 
 struct ChineseBook {
     const char* name;
     std::string bytes;
-    std::u16string text;  // what the pages must join to, line breaks aside
-    const char* codePage; // what the book must be read as
+    std::u16string text;       // what the pages must join to, line breaks aside
+    const char* codePage;      // what the book must be read as
+    std::string_view choice{}; // the encoding chosen for it; none: detected
 };
 
 std::vector<ChineseBook> EncodedBooks(const std::string& utf8) {
@@ -314,7 +265,7 @@ void ExpectPagesJoinToTheBook(const ChineseBook& b) {
     SCOPED_TRACE(b.name);
     TempDir dir;
     CResourceData book;
-    ASSERT_EQ(book.OpenTxt(Ascii(dir.Write("book.txt", b.bytes))), 0);
+    ASSERT_EQ(book.OpenTxt(DecodeUtf8(dir.Write("book.txt", b.bytes))), 0);
     EXPECT_EQ(CEncodingChoice::CodePageName(book.m_nEncoding, book.m_layout.CodePage()),
               b.codePage);
     std::u16string joined;
@@ -350,24 +301,24 @@ TEST(ChineseBookTest, HardPageEdges) {
     for (auto at = longRun.find("𠮷"); at != std::string::npos; at = longRun.find("𠮷")) {
         longRun.erase(at, std::string("𠮷").size());
     }
+    using test_books::Repeated;
     // Characters whose GBK trail bytes are ASCII letters (說 is D5 66, 學 8C 57).
-    std::string letters;
+    const std::string letters =
+        Repeated("他說時關麼點學長現體發了Ab說x時關麼點學長現體發，", 60000);
     // Characters with lead byte D8, which the guess for long runs does not favour, between ASCII
     // full stops at alternating offsets.
-    std::string rare = "x";
+    const std::string rare =
+        "x" +
+        Repeated(
+            "亍丌兀丐廿卅丕亘丞鬲孬噩丨禺丿匕乇夭爻卮氐囟胤馗毓睾鼗丶亟鼐乜乩亓芈孛啬嘏仄厍厝.",
+            60000);
     // Nothing but surrogate pairs (four-byte sequences in GB18030 and UTF-8).
-    std::string pairs;
+    const std::string pairs = Repeated("𠮷", 20000);
     // ASCII letters right after double-byte characters, and whole sentences of them: still GB18030.
-    std::string latin;
-    while (latin.size() < 30000) {
-        latin += "第12章 Chapter Twelve：他說OK，我们走吧。Veska reads TXT novels.\n" +
-                 test_books::kChineseProse;
-    }
-    while (letters.size() < 60000) {
-        letters += "他說時關麼點學長現體發了Ab說x時關麼點學長現體發，";
-        rare += "亍丌兀丐廿卅丕亘丞鬲孬噩丨禺丿匕乇夭爻卮氐囟胤馗毓睾鼗丶亟鼐乜乩亓芈孛啬嘏仄厍厝.";
-        pairs += "𠮷𠮷𠮷𠮷𠮷𠮷";
-    }
+    const std::string latin =
+        Repeated("第12章 Chapter Twelve：他說OK，我们走吧。Veska reads TXT novels.\n" +
+                     test_books::kChineseProse,
+                 30000);
     for (const std::string& gbOnly : {longRun, letters, rare, latin}) {
         ExpectPagesJoinToTheBook(EncodedBooks(gbOnly)[0]);
     }
@@ -375,8 +326,6 @@ TEST(ChineseBookTest, HardPageEdges) {
         ExpectPagesJoinToTheBook(b);
     }
 }
-
-// ---- books in other East Asian code pages -------------------------------------------------
 
 TEST(CodePageBookTest, EachCodePageIsDetectedAndEveryPageReadsBack) {
     using namespace test_books;
@@ -403,8 +352,7 @@ TEST(CodePageBookTest, EachCodePageIsDetectedAndEveryPageReadsBack) {
 
 TEST_F(ResourceDataTest, ChosenEncodingOverridesDetectionAndReloadsTheSamePage) {
     const std::string traditional = test_books::Repeated(test_books::kTraditionalProse, 20000);
-    const std::u16string path = u"" + Ascii(dir.Path()) + u"/繁體.txt";
-    dir.Write("繁體.txt", Encode(traditional, "BIG5"));
+    const std::u16string path = DecodeUtf8(dir.Write("繁體.txt", Encode(traditional, "BIG5")));
 
     ASSERT_EQ(book.OpenTxt(path, "GB18030"), 0);
     EXPECT_EQ(book.m_layout.CodePage(), "GB18030");

@@ -1,8 +1,8 @@
 // veska-pages run as a child process, the way a user runs it.
 #include "tests/text/test_books.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
-
 #include <map>
 #include <string>
 #include <sys/stat.h>
@@ -15,58 +15,36 @@ using test_books::TempDir;
 
 namespace {
 
+using Env = std::map<std::string, std::string>;
+
 struct ToolRun {
     int status = -1; // exit status
     std::string out;
     std::string err;
 };
 
-std::string ReadAll(int fd) {
-    std::string bytes;
-    char buffer[65536];
-    ssize_t n;
-    while ((n = read(fd, buffer, sizeof(buffer))) > 0) {
-        bytes.append(buffer, static_cast<std::size_t>(n));
-    }
-    close(fd);
-    return bytes;
-}
-
-// Runs veska-pages with these arguments and these variables added to the environment.
-ToolRun RunTool(const std::vector<std::string>& args,
-                const std::map<std::string, std::string>& env = {}) {
-    std::vector<char*> argv{const_cast<char*>(VESKA_PAGES)};
-    for (const auto& a : args) {
-        argv.push_back(const_cast<char*>(a.c_str()));
-    }
-    argv.push_back(nullptr);
-    int out[2];
-    int err[2];
-    if (pipe(out) != 0 || pipe(err) != 0) {
-        ADD_FAILURE() << "pipe failed";
-        return {};
-    }
+// Runs veska-pages with these arguments and these variables added to the environment. Its
+// outputs go to files, which are no terminal either.
+ToolRun RunTool(const std::vector<std::string>& args, const Env& env = {}) {
+    const TempDir io;
     const pid_t pid = fork();
     if (pid == 0) { // the test runs on one thread, so the child may use setenv
         for (const auto& [name, value] : env) {
             setenv(name.c_str(), value.c_str(), 1);
         }
-        dup2(out[1], STDOUT_FILENO);
-        dup2(err[1], STDERR_FILENO);
-        close(out[0]);
-        close(err[0]);
+        dup2(open(io.File("out").c_str(), O_WRONLY | O_CREAT, 0600), STDOUT_FILENO);
+        dup2(open(io.File("err").c_str(), O_WRONLY | O_CREAT, 0600), STDERR_FILENO);
+        std::vector<char*> argv{const_cast<char*>(VESKA_PAGES)};
+        for (const auto& a : args) {
+            argv.push_back(const_cast<char*>(a.c_str()));
+        }
+        argv.push_back(nullptr);
         execv(argv[0], argv.data());
         _exit(127);
     }
-    close(out[1]);
-    close(err[1]);
-    ToolRun run;
-    run.out = ReadAll(out[0]); // outputs are small enough for the pipes to hold stderr meanwhile
-    run.err = ReadAll(err[0]);
     int status = 0;
     waitpid(pid, &status, 0);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, io.Read("out"), io.Read("err")};
 }
 
 // The detection itself is the book tests' concern: here, how the tool reports it.
@@ -93,18 +71,53 @@ TEST(VeskaPagesTest, SummaryIsTheEncodingThePageCountAndTheCodePage) {
     }
 }
 
-// A page goes out as UTF-8 with CR LF line ends and nothing else; a page number past either end
-// gives the first or last page.
-TEST(VeskaPagesTest, PageIsWrittenAsUtf8AndNothingElse) {
+// A page goes out as UTF-8 with CR LF line ends and nothing else (a page number past either end
+// gives the first or last page); chapters and finds as one "page TAB line" each.
+TEST(VeskaPagesTest, PagesChaptersAndFindsOnStandardOutput) {
     TempDir dir;
-    // The empty line between LF-only paragraphs stays.
     const std::string gb = dir.Write("gb.txt", Encode("第一章\n\n乙\n", "GB18030"));
-    EXPECT_EQ(RunTool({gb, "0"}).out, "第一章\r\n\r\n乙\r\n");
-    const std::string path =
-        dir.Write("three.txt", std::string(4092, 'a') + std::string(4092, 'b') + "c");
-    EXPECT_EQ(RunTool({path, "1"}).out, std::string(4092, 'b'));
-    EXPECT_EQ(RunTool({path, "99"}).out, "c");
-    EXPECT_EQ(RunTool({path, "-5"}).out, std::string(4092, 'a'));
+    const std::string abc =
+        dir.Write("abc.txt", std::string(4092, 'a') + std::string(4092, 'b') + "c");
+    const std::string novel =
+        dir.Write("novel.txt", Encode("　　第一章 故人重逢\r\n一个形字在中文里\r\n" +
+                                          test_books::RepeatedProse(9000) + "\r\n番外 小城\r\n",
+                                      "GB18030"));
+    const std::string big5 = dir.Write("big5.txt", Encode(test_books::kTraditionalProse, "BIG5"));
+    const Env big5Env{{"VESKA_CODEPAGE", "BIG5"}};
+    const std::string log = dir.File("veska.log");
+    const struct {
+        std::vector<std::string> args;
+        std::string out;
+        Env env = {};
+        std::string err = {}; // part of what standard error says; empty: nothing
+    } cases[] = {
+        {{gb, "0"}, "第一章\r\n\r\n乙\r\n"}, // the empty line between LF-only lines stays
+        {{abc, "1"}, std::string(4092, 'b')},
+        {{abc, "99"}, "c"},
+        {{abc, "-5"}, std::string(4092, 'a')},
+        {{"--chapters", novel}, "0\t第一章 故人重逢\n1\t番外 小城\n"},
+        {{"--find", "形", novel}, "0\t一个形字在中文里\n"},
+        {{"--find", "nowhere", novel}, ""},
+        // VESKA_CODEPAGE names the code page; an unknown one is reported and GB18030 stands in.
+        {{big5}, "encoding ENCODING_ANSI\npages 1\ncodepage BIG5\n", big5Env},
+        {{gb, "0"}, "第一章\r\n\r\n乙\r\n", {{"VESKA_CODEPAGE", "NO-SUCH-PAGE"}}, "NO-SUCH-PAGE"},
+        // Openings are logged where VESKA_LOG says, appended.
+        {{abc}, "encoding ENCODING_UTF8\npages 3\ncodepage UTF-8\n", {{"VESKA_LOG", log}}},
+        {{abc, "99"}, "c", {{"VESKA_LOG", log}}},
+    };
+    for (const auto& c : cases) {
+        const ToolRun run = RunTool(c.args, c.env);
+        SCOPED_TRACE(c.args.back() + " " + run.err);
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.out, c.out);
+        if (c.err.empty()) {
+            EXPECT_EQ(run.err, "");
+        }
+        EXPECT_NE(run.err.find(c.err), std::string::npos);
+    }
+    const std::string line = "Info: CResourceData::OpenTxt \n";
+    EXPECT_EQ(dir.Read("veska.log"), line + line);
+    EXPECT_EQ(RunTool({abc, "99"}, {{"VESKA_LOG", "-"}}).err, line); // not a terminal: no colours
 }
 
 TEST(VeskaPagesTest, EncodingOptionForcesTheEncodingForTheRun) {
@@ -117,9 +130,9 @@ TEST(VeskaPagesTest, EncodingOptionForcesTheEncodingForTheRun) {
     const ToolRun utf16 = RunTool({big5, "--encoding=utf-16le"});
     EXPECT_NE(utf16.out.find("encoding ENCODING_UTF16LE\n"), std::string::npos) << utf16.out;
     // The option and a page together: the page of the forced reading.
-    EXPECT_EQ(RunTool({big5, "1", "--encoding", "GB18030"}).out,
-              RunTool({"--encoding", "GB18030", big5, "1"}).out);
-    EXPECT_NE(RunTool({big5, "1", "--encoding", "GB18030"}).out, RunTool({big5, "1"}).out);
+    const std::string forced = RunTool({big5, "1", "--encoding", "GB18030"}).out;
+    EXPECT_EQ(forced, RunTool({"--encoding", "GB18030", big5, "1"}).out);
+    EXPECT_NE(forced, RunTool({big5, "1"}).out);
 }
 
 // 1, with one line naming the book, for a book that cannot be opened; 2, with a one-line reason or
@@ -167,65 +180,23 @@ TEST(VeskaPagesTest, ExitStatusTellsAnUnopenableBookFromWrongUsage) {
 }
 
 // Traditional Chinese in Big5, whose trail bytes include the ASCII letters, read in the code page
-// VESKA_CODEPAGE names: every page joins to the text. An unknown name is reported and GB18030
-// stands in.
-TEST(VeskaPagesTest, CodePageCanBeChosenWithVeskaCodepage) {
+// VESKA_CODEPAGE names: every page joins to the text.
+TEST(VeskaPagesTest, EveryPageOfABookInTheCodePageVeskaCodepageNames) {
     TempDir dir;
-    std::string text;
-    while (text.size() < 40000) {
-        text += "這是一個關於小鎮的故事。每天早上，麵包店的香味飄滿了整條街，"
-                "孩子們背著書包走過石橋，老人們在樹下下棋、聊天。\n";
-    }
+    const std::string text =
+        test_books::Repeated("這是一個關於小鎮的故事。每天早上，麵包店的香味飄滿了整條街，"
+                             "孩子們背著書包走過石橋，老人們在樹下下棋、聊天。\n",
+                             40000);
     const std::string path = dir.Write("big5.txt", Encode(text, "BIG5"));
-    const std::map<std::string, std::string> big5{{"VESKA_CODEPAGE", "BIG5"}};
-    const ToolRun summary = RunTool({path}, big5);
-    ASSERT_NE(summary.out.find("\ncodepage BIG5\n"), std::string::npos) << summary.out;
-    const int pages = std::stoi(summary.out.substr(summary.out.find("pages ") + 6));
+    const Env big5{{"VESKA_CODEPAGE", "BIG5"}};
+    const std::string summary = RunTool({path}, big5).out;
+    const int pages = std::stoi(summary.substr(summary.find("pages ") + 6));
     std::string joined;
     for (int k = 0; k < pages; ++k) {
         joined += RunTool({path, std::to_string(k)}, big5).out;
     }
-    const auto withoutLineBreaks = [](std::string lines) {
-        std::erase_if(lines, [](char c) { return c == '\r' || c == '\n'; });
-        return lines;
-    };
-    EXPECT_EQ(withoutLineBreaks(joined), withoutLineBreaks(text));
-
-    const std::string gb = dir.Write("gb.txt", Encode("简体中文的书", "GB18030"));
-    const ToolRun unknown = RunTool({gb, "0"}, {{"VESKA_CODEPAGE", "NO-SUCH-PAGE"}});
-    EXPECT_EQ(unknown.status, 0);
-    EXPECT_EQ(unknown.out, "简体中文的书");
-    EXPECT_NE(unknown.err.find("NO-SUCH-PAGE"), std::string::npos) << unknown.err;
-}
-
-TEST(VeskaPagesTest, OpeningABookIsLoggedWhenVeskaLogAsks) {
-    TempDir dir;
-    const std::string book = dir.Write("book.txt", "text");
-    const std::string log = dir.File("veska.log");
-    EXPECT_EQ(RunTool({book}, {{"VESKA_LOG", log}}).status, 0);
-    EXPECT_EQ(RunTool({book, "0"}, {{"VESKA_LOG", log}}).status, 0);
-    const std::string line = "Info: CResourceData::OpenTxt \n";
-    EXPECT_EQ(dir.Read("veska.log"), line + line); // appended, one line per opening
-
-    const ToolRun console = RunTool({book, "0"}, {{"VESKA_LOG", "-"}});
-    EXPECT_EQ(console.err, line); // a pipe, not a terminal: no colours
-    EXPECT_EQ(console.out, "text");
-}
-
-TEST(VeskaPagesTest, ChaptersAndFindPrintPageTabLine) {
-    TempDir dir;
-    const std::string text = "　　第一章 故人重逢\r\n一个形字在中文里\r\n" +
-                             test_books::RepeatedProse(9000) + "\r\n番外 小城\r\n";
-    const std::string book = dir.Write("novel.txt", Encode(text, "GB18030"));
-    const ToolRun chapters = RunTool({"--chapters", book});
-    EXPECT_EQ(chapters.status, 0);
-    EXPECT_EQ(chapters.out, "0\t第一章 故人重逢\n1\t番外 小城\n");
-    const ToolRun found = RunTool({"--find", "形", book});
-    EXPECT_EQ(found.status, 0);
-    EXPECT_EQ(found.out, "0\t一个形字在中文里\n");
-    const ToolRun none = RunTool({"--find", "nowhere", book});
-    EXPECT_EQ(none.status, 0);
-    EXPECT_EQ(none.out, "");
+    using test_books::WithoutLineBreaks, test_books::Wide;
+    EXPECT_EQ(WithoutLineBreaks(Wide(joined)), WithoutLineBreaks(Wide(text)));
 }
 
 } // namespace
