@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <climits>
 #include <cstdlib>
 
@@ -23,13 +24,12 @@ struct TimeZone {
 void ExpectSameAsLocaltime(const LocalClock& clock, time_t time) {
     struct tm expected {};
     localtime_r(&time, &expected);
-    LocalClock::CivilTime actual = clock.ToLocal(time);
-    EXPECT_EQ(actual.year, expected.tm_year + 1900) << time;
-    EXPECT_EQ(actual.month, expected.tm_mon + 1) << time;
-    EXPECT_EQ(actual.day, expected.tm_mday) << time;
-    EXPECT_EQ(actual.hour, expected.tm_hour) << time;
-    EXPECT_EQ(actual.minute, expected.tm_min) << time;
-    EXPECT_EQ(actual.second, expected.tm_sec) << time;
+    const LocalClock::CivilTime actual = clock.ToLocal(time);
+    EXPECT_EQ((std::array{actual.year, actual.month, actual.day, actual.hour, actual.minute,
+                          actual.second}),
+              (std::array{expected.tm_year + 1900, expected.tm_mon + 1, expected.tm_mday,
+                          expected.tm_hour, expected.tm_min, expected.tm_sec}))
+        << time;
 }
 
 } // namespace
