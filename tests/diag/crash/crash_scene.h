@@ -126,11 +126,7 @@ public:
         }
         return names;
     }
-    std::optional<std::string> DumpLog() const {
-        if (!fs::exists(m_base / "logs" / "dump.log"))
-            return std::nullopt;
-        return ReadFile(m_base / "logs" / "dump.log");
-    }
+    std::string DumpLog() const { return ReadFile(m_base / "logs" / "dump.log"); }
     // The dump client's arguments (without the program name), once it has run.
     std::optional<std::vector<std::string>> ClientArguments(int waitMilliseconds) const {
         const fs::path record = m_base / "client-args";

@@ -5,14 +5,11 @@
 
 #include "crash_scene.h"
 
-#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <link.h>
 #include <optional>
 #include <regex>
-#include <set>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace minidump {
@@ -40,39 +37,6 @@ inline std::optional<unsigned long long> FindHex(const std::string& text, const 
     return std::stoull(match[1].str(), nullptr, 16);
 }
 
-// Symbol files go to <dir>/<file name>/<id>/<file name>.sym, where minidump_stackwalk looks for
-// them (by the mapped file's name, not the SONAME dump_syms writes). A stamp per binary (path,
-// size, time) spares running dump_syms again in the next test.
-inline void AddSymbols(const fs::path& binary) {
-    struct stat info {};
-    if (stat(binary.c_str(), &info) != 0)
-        return;
-    std::string stampName = binary.string() + "-" + std::to_string(info.st_size) + "-" +
-                            std::to_string(info.st_mtim.tv_sec) + "-" +
-                            std::to_string(info.st_mtim.tv_nsec);
-    std::replace(stampName.begin(), stampName.end(), '/', '_');
-    const fs::path stamp = kSymbolDir / "stamps" / stampName;
-    if (fs::exists(stamp))
-        return;
-    fs::create_directories(stamp.parent_path());
-    const fs::path temporary = kSymbolDir / ("tmp-" + std::to_string(getpid()) + ".sym");
-    std::system(((kToolsDir / "dump_syms").string() + " " + Quote(binary.string()) + " > " +
-                 Quote(temporary.string()) + " 2>/dev/null")
-                    .c_str());
-    std::istringstream firstLine(ReadFile(temporary));
-    std::string word, os, cpu, id;
-    firstLine >> word >> os >> cpu >> id;
-    if (word != "MODULE" || id.empty()) {
-        fs::remove(temporary);
-        return;
-    }
-    const std::string name = binary.filename().string();
-    const fs::path target = kSymbolDir / name / id / (name + ".sym");
-    fs::create_directories(target.parent_path());
-    fs::rename(temporary, target); // atomic: tests running side by side never see half a file
-    std::ofstream{stamp};
-}
-
 // Empty when both readers are there; otherwise each missing tool and how to get it.
 inline std::string MissingTools() {
     std::string missing;
@@ -85,22 +49,34 @@ inline std::string MissingTools() {
     return missing.empty() ? missing : missing + "scripts/install-deps --test installs them.";
 }
 
-// Symbols for the child's own code and for the system libraries it runs through (the same ones
-// this program has loaded), whose unwind tables let the walk pass abort() and std::terminate.
+// Symbol files for the child's own code and for the system libraries it runs through (the same
+// ones this program has loaded), whose unwind tables let the walk pass abort() and
+// std::terminate. They go to <dir>/<file name>/<id>/<file name>.sym, where minidump_stackwalk
+// looks for them by the mapped file's name (a library's SONAME may differ). A stamp per binary
+// (path, size, time) spares running dump_syms again in the next test; each file is renamed into
+// place, so tests running side by side never see half of one.
 inline std::string Stackwalk(const fs::path& dump) {
-    AddSymbols(CRASH_CHILD_PATH);
-    std::set<std::string> libraries;
+    std::string binaries = Quote(CRASH_CHILD_PATH);
     dl_iterate_phdr(
         [](dl_phdr_info* info, size_t, void* data) {
             char real[PATH_MAX];
             if (info->dlpi_name != nullptr && info->dlpi_name[0] == '/' &&
                 realpath(info->dlpi_name, real) != nullptr)
-                static_cast<std::set<std::string>*>(data)->insert(real);
+                *static_cast<std::string*>(data) += " " + Quote(real);
             return 0;
         },
-        &libraries);
-    for (const std::string& library : libraries)
-        AddSymbols(library);
+        &binaries);
+    std::system(
+        ("mkdir -p " + Quote((kSymbolDir / "stamps").string()) + " && cd " +
+         Quote(kSymbolDir.string()) + " && for bin in " + binaries +
+         "; do stamp=stamps/$(stat -c %n-%s-%.9Y \"$bin\" | tr / _); "
+         "[ -e \"$stamp\" ] && continue; " +
+         Quote((kToolsDir / "dump_syms").string()) +
+         " \"$bin\" > tmp-$$.sym 2>/dev/null; set -- $(head -n 1 tmp-$$.sym); "
+         "[ \"$1\" = MODULE ] || continue; name=$(basename \"$bin\"); "
+         "mkdir -p \"$name/$4\" && mv tmp-$$.sym \"$name/$4/$name.sym\" && touch \"$stamp\"; "
+         "done; rm -f tmp-$$.sym")
+            .c_str());
     return Capture((kToolsDir / "minidump_stackwalk").string() + " " + Quote(dump.string()) + " " +
                    Quote(kSymbolDir.string()) + " 2>/dev/null");
 }
