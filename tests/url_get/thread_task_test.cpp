@@ -88,26 +88,22 @@ TEST(ThreadTaskBaseTest, DestroyingAStartedTaskStopsAndJoinsIt) {
     EXPECT_EQ(state, 2);
 }
 
-// The first holder keeps the lock while the second thread is known to be trying for it: the
-// second may only get in after the first has left.
+// Two threads take turns holding the lock, and yield while holding it: never both inside.
 TEST(ThreadLockTest, ExcludesOtherThreads) {
     thread_lock lock;
-    std::atomic<bool> firstInside{false}, secondTrying{false}, overlapped{false};
-    std::thread first([&] {
-        lock.Lock();
-        firstInside = true;
-        Within(5000ms, [&] { return secondTrying.load(); });
-        std::this_thread::sleep_for(50ms);
-        firstInside = false;
-        lock.Unlock();
-    });
-    Within(5000ms, [&] { return firstInside.load(); });
-    std::thread second([&] {
-        secondTrying = true;
-        lock.Lock();
-        overlapped = firstInside.load();
-        lock.Unlock();
-    });
+    std::atomic<int> inside{0};
+    std::atomic<bool> overlapped{false};
+    auto work = [&] {
+        for (int i = 0; i < 2000; ++i) {
+            lock.Lock();
+            if (++inside > 1)
+                overlapped = true;
+            std::this_thread::yield();
+            --inside;
+            lock.Unlock();
+        }
+    };
+    std::thread first(work), second(work);
     first.join();
     second.join();
     EXPECT_FALSE(overlapped);
