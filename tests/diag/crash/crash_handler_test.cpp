@@ -159,18 +159,20 @@ INSTANTIATE_TEST_SUITE_P(EveryWayOfCrashing, CrashHandlerCases, ::testing::Value
                          });
 
 // The client gets the user id up to a zero byte, or "" without the file; it is not started when
-// it is absent or the id cannot be read. The dump is written either way.
+// it is absent or the id cannot be read. Without a logs folder no folder is made. The dump is
+// written either way.
 TEST(CrashHandlerClient, GetsTheUserIdUpToAZeroByteAndIsLeftOutWhenItCannotRun) {
-    CrashScene withZero, withoutFile, withoutClient, unreadableId;
+    CrashScene withZero, withoutFile, withoutClient, unreadableId, withoutLogs(false);
     withZero.WriteWorkFile("userid.txt", std::string("42\n\0tail", 8));
     // A folder named userid.txt opens but cannot be read: a read error, so no launch.
     fs::create_directory(unreadableId.Work() / "userid.txt");
-    for (const CrashScene* scene : {&withZero, &withoutFile, &withoutClient, &unreadableId}) {
+    for (const CrashScene* scene :
+         {&withZero, &withoutFile, &withoutClient, &unreadableId, &withoutLogs}) {
         if (scene != &withoutClient)
             scene->AddDumpClient();
         EXPECT_EQ(scene->Run({"null-write"}).exitStatus, 255);
         EXPECT_EQ(scene->DumpFiles().size(), 1u);
-        EXPECT_EQ(scene->DumpLog(), kDumpLogLines);
+        EXPECT_EQ(scene->DumpLog(), scene == &withoutLogs ? "" : kDumpLogLines);
     }
     const auto client = withZero.ClientArguments(10000);
     ASSERT_TRUE(client.has_value());
@@ -180,24 +182,18 @@ TEST(CrashHandlerClient, GetsTheUserIdUpToAZeroByteAndIsLeftOutWhenItCannotRun) 
                                         "", "qorvim"}));
     EXPECT_FALSE(withoutClient.ClientArguments(0).has_value());
     EXPECT_FALSE(unreadableId.ClientArguments(500).has_value());
+    EXPECT_TRUE(withoutLogs.ClientArguments(10000).has_value());
+    EXPECT_FALSE(fs::exists(withoutLogs.Base() / "logs"));
 }
 
-// Without a logs folder the dump and the client still happen and no folder is made; a current
-// directory that takes no files is logged and reported, and the process still exits.
-TEST(CrashHandlerDumpLog, AMissingLogsFolderOrAnUnwritableDirectoryIsNoObstacle) {
-    CrashScene noLogs(/*withLogsFolder=*/false);
-    noLogs.AddDumpClient();
-    EXPECT_EQ(noLogs.Run({"null-write"}).exitStatus, 255);
-    EXPECT_EQ(noLogs.DumpFiles().size(), 1u);
-    EXPECT_FALSE(fs::exists(noLogs.Base() / "logs"));
-    EXPECT_TRUE(noLogs.ClientArguments(10000).has_value());
-
-    CrashScene unwritable; // an empty work folder: run as root it is removed instead
-    const ChildResult child = unwritable.Run({"null-write"}, false, /*unwritableWork=*/true);
+// A current directory that takes no files is logged and reported, and the process still exits.
+TEST(CrashHandlerDumpLog, AnUnwritableDirectoryIsLoggedAndReported) {
+    CrashScene scene; // an empty work folder: run as root it is removed instead
+    const ChildResult child = scene.Run({"null-write"}, false, /*unwritableWork=*/true);
     EXPECT_EQ(child.exitStatus, 255);
-    EXPECT_EQ(unwritable.DumpLog(), "CAN NOT CREATE dump FILE! \n");
+    EXPECT_EQ(scene.DumpLog(), "CAN NOT CREATE dump FILE! \n");
     EXPECT_THAT(child.standardError, HasSubstr("generate_dump:can not create dump file!\n"));
-    EXPECT_TRUE(unwritable.DumpFiles().empty());
+    EXPECT_TRUE(scene.DumpFiles().empty());
 }
 
 } // namespace
