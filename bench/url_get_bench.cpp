@@ -1,7 +1,6 @@
 // How long the download workers leave a request waiting, against a server on 127.0.0.1: ten
-// queued requests fetched one after another (a worker that paused between them would add its
-// 50 ms poll each time), and one request handed to a worker that sits idle (picked up within
-// the poll interval).
+// queued requests fetched one after another (a worker that paused between them would add the
+// pause each time), and one request handed to a worker that sits idle (AddRequest wakes it).
 //
 //   build/bench/url_get_bench
 #include "loopback_server.h"

@@ -7,11 +7,9 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
-#include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -21,37 +19,25 @@ class StaleTemporaryTest : public ::testing::Test {
 protected:
     void SetUp() override {
 #if defined(__SANITIZE_THREAD__)
-        // Hundreds of forks under ThreadSanitizer take long and test no threads.
-        GTEST_SKIP() << "forking saves are tested in the plain build";
+        GTEST_SKIP() << "hundreds of forks under ThreadSanitizer take long and test no threads";
 #endif
     }
-
-    std::vector<std::string> Temporaries() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(m_dir.Path())) {
-            const std::string name = entry.path().filename().string();
-            if (name.rfind(".config.cfg.tmp-", 0) == 0) {
-                names.push_back(name);
-            }
-        }
-        return names;
+    int Temporaries() const {
+        int count = 0;
+        for (const auto& entry : fs::directory_iterator(m_dir.Path()))
+            count += entry.path().filename().string().rfind(".config.cfg.tmp-", 0) == 0;
+        return count;
     }
-
     // A child process that saves `contents` over the target again and again until killed.
     pid_t StartSaving(const std::string& contents) const {
         const pid_t pid = fork();
-        if (pid == 0) {
-            for (;;) {
-                ReplaceFileAtomically(m_target, contents);
-            }
-        }
+        while (pid == 0)
+            ReplaceFileAtomically(m_target, contents);
         return pid;
     }
-
     static void Kill(pid_t pid) {
         kill(pid, SIGKILL);
-        int status = 0;
-        waitpid(pid, &status, 0);
+        waitpid(pid, nullptr, 0);
     }
 
     test_books::TempDir m_dir;
@@ -59,8 +45,7 @@ protected:
 };
 
 TEST_F(StaleTemporaryTest, SavesKilledMidwayLeaveNothingOnceCleanedAndTheFileWhole) {
-    const std::string a(64 * 1024, 'a');
-    const std::string b(48 * 1024, 'b');
+    const std::string a(64 * 1024, 'a'), b(48 * 1024, 'b');
     ASSERT_TRUE(ReplaceFileAtomically(m_target, a));
     std::srand(16);
     for (int i = 0; i < 200; ++i) {
@@ -69,81 +54,74 @@ TEST_F(StaleTemporaryTest, SavesKilledMidwayLeaveNothingOnceCleanedAndTheFileWho
         usleep(useconds_t(200 + std::rand() % 1500));
         Kill(pid);
     }
-    const std::size_t left = Temporaries().size();
-    EXPECT_EQ(RemoveStaleTemporaryFiles(m_dir.Path()), int(left));
-    EXPECT_TRUE(Temporaries().empty());
+    const int left = Temporaries();
+    EXPECT_EQ(RemoveStaleTemporaryFiles(m_dir.Path()), left);
+    EXPECT_EQ(Temporaries(), 0);
     const std::string contents = m_dir.Read("config.cfg");
     EXPECT_TRUE(contents == a || contents == b) << contents.size();
 }
 
+// Large contents keep each save's temporary file in place for a while: the saver is stopped as
+// soon as one appears, and again if the file was renamed before the stop took.
 TEST_F(StaleTemporaryTest, ALiveSaveKeepsItsFileUntilItsProcessIsGone) {
-    // Large contents keep each save's temporary file in place for a while: the saver is stopped
-    // as soon as one appears, and again if the file was renamed before the stop took.
-    const std::string big(8 * 1024 * 1024, 'x');
-    const pid_t pid = StartSaving(big);
+    const pid_t pid = StartSaving(std::string(8 * 1024 * 1024, 'x'));
     ASSERT_GT(pid, 0);
     bool caught = false;
-    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!caught && std::chrono::steady_clock::now() < give_up) {
-        if (Temporaries().empty()) {
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!caught && std::chrono::steady_clock::now() < giveUp) {
+        if (Temporaries() == 0)
             continue;
-        }
         kill(pid, SIGSTOP);
         waitpid(pid, nullptr, WUNTRACED);
-        caught = !Temporaries().empty();
-        if (!caught) {
+        caught = Temporaries() != 0;
+        if (!caught)
             kill(pid, SIGCONT);
-        }
     }
     if (!caught) {
         Kill(pid);
         FAIL() << "never caught a save with its temporary file";
     }
     EXPECT_EQ(RemoveStaleTemporaryFiles(m_dir.Path()), 0);
-    EXPECT_EQ(Temporaries().size(), 1u);
+    EXPECT_EQ(Temporaries(), 1);
     Kill(pid);
     EXPECT_EQ(RemoveStaleTemporaryFiles(m_dir.Path()), 1);
-    EXPECT_TRUE(Temporaries().empty());
+    EXPECT_EQ(Temporaries(), 0);
 }
 
 TEST_F(StaleTemporaryTest, OnlyFilesOfItsOwnNamingWithAGoneOwnerAreRemoved) {
     const pid_t gone = fork();
-    if (gone == 0) {
+    if (gone == 0)
         _exit(0);
-    }
     waitpid(gone, nullptr, 0);
-    const std::string deadOld = ".config.cfg.tmp-" + std::to_string(gone) + "-3-1f";
-    const std::string deadNew = ".read_history.dat.tmp-" + std::to_string(gone) + "-99-0-ab";
-    // This process lives, but not since tick 1: the name belongs to an earlier process.
-    const std::string reused = ".config.cfg.tmp-" + std::to_string(getpid()) + "-1-0-ab";
-    const std::string liveOld = ".config.cfg.tmp-" + std::to_string(getpid()) + "-0-ab";
-    const std::string kept[] = {"config.cfg",
-                                ".config.cfg.tmp-abc",
-                                ".notes.tmp-12-x-1",
-                                ".tmp-" + std::to_string(gone) + "-1-1",
-                                liveOld,
-                                ".config.cfg.tmp-" + std::to_string(gone) + "-1-2-3-4"};
-    for (const std::string& name : {deadOld, deadNew, reused}) {
-        m_dir.Write(name, "x");
-    }
-    for (const std::string& name : kept) {
-        m_dir.Write(name, "x");
-    }
+    const std::string dead = std::to_string(gone), live = std::to_string(getpid());
+    const struct {
+        std::string name;
+        bool removed;
+    } files[] = {
+        {".config.cfg.tmp-" + dead + "-3-1f", true},
+        {".read_history.dat.tmp-" + dead + "-99-0-ab", true},
+        // This process lives, but not since tick 1: the name belongs to an earlier process.
+        {".config.cfg.tmp-" + live + "-1-0-ab", true},
+        {".config.cfg.tmp-" + live + "-0-ab", false},
+        {"config.cfg", false},
+        {".config.cfg.tmp-abc", false},
+        {".notes.tmp-12-x-1", false},
+        {".tmp-" + dead + "-1-1", false},
+        {".config.cfg.tmp-" + dead + "-1-2-3-4", false},
+    };
+    for (const auto& file : files)
+        m_dir.Write(file.name, "x");
     // Not plain files: left alone whatever their names say.
-    const std::string dirName = ".x.tmp-" + std::to_string(gone) + "-1-2-3";
-    const std::string linkName = ".y.tmp-" + std::to_string(gone) + "-1-2-3";
-    ASSERT_EQ(mkdir(m_dir.File(dirName).c_str(), 0700), 0);
-    ASSERT_EQ(symlink(m_target.c_str(), m_dir.File(linkName).c_str()), 0);
+    const std::string dirName = m_dir.File(".x.tmp-" + dead + "-1-2-3");
+    const std::string linkName = m_dir.File(".y.tmp-" + dead + "-1-2-3");
+    ASSERT_EQ(mkdir(dirName.c_str(), 0700), 0);
+    ASSERT_EQ(symlink(m_target.c_str(), linkName.c_str()), 0);
 
     EXPECT_EQ(RemoveStaleTemporaryFiles(m_dir.Path()), 3);
-    for (const std::string& name : {deadOld, deadNew, reused}) {
-        EXPECT_FALSE(fs::exists(m_dir.File(name))) << name;
-    }
-    for (const std::string& name : kept) {
-        EXPECT_TRUE(fs::exists(m_dir.File(name))) << name;
-    }
-    EXPECT_TRUE(fs::is_directory(m_dir.File(dirName)));
-    EXPECT_TRUE(fs::is_symlink(m_dir.File(linkName)));
+    for (const auto& file : files)
+        EXPECT_EQ(fs::exists(m_dir.File(file.name)), !file.removed) << file.name;
+    EXPECT_TRUE(fs::is_directory(dirName));
+    EXPECT_TRUE(fs::is_symlink(linkName));
     EXPECT_EQ(RemoveStaleTemporaryFiles(m_dir.File("missing")), 0);
 }
 

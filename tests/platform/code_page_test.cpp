@@ -7,24 +7,20 @@
 #include <algorithm>
 
 using namespace std::string_literals;
-using test_books::Encode;
-using test_books::Wide;
 
 namespace {
 
-TEST(CodePageTest, LegacyCodePageIsGb18030ByDefault) {
-    // Tests run without VESKA_CODEPAGE; the override is checked through veska-pages.
-    EXPECT_EQ(LegacyCodePageName(), "GB18030");
-    const std::string prose = test_books::kChineseProse; // includes a four-byte character
-    EXPECT_EQ(DecodeLegacy(Encode(prose, "GB18030")), Wide(prose));
-    EXPECT_EQ(EncodeLegacy(Wide(prose)), Encode(prose, "GB18030"));
-}
-
-TEST(CodePageTest, MalformedInputBecomesOneReplacementPerBadSequence) {
-    EXPECT_EQ(DecodeLegacy("a\x80!"), u"a\uFFFD!");
-    EXPECT_EQ(DecodeLegacy("\xFF\xD6\xD0"), u"\uFFFD中");
-    EXPECT_EQ(DecodeLegacy("\x81 x"), u"\uFFFD x");       // lead byte without a trail byte
-    EXPECT_EQ(DecodeLegacy("\xD6\xD0\xD6"), u"中\uFFFD"); // cut off at the end
+// Malformed input becomes one replacement per bad sequence; unpaired surrogates do not stop
+// encoding.
+TEST(CodePageTest, MalformedTextIsReplacedPieceByPiece) {
+    const std::pair<std::string, std::u16string> legacy[] = {
+        {"a\x80!", u"a\uFFFD!"},
+        {"\xFF\xD6\xD0", u"\uFFFD中"},
+        {"\x81 x", u"\uFFFD x"},       // lead byte without a trail byte
+        {"\xD6\xD0\xD6", u"中\uFFFD"}, // cut off at the end
+    };
+    for (const auto& [bytes, text] : legacy)
+        EXPECT_EQ(DecodeLegacy(bytes), text) << bytes;
     const std::pair<std::string, std::u16string> utf8[] = {
         {"\xF0\xA0\xAE\xB7", u"𠮷"},
         {"\xE4\xB8!", u"\uFFFD!"},                         // truncated sequence
@@ -33,21 +29,26 @@ TEST(CodePageTest, MalformedInputBecomesOneReplacementPerBadSequence) {
         {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"}, // beyond U+10FFFF
         {"a\0b"s, u"a\0b"s},                               // a zero byte is a character here
     };
-    for (const auto& [bytes, text] : utf8) {
+    for (const auto& [bytes, text] : utf8)
         EXPECT_EQ(DecodeUtf8(bytes), text) << bytes;
-    }
-}
-
-TEST(CodePageTest, UnpairedSurrogatesDoNotStopEncoding) {
     EXPECT_EQ(EncodeLegacy(u"a\xD800!"), "a?!");
     EXPECT_EQ(EncodeLegacy(u"中\xDC00"), "\xD6\xD0?");
     EXPECT_EQ(EncodeUtf8(u"a\xD800!"), "a\xEF\xBF\xBD!");
     EXPECT_EQ(EncodeUtf8(u"\xD842\xDFB7"), "𠮷");
 }
 
-TEST(CodePageTest, ACodePageIconvLacksIsReportedOnceAndTheDefaultStandsIn) {
-    EXPECT_TRUE(CodePageAvailable("BIG5-HKSCS"));
+// Tests run without VESKA_CODEPAGE (the override is checked through veska-pages): GB18030, four
+// byte characters included, both ways. A code page iconv lacks is reported once and GB18030
+// stands in.
+TEST(CodePageTest, LegacyCodePageIsGb18030AndStandsInForOneIconvLacks) {
+    EXPECT_EQ(LegacyCodePageName(), "GB18030");
     EXPECT_FALSE(LegacyCodePageForced());
+    const std::string prose = test_books::kChineseProse, gb = test_books::Encode(prose, "GB18030");
+    EXPECT_EQ(DecodeLegacy(gb), test_books::Wide(prose));
+    EXPECT_EQ(EncodeLegacy(test_books::Wide(prose)), gb);
+
+    EXPECT_TRUE(CodePageAvailable("BIG5-HKSCS"));
+    EXPECT_EQ(DecodeCodePage("\xA4\xA4\xA4\xE5", "BIG5-HKSCS"), u"中文");
     testing::internal::CaptureStderr();
     EXPECT_EQ(UsableCodePage("NO-SUCH-PAGE"), "GB18030");
     EXPECT_EQ(UsableCodePage("NO-SUCH-PAGE"), "GB18030");
@@ -55,7 +56,6 @@ TEST(CodePageTest, ACodePageIconvLacksIsReportedOnceAndTheDefaultStandsIn) {
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
     EXPECT_NE(err.find("NO-SUCH-PAGE"), std::string::npos);
-    EXPECT_EQ(DecodeCodePage("\xA4\xA4\xA4\xE5", "BIG5-HKSCS"), u"中文");
 }
 
 } // namespace

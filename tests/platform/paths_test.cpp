@@ -10,34 +10,32 @@
 
 namespace {
 
-TEST(PathsTest, BookNameIsWhatFollowsTheLastSlash) {
+// A book's name is what follows the last slash (a backslash is an ordinary character in a Linux
+// file name); Chinese paths go between the code page and the file system both ways.
+TEST(PathsTest, BookNamesAndChinesePathsConvert) {
     EXPECT_EQ(BookNameOfPath(u"/home/reader/books/novel.txt"), u"novel.txt");
     EXPECT_EQ(BookNameOfPath(u"novel.txt"), u"novel.txt");
-    // A backslash is an ordinary character in a Linux file name.
     EXPECT_EQ(BookNameOfPath(u"C:\\books\\novel.txt"), u"C:\\books\\novel.txt");
-}
-
-TEST(PathsTest, ModuleDirIsTheTestExecutablesDirectory) {
-    const std::string dir = FsPathFromAnsi(GetModuleDir());
-    ASSERT_FALSE(dir.empty());
-    EXPECT_NE(dir.back(), '/');
-    EXPECT_EQ(access((dir + "/platform_tests").c_str(), X_OK), 0) << dir;
-}
-
-TEST(PathsTest, DataDirFollowsVeskaDataDir) {
-    test_books::TempDir dir;
-    ASSERT_EQ(setenv("VESKA_DATA_DIR", (dir.Path() + "//").c_str(), 1), 0);
-    const std::string chosen = GetDataDir();
-    unsetenv("VESKA_DATA_DIR");
-    EXPECT_EQ(chosen, AnsiPathFromFs(dir.Path()));
-}
-
-TEST(PathsTest, ChinesePathsRoundTripBetweenCodePageAndFileSystem) {
     const std::string fs = "/书架/小说 第一卷.txt";
     const std::string ansi = test_books::Encode(fs, "GB18030");
     EXPECT_EQ(AnsiPathFromFs(fs), ansi);
     EXPECT_EQ(FsPathFromAnsi(ansi), fs);
     EXPECT_EQ(FsPathFromWide(test_books::Wide(fs)), fs);
+}
+
+// The module folder is this test program's, without a trailing slash; the data folder follows
+// VESKA_DATA_DIR.
+TEST(PathsTest, ModuleAndDataDirectories) {
+    const std::string module = FsPathFromAnsi(GetModuleDir());
+    ASSERT_FALSE(module.empty());
+    EXPECT_NE(module.back(), '/');
+    EXPECT_EQ(access((module + "/platform_tests").c_str(), X_OK), 0) << module;
+
+    test_books::TempDir dir;
+    ASSERT_EQ(setenv("VESKA_DATA_DIR", (dir.Path() + "//").c_str(), 1), 0);
+    const std::string chosen = GetDataDir();
+    unsetenv("VESKA_DATA_DIR");
+    EXPECT_EQ(chosen, AnsiPathFromFs(dir.Path()));
 }
 
 } // namespace

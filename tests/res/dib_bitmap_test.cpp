@@ -1,8 +1,11 @@
 #include "res/dib_bitmap.h"
 
+#include <QDataStream>
+#include <QIODevice>
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -11,129 +14,98 @@ struct BmpLayout {
     int width = 2;
     int height = 2; // negative: rows stored top-down
     int bits = 24;
-    std::vector<std::uint32_t> palette; // 0xRRGGBB
+    std::vector<std::uint32_t> palette = {}; // 0xRRGGBB
     std::uint32_t compression = 0;
     std::uint32_t colorsUsed = 0;
 };
 
-void Put32(QByteArray& out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) {
-        out.append(static_cast<char>(v >> (8 * i) & 0xFF));
-    }
-}
-
-void Put16(QByteArray& out, std::uint16_t v) {
-    out.append(static_cast<char>(v & 0xFF));
-    out.append(static_cast<char>(v >> 8));
-}
-
-// A .bmp file with the given rows, in the order they are stored, each padded to 4 bytes here.
-QByteArray MakeBmp(const BmpLayout& layout, const std::vector<QByteArray>& storedRows) {
+// The pixel array of the rows (hexadecimal, in the order they are stored), each padded to 4 bytes.
+QByteArray PixelArray(const std::vector<const char*>& storedRows) {
     QByteArray pixels;
-    for (QByteArray row : storedRows) {
-        while (row.size() % 4 != 0) {
-            row.append('\0');
-        }
-        pixels.append(row);
+    for (const char* row : storedRows) {
+        pixels += QByteArray::fromHex(row);
+        pixels += QByteArray((4 - pixels.size() % 4) % 4, '\0');
     }
+    return pixels;
+}
+
+// A .bmp file of the layout and the rows.
+QByteArray MakeBmp(const BmpLayout& layout, const std::vector<const char*>& storedRows = {}) {
+    const QByteArray pixels = PixelArray(storedRows);
     const auto offset = static_cast<std::uint32_t>(14 + 40 + 4 * layout.palette.size());
-    QByteArray file("BM");
-    Put32(file, offset + static_cast<std::uint32_t>(pixels.size()));
-    Put32(file, 0);
-    Put32(file, offset);
-    Put32(file, 40);
-    Put32(file, static_cast<std::uint32_t>(layout.width));
-    Put32(file, static_cast<std::uint32_t>(layout.height));
-    Put16(file, 1);
-    Put16(file, static_cast<std::uint16_t>(layout.bits));
-    Put32(file, layout.compression);
-    Put32(file, static_cast<std::uint32_t>(pixels.size()));
-    Put32(file, 2835);
-    Put32(file, 2835);
-    Put32(file, layout.colorsUsed);
-    Put32(file, 0);
-    for (const std::uint32_t rgb : layout.palette) {
-        Put32(file, rgb); // stored B, G, R, 0: the little-endian bytes of 0x00RRGGBB
+    QByteArray file;
+    QDataStream out(&file, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out.writeRawData("BM", 2);
+    out << quint32(offset + pixels.size()) << quint32(0) << offset << quint32(40)
+        << qint32(layout.width) << qint32(layout.height) << quint16(1) << quint16(layout.bits)
+        << layout.compression << quint32(pixels.size()) << quint32(2835) << quint32(2835)
+        << layout.colorsUsed << quint32(0);
+    for (const std::uint32_t rgb : layout.palette)
+        out << rgb; // stored B, G, R, 0: the little-endian bytes of 0x00RRGGBB
+    out.writeRawData(pixels.constData(), static_cast<int>(pixels.size()));
+    return file;
+}
+
+// Every depth, bottom-up and top-down: the size and depth, the pixel array kept as stored, and
+// pixels of the top-down picture. Paletted: 4 bits high nibble first, 1 bit most significant bit
+// first, an index past the colours used reads as black.
+TEST(DibBitmap, DecodesEveryDepthInItsRowOrder) {
+    const struct {
+        BmpLayout layout;
+        std::vector<const char*> rows;
+        std::vector<std::pair<QPoint, QRgb>> pixels;
+    } cases[] = {
+        {{3, 2, 24},
+         {"010203040506070809", "0a141e28323c46505a"}, // bottom row first, BGR
+         {{{0, 1}, qRgb(3, 2, 1)},
+          {{2, 1}, qRgb(9, 8, 7)},
+          {{0, 0}, qRgb(30, 20, 10)},
+          {{2, 0}, qRgb(90, 80, 70)}}},
+        {{1, -2, 32}, {"01020300", "04050600"}, {{{0, 0}, qRgb(3, 2, 1)}, {{0, 1}, qRgb(6, 5, 4)}}},
+        {{3, 1, 8, {0xFF0000, 0x00FF00}, 0, 2},
+         {"010003"},
+         {{{0, 0}, qRgb(0, 255, 0)}, {{1, 0}, qRgb(255, 0, 0)}, {{2, 0}, qRgb(0, 0, 0)}}},
+        {{3, 1, 4, {0x000000, 0x0000FF}, 0, 2},
+         {"1010"},
+         {{{0, 0}, qRgb(0, 0, 255)}, {{1, 0}, qRgb(0, 0, 0)}, {{2, 0}, qRgb(0, 0, 255)}}},
+        {{9, 1, 1, {0x000000, 0xFFFFFF}},
+         {"4180"},
+         {{{0, 0}, qRgb(0, 0, 0)},
+          {{1, 0}, qRgb(255, 255, 255)},
+          {{7, 0}, qRgb(255, 255, 255)},
+          {{8, 0}, qRgb(255, 255, 255)}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.layout.bits);
+        CDibBitmap bitmap;
+        ASSERT_TRUE(bitmap.Load(MakeBmp(c.layout, c.rows))) << bitmap.Error().toStdString();
+        EXPECT_EQ(bitmap.Width(), c.layout.width);
+        EXPECT_EQ(bitmap.Height(), std::abs(c.layout.height));
+        EXPECT_EQ(bitmap.BitsPerPixel(), c.layout.bits);
+        EXPECT_EQ(bitmap.PaletteSize(), static_cast<int>(c.layout.palette.size()));
+        EXPECT_EQ(bitmap.Pixels(), PixelArray(c.rows));
+        for (const auto& [point, rgb] : c.pixels)
+            EXPECT_EQ(bitmap.Image().pixel(point), rgb) << point.x() << "," << point.y();
     }
-    return file + pixels;
-}
-
-QByteArray Bytes(std::initializer_list<int> values) {
-    QByteArray out;
-    for (const int v : values) {
-        out.append(static_cast<char>(v));
-    }
-    return out;
-}
-
-TEST(DibBitmap, TwentyFourBitRowsAreBottomUpAndPadded) {
-    // 3 x 2: stored bottom row first, BGR, 9 bytes per row padded to 12.
-    const QByteArray file =
-        MakeBmp({3, 2, 24, {}, 0, 0},
-                {Bytes({1, 2, 3, 4, 5, 6, 7, 8, 9}), Bytes({10, 20, 30, 40, 50, 60, 70, 80, 90})});
-    CDibBitmap bitmap;
-    ASSERT_TRUE(bitmap.Load(file)) << bitmap.Error().toStdString();
-    EXPECT_EQ(bitmap.Width(), 3);
-    EXPECT_EQ(bitmap.Height(), 2);
-    EXPECT_EQ(bitmap.BitsPerPixel(), 24);
-    EXPECT_EQ(bitmap.Pixels().size(), 24);
-    EXPECT_EQ(bitmap.Pixels().left(3), Bytes({1, 2, 3}));
-
-    const QImage image = bitmap.Image();
-    EXPECT_EQ(image.pixel(0, 1), qRgb(3, 2, 1)); // bottom-left: the first stored pixel
-    EXPECT_EQ(image.pixel(2, 1), qRgb(9, 8, 7));
-    EXPECT_EQ(image.pixel(0, 0), qRgb(30, 20, 10));
-    EXPECT_EQ(image.pixel(2, 0), qRgb(90, 80, 70));
-}
-
-TEST(DibBitmap, NegativeHeightStoresRowsTopDown) {
-    const QByteArray file =
-        MakeBmp({1, -2, 32, {}, 0, 0}, {Bytes({1, 2, 3, 0}), Bytes({4, 5, 6, 0})});
-    CDibBitmap bitmap;
-    ASSERT_TRUE(bitmap.Load(file));
-    EXPECT_EQ(bitmap.Height(), 2);
-    EXPECT_EQ(bitmap.Image().pixel(0, 0), qRgb(3, 2, 1));
-    EXPECT_EQ(bitmap.Image().pixel(0, 1), qRgb(6, 5, 4));
-}
-
-TEST(DibBitmap, PalettedPixelsLookUpTheirColours) {
-    CDibBitmap bitmap;
-    // 8 bits; index 3 lies past the 2 used colours and reads as black.
-    ASSERT_TRUE(bitmap.Load(MakeBmp({3, 1, 8, {0xFF0000, 0x00FF00}, 0, 2}, {Bytes({1, 0, 3})})));
-    EXPECT_EQ(bitmap.PaletteSize(), 2);
-    EXPECT_EQ(bitmap.Image().pixel(0, 0), qRgb(0, 255, 0));
-    EXPECT_EQ(bitmap.Image().pixel(1, 0), qRgb(255, 0, 0));
-    EXPECT_EQ(bitmap.Image().pixel(2, 0), qRgb(0, 0, 0));
-
-    // 4 bits: high nibble first; 1 bit: most significant bit first.
-    ASSERT_TRUE(bitmap.Load(MakeBmp({3, 1, 4, {0x000000, 0x0000FF}, 0, 2}, {Bytes({0x10, 0x10})})));
-    EXPECT_EQ(bitmap.Image().pixel(0, 0), qRgb(0, 0, 255));
-    EXPECT_EQ(bitmap.Image().pixel(1, 0), qRgb(0, 0, 0));
-    EXPECT_EQ(bitmap.Image().pixel(2, 0), qRgb(0, 0, 255));
-    ASSERT_TRUE(bitmap.Load(MakeBmp({9, 1, 1, {0x000000, 0xFFFFFF}, 0, 0}, {Bytes({0x41, 0x80})})));
-    EXPECT_EQ(bitmap.Image().pixel(0, 0), qRgb(0, 0, 0));
-    EXPECT_EQ(bitmap.Image().pixel(1, 0), qRgb(255, 255, 255));
-    EXPECT_EQ(bitmap.Image().pixel(7, 0), qRgb(255, 255, 255));
-    EXPECT_EQ(bitmap.Image().pixel(8, 0), qRgb(255, 255, 255));
 }
 
 TEST(DibBitmap, RefusesWhatItCannotReadAndForgetsThePreviousPicture) {
-    const QByteArray good =
-        MakeBmp({2, 2, 24, {}, 0, 0}, {Bytes({0, 0, 0, 0, 0, 0}), Bytes({0, 0, 0, 0, 0, 0})});
-    const std::vector<QByteArray> bad = {
+    const QByteArray good = MakeBmp({2, 2, 24}, {"000000000000", "000000000000"});
+    const QByteArray bad[] = {
         QByteArray(),
         QByteArray("PK") + good.mid(2),
         good.left(good.size() - 1), // pixel data cut short
-        MakeBmp({2, 2, 24, {}, 1, 0}, {Bytes({0, 0, 0, 0, 0, 0}), Bytes({0, 0, 0, 0, 0, 0})}),
-        MakeBmp({2, 1, 16, {}, 0, 0}, {Bytes({0, 0, 0, 0})}),
-        MakeBmp({0, 1, 24, {}, 0, 0}, {}),
-        MakeBmp({1, 0, 24, {}, 0, 0}, {}),
-        MakeBmp({1, INT32_MIN, 24, {}, 0, 0}, {}),
-        MakeBmp({1 << 20, 1 << 20, 24, {}, 0, 0}, {}),        // far beyond any strip
-        MakeBmp({1, 1, 8, {0x000000}, 0, 300}, {Bytes({0})}), // more colours than 8 bits hold
-        MakeBmp({1, 1, 8, {0x000000}, 0, 200}, {Bytes({0})}), // palette past the end of the file
+        MakeBmp({2, 2, 24, {}, 1}, {"000000000000", "000000000000"}),
+        MakeBmp({2, 1, 16}, {"00000000"}),
+        MakeBmp({0, 1, 24}),
+        MakeBmp({1, 0, 24}),
+        MakeBmp({1, INT32_MIN, 24}),
+        MakeBmp({1 << 20, 1 << 20, 24}),         // far beyond any strip
+        MakeBmp({1, 1, 8, {0}, 0, 300}, {"00"}), // more colours than 8 bits hold
+        MakeBmp({1, 1, 8, {0}, 0, 200}, {"00"}), // palette past the end of the file
     };
-    for (std::size_t i = 0; i < bad.size(); ++i) {
+    for (std::size_t i = 0; i < std::size(bad); ++i) {
         CDibBitmap bitmap;
         ASSERT_TRUE(bitmap.Load(good));
         EXPECT_FALSE(bitmap.Load(bad[i])) << "case " << i;

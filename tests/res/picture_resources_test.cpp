@@ -6,41 +6,36 @@
 #include <QImage>
 #include <gtest/gtest.h>
 
+#include <array>
+
 namespace {
 
-CDibBitmap LoadBitmap(int id) {
-    CDibBitmap bitmap;
-    EXPECT_TRUE(bitmap.Load(LoadBitmapResource(id)))
-        << "bitmap " << id << ": " << bitmap.Error().toStdString();
-    return bitmap;
-}
-
+// The first pixel of the main bar is white; the reader bar's first three are index 255, white.
 TEST(PictureResources, BitmapsHaveTheirSizesAndPixelFormats) {
-    const CDibBitmap mainBar = LoadBitmap(IDB_MAIN_BAR);
-    EXPECT_EQ(mainBar.Width(), 288);
-    EXPECT_EQ(mainBar.Height(), 48);
-    EXPECT_EQ(mainBar.BitsPerPixel(), 24);
-    EXPECT_EQ(mainBar.Pixels().left(3), QByteArray(3, '\xFF')); // first pixel white
-
-    const CDibBitmap readerBar = LoadBitmap(IDR_READER_BAR);
-    EXPECT_EQ(readerBar.Width(), 160);
-    EXPECT_EQ(readerBar.Height(), 16);
-    EXPECT_EQ(readerBar.BitsPerPixel(), 8);
-    EXPECT_EQ(readerBar.PaletteSize(), 256);
-    EXPECT_EQ(readerBar.PaletteColor(255), qRgb(255, 255, 255));
-    EXPECT_EQ(readerBar.Pixels().left(3), QByteArray(3, '\xFF')); // three pixels of index 255
-
-    const CDibBitmap background = LoadBitmap(IDB_TOOLBAR_BACK);
-    EXPECT_EQ(background.Width(), 1862);
-    EXPECT_EQ(background.Height(), 55);
-    EXPECT_EQ(background.BitsPerPixel(), 24);
-
-    const CDibBitmap about = LoadBitmap(IDB_ABOUT);
-    EXPECT_EQ(about.Width(), 85);
-    EXPECT_EQ(about.Height(), 85);
-    // Qt's own reader takes it too, for the About box's label.
+    const struct {
+        int id, width, height, bits;
+        QByteArray firstBytes;
+    } bitmaps[] = {
+        {IDB_MAIN_BAR, 288, 48, 24, QByteArray(3, '\xFF')},
+        {IDR_READER_BAR, 160, 16, 8, QByteArray(3, '\xFF')},
+        {IDB_TOOLBAR_BACK, 1862, 55, 24, {}},
+        {IDB_ABOUT, 85, 85, 24, {}},
+    };
+    for (const auto& b : bitmaps) {
+        CDibBitmap bitmap;
+        ASSERT_TRUE(bitmap.Load(LoadBitmapResource(b.id)))
+            << b.id << ": " << bitmap.Error().toStdString();
+        EXPECT_EQ((std::array{bitmap.Width(), bitmap.Height(), bitmap.BitsPerPixel()}),
+                  (std::array{b.width, b.height, b.bits}))
+            << b.id;
+        EXPECT_TRUE(bitmap.Pixels().startsWith(b.firstBytes)) << b.id;
+        if (b.bits == 8) {
+            EXPECT_EQ(bitmap.PaletteSize(), 256);
+            EXPECT_EQ(bitmap.PaletteColor(255), qRgb(255, 255, 255));
+        }
+    }
+    // Qt's own reader takes the About picture too, for the About box's label.
     EXPECT_EQ(QImage(BitmapResourcePath(IDB_ABOUT)).size(), QSize(85, 85));
-
     EXPECT_TRUE(LoadBitmapResource(IDD_ABOUTBOX + 1).isEmpty());
 }
 

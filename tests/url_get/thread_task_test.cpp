@@ -8,123 +8,105 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
 
-class ReturningTask : public CThreadTaskBase {
+// Returns `value` at once, or (with value 0) idles the way a worker does: each wait ends by a
+// wake-up is counted, and the count plus 100 is the result.
+class Task : public CThreadTaskBase {
 public:
-    explicit ReturningTask(unsigned int value) : m_value(value) {}
-    ~ReturningTask() override { Join(); }
-    unsigned int Run() override { return m_value; }
+    explicit Task(unsigned int value = 0) : m_value(value) {}
+    ~Task() override {
+        RequestStop();
+        Join();
+    }
+    unsigned int Run() override {
+        if (m_value != 0)
+            return m_value;
+        while (!WaitForStop(10000))
+            ++m_wakes;
+        return m_wakes + 100;
+    }
+    std::atomic<unsigned int> m_wakes{0};
 
 private:
     unsigned int m_value;
 };
 
-// Idles until stopped, the way a worker does, and counts its wake-ups.
-class IdleTask : public CThreadTaskBase {
-public:
-    ~IdleTask() override {
-        RequestStop();
-        Join();
-    }
-    unsigned int Run() override {
-        unsigned int waits = 0;
-        while (!WaitForStop(10000)) {
-            ++waits;
-        }
-        return waits + 100;
-    }
-};
+template <class Condition> bool Within(std::chrono::milliseconds limit, Condition condition) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!condition() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(1ms);
+    return condition();
+}
 
-// Leaves stopping and joining to the base class: its destructor does neither. What happens to
-// the thread is recorded outside the object, which is gone when the test looks.
+// The exit value carries Run's result; a wake-up ends an idle wait without stopping, a stop
+// request ends it for good, both long before the wait would run out.
+TEST(ThreadTaskBaseTest, ExitValueCarriesRunsResultAndWakeOrStopEndAnIdleWait) {
+    Task returning(0xBEEFu);
+    EXPECT_EQ(returning.Init(), 0);
+    ASSERT_EQ(returning.Start(), 0);
+    EXPECT_EQ(returning.Join(), 0xBEEFu);
+    EXPECT_EQ(returning.Join(), 0u); // nothing left to join
+
+    Task idle;
+    ASSERT_EQ(idle.Start(), 0);
+    idle.Wake();
+    EXPECT_TRUE(Within(5000ms, [&] { return idle.m_wakes == 1; }));
+    idle.RequestStop();
+    EXPECT_EQ(idle.Join(), 101u);
+}
+
+// Leaves stopping and joining to the base class: the thread must have ended, because it was
+// asked to, once the object is destroyed. Once the derived destructor has run only the base part
+// is alive, so Run() keeps what it needs in locals and reaches the base's members through it.
 class UnjoinedTask : public CThreadTaskBase {
 public:
-    struct Record {
-        std::atomic<bool> running{false};
-        std::atomic<bool> stopped{false};  // Run() saw a stop request
-        std::atomic<bool> finished{false}; // Run() returned
-    };
-    explicit UnjoinedTask(Record* record) : m_record(record) {}
+    explicit UnjoinedTask(std::atomic<int>* state) : m_state(state) {}
     unsigned int Run() override {
-        // Once the derived destructor has run only the base part is alive: take what the loop
-        // needs while the whole object still is.
-        Record* record = m_record;
+        std::atomic<int>* state = m_state;
         CThreadTaskBase* base = this;
-        const auto wait = &UnjoinedTask::WaitForStop; // the base's members, reached through base
-        const auto stopRequested = &UnjoinedTask::StopRequested;
-        record->running = true;
-        const auto give_up = Clock::now() + std::chrono::seconds(3);
-        while (!(base->*wait)(10)) {
-            if (Clock::now() > give_up) {
-                break;
-            }
+        const auto wait = &UnjoinedTask::WaitForStop;
+        *state = 1;
+        const auto giveUp = std::chrono::steady_clock::now() + 3s;
+        while (!(base->*wait)(10) && std::chrono::steady_clock::now() < giveUp) {
         }
-        record->stopped = (base->*stopRequested)();
-        record->finished = true;
+        *state = (base->*&UnjoinedTask::StopRequested)() ? 2 : 3;
         return 0;
     }
 
 private:
-    Record* m_record;
+    std::atomic<int>* m_state; // 0 before, 1 running, 2 stopped on request, 3 gave up
 };
 
-} // namespace
-
-TEST(ThreadTaskBaseTest, ExitValueCarriesRunsResultAndStopWakesAnIdleWait) {
-    ReturningTask task(0xBEEFu);
-    EXPECT_EQ(task.Init(), 0);
-    ASSERT_EQ(task.Start(), 0);
-    EXPECT_EQ(task.Join(), 0xBEEFu);
-    EXPECT_EQ(task.Join(), 0u); // nothing left to join
-
-    IdleTask idle;
-    ASSERT_EQ(idle.Start(), 0);
-    idle.RequestStop();
-    EXPECT_EQ(idle.Join(), 100u); // no wait ran out before the stop
-}
-
 TEST(ThreadTaskBaseTest, DestroyingAStartedTaskStopsAndJoinsIt) {
-    UnjoinedTask::Record record;
+    std::atomic<int> state{0};
     {
-        UnjoinedTask task(&record);
+        UnjoinedTask task(&state);
         ASSERT_EQ(task.Start(), 0);
-        while (!record.running) {
-            std::this_thread::yield();
-        }
+        ASSERT_TRUE(Within(5000ms, [&] { return state != 0; }));
     }
-    // Returned from the destructor: the thread has ended, and because it was asked to.
-    EXPECT_TRUE(record.finished);
-    EXPECT_TRUE(record.stopped);
+    EXPECT_EQ(state, 2);
 }
 
-// The first holder keeps the lock while the second thread is known to be trying for it: the
-// second may only get in after the first has left.
+// Two threads take turns holding the lock, and yield while holding it: never both inside.
 TEST(ThreadLockTest, ExcludesOtherThreads) {
     thread_lock lock;
-    std::atomic<bool> firstInside{false};
-    std::atomic<bool> secondTrying{false};
+    std::atomic<int> inside{0};
     std::atomic<bool> overlapped{false};
-    std::thread first([&] {
-        lock.Lock();
-        firstInside = true;
-        while (!secondTrying) {
+    auto work = [&] {
+        for (int i = 0; i < 2000; ++i) {
+            lock.Lock();
+            if (++inside > 1)
+                overlapped = true;
             std::this_thread::yield();
+            --inside;
+            lock.Unlock();
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        firstInside = false;
-        lock.Unlock();
-    });
-    while (!firstInside) {
-        std::this_thread::yield();
-    }
-    std::thread second([&] {
-        secondTrying = true;
-        lock.Lock();
-        overlapped = firstInside.load();
-        lock.Unlock();
-    });
+    };
+    std::thread first(work), second(work);
     first.join();
     second.join();
     EXPECT_FALSE(overlapped);
 }
+
+} // namespace

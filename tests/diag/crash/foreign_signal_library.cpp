@@ -21,10 +21,8 @@ void ForeignHandler(int) {
 
 // 0 when every takeover was refused the way the guard refuses, another number for what went wrong.
 extern "C" int TakeOverCrashSignals() {
-    struct sigaction action {};
-    action.sa_handler = ForeignHandler;
-    struct sigaction previous {};
-    previous.sa_handler = ForeignHandler;
+    struct sigaction action = {}, previous = {};
+    action.sa_handler = previous.sa_handler = ForeignHandler;
     if (sigaction(SIGSEGV, &action, &previous) != 0)
         return 10;
     if (previous.sa_handler != SIG_DFL)
