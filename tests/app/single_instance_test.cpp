@@ -4,7 +4,6 @@
 #include "app/single_instance.h"
 #include "tests/app/ui_test_support.h"
 
-#include <QElapsedTimer>
 #include <QProcess>
 
 #include <csignal>
@@ -26,14 +25,11 @@ protected:
         ReaderEnvironmentTest::TearDown();
     }
 
-    QString Book(const QString& name, int seed) {
-        const QString path = m_dataDir.filePath(name);
-        WriteFile(path, ChineseBook(20000, seed));
-        return path;
-    }
-
-    QProcess* Launch(const QString& book) {
-        auto process = std::make_unique<QProcess>();
+    // The reader started on a new book of that name.
+    QProcess* Launch(const QString& name) {
+        const QString book = m_dataDir.filePath(name);
+        WriteFile(book, ChineseBook(20000, int(m_processes.size())));
+        auto& process = m_processes.emplace_back(std::make_unique<QProcess>());
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("VESKA_DATA_DIR"), m_dataDir.path());
         environment.insert(QStringLiteral("VESKA_STATS_URL"), QString());
@@ -42,32 +38,25 @@ protected:
         process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process->start(QStringLiteral(VESKA_BINARY_DIR "/app/veska"), QStringList{book});
         EXPECT_TRUE(process->waitForStarted(5000));
-        m_processes.push_back(std::move(process));
-        return m_processes.back().get();
+        return process.get();
     }
 
-    // Whether the history records the book within a few seconds.
+    // Whether the history records the book within ten seconds.
     bool Records(const QString& name) {
-        const std::string wanted = EncodeLegacy(name.toStdU16String());
-        QElapsedTimer clock;
-        clock.start();
-        while (clock.elapsed() < 10000) {
-            if (ReadFile(DataPath("read_history.dat")).find(wanted) != std::string::npos) {
-                return true;
-            }
-            QTest::qWait(50);
-        }
-        return false;
+        return QTest::qWaitFor(
+            [&] {
+                return HoldsLegacy(ReadFile(DataPath("read_history.dat")), name.toStdU16String());
+            },
+            10000);
     }
 
     std::vector<std::unique_ptr<QProcess>> m_processes;
 };
 
 TEST_F(SingleInstanceTest, ASecondLaunchHandsItsBookToTheRunningReaderAndEnds) {
-    QProcess* first = Launch(Book(QStringLiteral(u"青萍剑录.txt"), 0));
+    QProcess* first = Launch(QStringLiteral(u"青萍剑录.txt"));
     ASSERT_TRUE(Records(QStringLiteral(u"青萍剑录.txt")));
-
-    QProcess* second = Launch(Book(QStringLiteral("other.txt"), 1));
+    QProcess* second = Launch(QStringLiteral("other.txt"));
     ASSERT_TRUE(second->waitForFinished(5000));
     EXPECT_EQ(second->exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(second->exitCode(), 0);
@@ -76,12 +65,11 @@ TEST_F(SingleInstanceTest, ASecondLaunchHandsItsBookToTheRunningReaderAndEnds) {
 }
 
 TEST_F(SingleInstanceTest, AHungOrKilledReaderDoesNotStopTheNextOne) {
-    QProcess* hung = Launch(Book(QStringLiteral("a.txt"), 0));
+    QProcess* hung = Launch(QStringLiteral("a.txt"));
     ASSERT_TRUE(Records(QStringLiteral("a.txt")));
     ::kill(pid_t(hung->processId()), SIGSTOP);
-
     // Gets no answer within 2 s, so starts on its own and takes the name over.
-    QProcess* next = Launch(Book(QStringLiteral("b.txt"), 1));
+    QProcess* next = Launch(QStringLiteral("b.txt"));
     ASSERT_TRUE(Records(QStringLiteral("b.txt")));
     EXPECT_EQ(next->state(), QProcess::Running);
 
@@ -89,9 +77,9 @@ TEST_F(SingleInstanceTest, AHungOrKilledReaderDoesNotStopTheNextOne) {
     // take hand-overs itself.
     next->kill();
     next->waitForFinished(5000);
-    QProcess* third = Launch(Book(QStringLiteral("c.txt"), 2));
+    QProcess* third = Launch(QStringLiteral("c.txt"));
     ASSERT_TRUE(Records(QStringLiteral("c.txt")));
-    QProcess* fourth = Launch(Book(QStringLiteral("d.txt"), 3));
+    QProcess* fourth = Launch(QStringLiteral("d.txt"));
     ASSERT_TRUE(fourth->waitForFinished(3000));
     EXPECT_EQ(fourth->exitCode(), 0);
     EXPECT_TRUE(Records(QStringLiteral("d.txt")));
@@ -102,8 +90,7 @@ TEST(SingleInstanceNameTest, EachDataDirectoryHasItsOwnSocket) {
     QTemporaryDir one;
     QTemporaryDir two;
     EXPECT_NE(CSingleInstance::ServerName(one.path()), CSingleInstance::ServerName(two.path()));
-    // The same directory however it is written.
-    EXPECT_EQ(CSingleInstance::ServerName(one.path()),
+    EXPECT_EQ(CSingleInstance::ServerName(one.path()), // however the directory is written
               CSingleInstance::ServerName(one.path() + QStringLiteral("/./")));
 }
 

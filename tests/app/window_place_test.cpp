@@ -10,47 +10,50 @@ namespace {
 
 using WindowPlaceTest = ReaderTest;
 
+// F11 shows the text alone and goes back to the window it was; Esc leaves full screen before it
+// hides the window.
 TEST_F(WindowPlaceTest, F11ShowsTheTextAloneAndEscLeavesFullScreenBeforeHiding) {
+    const auto expectBars = [this](bool shown) {
+        for (QWidget* bar : std::initializer_list<QWidget*>{
+                 m_frame->MainToolBar(), m_frame->ReaderToolBar(), m_frame->statusBar()}) {
+            EXPECT_EQ(bar->isVisible(), shown);
+        }
+    };
     Key(Qt::Key_F11);
     EXPECT_TRUE(m_frame->isFullScreen());
-    EXPECT_FALSE(m_frame->MainToolBar()->isVisible());
-    EXPECT_FALSE(m_frame->ReaderToolBar()->isVisible());
-    EXPECT_FALSE(m_frame->statusBar()->isVisible());
+    expectBars(false);
     EXPECT_EQ(m_pane->window()->size(), m_frame->size());
-
     Key(Qt::Key_Escape);
     EXPECT_FALSE(m_frame->isFullScreen());
     EXPECT_TRUE(m_frame->isVisible());
-    EXPECT_TRUE(m_frame->MainToolBar()->isVisible());
-    EXPECT_TRUE(m_frame->statusBar()->isVisible());
+    expectBars(true);
 
     m_frame->showMaximized();
-    Key(Qt::Key_F11);
-    Key(Qt::Key_F11); // back to the maximised window it was
+    Keys({Qt::Key_F11, Qt::Key_F11});
     EXPECT_TRUE(m_frame->isMaximized());
-
-    Key(Qt::Key_Escape); // not full screen: Esc hides as ever
+    Key(Qt::Key_Escape);
     EXPECT_FALSE(m_frame->isVisible());
 }
 
+// The first start takes the window's own size centred on the screen; a size and place are saved
+// soon after they change (without closing) and come back, maximised with the place it goes back
+// to, and centred once the screen they were on is gone.
 TEST_F(WindowPlaceTest, SizeAndPlaceComeBackOnAScreenAndCentredOffEveryScreen) {
-    // The first start: the window's own size, centred on the screen.
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     const auto expectCentred = [&](QSize size) {
         EXPECT_EQ(m_frame->size(), size);
-        EXPECT_EQ(m_frame->pos(), QPoint(screen.x() + (screen.width() - size.width()) / 2,
-                                         screen.y() + (screen.height() - size.height()) / 2));
+        EXPECT_EQ(m_frame->pos(), screen.topLeft() + QPoint((screen.width() - size.width()) / 2,
+                                                            (screen.height() - size.height()) / 2));
     };
     expectCentred(QSize(CMainFrame::kWidth, CMainFrame::kHeight));
     const QRect placed(40, 30, 700, 500);
     m_frame->setGeometry(placed);
-    QTRY_COMPARE(SavedPrefs().window_width, 700); // saved soon after, without closing
+    QTRY_COMPARE(SavedPrefs().window_width, 700);
     EXPECT_EQ(SavedPrefs().window_x, 40);
-
     Restart();
     EXPECT_EQ(m_frame->geometry(), placed);
 
-    m_frame->showMaximized(); // remembered with the place it goes back to
+    m_frame->showMaximized();
     QTRY_COMPARE(SavedPrefs().window_maximized, 1);
     Restart();
     EXPECT_TRUE(m_frame->isMaximized());
@@ -59,9 +62,7 @@ TEST_F(WindowPlaceTest, SizeAndPlaceComeBackOnAScreenAndCentredOffEveryScreen) {
 
     ReadingPrefs prefs = SavedPrefs();
     prefs.window_maximized = 0;
-    prefs.window_width = placed.width();
-    prefs.window_height = placed.height();
-    prefs.window_x = 20000; // the screen it was on is gone
+    prefs.window_x = 20000;
     ASSERT_TRUE(SaveReadingPrefs(prefs, m_dataDir.path().toStdString()));
     Restart();
     expectCentred(placed.size());
