@@ -1,11 +1,11 @@
 #include "dialogs/option_dlg.h"
 
-#include "widgets/link_opener.h"
-#include "res/resource.h"
-#include "widgets/color_static.h"
 #include "dialogs/reading_dlg.h"
+#include "res/resource.h"
 #include "settings/settings_store.h"
 #include "tests/dialogs/dialog_test_support.h"
+#include "widgets/color_static.h"
+#include "widgets/link_opener.h"
 
 #include <QClipboard>
 #include <QColorDialog>
@@ -74,7 +74,7 @@ TEST_F(OptionDlgTest, OpensOnOkShowingTheHeightAsItIsAndTabsInTemplateOrder) {
             QTest::keyClick(window.focusWidget(), Qt::Key_Tab);
             EXPECT_EQ(DialogControlId(window.focusWidget()), id);
         }
-        ExpectTextsFit(window, "dialog-options.png");
+        ExpectTextsFit(window);
         QTest::keyClick(&window, Qt::Key_Return);
     });
     EXPECT_EQ(dlg.m_settings.font_height, 50);
@@ -133,7 +133,7 @@ TEST_F(OptionDlgTest, ReadingPageShowsTheValuesAndHandsOnEveryChange) {
             EXPECT_EQ(page->m_spinScrollSpeed->value(), 7);
             EXPECT_EQ(page->m_spinLineChars->text(), "不限");
             EXPECT_TRUE(page->m_btnDay->isChecked());
-            ExpectTextsFit(*page, "dialog-reading.png");
+            ExpectTextsFit(*page);
             page->m_spinLineChars->setValue(36);
             EXPECT_EQ(shown, 1);
             QTest::mouseClick(page->m_btnNight, Qt::LeftButton);
