@@ -76,7 +76,6 @@ TEST_F(MainFrameTest, PromptsShowInTheFirstPaneOnlyUntilABookIsOpen) {
     QStatusTipEvent idle{QString()};
     QApplication::sendEvent(m_frame, &idle);
     EXPECT_EQ(StatusText(0), QStringLiteral(u"就绪"));
-
     Open(MakeBook(QStringLiteral("prompt.txt"), 5000));
     hover(ID_FILE_OPEN);
     EXPECT_EQ(StatusText(0), QStringLiteral(u"|阅读书籍:  prompt.txt"));
@@ -99,7 +98,6 @@ TEST_F(MainFrameTest, AcceleratorsAndTheJokeButtonReachTheirCommands) {
     }
     EXPECT_EQ(m_pane->toPlainText(), text);
     EXPECT_FALSE(QFile::exists(DataPath("config.cfg")));
-
     QList<QUrl> opened;
     {
         ScopedLinkOpener opener([&](const QUrl& url) { opened << url; });
@@ -137,7 +135,6 @@ TEST_F(MainFrameTest, WithATrayCloseAndEscHideAndTheTrayShowsAgain) {
         EXPECT_FALSE(m_frame->isMinimized());
         EXPECT_TRUE(QTest::qWaitForWindowActive(m_frame));
     }
-
     QMenu* menu = m_frame->TrayMenu(); // its third item quits with code 16
     EXPECT_EQ(RunUntilQuit([this, menu] {
                   EXPECT_EQ(m_frame->OnTrayNotify(IDR_TRAY_MENU, WM_RBUTTONUP), 0);

@@ -49,7 +49,6 @@ protected:
             },
             10000);
     }
-
     std::vector<std::unique_ptr<QProcess>> m_processes;
 };
 

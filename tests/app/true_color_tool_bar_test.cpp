@@ -42,11 +42,9 @@ protected:
         }
         return buttons;
     }
-
     static QImage Icon(const QAction* button, QIcon::Mode mode = QIcon::Normal) {
         return button->icon().pixmap(QSize(48, 48), mode).toImage();
     }
-
     QApplication& m_app; // made before any widget
     CTrueColorToolBar m_bar;
 };

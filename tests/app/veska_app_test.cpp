@@ -45,20 +45,17 @@ TEST_F(RestartTest, TheBookReadLastReopensAtItsScreen) {
     Keys({Qt::Key_Right, Qt::Key_Right, Qt::Key_Space, Qt::Key_Space});
     const int top = m_pane->TopCharacter();
     ASSERT_GT(top, 0);
-
     Restart();
     EXPECT_EQ(BookName(), u"后读.txt");
     EXPECT_EQ(Page(), 2);
     EXPECT_EQ(m_pane->TopCharacter(), top);
     EXPECT_EQ(m_pane->LineIndex(m_pane->GetFirstVisibleLine()), top);
-
     TestApp().DestroyMainFrame();
     WriteFile(DataPath("read_place.dat"), "\xff\xfe garbage\n-3\n");
     Start();
     EXPECT_EQ(BookName(), u"先读.txt");
     EXPECT_EQ(Page(), 0);
     EXPECT_EQ(m_pane->TopCharacter(), 0);
-
     TestApp().DestroyMainFrame();
     QFile::remove(first);
     Start();
@@ -83,7 +80,6 @@ TEST_F(StartUpTest, TitleAndPaneFollowTheSavedSettingsBroughtIntoRange) {
     EXPECT_EQ(Pane()->palette().color(QPalette::Base), QColor(0, 0, 255));
     EXPECT_EQ(Pane()->palette().color(QPalette::Text), QColor(255, 0, 0));
     TestApp().DestroyMainFrame();
-
     const std::string extreme = "font_height=3000\nfont_row_dis=2000000\n";
     WriteFile(DataPath("config.cfg"), extreme);
     ASSERT_TRUE(Launch());
@@ -116,7 +112,6 @@ TEST_F(StartUpTest, HugeDataFilesAreRefusedWithANoticeAndLeftUntouched) {
     }
     CVeskaView* view = frame->GetActiveView();
     EXPECT_EQ(Pane()->FontHeight(), ReaderSettings{}.font_height);
-
     view->OnFontBigger(); // changing a setting and reading save nothing
     const QString book = m_dataDir.filePath(QStringLiteral("book.txt"));
     WriteFile(book, ChineseBook(20000));
@@ -148,7 +143,6 @@ TEST_F(StartUpTest, TheBookOnTheCommandLineOpensAndOtherLinesEndWithoutAWindow) 
     EXPECT_FALSE(Pane()->toPlainText().startsWith(kWelcomeRule));
     EXPECT_TRUE(HoldsLegacy(ReadFile(DataPath("read_history.dat")), u"青萍剑录.txt"));
     TestApp().DestroyMainFrame();
-
     QString shown;
     ScopedModalHook hook([&](QDialog& dialog) {
         if (auto* box = qobject_cast<QMessageBox*>(&dialog)) {
@@ -213,7 +207,6 @@ TEST_F(HandOverTest, TheReaderComesBackAndOpensTheBookOnceNoDialogIsOpen) {
     TestApp().OnHandOver(QStringList{});
     EXPECT_TRUE(m_frame->isVisible());
     EXPECT_EQ(shownPath(), book);
-
     const QString later = MakeBook(QStringLiteral("later.txt"), 9000);
     QDialog dialog(m_frame);
     dialog.setModal(true);

@@ -27,7 +27,6 @@ TEST_F(WindowPlaceTest, F11ShowsTheTextAloneAndEscLeavesFullScreenBeforeHiding) 
     EXPECT_FALSE(m_frame->isFullScreen());
     EXPECT_TRUE(m_frame->isVisible());
     expectBars(true);
-
     m_frame->showMaximized();
     Keys({Qt::Key_F11, Qt::Key_F11});
     EXPECT_TRUE(m_frame->isMaximized());
@@ -52,14 +51,12 @@ TEST_F(WindowPlaceTest, SizeAndPlaceComeBackOnAScreenAndCentredOffEveryScreen) {
     EXPECT_EQ(SavedPrefs().window_x, 40);
     Restart();
     EXPECT_EQ(m_frame->geometry(), placed);
-
     m_frame->showMaximized();
     QTRY_COMPARE(SavedPrefs().window_maximized, 1);
     Restart();
     EXPECT_TRUE(m_frame->isMaximized());
     QCoreApplication::processEvents();
     EXPECT_EQ(SavedPrefs().window_width, placed.width());
-
     ReadingPrefs prefs = SavedPrefs();
     prefs.window_maximized = 0;
     prefs.window_x = 20000;

@@ -89,7 +89,6 @@ protected:
             qputenv("QT_QPA_PLATFORM", "xcb");
         }
     }
-
     void SetUp() override {
         if (!g_haveServer) {
             GTEST_SKIP() << "Xvfb is not installed";
@@ -97,7 +96,6 @@ protected:
         ReaderEnvironmentTest::SetUp();
         ASSERT_EQ(QGuiApplication::platformName(), "xcb");
     }
-
     void Start(const char16_t* title) {
         ReaderSettings settings;
         settings.title_name = EncodeLegacy(title);
@@ -106,16 +104,13 @@ protected:
         m_frame = TestApp().MainFrame();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(m_frame));
     }
-
     QString Pane(int index) const { return m_frame->StatusPane(index)->text(); }
-
     CMainFrame* m_frame = nullptr;
 };
 
 TEST_F(X11DesktopTest, WindowNamesAreExactlyTheTitlesTheWindowsSet) {
     Start(u"我的书房");
     EXPECT_EQ(NetWmName(m_frame), "我的书房");
-
     std::string dialogName;
     {
         ScopedModalHook hook([&](QDialog& dialog) {
@@ -126,7 +121,6 @@ TEST_F(X11DesktopTest, WindowNamesAreExactlyTheTitlesTheWindowsSet) {
         m_frame->OnOption();
     }
     EXPECT_EQ(dialogName, "设置");
-
     m_frame->setWindowTitle(QString()); // an empty title_name
     EXPECT_EQ(NetWmName(m_frame), "");
 }

@@ -56,7 +56,6 @@ TEST_F(AboutDlgTest, EveryTextFitsTheBlueLinksOpenAndTheUsualKeysEndIt) {
               "/index.php?from=tr");
     EXPECT_EQ(m_opened[1].toString(), "mailto:" + mail.mid(3));
     EXPECT_EQ(m_opened[2], QUrl(home.mid(3)));
-
     for (const auto& [key, result] :
          {std::pair{Qt::Key_Escape, IDCANCEL}, {Qt::Key_Return, IDOK}}) {
         EXPECT_EQ(Run(dlg, [key](CTemplateDialog& window) { QTest::keyClick(&window, key); }),
@@ -92,7 +91,6 @@ TEST_F(AboutDlgTest, LinkHoverTurnsRedAndCapturesUntilThePointerLeaves) {
     EXPECT_EQ(link->m_crText, 0xFF0000u);
     EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
     EXPECT_NE(link->cursor().shape(), Qt::PointingHandCursor);
-
     link->m_bTrackHover = false;
     moveTo(5);
     EXPECT_EQ(link->m_crText, 0xFF0000u);

@@ -86,7 +86,6 @@ TEST_F(OptionDlgTest, ColoursGoToThePreviewsAndOnlyOkHandsThemBack) {
     COptionDlg dlg(settings, ReadingPrefs{});
     std::vector<QUrl> opened;
     ScopedLinkOpener opener([&](const QUrl& url) { opened.push_back(url); });
-
     EXPECT_EQ(Run(dlg,
                   [&](CTemplateDialog& window) {
                       EXPECT_EQ(Choose(window, IDC_CHOOSE_FONT_COLOR, Qt::red), Qt::black);
@@ -100,7 +99,6 @@ TEST_F(OptionDlgTest, ColoursGoToThePreviewsAndOnlyOkHandsThemBack) {
               IDCANCEL);
     EXPECT_TRUE(opened.empty()); // a preview has no link
     EXPECT_EQ(dlg.m_settings.font_color, 128);
-
     Run(dlg, [&](CTemplateDialog& window) {
         EXPECT_EQ(dlg.m_staticFontColor->m_crBack, 128u); // the colours handed in again
         EXPECT_EQ(dlg.m_staticBackColor->grab().toImage().pixelColor(5, 5), QColor(235, 251, 252));
@@ -155,7 +153,6 @@ TEST_F(OptionDlgTest, ReadingPageShowsTheValuesAndHandsOnEveryChange) {
     EXPECT_EQ(handedPrefs.day_font_color, 0x0000FF);
     EXPECT_EQ(handedSettings.font_color, CSettingsStore::kNightFontColor);
     EXPECT_EQ(dlg.m_settings.font_color, CSettingsStore::kNightFontColor);
-
     dlg.SetNightMode(false);
     EXPECT_EQ(handedSettings.font_color, 0x0000FF);
     EXPECT_EQ(handedSettings.back_color, ReaderSettings{}.back_color);

@@ -79,7 +79,6 @@ TEST_F(BookmarkCommandTest, DeletionsAndClearingReachTheFileHoweverTheDialogClos
               });
     ASSERT_EQ(SavedHistory().m_listLocal.size(), 1u);
     EXPECT_EQ(SavedHistory().m_listLocal.front().strBookName, "b.txt");
-
     QStringList asked;
     Bookmarks({Mark("/books/a.txt", 0, 3)}, {Mark("/net/n.txt", 4, 8, 2)},
               [&](CTemplateDialog& dialog, QTableWidget* list) {
@@ -116,7 +115,6 @@ TEST_F(BookmarkCommandTest, ReopensAtTheScreenLeftTheRecordedPageOrTheLastOne) {
     EXPECT_EQ(m_pane->TopCharacter(), top);
     Bookmarks({Mark(five, 3, 5)}, {}, [](CTemplateDialog&, QTableWidget* list) { Popup(list, 0); });
     EXPECT_EQ(Page(), 3);
-
     const QString three = MakeBook(QStringLiteral(u"三页.txt"), 3 * 4092);
     Bookmarks({Mark(three, 10, 9), Mark(five, 3, 5)}, {},
               [](CTemplateDialog&, QTableWidget* list) { DoubleClick(list); });

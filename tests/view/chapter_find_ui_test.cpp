@@ -50,7 +50,6 @@ TEST_F(ChapterFindTest, ChapterListPicksAChapterAndCtrlArrowsStep) {
     QTest::keyClick(m_pane, Qt::Key_Up, Qt::ControlModifier);
     EXPECT_EQ(m_view->CurrentChapter(), 19);
     EXPECT_EQ(m_frame->ChapterPane()->text(), QStringLiteral(u"第20章　初见"));
-
     pick(Qt::Key_M, Qt::ControlModifier, 19, [](QTreeWidget* list) {
         EXPECT_TRUE(QTest::qWaitForWindowExposed(list->window()));
         QTreeWidgetItem* last = list->topLevelItem(list->topLevelItemCount() - 1);
@@ -110,7 +109,6 @@ TEST_F(ChapterFindTest, ChangedBookRebuildsItsCachedList) {
     Open(path);
     EXPECT_TRUE(m_view->ChaptersComplete());
     EXPECT_EQ(m_view->Chapters().size(), before);
-
     WriteFile(path, ChineseBook(40000, 1));
     Open(path);
     EXPECT_FALSE(m_view->ChaptersComplete());
@@ -151,7 +149,6 @@ TEST_F(FindBarTest, NextPreviousWrapAndCase) {
     ASSERT_TRUE(bar->isVisible());
     EXPECT_TRUE(bar->Edit()->hasFocus());
     EXPECT_LE(bar->geometry().top(), m_pane->geometry().bottom() + 1);
-
     Search(QStringLiteral(u"独一无二的暗号"));
     EXPECT_EQ(Page(), 2);
     EXPECT_EQ(Selected(), QStringLiteral(u"独一无二的暗号"));
@@ -173,7 +170,6 @@ TEST_F(FindBarTest, NextPreviousWrapAndCase) {
     Search(QStringLiteral(u"没有这句话"));
     EXPECT_EQ(Page(), 4);
     EXPECT_TRUE(bar->Status().contains(QStringLiteral(u"找不到")));
-
     QTest::keyClick(bar->Edit(), Qt::Key_Escape);
     EXPECT_FALSE(bar->isVisible());
     EXPECT_TRUE(m_frame->isVisible());

@@ -75,7 +75,6 @@ TEST_F(ReadingPrefsTest, MarginsAndTheLineCapPlaceTheTextKeepTheScreenAndSurvive
     });
     EXPECT_NEAR(InkColumns().first, frame + 60, 3);
     EXPECT_EQ(m_pane->TopCharacter(), top);
-
     const auto expectCap = [this] {
         for (int line = 0; line < m_pane->GetLineCount(); ++line) {
             ASSERT_LE(m_pane->LineLength(line), 20) << line;
@@ -97,7 +96,6 @@ TEST_F(ReadingPrefsTest, MarginsAndTheLineCapPlaceTheTextKeepTheScreenAndSurvive
     QCoreApplication::processEvents();
     EXPECT_EQ(m_pane->TopCharacter(), frameTop);
     EXPECT_NEAR(InkColumns().first, left + 150, 2);
-
     Restart();
     EXPECT_EQ(SavedPrefs().line_chars, 20);
     Open(MakeBook(QStringLiteral("margins.txt"), 4092));
@@ -123,7 +121,6 @@ TEST_F(ReadingPrefsTest, TheFontFamilyIsTheOneChosenChineseFacesListedFirst) {
     EXPECT_NEAR(QFontMetrics(m_pane->font()).height(), height, 1);
     Key(Qt::Key_B); // the size keys keep the face
     EXPECT_EQ(QFontInfo(m_pane->font()).family(), serif);
-
     Restart();
     EXPECT_EQ(QFontInfo(m_pane->font()).family(), serif);
     Reading([&](CReadingDlg& page) {
@@ -149,7 +146,6 @@ TEST_F(ReadingPrefsTest, NightDarkensTheWholeWindowAndDayGivesTheColoursBack) {
     EXPECT_LT(lightness(m_frame->ReaderToolBar()), 80);
     EXPECT_LT(lightness(m_pane), 80);
     EXPECT_EQ(SavedSettings().back_color, CSettingsStore::kNightBackColor);
-
     Restart(); // night comes back, dialogs included
     EXPECT_LT(lightness(m_frame->statusBar()), 80);
     Reading([&](CReadingDlg& page) {

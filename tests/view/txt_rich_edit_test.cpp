@@ -25,7 +25,6 @@ protected:
         EXPECT_EQ(cursor.selectionStart(), m_pane->LineIndex(line));
         EXPECT_EQ(cursor.selectionEnd() - cursor.selectionStart(), m_pane->LineLength(line));
     }
-
     QString m_book;
 };
 
@@ -46,7 +45,6 @@ TEST_F(TextPaneTest, PageKeysTurnPagesSelectTheFirstLineAndLineKeysMoveIt) {
     Key(Qt::Key_Left);
     EXPECT_EQ(Page(), 0);
     EXPECT_EQ(m_pane->toPlainText(), firstPage);
-
     Keys({Qt::Key_Down, Qt::Key_Down});
     m_frame->StatusPane(1)->setText(QStringLiteral("stale"));
     QFile::remove(DataPath("read_history.dat"));
@@ -55,7 +53,6 @@ TEST_F(TextPaneTest, PageKeysTurnPagesSelectTheFirstLineAndLineKeysMoveIt) {
     EXPECT_EQ(m_pane->CurrentLine(), 2);
     EXPECT_EQ(StatusText(1), QStringLiteral(u"|正在阅读:  第1页"));
     EXPECT_TRUE(HoldsLegacy(ReadFile(DataPath("read_history.dat")), u"长夜.txt"));
-
     Key(Qt::Key_Right, Qt::ShiftModifier);
     EXPECT_EQ(Page(), 1);
     for (int i = 0; i < 2; ++i) {
@@ -72,7 +69,6 @@ TEST_F(TextPaneTest, PageKeysTurnPagesSelectTheFirstLineAndLineKeysMoveIt) {
     Key(Qt::Key_Down);
     EXPECT_EQ(m_pane->CurrentLine(), count - 1);
     EXPECT_EQ(Page(), 3);
-
     m_view->GotoPage(1000); // clamps to the last page
     EXPECT_EQ(Page(), m_view->Session().Book().GetPageCount() - 1);
     const QString lastText = m_pane->toPlainText();
@@ -119,7 +115,6 @@ TEST_F(TextPaneTest, ScreenKeysAndTheWheelGoOnAcrossPageEdges) {
     Key(Qt::Key_PageUp);
     EXPECT_LT(bar->value(), bar->maximum());
     EXPECT_EQ(Page(), 0);
-
     bar->setValue(bar->maximum());
     for (const auto& [delta, page, value] :
          {std::tuple{-60, 0, -1}, {-60, 1, 0}, {120, 0, bar->maximum()}}) {
@@ -129,7 +124,6 @@ TEST_F(TextPaneTest, ScreenKeysAndTheWheelGoOnAcrossPageEdges) {
             EXPECT_EQ(bar->value(), value) << delta;
         }
     }
-
     m_view->GotoPage(1000);
     toBottom();
     const int last = Page();
@@ -177,7 +171,6 @@ TEST_F(TextPaneTest, FontCellHeightAndLineDistanceFollowTheSettingsInOneEdit) {
     m_pane->SetRowDis(-100);
     EXPECT_GE(layout->lineAt(1).y() - layout->lineAt(0).y(),
               QFontMetrics(m_pane->font()).height() - 1);
-
     m_pane->SetRowDis(6);
     int edits = 0;
     QObject::connect(m_pane->document(), &QTextDocument::contentsChange,
@@ -214,7 +207,6 @@ TEST_F(TextPaneTest, TurnsAreRecordedAfterThePaintAndNothingThatFollowsLosesThem
     EXPECT_EQ(recorded(u"长夜.txt"), 0);
     QCoreApplication::sendPostedEvents();
     EXPECT_EQ(recorded(u"长夜.txt"), 2);
-
     QTest::keyClick(m_pane, Qt::Key_Right);
     Open(MakeBook(QStringLiteral(u"短篇.txt"), 2 * 4092));
     EXPECT_EQ(recorded(u"长夜.txt"), 3);

@@ -52,7 +52,6 @@ TEST_F(ReaderViewTest, EveryWayOfOpeningABookReturnsToItsScreen) {
     const std::string places = ReadFile(DataPath("read_place.dat"));
     EXPECT_EQ(places.find("0 0 " + EncodeLegacy(other.toStdU16String())), 0u) << places;
     EXPECT_NE(places.find("2 " + std::to_string(top) + " "), std::string::npos) << places;
-
     QString startFolder;
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(MakeBook(QStringLiteral("passed.txt"), 5000, 1)),
@@ -133,7 +132,6 @@ TEST_F(ReaderViewTest, WithoutABookOrWithAutoRecordOffPageStepsRecordNothing) {
     EXPECT_TRUE(SavedHistory().m_listLocal.empty());
     EXPECT_EQ(ReadFile(DataPath("read_history.dat")), std::string());
     EXPECT_EQ(m_pane->toPlainText(), welcome);
-
     ReaderSettings settings = m_view->Settings();
     settings.auto_record = 0;
     m_view->Store().SetSettings(settings);
@@ -207,7 +205,6 @@ TEST_F(ReaderViewTest, AutoScrollGoesOnThroughThePagesGivingEachItsTime) {
     QScrollBar* bar = m_pane->verticalScrollBar();
     Ticks(1);
     EXPECT_EQ(bar->value(), 0);
-
     Key(Qt::Key_A);
     EXPECT_EQ(SavedSettings().auto_read, 1);
     EXPECT_TRUE(m_frame->Action(ID_AUTO_SCROLL)->isChecked());
@@ -222,7 +219,6 @@ TEST_F(ReaderViewTest, AutoScrollGoesOnThroughThePagesGivingEachItsTime) {
     EXPECT_EQ(Page(), 1);
     EXPECT_EQ(bar->value(), 0);
     EXPECT_EQ(SavedHistory().m_listLocal.front().nReadPage, 1);
-
     m_pane->SetTextFont(m_pane->FaceName(), 5);
     m_pane->SetRowDis(1);
     ASSERT_EQ(bar->maximum(), 0);
@@ -235,7 +231,6 @@ TEST_F(ReaderViewTest, AutoScrollGoesOnThroughThePagesGivingEachItsTime) {
     EXPECT_EQ(ticks, height);
     Ticks(2 * screen);
     EXPECT_EQ(Page(), 2);
-
     Key(Qt::Key_A);
     EXPECT_EQ(SavedSettings().auto_read, 0);
     EXPECT_FALSE(m_frame->Action(ID_AUTO_SCROLL)->isChecked());
@@ -274,7 +269,6 @@ TEST_F(ReaderViewTest, ClickAndCtrlPauseAndResumeOnlyWithAutoClick) {
     EXPECT_EQ(bar->value(), 1);
     Keys({Qt::Key_Control, Qt::Key_A, Qt::Key_A});
     EXPECT_EQ(m_view->m_bAutoScrollRunning, 1);
-
     ReaderSettings noClick = m_view->Settings();
     noClick.auto_click = 0;
     m_view->Store().SetSettings(noClick);
