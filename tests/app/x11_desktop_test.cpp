@@ -59,11 +59,13 @@ std::string NetWmName(QWidget* window) {
     return text;
 }
 
-void PressKey(KeySym key) {
+// Presses and lets go of each key in turn.
+void Press(std::initializer_list<KeySym> keys) {
     Display* display = XDisplay();
-    const KeyCode code = XKeysymToKeycode(display, key);
-    XTestFakeKeyEvent(display, code, True, 0);
-    XTestFakeKeyEvent(display, code, False, 0);
+    for (const KeySym key : keys) {
+        XTestFakeKeyEvent(display, XKeysymToKeycode(display, key), True, 0);
+        XTestFakeKeyEvent(display, XKeysymToKeycode(display, key), False, 0);
+    }
     XSync(display, False);
 }
 
@@ -96,9 +98,9 @@ protected:
         ReaderEnvironmentTest::SetUp();
         ASSERT_EQ(QGuiApplication::platformName(), "xcb");
     }
-    void Start(const char16_t* title) {
+    void Start() {
         ReaderSettings settings;
-        settings.title_name = EncodeLegacy(title);
+        settings.title_name = EncodeLegacy(u"我的书房");
         SaveReaderSettings(settings, m_dataDir.path().toStdString());
         ASSERT_TRUE(Launch());
         m_frame = TestApp().MainFrame();
@@ -109,7 +111,7 @@ protected:
 };
 
 TEST_F(X11DesktopTest, WindowNamesAreExactlyTheTitlesTheWindowsSet) {
-    Start(u"我的书房");
+    Start();
     EXPECT_EQ(NetWmName(m_frame), "我的书房");
     std::string dialogName;
     {
@@ -126,7 +128,7 @@ TEST_F(X11DesktopTest, WindowNamesAreExactlyTheTitlesTheWindowsSet) {
 }
 
 TEST_F(X11DesktopTest, LockPanesFollowTheKeyboardAndScrollLockOutlivesThePageNumbers) {
-    Start(u"Veska");
+    Start();
     ASSERT_TRUE(m_frame->LockIndicators()->Available());
     GiveScrollLockAModifier();
     const struct {
@@ -136,28 +138,23 @@ TEST_F(X11DesktopTest, LockPanesFollowTheKeyboardAndScrollLockOutlivesThePageNum
     } locks[] = {{XK_Caps_Lock, 1, "CAP"}, {XK_Num_Lock, 2, "NUM"}, {XK_Scroll_Lock, 3, "SCRL"}};
     for (const auto& lock : locks) {
         ASSERT_EQ(Pane(lock.pane), "") << lock.text;
-        PressKey(lock.key);
+        Press({lock.key});
         EXPECT_TRUE(QTest::qWaitFor([&] { return Pane(lock.pane) == lock.text; }, 3000))
             << lock.text << " shows \"" << Pane(lock.pane).toStdString() << '"';
     }
     for (const auto& lock : locks) {
-        PressKey(lock.key);
+        Press({lock.key});
         EXPECT_TRUE(QTest::qWaitFor([&] { return Pane(lock.pane).isEmpty(); }, 3000)) << lock.text;
     }
 
     // Once a page is shown, panes 1 and 2 hold its numbers whatever the locks do.
     m_frame->UpdateStatusBar();
-    const QString page = Pane(1);
-    const QString count = Pane(2);
-    for (const auto& lock : locks) {
-        PressKey(lock.key);
-    }
+    const QString page = Pane(1), count = Pane(2);
+    Press({XK_Caps_Lock, XK_Num_Lock, XK_Scroll_Lock});
     EXPECT_TRUE(QTest::qWaitFor([&] { return Pane(3) == "SCRL"; }, 3000));
     EXPECT_EQ(Pane(1), page);
     EXPECT_EQ(Pane(2), count);
-    for (const auto& lock : locks) {
-        PressKey(lock.key); // the keyboard as it was
-    }
+    Press({XK_Caps_Lock, XK_Num_Lock, XK_Scroll_Lock}); // the keyboard as it was
 }
 
 } // namespace
