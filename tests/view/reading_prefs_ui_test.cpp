@@ -141,10 +141,10 @@ TEST_F(ReadingPrefsTest, NightDarkensTheWholeWindowAndDayGivesTheColoursBack) {
     m_view->Store().SetSettings(settings);
     EXPECT_GT(lightness(m_frame->statusBar()), 150);
     Reading([](CReadingDlg& page) { QTest::mouseClick(page.m_btnNight, Qt::LeftButton); });
-    EXPECT_LT(lightness(m_frame->statusBar()), 80);
-    EXPECT_LT(lightness(m_frame->MainToolBar()), 80);
-    EXPECT_LT(lightness(m_frame->ReaderToolBar()), 80);
-    EXPECT_LT(lightness(m_pane), 80);
+    for (QWidget* part : std::initializer_list<QWidget*>{
+             m_frame->statusBar(), m_frame->MainToolBar(), m_frame->ReaderToolBar(), m_pane}) {
+        EXPECT_LT(lightness(part), 80);
+    }
     EXPECT_EQ(SavedSettings().back_color, CSettingsStore::kNightBackColor);
     Restart(); // night comes back, dialogs included
     EXPECT_LT(lightness(m_frame->statusBar()), 80);
