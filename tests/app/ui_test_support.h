@@ -105,7 +105,6 @@ protected:
         qputenv("VESKA_STATS_URL", "");
         CMainFrame::SetTrayAvailableForTesting(1);
     }
-
     void TearDown() override {
         TestApp().DestroyMainFrame();
         CMainFrame::SetTrayAvailableForTesting(-1);
@@ -117,9 +116,7 @@ protected:
         words.prepend(QStringLiteral("veska"));
         return TestApp().InitInstance(words);
     }
-
     QString DataPath(const char* name) const { return m_dataDir.filePath(QLatin1String(name)); }
-
     QTemporaryDir m_dataDir;
 };
 
@@ -140,7 +137,6 @@ protected:
 
     // Runs before the reader starts (to write a config.cfg, for example).
     virtual void BeforeStart() {}
-
     void Start() {
         ASSERT_TRUE(Launch());
         m_frame = TestApp().MainFrame();
@@ -162,14 +158,10 @@ protected:
         WriteFile(path, ChineseBook(bytes, seed));
         return path;
     }
-
     void Open(const QString& path) { ASSERT_EQ(m_view->OpenBook(path.toStdU16String()), 0); }
-
     int Page() const { return m_view->Session().Book().m_nCurPage; }
     const std::u16string& BookName() const { return m_view->Session().Book().m_strName; }
-
     ReadingPrefs SavedPrefs() const { return LoadReadingPrefs(m_dataDir.path().toStdString()); }
-
     ReaderSettings SavedSettings() const {
         ReaderSettings settings;
         settings.font_height = -100; // marks a value the file did not hold
@@ -182,7 +174,6 @@ protected:
         return QString::fromStdU16String(m_view->Session().Book().m_strText)
             .replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     }
-
     QString StatusText(int pane) const { return m_frame->StatusPane(pane)->text(); }
 
     // Key presses and what the reader's event loop does right after each (the paint, then the
@@ -203,7 +194,6 @@ protected:
             m_frame->OnTimer();
         }
     }
-
     CMainFrame* m_frame = nullptr;
     CVeskaView* m_view = nullptr;
     CTxtRichEdit* m_pane = nullptr;

@@ -37,10 +37,8 @@ TEST_F(AboutDlgTest, EveryTextFitsTheBlueLinksOpenAndTheUsualKeysEndIt) {
     CAboutDlg dlg;
     QString mail, home;
     Run(dlg, [&](CTemplateDialog& window) {
-        EXPECT_EQ(window.windowTitle(), "关于 Veska");
         ExpectTextsFit(window);
         for (CColorStatic* link : {dlg.m_linkJoke, dlg.m_linkMail, dlg.m_linkHome}) {
-            EXPECT_EQ(link->m_crText, 0xFF0000u);
             const QImage image = link->grab().toImage();
             EXPECT_TRUE(HasPixelNear(image, Qt::blue)) << link->text().toStdString();
             EXPECT_FALSE(HasPixelNear(image, Qt::red));

@@ -38,7 +38,6 @@ protected:
         ScopedModalHook hook([&](QDialog& window) { act(static_cast<CTemplateDialog&>(window)); });
         return dlg.DoModal();
     }
-
     QTemporaryDir m_dir;
 };
 

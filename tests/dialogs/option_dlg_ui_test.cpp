@@ -126,7 +126,6 @@ TEST_F(OptionDlgTest, ReadingPageShowsTheValuesAndHandsOnEveryChange) {
     };
     ScopedModalHook hook([&](QDialog& window) {
         if (auto* page = qobject_cast<CReadingDlg*>(&window)) {
-            EXPECT_EQ(page->windowTitle(), "阅读");
             EXPECT_EQ(page->m_spinMarginLeft->value(), 24);
             EXPECT_EQ(page->m_spinScrollSpeed->value(), 7);
             EXPECT_EQ(page->m_spinLineChars->text(), "不限");

@@ -57,10 +57,8 @@ TEST_F(ReadMarkDlgTest, ThePopupDeletesOnlyAValidRowAndClearingEmptiesOnlyTheLoc
                       QTableWidget* list = m_dlg.m_ctlLocalList;
                       RightClick(list->visualRect(list->model()->index(1, 0)).center());
                       ASSERT_TRUE(m_dlg.m_pPopupMenu && m_dlg.m_pPopupMenu->isVisible());
-                      EXPECT_EQ(m_dlg.m_pPopupMenu->title(), "修改书签");
                       const auto items = m_dlg.m_pPopupMenu->actions();
                       ASSERT_EQ(items.size(), 2);
-                      EXPECT_EQ(items[0]->text(), "打开");
                       items[1]->trigger(); // "删除"
                       m_dlg.m_pPopupMenu->close();
                       EXPECT_EQ(Rows(), QStringList({"三体.txt|13|340", "c.txt|5|9"}));
