@@ -28,52 +28,53 @@ protected:
     QString m_book;
 };
 
-// A page turn selects the first line; Shift is not looked at and every auto-repeat of a held key
-// turns one more page. The line keys move the reading line, stop at both ends and never turn the
-// page. At the ends of the book the text stays but the status and the history are refreshed.
+// Each key, the page (from 1) and the reading line after it: a page turn selects the first line
+// (Shift is not looked at), and at the first page the text and the line stay but the status and
+// the history are refreshed; the line keys move the line, stop at both ends and never turn the
+// page. Every auto-repeat of a held key turns one more page; the last page turns no further.
 TEST_F(TextPaneTest, PageKeysTurnPagesSelectTheFirstLineAndLineKeysMoveIt) {
     OpenNovel();
-    const QString firstPage = m_pane->toPlainText();
-    Key(Qt::Key_Right);
-    EXPECT_EQ(Page(), 1);
-    EXPECT_EQ(m_pane->toPlainText(), PageText());
-    EXPECT_NE(m_pane->toPlainText(), firstPage);
-    EXPECT_EQ(StatusText(1), QStringLiteral(u"|正在阅读:  第2页"));
-    ExpectLineSelected(0);
-    EXPECT_EQ(m_pane->verticalScrollBar()->value(), 0);
-    EXPECT_TRUE(m_pane->hasFocus());
-    Key(Qt::Key_Left);
-    EXPECT_EQ(Page(), 0);
-    EXPECT_EQ(m_pane->toPlainText(), firstPage);
-    Keys({Qt::Key_Down, Qt::Key_Down});
-    m_frame->StatusPane(1)->setText(QStringLiteral("stale"));
-    QFile::remove(DataPath("read_history.dat"));
-    Key(Qt::Key_Left);
-    EXPECT_EQ(m_pane->toPlainText(), firstPage);
-    EXPECT_EQ(m_pane->CurrentLine(), 2);
-    EXPECT_EQ(StatusText(1), QStringLiteral(u"|正在阅读:  第1页"));
-    EXPECT_TRUE(HoldsLegacy(ReadFile(DataPath("read_history.dat")), u"长夜.txt"));
-    Key(Qt::Key_Right, Qt::ShiftModifier);
-    EXPECT_EQ(Page(), 1);
+    const struct {
+        int key;
+        Qt::KeyboardModifiers chord;
+        int page;
+        int line;
+    } steps[] = {{Qt::Key_Right, {}, 2, 0}, {Qt::Key_Left, {}, 1, 0},
+                 {Qt::Key_Down, {}, 1, 1},  {Qt::Key_Down, {}, 1, 2},
+                 {Qt::Key_Left, {}, 1, 2},  {Qt::Key_Right, Qt::ShiftModifier, 2, 0},
+                 {Qt::Key_Up, {}, 2, 0},    {Qt::Key_Down, {}, 2, 1},
+                 {Qt::Key_Down, {}, 2, 2},  {Qt::Key_Up, {}, 2, 1}};
+    for (const auto& step : steps) {
+        const bool turn = step.key == Qt::Key_Left || step.key == Qt::Key_Right;
+        m_frame->StatusPane(1)->setText(QStringLiteral("stale"));
+        QFile::remove(DataPath("read_history.dat"));
+        Key(step.key, step.chord);
+        EXPECT_EQ(Page() + 1, step.page) << step.key;
+        ExpectLineSelected(step.line);
+        EXPECT_EQ(m_pane->toPlainText(), PageText());
+        EXPECT_TRUE(m_pane->hasFocus());
+        if (turn) {
+            EXPECT_EQ(m_pane->verticalScrollBar()->value(), 0);
+            EXPECT_EQ(StatusText(1), QStringLiteral(u"|正在阅读:  第%1页").arg(step.page));
+            EXPECT_TRUE(HoldsLegacy(ReadFile(DataPath("read_history.dat")), u"长夜.txt"));
+        }
+    }
     for (int i = 0; i < 2; ++i) {
         QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier, QString(), true);
         QApplication::sendEvent(m_pane, &repeat);
     }
     EXPECT_EQ(Page(), 3);
-    Key(Qt::Key_Up);
-    ExpectLineSelected(0);
-    Keys({Qt::Key_Down, Qt::Key_Down, Qt::Key_Up});
-    ExpectLineSelected(1);
     const int count = m_pane->GetLineCount();
     m_pane->SelectLine(count - 1);
     Key(Qt::Key_Down);
     EXPECT_EQ(m_pane->CurrentLine(), count - 1);
     EXPECT_EQ(Page(), 3);
     m_view->GotoPage(1000); // clamps to the last page
-    EXPECT_EQ(Page(), m_view->Session().Book().GetPageCount() - 1);
+    const int last = m_view->Session().Book().GetPageCount() - 1;
+    EXPECT_EQ(Page(), last);
     const QString lastText = m_pane->toPlainText();
     Key(Qt::Key_Right);
-    EXPECT_EQ(Page(), m_view->Session().Book().GetPageCount() - 1);
+    EXPECT_EQ(Page(), last);
     EXPECT_EQ(m_pane->toPlainText(), lastText);
 }
 
