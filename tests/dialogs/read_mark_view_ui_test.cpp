@@ -47,15 +47,11 @@ protected:
             }
         }
     }
+    // A double-click is a press and a release, then the double-click itself.
     static void DoubleClick(QTableWidget* list) {
-        const QPointF at = list->visualRect(list->model()->index(0, 0)).center();
-        for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
-                                  QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
-            const auto held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
-            QMouseEvent event(type, at, list->viewport()->mapToGlobal(at), Qt::LeftButton, held,
-                              Qt::NoModifier);
-            QApplication::sendEvent(list->viewport(), &event);
-        }
+        const QPoint at = list->visualRect(list->model()->index(0, 0)).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
     }
     // Presses the message box's button with this text; returns the question asked.
     static QString Answer(QDialog& dialog, const char16_t* button) {
