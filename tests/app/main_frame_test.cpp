@@ -1,15 +1,14 @@
-// The main frame: its toolbars, prompts, accelerators, tray and the ways the window is hidden or
-// the program ended.
+// The main frame: its toolbars, prompts, accelerators, tray, the ways the window is hidden or the
+// program ended, full screen and the window's remembered place.
 
 #include "app/true_color_tool_bar.h"
 #include "tests/app/ui_test_support.h"
 #include "tests/url_get/loopback_server.h"
 #include "url_get/core/url_get_manager.h"
 #include "widgets/link_opener.h"
-#include "widgets/modal_hook.h"
 
-#include <QDialog>
 #include <QMenu>
+#include <QScreen>
 #include <QStatusBar>
 #include <QStyleOptionToolBar>
 #include <QSystemTrayIcon>
@@ -19,19 +18,22 @@ namespace {
 
 using MainFrameTest = ReaderTest;
 
-// Runs the event loop until the program asks to quit; `step` runs inside it.
+// Runs the event loop until the program asks to quit; `step` runs inside it. A program that
+// never quits ends the loop with a code no test expects.
 int RunUntilQuit(const std::function<void()>& step) {
     QTimer::singleShot(0, step);
-    // A safety net: a program that never quits ends the loop with a code no test expects.
     QTimer::singleShot(5000, [] { QCoreApplication::exit(-77); });
     return QCoreApplication::exec();
 }
 
-// Every button shows inside the window (none pushed into an overflow menu), the second bar
-// under the first; a button without a string shows no tooltip (Qt would offer its text).
-TEST_F(MainFrameTest, ToolbarButtonsAllShowAndOnlyThoseWithAStringHaveATip) {
+// Every button shows inside the window (none pushed into an overflow menu), the second bar under
+// the first, and only a button with a string shows a tip; the grippers move the bars about the
+// top area but never float, hide or dock them elsewhere, and no menu offers to hide them.
+TEST_F(MainFrameTest, ToolbarButtonsShowTheirTipsAndTheGrippersKeepTheBars) {
     CTrueColorToolBar* main = m_frame->MainToolBar();
-    for (const CTrueColorToolBar* bar : {main, m_frame->ReaderToolBar()}) {
+    EXPECT_GT(m_frame->ReaderToolBar()->geometry().top(), main->geometry().top());
+    EXPECT_EQ(m_frame->createPopupMenu(), nullptr);
+    for (CTrueColorToolBar* bar : {main, m_frame->ReaderToolBar()}) {
         for (QAction* action : bar->actions()) {
             const QWidget* button = bar->widgetForAction(action);
             if (!action->isSeparator()) {
@@ -39,53 +41,13 @@ TEST_F(MainFrameTest, ToolbarButtonsAllShowAndOnlyThoseWithAStringHaveATip) {
                 EXPECT_LE(button->mapTo(m_frame, QPoint(button->width(), 0)).x(), m_frame->width());
             }
         }
-    }
-    EXPECT_GT(m_frame->ReaderToolBar()->geometry().top(), main->geometry().top());
-
-    for (const auto& [id, tip] : {std::pair{ID_JOKE, u""}, {ID_FILE_OPEN, u"打开"}}) {
-        QWidget* button = main->widgetForAction(m_frame->Action(id));
-        QHelpEvent event(QEvent::ToolTip, QPoint(2, 2), button->mapToGlobal(QPoint(2, 2)));
-        QApplication::sendEvent(button, &event);
-        EXPECT_EQ(QToolTip::isVisible() ? QToolTip::text() : QString(), QString::fromUtf16(tip));
-    }
-}
-
-// The pointer entering a toolbar button.
-void Hover(CMainFrame* frame, int id) {
-    QWidget* button = frame->MainToolBar()->widgetForAction(frame->Action(id));
-    if (button == nullptr) {
-        button = frame->ReaderToolBar()->widgetForAction(frame->Action(id));
-    }
-    QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), button->mapToGlobal(QPointF(2, 2)));
-    QApplication::sendEvent(button, &enter);
-}
-
-TEST_F(MainFrameTest, PromptsShowInTheFirstPaneOnlyUntilABookIsOpen) {
-    Hover(m_frame, ID_FILE_OPEN);
-    EXPECT_EQ(StatusText(0), QStringLiteral(u"打开现有文档"));
-    QStatusTipEvent idle{QString()};
-    QApplication::sendEvent(m_frame, &idle);
-    EXPECT_EQ(StatusText(0), QStringLiteral(u"就绪"));
-
-    Open(MakeBook(QStringLiteral("prompt.txt"), 5000));
-    Hover(m_frame, ID_FONT_BIGGER);
-    EXPECT_EQ(StatusText(0), QStringLiteral(u"|阅读书籍:  prompt.txt"));
-    EXPECT_TRUE(m_frame->statusBar()->currentMessage().isEmpty());
-}
-
-// Each bar has its gripper; dragging it about reorders the top area but never floats, hides or
-// docks it elsewhere, and no menu offers to hide it.
-TEST_F(MainFrameTest, ToolbarGrippersMoveTheBarsWithoutLosingThem) {
-    EXPECT_EQ(m_frame->createPopupMenu(), nullptr);
-    for (CTrueColorToolBar* bar : {m_frame->MainToolBar(), m_frame->ReaderToolBar()}) {
         QStyleOptionToolBar option;
         option.initFrom(bar);
         option.features = QStyleOptionToolBar::Movable;
         option.toolBarArea = Qt::TopToolBarArea;
         const QRect handle = bar->style()->subElementRect(QStyle::SE_ToolBarHandle, &option, bar);
         ASSERT_TRUE(bar->isMovable() && handle.isValid());
-        // Drag by the gripper into the middle of the text and let go there.
-        const QPoint grip = handle.center();
+        const QPoint grip = handle.center(); // dragged into the middle of the text, let go there
         QTest::mousePress(bar, Qt::LeftButton, Qt::NoModifier, grip);
         for (int step = 1; step <= 10; ++step) {
             QTest::mouseMove(bar, grip + QPoint(step * 30, step * 40));
@@ -96,63 +58,77 @@ TEST_F(MainFrameTest, ToolbarGrippersMoveTheBarsWithoutLosingThem) {
         EXPECT_TRUE(bar->isVisible());
         EXPECT_EQ(m_frame->toolBarArea(bar), Qt::TopToolBarArea);
     }
+    for (const auto& [id, tip] : {std::pair{ID_JOKE, u""}, {ID_FILE_OPEN, u"打开"}}) {
+        QWidget* button = main->widgetForAction(m_frame->Action(id));
+        QHelpEvent event(QEvent::ToolTip, QPoint(2, 2), button->mapToGlobal(QPoint(2, 2)));
+        QApplication::sendEvent(button, &event);
+        EXPECT_EQ(QToolTip::isVisible() ? QToolTip::text() : QString(), QString::fromUtf16(tip));
+    }
 }
 
-TEST_F(MainFrameTest, AcceleratorsReachTheirCommands) {
-    // Ctrl+N: the bookmark dialog; its lists are written back and saved when it closes.
+TEST_F(MainFrameTest, PromptsShowInTheFirstPaneOnlyUntilABookIsOpen) {
+    const auto hover = [this](int id) {
+        QWidget* button = m_frame->MainToolBar()->widgetForAction(m_frame->Action(id));
+        QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), button->mapToGlobal(QPointF(2, 2)));
+        QApplication::sendEvent(button, &enter);
+    };
+    hover(ID_FILE_OPEN);
+    EXPECT_EQ(StatusText(0), QStringLiteral(u"打开现有文档"));
+    QStatusTipEvent idle{QString()};
+    QApplication::sendEvent(m_frame, &idle);
+    EXPECT_EQ(StatusText(0), QStringLiteral(u"就绪"));
+    Open(MakeBook(QStringLiteral("prompt.txt"), 5000));
+    hover(ID_FILE_OPEN);
+    EXPECT_EQ(StatusText(0), QStringLiteral(u"|阅读书籍:  prompt.txt"));
+    EXPECT_TRUE(m_frame->statusBar()->currentMessage().isEmpty());
+}
+
+// Ctrl+N opens the bookmarks, whose lists are saved when they close; Ctrl+Z, V, P and S do
+// nothing and Ctrl+C copies (nothing is marked), none of their letters reaching the pane; the
+// joke button opens its page.
+TEST_F(MainFrameTest, AcceleratorsAndTheJokeButtonReachTheirCommands) {
     QFile::remove(DataPath("read_history.dat"));
     {
         ScopedModalHook closeIt([](QDialog& dialog) { dialog.reject(); });
         Key(Qt::Key_N, Qt::ControlModifier);
     }
     EXPECT_TRUE(QFile::exists(DataPath("read_history.dat")));
-
-    // Ctrl+Z, Ctrl+V and Ctrl+P do nothing, Ctrl+C copies (nothing is marked), and their letters
-    // do not reach the pane.
     const QString text = m_pane->toPlainText();
     for (int key : {Qt::Key_Z, Qt::Key_C, Qt::Key_V, Qt::Key_P, Qt::Key_S}) {
         Key(key, Qt::ControlModifier);
     }
     EXPECT_EQ(m_pane->toPlainText(), text);
     EXPECT_FALSE(QFile::exists(DataPath("config.cfg")));
-}
-
-TEST_F(MainFrameTest, JokeButtonOpensTheJokePage) {
     QList<QUrl> opened;
     {
         ScopedLinkOpener opener([&](const QUrl& url) { opened << url; });
         m_frame->Action(ID_JOKE)->trigger();
     }
-    ASSERT_EQ(opened.size(), 1);
-    EXPECT_EQ(opened.front(), QUrl(QStringLiteral(VESKA_JOKE_URL)));
+    EXPECT_EQ(opened, QList<QUrl>{QUrl(QStringLiteral(VESKA_JOKE_URL))});
 }
 
 TEST_F(MainFrameTest, WithATrayCloseAndEscHideAndTheTrayShowsAgain) {
     EXPECT_EQ(m_frame->TrayIcon()->toolTip(), QStringLiteral("Veska"));
-    const int code = RunUntilQuit([this] {
-        m_frame->close();
-        EXPECT_FALSE(m_frame->isVisible());
-        QTimer::singleShot(100, [] { QCoreApplication::exit(0); }); // still running
-    });
-    EXPECT_EQ(code, 0);
-
+    EXPECT_EQ(RunUntilQuit([this] {
+                  m_frame->close();
+                  EXPECT_FALSE(m_frame->isVisible());
+                  QTimer::singleShot(100, [] { QCoreApplication::exit(0); }); // still running
+              }),
+              0);
     EXPECT_EQ(m_frame->OnTrayNotify(IDR_TRAY_MENU + 1, WM_LBUTTONDOWN), 1);
     EXPECT_FALSE(m_frame->isVisible());
     EXPECT_EQ(m_frame->OnTrayNotify(IDR_TRAY_MENU, WM_LBUTTONDOWN), 0);
     EXPECT_TRUE(m_frame->isVisible());
-
     Key(Qt::Key_Escape);
     EXPECT_FALSE(m_frame->isVisible());
     m_frame->TrayMenu()->actions().at(1)->trigger(); // "打开"
     EXPECT_TRUE(m_frame->isVisible());
 
     // A minimised window comes back restored and focused, by a click or either menu item.
-    const std::function<void()> ways[] = {
-        [this] { m_frame->OnTrayNotify(IDR_TRAY_MENU, WM_LBUTTONDOWN); },
-        [this] { m_frame->TrayMenu()->actions().at(0)->trigger(); }, // "设置"
-        [this] { m_frame->TrayMenu()->actions().at(1)->trigger(); }, // "打开"
-    };
-    for (const auto& bringBack : ways) {
+    for (const auto& bringBack : std::initializer_list<std::function<void()>>{
+             [this] { m_frame->OnTrayNotify(IDR_TRAY_MENU, WM_LBUTTONDOWN); },
+             [this] { m_frame->TrayMenu()->actions().at(0)->trigger(); },
+             [this] { m_frame->TrayMenu()->actions().at(1)->trigger(); }}) {
         m_frame->showMinimized();
         QCoreApplication::processEvents();
         ASSERT_TRUE(m_frame->isMinimized());
@@ -160,19 +136,70 @@ TEST_F(MainFrameTest, WithATrayCloseAndEscHideAndTheTrayShowsAgain) {
         EXPECT_FALSE(m_frame->isMinimized());
         EXPECT_TRUE(QTest::qWaitForWindowActive(m_frame));
     }
+    QMenu* menu = m_frame->TrayMenu(); // its third item quits with code 16
+    EXPECT_EQ(RunUntilQuit([this, menu] {
+                  EXPECT_EQ(m_frame->OnTrayNotify(IDR_TRAY_MENU, WM_RBUTTONUP), 0);
+                  ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+                  QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier,
+                                    menu->actionGeometry(menu->actions().at(2)).center());
+              }),
+              TRAY_EXIT_CODE);
+    EXPECT_FALSE(m_frame->TrayIcon()->isVisible());
 }
 
-TEST_F(MainFrameTest, TrayMenuQuitEndsWithExitCode16) {
-    QMenu* menu = m_frame->TrayMenu();
-    const int code = RunUntilQuit([this, menu] {
-        EXPECT_EQ(m_frame->OnTrayNotify(IDR_TRAY_MENU, WM_RBUTTONUP), 0);
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
-        QAction* quit = menu->actions().at(2);
-        QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier,
-                          menu->actionGeometry(quit).center());
-    });
-    EXPECT_EQ(code, TRAY_EXIT_CODE);
-    EXPECT_FALSE(m_frame->TrayIcon()->isVisible());
+// F11 shows the text alone and goes back to the window it was; Esc leaves full screen before it
+// hides the window.
+TEST_F(MainFrameTest, F11ShowsTheTextAloneAndEscLeavesFullScreenBeforeHiding) {
+    const auto expectBars = [this](bool shown) {
+        for (QWidget* bar : std::initializer_list<QWidget*>{
+                 m_frame->MainToolBar(), m_frame->ReaderToolBar(), m_frame->statusBar()}) {
+            EXPECT_EQ(bar->isVisible(), shown);
+        }
+    };
+    Key(Qt::Key_F11);
+    EXPECT_TRUE(m_frame->isFullScreen());
+    expectBars(false);
+    EXPECT_EQ(m_pane->window()->size(), m_frame->size());
+    Key(Qt::Key_Escape);
+    EXPECT_FALSE(m_frame->isFullScreen());
+    EXPECT_TRUE(m_frame->isVisible());
+    expectBars(true);
+    m_frame->showMaximized();
+    Keys({Qt::Key_F11, Qt::Key_F11});
+    EXPECT_TRUE(m_frame->isMaximized());
+    Key(Qt::Key_Escape);
+    EXPECT_FALSE(m_frame->isVisible());
+}
+
+// The first start takes the window's own size centred on the screen; a size and place are saved
+// soon after they change (without closing) and come back, maximised with the place it goes back
+// to, and centred once the screen they were on is gone.
+TEST_F(MainFrameTest, SizeAndPlaceComeBackOnAScreenAndCentredOffEveryScreen) {
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const auto expectCentred = [&](QSize size) {
+        EXPECT_EQ(m_frame->size(), size);
+        EXPECT_EQ(m_frame->pos(), screen.topLeft() + QPoint((screen.width() - size.width()) / 2,
+                                                            (screen.height() - size.height()) / 2));
+    };
+    expectCentred(QSize(CMainFrame::kWidth, CMainFrame::kHeight));
+    const QRect placed(40, 30, 700, 500);
+    m_frame->setGeometry(placed);
+    QTRY_COMPARE(SavedPrefs().window_width, 700);
+    EXPECT_EQ(SavedPrefs().window_x, 40);
+    Restart();
+    EXPECT_EQ(m_frame->geometry(), placed);
+    m_frame->showMaximized();
+    QTRY_COMPARE(SavedPrefs().window_maximized, 1);
+    Restart();
+    EXPECT_TRUE(m_frame->isMaximized());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(SavedPrefs().window_width, placed.width());
+    ReadingPrefs prefs = SavedPrefs();
+    prefs.window_maximized = 0;
+    prefs.window_x = 20000;
+    ASSERT_TRUE(SaveReadingPrefs(prefs, m_dataDir.path().toStdString()));
+    Restart();
+    expectCentred(placed.size());
 }
 
 class NoTrayTest : public ReaderTest {
@@ -184,9 +211,7 @@ TEST_F(NoTrayTest, WithoutATrayEscMinimisesAndCloseQuitsWithCode16) {
     Key(Qt::Key_Escape);
     EXPECT_TRUE(m_frame->isMinimized());
     EXPECT_TRUE(m_frame->isVisible());
-
-    const int code = RunUntilQuit([this] { m_frame->close(); });
-    EXPECT_EQ(code, TRAY_EXIT_CODE);
+    EXPECT_EQ(RunUntilQuit([this] { m_frame->close(); }), TRAY_EXIT_CODE);
 }
 
 class StatisticsTest : public ReaderTest {
@@ -205,8 +230,7 @@ TEST_F(StatisticsTest, TheFrameSendsOneStatisticsRequestFromItsWorker) {
     const auto arrivals = m_server.WaitForArrivals(1);
     ASSERT_EQ(arrivals.size(), 1u);
     EXPECT_EQ(arrivals.front().path, "/Veska.php");
-    // Results come back through the timer's Update; nothing is waiting for them.
-    m_frame->OnTimer();
+    m_frame->OnTimer(); // results come back through the timer; nothing is waiting for them
 }
 
 // A statistics server that never stops answering: what the reader keeps of the answer is bounded
@@ -218,14 +242,9 @@ protected:
 
 long ResidentKilobytes() {
     QFile status(QStringLiteral("/proc/self/status"));
-    if (status.open(QIODevice::ReadOnly)) {
-        for (const QByteArray& line : status.readAll().split('\n')) {
-            if (line.startsWith("VmRSS:")) {
-                return line.mid(6).trimmed().split(' ').value(0).toLong();
-            }
-        }
-    }
-    return -1;
+    const QByteArray text = status.open(QIODevice::ReadOnly) ? status.readAll() : QByteArray();
+    const qsizetype at = text.indexOf("VmRSS:");
+    return at < 0 ? -1 : text.mid(at + 6).trimmed().split(' ').value(0).toLong();
 }
 
 TEST_F(EndlessStatisticsTest, AnEndlessAnswerKeepsMemoryFlatAndTheReaderQuitsAtOnce) {

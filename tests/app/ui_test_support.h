@@ -5,14 +5,17 @@
 
 #include "app/main_frame.h"
 #include "app/veska_app.h"
+#include "history/reader_history.h"
 #include "platform/code_page.h"
 #include "res/resource.h"
 #include "settings/reader_settings.h"
 #include "settings/reading_prefs.h"
 #include "view/txt_rich_edit.h"
 #include "view/veska_view.h"
+#include "widgets/modal_hook.h"
 
 #include <QAction>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -58,8 +61,7 @@ inline std::string ChineseBook(std::size_t bytes, int seed = 0) {
     // Do not end inside a two-byte character: end with a line break instead.
     std::size_t i = 0;
     while (i < out.size()) {
-        const unsigned char c = static_cast<unsigned char>(out[i]);
-        i += c < 0x80 ? 1 : 2;
+        i += static_cast<unsigned char>(out[i]) < 0x80 ? 1 : 2;
     }
     if (i > out.size()) {
         out.back() = '\n';
@@ -75,10 +77,21 @@ inline void WriteFile(const QString& path, const std::string& bytes) {
 
 inline std::string ReadFile(const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    return file.readAll().toStdString();
+    return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
+}
+
+// The history file read back the way the program reads it, once the event loop has run (page
+// steps write it after the paint).
+inline CReaderHistory SavedHistory() {
+    QCoreApplication::sendPostedEvents();
+    CReaderHistory history;
+    history.Load();
+    return history;
+}
+
+// Whether `bytes` holds `text` in the legacy code page.
+inline bool HoldsLegacy(const std::string& bytes, const std::u16string& text) {
+    return bytes.find(EncodeLegacy(text)) != std::string::npos;
 }
 
 // A fresh data directory, no statistics request and a notification area (unless the test says
@@ -92,15 +105,18 @@ protected:
         qputenv("VESKA_STATS_URL", "");
         CMainFrame::SetTrayAvailableForTesting(1);
     }
-
     void TearDown() override {
         TestApp().DestroyMainFrame();
         CMainFrame::SetTrayAvailableForTesting(-1);
         qunsetenv("VESKA_DATA_DIR");
     }
 
+    // The program's start-up with these command-line words.
+    static bool Launch(QStringList words = {}) {
+        words.prepend(QStringLiteral("veska"));
+        return TestApp().InitInstance(words);
+    }
     QString DataPath(const char* name) const { return m_dataDir.filePath(QLatin1String(name)); }
-
     QTemporaryDir m_dataDir;
 };
 
@@ -121,9 +137,8 @@ protected:
 
     // Runs before the reader starts (to write a config.cfg, for example).
     virtual void BeforeStart() {}
-
     void Start() {
-        ASSERT_TRUE(TestApp().InitInstance(QStringList{QStringLiteral("veska")}));
+        ASSERT_TRUE(Launch());
         m_frame = TestApp().MainFrame();
         m_view = m_frame->GetActiveView();
         m_pane = m_view->m_pTxtEdit;
@@ -143,11 +158,10 @@ protected:
         WriteFile(path, ChineseBook(bytes, seed));
         return path;
     }
-
     void Open(const QString& path) { ASSERT_EQ(m_view->OpenBook(path.toStdU16String()), 0); }
-
+    int Page() const { return m_view->Session().Book().m_nCurPage; }
+    const std::u16string& BookName() const { return m_view->Session().Book().m_strName; }
     ReadingPrefs SavedPrefs() const { return LoadReadingPrefs(m_dataDir.path().toStdString()); }
-
     ReaderSettings SavedSettings() const {
         ReaderSettings settings;
         settings.font_height = -100; // marks a value the file did not hold
@@ -160,16 +174,26 @@ protected:
         return QString::fromStdU16String(m_view->Session().Book().m_strText)
             .replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     }
-
     QString StatusText(int pane) const { return m_frame->StatusPane(pane)->text(); }
 
-    // A key press and what the reader's event loop does right after it (the paint, then the
+    // Key presses and what the reader's event loop does right after each (the paint, then the
     // history and the place).
     void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
         QTest::keyClick(m_pane, Qt::Key(key), modifiers);
         QCoreApplication::sendPostedEvents();
     }
+    void Keys(std::initializer_list<int> keys) {
+        for (int key : keys) {
+            Key(key);
+        }
+    }
 
+    // Drives the automatic scrolling's ticks by hand.
+    void Ticks(int count) {
+        for (int i = 0; i < count; ++i) {
+            m_frame->OnTimer();
+        }
+    }
     CMainFrame* m_frame = nullptr;
     CVeskaView* m_view = nullptr;
     CTxtRichEdit* m_pane = nullptr;

@@ -1,31 +1,36 @@
 // Start-up: what a fresh reader shows and writes, the title from the settings, the command
-// line and what a later launch hands over.
+// line and what a later launch hands over, with real processes too: one reader per data
+// directory, and a hung or killed reader does not keep a new one from starting.
 
 #include "app/command_line.h"
+#include "app/single_instance.h"
 #include "tests/app/ui_test_support.h"
-#include "widgets/modal_hook.h"
 
-#include <QDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QProcess>
+
+#include <csignal>
+#include <memory>
+#include <vector>
 
 namespace {
 
-class StartUpTest : public ReaderEnvironmentTest {
-protected:
-    QString PaneText() const {
-        return TestApp().MainFrame()->GetActiveView()->m_pTxtEdit->toPlainText();
-    }
-};
+using StartUpTest = ReaderEnvironmentTest;
+
+const QString kWelcomeRule(54, QLatin1Char('-'));
+
+CTxtRichEdit* Pane() {
+    return TestApp().MainFrame()->GetActiveView()->m_pTxtEdit;
+}
 
 TEST_F(StartUpTest, FreshStartShowsTheWelcomeAndWritesOnlyAnEmptyHistory) {
-    ASSERT_TRUE(TestApp().InitInstance(QStringList{QStringLiteral("veska")}));
+    ASSERT_TRUE(Launch());
     CMainFrame* frame = TestApp().MainFrame();
     EXPECT_TRUE(frame->isVisible());
     EXPECT_EQ(frame->windowTitle(), QStringLiteral("Veska"));
-    EXPECT_TRUE(PaneText().startsWith(QString(54, QLatin1Char('-')) + "\nVeska---Veska\n"));
+    EXPECT_TRUE(Pane()->toPlainText().startsWith(kWelcomeRule + "\nVeska---Veska\n"));
     EXPECT_EQ(frame->StatusPane(0)->text(), QStringLiteral(u"就绪"));
-
     EXPECT_TRUE(QFile::exists(DataPath("read_history.dat")));
     EXPECT_EQ(ReadFile(DataPath("read_history.dat")), std::string());
     EXPECT_FALSE(QFile::exists(DataPath("config.cfg")));
@@ -33,46 +38,41 @@ TEST_F(StartUpTest, FreshStartShowsTheWelcomeAndWritesOnlyAnEmptyHistory) {
 
 using RestartTest = ReaderTest;
 
+// The book read last reopens at its screen (even when it is not the first record); a damaged
+// place file is ignored, the newest record opening at its page; a book that has gone leaves the
+// welcome text.
 TEST_F(RestartTest, TheBookReadLastReopensAtItsScreen) {
-    QDir(m_dataDir.path()).mkpath(QStringLiteral("a"));
+    const QString first = MakeBook(QStringLiteral(u"先读.txt"), 4 * 4092);
     QDir(m_dataDir.path()).mkpath(QStringLiteral("b"));
-    const QString first = m_dataDir.filePath(QStringLiteral(u"a/先读.txt"));
     const QString last = m_dataDir.filePath(QStringLiteral(u"b/后读.txt"));
-    WriteFile(first, ChineseBook(4 * 4092));
     WriteFile(last, ChineseBook(5 * 4092, 1));
     Open(last);
     Open(first);
     Open(last);
-    for (int key : {Qt::Key_Right, Qt::Key_Right, Qt::Key_Space, Qt::Key_Space}) {
-        Key(key);
-    }
+    Keys({Qt::Key_Right, Qt::Key_Right, Qt::Key_Space, Qt::Key_Space});
     const int top = m_pane->TopCharacter();
     ASSERT_GT(top, 0);
-
-    // Ending the program keeps the screen (the last book was not the first recorded).
     Restart();
-    EXPECT_EQ(m_view->Session().Book().m_strName, u"后读.txt");
-    EXPECT_EQ(m_view->Session().Book().m_nCurPage, 2);
+    EXPECT_EQ(BookName(), u"后读.txt");
+    EXPECT_EQ(Page(), 2);
     EXPECT_EQ(m_pane->TopCharacter(), top);
     EXPECT_EQ(m_pane->LineIndex(m_pane->GetFirstVisibleLine()), top);
-
-    // A damaged place file is ignored: the newest record opens, at its page.
     TestApp().DestroyMainFrame();
     WriteFile(DataPath("read_place.dat"), "\xff\xfe garbage\n-3\n");
     Start();
-    EXPECT_EQ(m_view->Session().Book().m_strName, u"先读.txt");
-    EXPECT_EQ(m_view->Session().Book().m_nCurPage, 0);
+    EXPECT_EQ(BookName(), u"先读.txt");
+    EXPECT_EQ(Page(), 0);
     EXPECT_EQ(m_pane->TopCharacter(), 0);
-
-    // A book that has gone leaves the welcome text.
     TestApp().DestroyMainFrame();
     QFile::remove(first);
     Start();
     EXPECT_FALSE(m_view->HasBook());
-    EXPECT_TRUE(m_pane->toPlainText().startsWith(QString(54, QLatin1Char('-'))));
+    EXPECT_TRUE(m_pane->toPlainText().startsWith(kWelcomeRule));
 }
 
-TEST_F(StartUpTest, TitleAndPaneFollowTheSavedSettings) {
+// The title and the pane follow the saved settings; sizes that made laying out the welcome text
+// take minutes are brought into range, and the file keeps its bytes until a setting changes.
+TEST_F(StartUpTest, TitleAndPaneFollowTheSavedSettingsBroughtIntoRange) {
     ReaderSettings settings;
     settings.title_name = EncodeLegacy(u"我的书房");
     settings.font_height = 30;
@@ -80,14 +80,21 @@ TEST_F(StartUpTest, TitleAndPaneFollowTheSavedSettings) {
     settings.back_color = 0x00FF0000; // COLORREF blue
     settings.font_color = 0x000000FF; // COLORREF red
     SaveReaderSettings(settings, m_dataDir.path().toStdString());
-
-    ASSERT_TRUE(TestApp().InitInstance(QStringList{QStringLiteral("veska")}));
-    CTxtRichEdit* pane = TestApp().MainFrame()->GetActiveView()->m_pTxtEdit;
+    ASSERT_TRUE(Launch());
     EXPECT_EQ(TestApp().MainFrame()->windowTitle(), QStringLiteral(u"我的书房"));
-    EXPECT_EQ(pane->FontHeight(), 30);
-    EXPECT_EQ(pane->RowDis(), 8);
-    EXPECT_EQ(pane->palette().color(QPalette::Base), QColor(0, 0, 255));
-    EXPECT_EQ(pane->palette().color(QPalette::Text), QColor(255, 0, 0));
+    EXPECT_EQ(Pane()->FontHeight(), 30);
+    EXPECT_EQ(Pane()->RowDis(), 8);
+    EXPECT_EQ(Pane()->palette().color(QPalette::Base), QColor(0, 0, 255));
+    EXPECT_EQ(Pane()->palette().color(QPalette::Text), QColor(255, 0, 0));
+    TestApp().DestroyMainFrame();
+    const std::string extreme = "font_height=3000\nfont_row_dis=2000000\n";
+    WriteFile(DataPath("config.cfg"), extreme);
+    ASSERT_TRUE(Launch());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(TestApp().MainFrame()));
+    EXPECT_EQ(Pane()->FontHeight(), 400);
+    EXPECT_EQ(Pane()->RowDis(), 400);
+    EXPECT_FALSE(TestApp().MainFrame()->NoticePane()->isVisible());
+    EXPECT_EQ(ReadFile(DataPath("config.cfg")), extreme);
 }
 
 // Files no settings or history could grow to (sparse ones of 100 GB here) are refused: the window
@@ -100,21 +107,19 @@ TEST_F(StartUpTest, HugeDataFilesAreRefusedWithANoticeAndLeftUntouched) {
         WriteFile(DataPath(name), text);
         ASSERT_TRUE(QFile::resize(DataPath(name), 100LL << 30));
     }
-    ASSERT_TRUE(TestApp().InitInstance(QStringList{QStringLiteral("veska")}));
+    ASSERT_TRUE(Launch());
     CMainFrame* frame = TestApp().MainFrame();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
-
-    const QLabel* notice = frame->NoticePane();
-    EXPECT_TRUE(notice->isVisible());
+    EXPECT_TRUE(frame->NoticePane()->isVisible());
     for (const auto& [name, text] : files) {
-        EXPECT_TRUE(notice->text().contains(QStringLiteral(u"“%1”过大").arg(QLatin1String(name))));
-        EXPECT_TRUE(notice->toolTip().contains(DataPath(name) + QStringLiteral(u"”过大")));
+        EXPECT_TRUE(frame->NoticePane()->text().contains(
+            QStringLiteral(u"“%1”过大").arg(QLatin1String(name))));
+        EXPECT_TRUE(
+            frame->NoticePane()->toolTip().contains(DataPath(name) + QStringLiteral(u"”过大")));
     }
     CVeskaView* view = frame->GetActiveView();
-    EXPECT_EQ(view->m_pTxtEdit->FontHeight(), ReaderSettings{}.font_height);
-
-    // Changing a setting and reading on save nothing.
-    view->OnFontBigger();
+    EXPECT_EQ(Pane()->FontHeight(), ReaderSettings{}.font_height);
+    view->OnFontBigger(); // changing a setting and reading save nothing
     const QString book = m_dataDir.filePath(QStringLiteral("book.txt"));
     WriteFile(book, ChineseBook(20000));
     ASSERT_EQ(view->OpenBook(book.toStdU16String()), 0);
@@ -128,37 +133,23 @@ TEST_F(StartUpTest, HugeDataFilesAreRefusedWithANoticeAndLeftUntouched) {
     EXPECT_FALSE(QFile::exists(DataPath("read_history.dat.full")));
 }
 
-// Sizes that made laying out the welcome text take minutes are brought into range on loading.
-TEST_F(StartUpTest, ExtremeSizesInTheSettingsAreBroughtIntoRange) {
-    WriteFile(DataPath("config.cfg"), "font_height=3000\nfont_row_dis=2000000\n");
-    ASSERT_TRUE(TestApp().InitInstance(QStringList{QStringLiteral("veska")}));
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(TestApp().MainFrame()));
-    CTxtRichEdit* pane = TestApp().MainFrame()->GetActiveView()->m_pTxtEdit;
-    EXPECT_EQ(pane->FontHeight(), 400);
-    EXPECT_EQ(pane->RowDis(), 400);
-    EXPECT_FALSE(TestApp().MainFrame()->NoticePane()->isVisible());
-    // The file keeps its bytes until a setting changes.
-    EXPECT_EQ(ReadFile(DataPath("config.cfg")), "font_height=3000\nfont_row_dis=2000000\n");
-}
-
+// A book on the command line (a relative name is the working directory's) opens at its first
+// page and is recorded; a missing book, a folder, --version and a usage error end without a
+// window, each with its status.
 TEST_F(StartUpTest, TheBookOnTheCommandLineOpensAndOtherLinesEndWithoutAWindow) {
     const QString book = m_dataDir.filePath(QStringLiteral(u"青萍剑录.txt"));
     WriteFile(book, ChineseBook(6000));
-    // A relative name is the working directory's.
     const QString oldDir = QDir::currentPath();
     QDir::setCurrent(m_dataDir.path());
-    const bool started = TestApp().InitInstance(
-        QStringList{QStringLiteral("veska"), QStringLiteral(u"青萍剑录.txt")});
+    const bool started = Launch({QStringLiteral(u"青萍剑录.txt")});
     QDir::setCurrent(oldDir);
     ASSERT_TRUE(started);
-    CVeskaView* view = TestApp().MainFrame()->GetActiveView();
+    const CVeskaView* view = TestApp().MainFrame()->GetActiveView();
     EXPECT_EQ(QString::fromStdU16String(view->Session().Book().m_strPath), book);
     EXPECT_EQ(view->Session().Book().m_nCurPage, 0);
-    EXPECT_FALSE(PaneText().startsWith(QString(54, QLatin1Char('-'))));
-    EXPECT_NE(ReadFile(DataPath("read_history.dat")).find(EncodeLegacy(u"青萍剑录.txt")),
-              std::string::npos);
+    EXPECT_FALSE(Pane()->toPlainText().startsWith(kWelcomeRule));
+    EXPECT_TRUE(HoldsLegacy(ReadFile(DataPath("read_history.dat")), u"青萍剑录.txt"));
     TestApp().DestroyMainFrame();
-
     QString shown;
     ScopedModalHook hook([&](QDialog& dialog) {
         if (auto* box = qobject_cast<QMessageBox*>(&dialog)) {
@@ -167,80 +158,153 @@ TEST_F(StartUpTest, TheBookOnTheCommandLineOpensAndOtherLinesEndWithoutAWindow) 
         dialog.accept();
     });
     const QString missing = m_dataDir.filePath(QStringLiteral("missing.txt"));
-    EXPECT_FALSE(TestApp().InitInstance(QStringList{QStringLiteral("veska"), missing}));
-    EXPECT_EQ(TestApp().StartUpExitCode(), 1);
-    EXPECT_EQ(TestApp().MainFrame(), nullptr);
-    EXPECT_TRUE(shown.contains(missing));
-    EXPECT_TRUE(shown.contains(QStringLiteral(u"文件不存在")));
-    // A folder, --version and a usage error end too, each with its status.
-    const std::pair<QString, int> ends[] = {
-        {m_dataDir.path(), 1}, {QStringLiteral("--version"), 0}, {QStringLiteral("-x"), 2}};
-    for (const auto& [word, status] : ends) {
-        EXPECT_FALSE(TestApp().InitInstance(QStringList{QStringLiteral("veska"), word}));
+    for (const auto& [word, status] : {std::pair{missing, 1},
+                                       {m_dataDir.path(), 1},
+                                       {QStringLiteral("--version"), 0},
+                                       {QStringLiteral("-x"), 2}}) {
+        EXPECT_FALSE(Launch({word}));
         EXPECT_EQ(TestApp().StartUpExitCode(), status) << word.toStdString();
         EXPECT_EQ(TestApp().MainFrame(), nullptr);
+        if (word == missing) {
+            EXPECT_TRUE(shown.contains(missing) && shown.contains(QStringLiteral(u"文件不存在")));
+        }
     }
 }
 
-// The command line's words, without the program name.
-ReaderCommandLine Parse(std::initializer_list<const char*> words) {
-    return ParseReaderCommandLine(std::vector<std::string>(words.begin(), words.end()));
+ReaderCommandLine Parse(std::vector<std::string> words) {
+    return ParseReaderCommandLine(words);
 }
 
+// Whatever else the line holds, --help and --version answer (the first one wins); after "--"
+// they are books.
 TEST(ReaderCommandLineTest, HelpAndVersionWinOneBookAndOptionsEndAtDoubleDash) {
     using Action = ReaderCommandLine::Action;
     EXPECT_EQ(Parse({}).action, Action::Read);
     EXPECT_EQ(Parse({}).book, "");
     EXPECT_EQ(Parse({"书.txt"}).book, "书.txt");
-    // Whatever else the line holds, --help and --version answer (first one wins).
     EXPECT_EQ(Parse({"-platform", "offscreen", "--help"}).action, Action::Help);
     EXPECT_EQ(Parse({"a.txt", "b.txt", "-h"}).action, Action::Help);
     EXPECT_EQ(Parse({"--version", "--help"}).action, Action::Version);
-    // After "--" they are books.
-    const ReaderCommandLine dashed = Parse({"--", "--help"});
-    EXPECT_EQ(dashed.action, Action::Read);
-    EXPECT_EQ(dashed.book, "--help");
+    EXPECT_EQ(Parse({"--", "--help"}).action, Action::Read);
+    EXPECT_EQ(Parse({"--", "--help"}).book, "--help");
     EXPECT_EQ(Parse({"-"}).book, "-");
-
-    EXPECT_EQ(Parse({"--verbose"}).action, Action::UsageError);
     EXPECT_NE(Parse({"--verbose"}).problem.find("--verbose"), std::string::npos);
-    EXPECT_EQ(Parse({"a.txt", "b.txt"}).action, Action::UsageError);
-    EXPECT_EQ(Parse({""}).action, Action::UsageError);
+    for (const auto& words : {std::vector<std::string>{"--verbose"}, {"a.txt", "b.txt"}, {""}}) {
+        EXPECT_EQ(Parse(words).action, Action::UsageError) << words.size();
+    }
 }
 
-// A later launch's book reaches the running reader.
+// A later launch's book reaches the running reader: a minimised one comes back and opens it, a
+// hidden one without a book only comes back, and during a dialog the book waits for it to close.
 using HandOverTest = ReaderTest;
 
-TEST_F(HandOverTest, AMinimisedReaderComesBackAndOpensTheBook) {
+TEST_F(HandOverTest, TheReaderComesBackAndOpensTheBookOnceNoDialogIsOpen) {
     const QString book = MakeBook(QStringLiteral(u"第二本.txt"), 9000);
+    const auto shownPath = [this] {
+        return QString::fromStdU16String(m_view->Session().Book().m_strPath);
+    };
     m_frame->showMinimized();
     QCoreApplication::processEvents();
     ASSERT_TRUE(m_frame->isMinimized());
     TestApp().OnHandOver(QStringList{book});
     EXPECT_FALSE(m_frame->isMinimized());
-    EXPECT_TRUE(m_frame->isVisible());
     EXPECT_TRUE(QTest::qWaitForWindowActive(m_frame));
-    EXPECT_EQ(QString::fromStdU16String(m_view->Session().Book().m_strPath), book);
-
-    // Hidden in the tray, without a book: it only comes back.
+    EXPECT_EQ(shownPath(), book);
     m_frame->hide();
     TestApp().OnHandOver(QStringList{});
     EXPECT_TRUE(m_frame->isVisible());
-    EXPECT_EQ(QString::fromStdU16String(m_view->Session().Book().m_strPath), book);
-}
-
-TEST_F(HandOverTest, ABookArrivingDuringADialogOpensWhenItCloses) {
-    const QString book = MakeBook(QStringLiteral("later.txt"), 9000);
+    EXPECT_EQ(shownPath(), book);
+    const QString later = MakeBook(QStringLiteral("later.txt"), 9000);
     QDialog dialog(m_frame);
     dialog.setModal(true);
     dialog.show();
     ASSERT_EQ(QApplication::activeModalWidget(), &dialog);
-    TestApp().OnHandOver(QStringList{book});
+    TestApp().OnHandOver(QStringList{later});
     QTest::qWait(300);
-    EXPECT_FALSE(m_view->HasBook());
+    EXPECT_EQ(shownPath(), book);
     dialog.accept();
-    QTRY_COMPARE_WITH_TIMEOUT(QString::fromStdU16String(m_view->Session().Book().m_strPath), book,
-                              2000);
+    QTRY_COMPARE_WITH_TIMEOUT(shownPath(), later, 2000);
+}
+
+class SingleInstanceTest : public ReaderEnvironmentTest {
+protected:
+    void TearDown() override {
+        for (auto& process : m_processes) {
+            if (process->state() != QProcess::NotRunning) {
+                ::kill(pid_t(process->processId()), SIGCONT);
+                process->kill();
+                process->waitForFinished(5000);
+            }
+        }
+        ReaderEnvironmentTest::TearDown();
+    }
+
+    // The reader started on a new book of that name.
+    QProcess* Launch(const QString& name) {
+        const QString book = m_dataDir.filePath(name);
+        WriteFile(book, ChineseBook(20000, int(m_processes.size())));
+        auto& process = m_processes.emplace_back(std::make_unique<QProcess>());
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("VESKA_DATA_DIR"), m_dataDir.path());
+        environment.insert(QStringLiteral("VESKA_STATS_URL"), QString());
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        process->setProcessEnvironment(environment);
+        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process->start(QStringLiteral(VESKA_BINARY_DIR "/app/veska"), QStringList{book});
+        EXPECT_TRUE(process->waitForStarted(5000));
+        return process.get();
+    }
+
+    // Whether the history records the book within ten seconds.
+    bool Records(const QString& name) {
+        return QTest::qWaitFor(
+            [&] {
+                return HoldsLegacy(ReadFile(DataPath("read_history.dat")), name.toStdU16String());
+            },
+            10000);
+    }
+    std::vector<std::unique_ptr<QProcess>> m_processes;
+};
+
+TEST_F(SingleInstanceTest, ASecondLaunchHandsItsBookToTheRunningReaderAndEnds) {
+    QProcess* first = Launch(QStringLiteral(u"青萍剑录.txt"));
+    ASSERT_TRUE(Records(QStringLiteral(u"青萍剑录.txt")));
+    QProcess* second = Launch(QStringLiteral("other.txt"));
+    ASSERT_TRUE(second->waitForFinished(5000));
+    EXPECT_EQ(second->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second->exitCode(), 0);
+    EXPECT_TRUE(Records(QStringLiteral("other.txt")));
+    EXPECT_EQ(first->state(), QProcess::Running);
+}
+
+TEST_F(SingleInstanceTest, AHungOrKilledReaderDoesNotStopTheNextOne) {
+    QProcess* hung = Launch(QStringLiteral("a.txt"));
+    ASSERT_TRUE(Records(QStringLiteral("a.txt")));
+    ::kill(pid_t(hung->processId()), SIGSTOP);
+    // Gets no answer within 2 s, so starts on its own and takes the name over.
+    QProcess* next = Launch(QStringLiteral("b.txt"));
+    ASSERT_TRUE(Records(QStringLiteral("b.txt")));
+    EXPECT_EQ(next->state(), QProcess::Running);
+
+    // Killed, it leaves its socket behind: the one after it must replace that socket and then
+    // take hand-overs itself.
+    next->kill();
+    next->waitForFinished(5000);
+    QProcess* third = Launch(QStringLiteral("c.txt"));
+    ASSERT_TRUE(Records(QStringLiteral("c.txt")));
+    QProcess* fourth = Launch(QStringLiteral("d.txt"));
+    ASSERT_TRUE(fourth->waitForFinished(3000));
+    EXPECT_EQ(fourth->exitCode(), 0);
+    EXPECT_TRUE(Records(QStringLiteral("d.txt")));
+    EXPECT_EQ(third->state(), QProcess::Running);
+}
+
+TEST(SingleInstanceNameTest, EachDataDirectoryHasItsOwnSocket) {
+    QTemporaryDir one;
+    QTemporaryDir two;
+    EXPECT_NE(CSingleInstance::ServerName(one.path()), CSingleInstance::ServerName(two.path()));
+    EXPECT_EQ(CSingleInstance::ServerName(one.path()), // however the directory is written
+              CSingleInstance::ServerName(one.path() + QStringLiteral("/./")));
 }
 
 } // namespace

@@ -3,13 +3,12 @@
 
 #include "tests/app/ui_test_support.h"
 
-#include "dialogs/option_dlg.h"
-
 #include <QApplication>
 #include <QtGui/qguiapplication_platform.h>
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
@@ -29,64 +28,44 @@ bool StartXServer() {
     const pid_t pid = fork();
     if (pid == 0) {
         prctl(PR_SET_PDEATHSIG, SIGTERM);
-        close(fds[0]);
-        const std::string fd = std::to_string(fds[1]);
-        const int devNull = open("/dev/null", O_WRONLY);
-        dup2(devNull, STDERR_FILENO);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24",
-               "-nolisten", "tcp", static_cast<char*>(nullptr));
+        dup2(fds[1], STDOUT_FILENO); // where it writes the display number
+        dup2(open("/dev/null", O_WRONLY), STDERR_FILENO);
+        execlp("Xvfb", "Xvfb", "-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten",
+               "tcp", static_cast<char*>(nullptr));
         _exit(127);
     }
     close(fds[1]);
-    if (pid < 0) {
-        close(fds[0]);
-        return false;
-    }
-    std::string display;
-    char c;
-    while (read(fds[0], &c, 1) == 1 && c != '\n') {
-        display += c;
-    }
+    char number[16] = {};
+    const bool started = pid > 0 && read(fds[0], number, sizeof number - 1) > 0;
     close(fds[0]);
-    if (display.empty()) {
-        return false;
-    }
-    setenv("DISPLAY", (":" + display).c_str(), 1);
-    return true;
+    return started && setenv("DISPLAY", (":" + std::to_string(atoi(number))).c_str(), 1) == 0;
 }
 
 Display* XDisplay() {
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    return x11 != nullptr ? x11->display() : nullptr;
+    return qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->display();
 }
 
 // A window's _NET_WM_NAME as the X server holds it, read the way xprop reads it.
 std::string NetWmName(QWidget* window) {
     Display* display = XDisplay();
     XSync(display, False);
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long after = 0;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(display, Window(window->winId()),
-                           XInternAtom(display, "_NET_WM_NAME", False), 0, 1024, False,
-                           AnyPropertyType, &type, &format, &count, &after, &data) != Success) {
-        return "<unreadable>";
+    XTextProperty name{};
+    if (XGetTextProperty(display, Window(window->winId()), &name,
+                         XInternAtom(display, "_NET_WM_NAME", False)) == 0) {
+        return "<none>";
     }
-    std::string name = data != nullptr ? std::string(reinterpret_cast<char*>(data), count) : "";
-    if (type == None) {
-        name = "<none>";
-    }
-    XFree(data);
-    return name;
+    std::string text(reinterpret_cast<const char*>(name.value), name.value ? name.nitems : 0);
+    XFree(name.value);
+    return text;
 }
 
-void PressKey(KeySym key) {
+// Presses and lets go of each key in turn.
+void Press(std::initializer_list<KeySym> keys) {
     Display* display = XDisplay();
-    const KeyCode code = XKeysymToKeycode(display, key);
-    XTestFakeKeyEvent(display, code, True, 0);
-    XTestFakeKeyEvent(display, code, False, 0);
+    for (const KeySym key : keys) {
+        XTestFakeKeyEvent(display, XKeysymToKeycode(display, key), True, 0);
+        XTestFakeKeyEvent(display, XKeysymToKeycode(display, key), False, 0);
+    }
     XSync(display, False);
 }
 
@@ -112,7 +91,6 @@ protected:
             qputenv("QT_QPA_PLATFORM", "xcb");
         }
     }
-
     void SetUp() override {
         if (!g_haveServer) {
             GTEST_SKIP() << "Xvfb is not installed";
@@ -120,44 +98,37 @@ protected:
         ReaderEnvironmentTest::SetUp();
         ASSERT_EQ(QGuiApplication::platformName(), "xcb");
     }
-
-    void Start(const char16_t* title) {
+    void Start() {
         ReaderSettings settings;
-        settings.title_name = EncodeLegacy(title);
+        settings.title_name = EncodeLegacy(u"我的书房");
         SaveReaderSettings(settings, m_dataDir.path().toStdString());
-        ASSERT_TRUE(TestApp().InitInstance(QStringList{QStringLiteral("veska")}));
+        ASSERT_TRUE(Launch());
         m_frame = TestApp().MainFrame();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(m_frame));
     }
-
     QString Pane(int index) const { return m_frame->StatusPane(index)->text(); }
-
     CMainFrame* m_frame = nullptr;
 };
 
 TEST_F(X11DesktopTest, WindowNamesAreExactlyTheTitlesTheWindowsSet) {
-    Start(u"我的书房");
+    Start();
     EXPECT_EQ(NetWmName(m_frame), "我的书房");
-
     std::string dialogName;
-    QTimer::singleShot(0, [&] {
-        QWidget* dialog = QApplication::activeModalWidget();
-        if (dialog != nullptr && QTest::qWaitForWindowExposed(dialog)) {
-            dialogName = NetWmName(dialog);
-        }
-        if (dialog != nullptr) {
-            dialog->close();
-        }
-    });
-    m_frame->OnOption();
+    {
+        ScopedModalHook hook([&](QDialog& dialog) {
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+            dialogName = NetWmName(&dialog);
+            dialog.close();
+        });
+        m_frame->OnOption();
+    }
     EXPECT_EQ(dialogName, "设置");
-
     m_frame->setWindowTitle(QString()); // an empty title_name
     EXPECT_EQ(NetWmName(m_frame), "");
 }
 
 TEST_F(X11DesktopTest, LockPanesFollowTheKeyboardAndScrollLockOutlivesThePageNumbers) {
-    Start(u"Veska");
+    Start();
     ASSERT_TRUE(m_frame->LockIndicators()->Available());
     GiveScrollLockAModifier();
     const struct {
@@ -167,28 +138,23 @@ TEST_F(X11DesktopTest, LockPanesFollowTheKeyboardAndScrollLockOutlivesThePageNum
     } locks[] = {{XK_Caps_Lock, 1, "CAP"}, {XK_Num_Lock, 2, "NUM"}, {XK_Scroll_Lock, 3, "SCRL"}};
     for (const auto& lock : locks) {
         ASSERT_EQ(Pane(lock.pane), "") << lock.text;
-        PressKey(lock.key);
+        Press({lock.key});
         EXPECT_TRUE(QTest::qWaitFor([&] { return Pane(lock.pane) == lock.text; }, 3000))
             << lock.text << " shows \"" << Pane(lock.pane).toStdString() << '"';
     }
     for (const auto& lock : locks) {
-        PressKey(lock.key);
+        Press({lock.key});
         EXPECT_TRUE(QTest::qWaitFor([&] { return Pane(lock.pane).isEmpty(); }, 3000)) << lock.text;
     }
 
     // Once a page is shown, panes 1 and 2 hold its numbers whatever the locks do.
     m_frame->UpdateStatusBar();
-    const QString page = Pane(1);
-    const QString count = Pane(2);
-    for (const auto& lock : locks) {
-        PressKey(lock.key);
-    }
+    const QString page = Pane(1), count = Pane(2);
+    Press({XK_Caps_Lock, XK_Num_Lock, XK_Scroll_Lock});
     EXPECT_TRUE(QTest::qWaitFor([&] { return Pane(3) == "SCRL"; }, 3000));
     EXPECT_EQ(Pane(1), page);
     EXPECT_EQ(Pane(2), count);
-    for (const auto& lock : locks) {
-        PressKey(lock.key); // leave the keyboard as it was
-    }
+    Press({XK_Caps_Lock, XK_Num_Lock, XK_Scroll_Lock}); // the keyboard as it was
 }
 
 } // namespace

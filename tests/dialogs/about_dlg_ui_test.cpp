@@ -11,7 +11,11 @@
 
 namespace {
 
-using AboutDlgTest = DialogTest;
+class AboutDlgTest : public DialogTest {
+protected:
+    ScopedLinkOpener m_opener{[this](const QUrl& url) { m_opened.push_back(url); }};
+    std::vector<QUrl> m_opened;
+};
 
 bool HasPixelNear(const QImage& image, QColor colour) {
     for (int y = 0; y < image.height(); ++y) {
@@ -27,23 +31,15 @@ bool HasPixelNear(const QImage& image, QColor colour) {
     return false;
 }
 
-void MoveTo(QWidget* widget, QPoint to) {
-    QMouseEvent event(QEvent::MouseMove, QPointF(to), widget->mapToGlobal(QPointF(to)),
-                      Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(widget, &event);
-}
-
-TEST_F(AboutDlgTest, EveryTextFitsAndTheBlueLinksOpen) {
-    std::vector<QUrl> opened;
-    ScopedLinkOpener opener([&](const QUrl& url) { opened.push_back(url); });
+// The links are blue on their white brush and open the joke page, a mail to the address shown
+// and the home page shown; Esc, Enter and the close box end the dialog.
+TEST_F(AboutDlgTest, EveryTextFitsTheBlueLinksOpenAndTheUsualKeysEndIt) {
     CAboutDlg dlg;
     QString mail, home;
     Run(dlg, [&](CTemplateDialog& window) {
-        EXPECT_EQ(window.windowTitle(), "关于 Veska");
-        ExpectTextsFit(window, "dialog-about.png");
+        ExpectTextsFit(window);
         for (CColorStatic* link : {dlg.m_linkJoke, dlg.m_linkMail, dlg.m_linkHome}) {
-            EXPECT_EQ(link->m_crText, 0xFF0000u);
-            const QImage image = link->grab().toImage(); // blue text on its white brush
+            const QImage image = link->grab().toImage();
             EXPECT_TRUE(HasPixelNear(image, Qt::blue)) << link->text().toStdString();
             EXPECT_FALSE(HasPixelNear(image, Qt::red));
             QTest::mouseClick(link, Qt::LeftButton);
@@ -53,53 +49,52 @@ TEST_F(AboutDlgTest, EveryTextFitsAndTheBlueLinksOpen) {
         EXPECT_TRUE(window.isVisible());
     });
     ASSERT_TRUE(mail.startsWith("邮箱：") && home.startsWith("主页："));
-    ASSERT_EQ(opened.size(), 3u);
-    EXPECT_EQ(opened[0].toString(QUrl::RemoveScheme | QUrl::RemoveAuthority), "/index.php?from=tr");
-    EXPECT_EQ(opened[1].toString(), "mailto:" + mail.mid(3));
-    EXPECT_EQ(opened[2], QUrl(home.mid(3)));
-}
-
-TEST_F(AboutDlgTest, EscEnterAndTheCloseBoxEndIt) {
-    CAboutDlg dlg;
-    const auto press = [](int key) {
-        return [key](CTemplateDialog& window) { QTest::keyClick(&window, Qt::Key(key)); };
-    };
-    EXPECT_EQ(Run(dlg, press(Qt::Key_Escape)), IDCANCEL);
-    EXPECT_EQ(Run(dlg, press(Qt::Key_Return)), IDOK);
+    ASSERT_EQ(m_opened.size(), 3u);
+    EXPECT_EQ(m_opened[0].toString(QUrl::RemoveScheme | QUrl::RemoveAuthority),
+              "/index.php?from=tr");
+    EXPECT_EQ(m_opened[1].toString(), "mailto:" + mail.mid(3));
+    EXPECT_EQ(m_opened[2], QUrl(home.mid(3)));
+    for (const auto& [key, result] :
+         {std::pair{Qt::Key_Escape, IDCANCEL}, {Qt::Key_Return, IDOK}}) {
+        EXPECT_EQ(Run(dlg, [key](CTemplateDialog& window) { QTest::keyClick(&window, key); }),
+                  result);
+    }
     EXPECT_EQ(Run(dlg, [](CTemplateDialog& window) { EXPECT_TRUE(window.close()); }), IDCANCEL);
 }
 
+// Hovering turns a link red and captures the pointer until it leaves (no hand without a link);
+// captured, a press beside the control reaches it but opens nothing. Without hover tracking the
+// colour stays and a click opens the link.
 TEST_F(AboutDlgTest, LinkHoverTurnsRedAndCapturesUntilThePointerLeaves) {
-    std::vector<QUrl> opened;
-    ScopedLinkOpener opener([&](const QUrl& url) { opened.push_back(url); });
     QWidget window;
     auto* link = new CColorStatic(&window);
     link->setGeometry(10, 10, 100, 20);
     link->m_crNormalText = link->m_crText = 0xFF0000;
     window.show();
-
-    MoveTo(link, QPoint(5, 5)); // no link: red, but no hand
+    const auto moveTo = [link](int x) {
+        QMouseEvent event(QEvent::MouseMove, QPointF(x, 5), link->mapToGlobal(QPointF(x, 5)),
+                          Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(link, &event);
+    };
+    moveTo(5);
     EXPECT_EQ(link->m_crText, 255u);
     EXPECT_NE(link->cursor().shape(), Qt::PointingHandCursor);
     link->m_strLink = u"https://example.org/a?b=c";
-    MoveTo(link, QPoint(6, 5));
+    moveTo(6);
     EXPECT_EQ(QWidget::mouseGrabber(), link);
     EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);
-    // Captured, a press beside the control reaches it but opens nothing.
     QTest::mousePress(link, Qt::LeftButton, {}, QPoint(150, 5));
-    EXPECT_TRUE(opened.empty());
-    MoveTo(link, QPoint(150, 5)); // seen only thanks to the capture
+    EXPECT_TRUE(m_opened.empty());
+    moveTo(150); // seen only thanks to the capture
     EXPECT_EQ(link->m_crText, 0xFF0000u);
     EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
     EXPECT_NE(link->cursor().shape(), Qt::PointingHandCursor);
-
     link->m_bTrackHover = false;
-    MoveTo(link, QPoint(5, 5));
+    moveTo(5);
     EXPECT_EQ(link->m_crText, 0xFF0000u);
     EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
     QTest::mouseClick(link, Qt::LeftButton);
-    ASSERT_EQ(opened.size(), 1u);
-    EXPECT_EQ(opened[0], QUrl("https://example.org/a?b=c"));
+    EXPECT_EQ(m_opened, std::vector<QUrl>{QUrl("https://example.org/a?b=c")});
 }
 
 } // namespace

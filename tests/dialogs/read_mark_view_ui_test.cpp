@@ -1,10 +1,8 @@
 // The bookmark and go-to-page commands with the real view and dialogs: reopening books, and what
 // reaches "read_history.dat" however a dialog closes.
 
-#include "history/reader_history.h"
 #include "tests/app/ui_test_support.h"
 #include "widgets/dialog_template.h"
-#include "widgets/modal_hook.h"
 
 #include <QContextMenuEvent>
 #include <QFileInfo>
@@ -20,12 +18,6 @@ ReadMarkInfo Mark(const QString& path, int page, int total, int type = MARK_LOCA
     const QString name = path.mid(path.lastIndexOf('/') + 1);
     return ReadMarkInfo{EncodeLegacy(name.toStdU16String()), EncodeLegacy(path.toStdU16String()),
                         page, type, total};
-}
-
-CReaderHistory FromFile() {
-    CReaderHistory history;
-    history.Load();
-    return history;
 }
 
 class BookmarkCommandTest : public ReaderTest {
@@ -55,95 +47,83 @@ protected:
             }
         }
     }
+    // A double-click is a press and a release, then the double-click itself.
     static void DoubleClick(QTableWidget* list) {
         const QPoint at = list->visualRect(list->model()->index(0, 0)).center();
-        for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
-                                  QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
-            const auto held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
-            QMouseEvent event(type, QPointF(at), list->viewport()->mapToGlobal(QPointF(at)),
-                              Qt::LeftButton, held, Qt::NoModifier);
-            QApplication::sendEvent(list->viewport(), &event);
-        }
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
     }
     // Presses the message box's button with this text; returns the question asked.
     static QString Answer(QDialog& dialog, const char16_t* button) {
-        auto* box = qobject_cast<QMessageBox*>(&dialog);
-        if (box == nullptr) {
-            ADD_FAILURE() << "not a message box";
-            return {};
-        }
-        for (QAbstractButton* candidate : box->buttons()) {
+        auto& box = static_cast<QMessageBox&>(dialog);
+        for (QAbstractButton* candidate : box.buttons()) {
             if (candidate->text() == QString::fromUtf16(button)) {
                 candidate->click();
             }
         }
-        return box->text();
+        return box.text();
     }
 };
 
+// A deletion reaches the file when Esc closes the dialog; "清空书签" asks first ("否" keeps the
+// list, "是" clears it) and, closed by the close box, leaves the net records alone.
 TEST_F(BookmarkCommandTest, DeletionsAndClearingReachTheFileHoweverTheDialogCloses) {
     Bookmarks({Mark("/books/a.txt", 0, 3), Mark("/books/b.txt", 12, 340)}, {},
               [](CTemplateDialog& dialog, QTableWidget* list) {
                   Popup(list, 1); // "删除" a.txt
                   QTest::keyClick(&dialog, Qt::Key_Escape);
               });
-    ASSERT_EQ(FromFile().m_listLocal.size(), 1u);
-    EXPECT_EQ(FromFile().m_listLocal.front().strBookName, "b.txt");
-
-    // "清空书签" asks first: "否" keeps the list, "是" clears it.
+    ASSERT_EQ(SavedHistory().m_listLocal.size(), 1u);
+    EXPECT_EQ(SavedHistory().m_listLocal.front().strBookName, "b.txt");
     QStringList asked;
     Bookmarks({Mark("/books/a.txt", 0, 3)}, {Mark("/net/n.txt", 4, 8, 2)},
               [&](CTemplateDialog& dialog, QTableWidget* list) {
                   for (const char16_t* answer : {u"否", u"是"}) {
+                      EXPECT_EQ(list->rowCount(), 1);
                       ScopedModalHook reply([&](QDialog& box) { asked << Answer(box, answer); });
                       dialog.GetDlgItemAs<QPushButton>(IDC_CLEAR_LOCAL)->click();
-                      if (asked.size() == 1) {
-                          EXPECT_EQ(list->rowCount(), 1);
-                      }
                   }
                   EXPECT_EQ(list->rowCount(), 0);
-                  dialog.close(); // the close box
+                  dialog.close();
               });
     ASSERT_EQ(asked.size(), 2);
     EXPECT_TRUE(asked[0].contains(QStringLiteral("清空")));
-    const CReaderHistory history = FromFile();
+    const CReaderHistory history = SavedHistory();
     EXPECT_TRUE(history.m_listLocal.empty());
     ASSERT_EQ(history.m_listNet.size(), 1u);
     EXPECT_EQ(history.m_listNet.front().nMarkType, 2);
     EXPECT_EQ(m_view->Session().History().m_listNet.size(), 1u);
 }
 
+// A double-click or "打开" reopens a book at the screen left, or at the page recorded; a book that
+// has shrunk since its record was made opens at its last page, which the file then keeps.
 TEST_F(BookmarkCommandTest, ReopensAtTheScreenLeftTheRecordedPageOrTheLastOne) {
     const QString five = MakeBook(QStringLiteral(u"书签屏.txt"), 5 * 4092);
     Open(five);
-    Key(Qt::Key_Right);
-    Key(Qt::Key_Space);
-    Key(Qt::Key_Space);
+    Keys({Qt::Key_Right, Qt::Key_Space, Qt::Key_Space});
     const int top = m_pane->TopCharacter();
     ASSERT_GT(top, 0);
     Open(MakeBook(QStringLiteral("other.txt"), 4092, 1));
     Bookmarks({m_view->Session().History().m_listLocal.back()}, {},
               [](CTemplateDialog&, QTableWidget* list) { DoubleClick(list); });
-    ASSERT_EQ(m_view->Session().Book().m_strName, u"书签屏.txt");
-    EXPECT_EQ(m_view->Session().Book().m_nCurPage, 1);
+    ASSERT_EQ(BookName(), u"书签屏.txt");
+    EXPECT_EQ(Page(), 1);
     EXPECT_EQ(m_pane->TopCharacter(), top);
-
     Bookmarks({Mark(five, 3, 5)}, {}, [](CTemplateDialog&, QTableWidget* list) { Popup(list, 0); });
-    EXPECT_EQ(m_view->Session().Book().m_nCurPage, 3);
-
-    // The book has shrunk since the record was made: its last page is shown, and that page,
-    // not the stale one, is what the file keeps.
+    EXPECT_EQ(Page(), 3);
     const QString three = MakeBook(QStringLiteral(u"三页.txt"), 3 * 4092);
     Bookmarks({Mark(three, 10, 9), Mark(five, 3, 5)}, {},
               [](CTemplateDialog&, QTableWidget* list) { DoubleClick(list); });
-    EXPECT_EQ(m_view->Session().Book().m_nCurPage, 2);
+    EXPECT_EQ(Page(), 2);
     EXPECT_EQ(StatusText(1), QStringLiteral(u"|正在阅读:  第3页"));
-    const ReadMarkInfo kept = FromFile().m_listLocal.front();
+    const ReadMarkInfo kept = SavedHistory().m_listLocal.front();
     EXPECT_EQ(kept.strBookName, EncodeLegacy(u"三页.txt"));
     EXPECT_EQ(kept.nReadPage, 2);
     EXPECT_EQ(kept.nTotalPages, 3);
 }
 
+// A book no longer where its record says is reported; "否" keeps the record, "是" removes it, and
+// the book being read stays as it was.
 TEST_F(BookmarkCommandTest, AMovedBookIsReportedAndItsBookmarkMayBeRemoved) {
     Open(MakeBook(QStringLiteral("open.txt"), 3 * 4092));
     Key(Qt::Key_Right);
@@ -151,26 +131,21 @@ TEST_F(BookmarkCommandTest, AMovedBookIsReportedAndItsBookmarkMayBeRemoved) {
     QStringList asked;
     Bookmarks({Mark("/gone/moved.txt", 1, 4), Mark("/gone/other.txt", 0, 2)}, {},
               [&](CTemplateDialog& dialog, QTableWidget* list) {
-                  {
-                      ScopedModalHook keep([&](QDialog& box) { asked << Answer(box, u"否"); });
+                  for (const auto& [answer, rows] : {std::pair{u"否", 2}, {u"是", 1}}) {
+                      ScopedModalHook reply([&](QDialog& box) { asked << Answer(box, answer); });
                       DoubleClick(list);
+                      EXPECT_TRUE(dialog.isVisible());
+                      EXPECT_EQ(list->rowCount(), rows);
                   }
-                  EXPECT_TRUE(dialog.isVisible());
-                  EXPECT_EQ(list->rowCount(), 2);
-                  {
-                      ScopedModalHook drop([&](QDialog& box) { asked << Answer(box, u"是"); });
-                      DoubleClick(list);
-                  }
-                  EXPECT_EQ(list->rowCount(), 1);
                   dialog.reject();
               });
     ASSERT_EQ(asked.size(), 2);
     EXPECT_TRUE(asked[0].contains(QStringLiteral("/gone/moved.txt")));
     EXPECT_TRUE(asked[0].contains(QStringLiteral("不在原处")));
-    EXPECT_EQ(m_view->Session().Book().m_strName, u"open.txt");
+    EXPECT_EQ(BookName(), u"open.txt");
     EXPECT_EQ(m_pane->toPlainText(), text);
-    ASSERT_EQ(FromFile().m_listLocal.size(), 1u);
-    EXPECT_EQ(FromFile().m_listLocal.front().strBookName, "other.txt");
+    ASSERT_EQ(SavedHistory().m_listLocal.size(), 1u);
+    EXPECT_EQ(SavedHistory().m_listLocal.front().strBookName, "other.txt");
 }
 
 // A million records (a hand-made or damaged file): the reader keeps what use would have kept, so
@@ -180,8 +155,8 @@ protected:
     void BeforeStart() override {
         std::string file;
         for (int i = 0; i < 1000000; ++i) {
-            file +=
-                "b" + std::to_string(i) + ".txt\n/books/b" + std::to_string(i) + ".txt\n1\n9\n1\n";
+            const std::string name = "b" + std::to_string(i) + ".txt";
+            file += name + "\n/books/" + name + "\n1\n9\n1\n";
         }
         WriteFile(DataPath("read_history.dat"), file);
     }
@@ -196,53 +171,42 @@ TEST_F(MillionBookmarksTest, TheDialogAndThePageTurnsWorkOnWhatUseWouldHaveKept)
                   dialog.reject();
               });
     EXPECT_EQ(rows, 20);
-
     Open(MakeBook(QStringLiteral("turn.txt"), 3 * 4092));
     Key(Qt::Key_Right);
     EXPECT_LT(QFileInfo(DataPath("read_history.dat")).size(), 4096);
     EXPECT_GT(QFileInfo(DataPath("read_history.dat.full")).size(), 30'000'000);
 }
 
-class GoToPageCommandTest : public ReaderTest {
-protected:
-    // Presses G, types over the selected page number and closes the dialog with `button`; returns
-    // the page shown.
-    int GoTo(const char* typed, int button = IDOK) {
+// G shows the book's page count, clamps what is typed to the book (nothing typed is the first
+// page), records even the same page again, and changes nothing when cancelled or without a book.
+TEST_F(ReaderTest, GoToPageClampsToTheBookAndRecordsEvenTheSamePage) {
+    QString total;
+    const auto goTo = [&](const char* typed, int button = IDOK) {
         ScopedModalHook hook([&](QDialog& window) {
             auto& dialog = static_cast<CTemplateDialog&>(window);
-            m_shownTotal = dialog.GetDlgItemAs<QLabel>(IDC_TOTAL_PAGE)->text();
-            QLineEdit* edit = dialog.GetDlgItemAs<QLineEdit>(IDC_PAGE);
-            QTest::keyClick(edit, Qt::Key_Delete);
-            QTest::keyClicks(edit, typed);
+            total = dialog.GetDlgItemAs<QLabel>(IDC_TOTAL_PAGE)->text();
+            QTest::keyClick(dialog.GetDlgItem(IDC_PAGE), Qt::Key_Delete);
+            QTest::keyClicks(dialog.GetDlgItem(IDC_PAGE), typed);
             dialog.SendCommand(button);
         });
         Key(Qt::Key_G);
-        return m_view->Session().Book().m_nCurPage + 1;
-    }
-
-    QString m_shownTotal;
-};
-
-TEST_F(GoToPageCommandTest, ClampsToTheBookAndRecordsEvenTheSamePage) {
+        return Page() + 1;
+    };
     const QString welcome = m_pane->toPlainText();
-    GoTo("7");
-    EXPECT_EQ(m_shownTotal, "0页");
+    goTo("7");
+    EXPECT_EQ(total, "0页");
     EXPECT_EQ(m_pane->toPlainText(), welcome);
-
     Open(MakeBook(QStringLiteral("five.txt"), 5 * 4092));
-    EXPECT_EQ(GoTo("4"), 4);
-    EXPECT_EQ(m_shownTotal, "5页");
-    EXPECT_EQ(GoTo("99"), 5);
-    EXPECT_EQ(GoTo("0"), 1);
-    EXPECT_EQ(GoTo("3"), 3);
-    EXPECT_EQ(GoTo(""), 1);
-    EXPECT_EQ(GoTo("2"), 2);
-    EXPECT_EQ(GoTo("5", IDCANCEL), 2);
-
+    EXPECT_EQ(goTo("4"), 4);
+    EXPECT_EQ(total, "5页");
+    for (const auto& [typed, page] : {std::pair{"99", 5}, {"0", 1}, {"3", 3}, {"", 1}, {"2", 2}}) {
+        EXPECT_EQ(goTo(typed), page) << typed;
+    }
+    EXPECT_EQ(goTo("5", IDCANCEL), 2);
     ASSERT_TRUE(QFile::remove(DataPath("read_history.dat")));
-    EXPECT_EQ(GoTo("2"), 2);
-    ASSERT_EQ(FromFile().m_listLocal.size(), 1u);
-    EXPECT_EQ(FromFile().m_listLocal.front().nReadPage, 1);
+    EXPECT_EQ(goTo("2"), 2);
+    ASSERT_EQ(SavedHistory().m_listLocal.size(), 1u);
+    EXPECT_EQ(SavedHistory().m_listLocal.front().nReadPage, 1);
 }
 
 } // namespace

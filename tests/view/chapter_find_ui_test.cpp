@@ -1,78 +1,70 @@
-// The chapter list ("目录"), chapter steps and the find bar, driven by keys on real books.
+// The chapter list ("目录"), chapter steps, the find bar and the encoding menu, driven by keys and
+// clicks on real books.
 
-#include "widgets/modal_hook.h"
 #include "tests/app/ui_test_support.h"
 #include "tests/text/test_books.h"
 #include "text/chapter_cache.h"
+#include "text/resource_data.h"
 #include "view/find_bar.h"
 
-#include <QDialog>
-#include <QDir>
+#include <QContextMenuEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QScrollBar>
 #include <QStatusBar>
+#include <QToolButton>
 #include <QTreeWidget>
 
 namespace {
 
 using ChapterFindTest = ReaderTest;
 
-// The text of the display line at the top of the pane.
-QString TopLine(CTxtRichEdit* pane) {
-    const int line = pane->GetFirstVisibleLine();
-    return pane->toPlainText().mid(pane->LineIndex(line), pane->LineLength(line));
-}
-
+// M lists the chapters with the one on screen selected and pages counted from 1; Enter goes to
+// the chapter picked, Ctrl+↓ and Ctrl+↑ step; Ctrl+M and a double-click reach the same list.
 TEST_F(ChapterFindTest, ChapterListPicksAChapterAndCtrlArrowsStep) {
-    const QString path = MakeBook(QStringLiteral(u"目录.txt"), 40000);
-    Open(path);
+    Open(MakeBook(QStringLiteral(u"目录.txt"), 40000));
     QTRY_VERIFY(m_view->ChaptersComplete());
     const auto& chapters = m_view->Chapters();
     ASSERT_GT(chapters.size(), 25u);
     EXPECT_EQ(m_frame->ChapterPane()->text(), QStringLiteral(u"第1章　初见"));
-
-    int rows = 0;
-    {
+    const auto topLine = [this] {
+        const int line = m_pane->GetFirstVisibleLine();
+        return m_pane->toPlainText().mid(m_pane->LineIndex(line), m_pane->LineLength(line));
+    };
+    const auto pick = [&](int key, Qt::KeyboardModifiers chord, int selected,
+                          const std::function<void(QTreeWidget*)>& choose) {
         ScopedModalHook hook([&](QDialog& dialog) {
             auto* list = dialog.findChild<QTreeWidget*>(QStringLiteral("chapterList"));
-            rows = list->topLevelItemCount();
-            EXPECT_EQ(list->indexOfTopLevelItem(list->currentItem()), 0); // the chapter on screen
-            EXPECT_EQ(list->topLevelItem(20)->text(1),
-                      QString::number(chapters[20].page + 1)); // pages counted from 1
-            list->setCurrentItem(list->topLevelItem(20));
-            QTest::keyClick(list, Qt::Key_Return);
+            EXPECT_EQ(list->topLevelItemCount(), int(chapters.size()));
+            EXPECT_EQ(list->indexOfTopLevelItem(list->currentItem()), selected);
+            choose(list);
         });
-        Key(Qt::Key_M);
-    }
-    EXPECT_EQ(rows, int(chapters.size()));
-    EXPECT_EQ(m_view->Session().Book().m_nCurPage, chapters[20].page);
-    EXPECT_EQ(TopLine(m_pane), QStringLiteral(u"第21章　初见"));
+        Key(key, chord);
+    };
+    pick(Qt::Key_M, {}, 0, [&](QTreeWidget* list) {
+        EXPECT_EQ(list->topLevelItem(20)->text(1), QString::number(chapters[20].page + 1));
+        list->setCurrentItem(list->topLevelItem(20));
+        QTest::keyClick(list, Qt::Key_Return);
+    });
+    EXPECT_EQ(Page(), chapters[20].page);
+    EXPECT_EQ(topLine(), QStringLiteral(u"第21章　初见"));
     EXPECT_EQ(m_frame->ChapterPane()->text(), QStringLiteral(u"第21章　初见"));
-
     QTest::keyClick(m_pane, Qt::Key_Down, Qt::ControlModifier);
-    EXPECT_EQ(TopLine(m_pane), QStringLiteral(u"第22章　初见"));
+    EXPECT_EQ(topLine(), QStringLiteral(u"第22章　初见"));
     QTest::keyClick(m_pane, Qt::Key_Up, Qt::ControlModifier);
     QTest::keyClick(m_pane, Qt::Key_Up, Qt::ControlModifier);
     EXPECT_EQ(m_view->CurrentChapter(), 19);
     EXPECT_EQ(m_frame->ChapterPane()->text(), QStringLiteral(u"第20章　初见"));
-
-    // Ctrl+M and a double-click reach the same list; the chapter on screen comes selected.
-    {
-        ScopedModalHook hook([&](QDialog& dialog) {
-            auto* list = dialog.findChild<QTreeWidget*>(QStringLiteral("chapterList"));
-            EXPECT_EQ(list->indexOfTopLevelItem(list->currentItem()), 19);
-            EXPECT_TRUE(QTest::qWaitForWindowExposed(&dialog));
-            QTreeWidgetItem* last = list->topLevelItem(list->topLevelItemCount() - 1);
-            list->scrollToItem(last);
-            QApplication::processEvents();
-            const QRect rect = list->visualItemRect(last);
-            // A double-click is a press, a release, then the double-click itself.
-            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
-            QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rect.center());
-        });
-        QTest::keyClick(m_pane, Qt::Key_M, Qt::ControlModifier);
-    }
-    EXPECT_EQ(m_view->Session().Book().m_nCurPage, chapters.back().page);
+    pick(Qt::Key_M, Qt::ControlModifier, 19, [](QTreeWidget* list) {
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(list->window()));
+        QTreeWidgetItem* last = list->topLevelItem(list->topLevelItemCount() - 1);
+        list->scrollToItem(last);
+        QApplication::processEvents();
+        const QPoint at = list->visualItemRect(last).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at); // then the double-click
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+    });
+    EXPECT_EQ(Page(), chapters.back().page);
     EXPECT_EQ(m_view->CurrentChapter(), int(chapters.size()) - 1);
 }
 
@@ -84,37 +76,34 @@ TEST_F(ChapterFindTest, ReadingTheBookInAnotherEncodingListsItsChaptersAnew) {
         utf8 += titles.back().toStdString() + "\n" +
                 test_books::Repeated(test_books::kTraditionalProse, 3000);
     }
-    QDir(m_dataDir.path()).mkpath(QStringLiteral("books"));
-    const QString path = m_dataDir.filePath(QStringLiteral(u"books/繁體.txt"));
+    const QString path = m_dataDir.filePath(QStringLiteral(u"繁體.txt"));
     WriteFile(path, test_books::Encode(utf8, "BIG5-HKSCS"));
-    const auto shownTitles = [this] {
+    // Chooses the encoding from the menu (showing it enables the items for the book), then the
+    // titles listed.
+    const auto titlesAs = [this](const QString& encoding) {
+        QMenu* menu = m_view->EncodingMenu();
+        emit menu->aboutToShow();
+        for (QAction* action : menu->actions()) {
+            if (!encoding.isEmpty() && action->text() == encoding) {
+                action->trigger();
+            }
+        }
+        EXPECT_TRUE(QTest::qWaitFor([this] { return m_view->ChaptersComplete(); }));
         std::vector<QString> shown;
         for (const ScanHit& hit : m_view->Chapters()) {
             shown.push_back(QString::fromStdU16String(hit.text));
         }
         return shown;
     };
-    const auto choose = [this](const QString& name) {
-        QMenu* menu = m_view->EncodingMenu();
-        emit menu->aboutToShow(); // what showing it does: the items are enabled for the book
-        for (QAction* action : menu->actions()) {
-            if (action->text() == name) {
-                action->trigger();
-            }
-        }
-        QTRY_VERIFY(m_view->ChaptersComplete());
-    };
     Open(path);
-    QTRY_VERIFY(m_view->ChaptersComplete());
-    EXPECT_EQ(shownTitles(), titles);
-
-    choose(QStringLiteral("GB18030")); // other characters: not these headings
-    EXPECT_NE(shownTitles(), titles);
-    choose(QStringLiteral("BIG5"));
-    EXPECT_EQ(shownTitles(), titles);
+    EXPECT_EQ(titlesAs(QString()), titles);
+    EXPECT_NE(titlesAs(QStringLiteral("GB18030")), titles);
+    EXPECT_EQ(titlesAs(QStringLiteral("BIG5")), titles);
     EXPECT_EQ(m_frame->ChapterPane()->text(), titles.front());
 }
 
+// Unchanged, a book's list is there at once when it reopens; changed, it is built anew and saved
+// again for the new state.
 TEST_F(ChapterFindTest, ChangedBookRebuildsItsCachedList) {
     const QString path = MakeBook(QStringLiteral("cached.txt"), 20000);
     Open(path);
@@ -122,40 +111,79 @@ TEST_F(ChapterFindTest, ChangedBookRebuildsItsCachedList) {
     const std::size_t before = m_view->Chapters().size();
     const CChapterCache cache(m_dataDir.path().toStdString());
     ASSERT_TRUE(QFile::exists(QString::fromStdString(cache.FileOf(path.toStdU16String()))));
-
-    Open(path); // unchanged: the list is there at once
+    Open(path);
     EXPECT_TRUE(m_view->ChaptersComplete());
     EXPECT_EQ(m_view->Chapters().size(), before);
-
     WriteFile(path, ChineseBook(40000, 1));
     Open(path);
     EXPECT_FALSE(m_view->ChaptersComplete());
     QTRY_VERIFY(m_view->ChaptersComplete());
     EXPECT_GT(m_view->Chapters().size(), before);
     Open(path);
-    EXPECT_TRUE(m_view->ChaptersComplete()); // saved again for the new state
+    EXPECT_TRUE(m_view->ChaptersComplete());
+}
+
+// Clicks the menu's item once the menu shows (it may run its own event loop meanwhile).
+void Click(QMenu* menu, const QString& text) {
+    QTimer::singleShot(0, menu, [menu, text] {
+        ASSERT_TRUE(menu->isVisible());
+        for (QAction* action : menu->actions()) {
+            if (action->text() == text) {
+                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+            }
+        }
+    });
+}
+
+// Big5 picked on the button reloads the same page read as Big5 at the same place on screen;
+// reopened, the book is read as Big5 again while the history keeps it; the pane's context menu
+// shows the choice and goes back to detection, which nothing needs to remember.
+TEST_F(ChapterFindTest, PickingBig5ReloadsInPlaceAndStaysWithTheBookUntilAutomatic) {
+    const QString path = MakeBook(QStringLiteral(u"简体.txt"), 5 * 4092);
+    Open(path);
+    EXPECT_EQ(m_frame->CodePagePane()->text(), QStringLiteral("GB18030"));
+    Keys({Qt::Key_Right, Qt::Key_Right, Qt::Key_Space});
+    const int scrolled = m_pane->verticalScrollBar()->value();
+    ASSERT_GT(scrolled, 0);
+    auto* button = m_frame->findChild<QToolButton*>(QStringLiteral("encodingButton"));
+    Click(button->menu(), QStringLiteral("BIG5"));
+    QTest::mouseClick(button, Qt::LeftButton);
+    CResourceData big5;
+    ASSERT_EQ(big5.OpenTxt(path.toStdU16String(), "BIG5"), 0);
+    big5.GotoPage(2);
+    EXPECT_EQ(Page(), 2);
+    EXPECT_EQ(m_pane->toPlainText(),
+              QString::fromStdU16String(big5.m_strText).replace(QStringLiteral("\r\n"), "\n"));
+    EXPECT_EQ(m_pane->verticalScrollBar()->value(), scrolled);
+    EXPECT_EQ(StatusText(1), QStringLiteral(u"|正在阅读:  第3页"));
+    EXPECT_EQ(m_frame->CodePagePane()->text(), QStringLiteral("BIG5"));
+    Open(path);
+    EXPECT_EQ(m_frame->CodePagePane()->text(), QStringLiteral("BIG5"));
+    EXPECT_TRUE(HoldsLegacy(ReadFile(DataPath("read_history.dat")), u"简体.txt"));
+
+    QMenu* menu = m_view->EncodingMenu();
+    QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(20, 20),
+                            m_pane->viewport()->mapToGlobal(QPoint(20, 20)));
+    QApplication::sendEvent(m_pane->viewport(), &click);
+    ASSERT_TRUE(menu->isVisible());
+    for (QAction* action : menu->actions()) {
+        EXPECT_EQ(action->isChecked(), action->text() == QStringLiteral("BIG5"));
+    }
+    Click(menu, QStringLiteral(u"自动检测"));
+    QTRY_VERIFY(!menu->isVisible());
+    EXPECT_EQ(m_frame->CodePagePane()->text(), QStringLiteral("GB18030"));
+    EXPECT_EQ(ReadFile(DataPath("book_encoding.cfg")), std::string());
+    Open(path);
+    EXPECT_EQ(m_view->Session().Book().m_strEncodingChoice, "");
+    EXPECT_EQ(m_frame->CodePagePane()->text(), QStringLiteral("GB18030"));
 }
 
 class FindBarTest : public ChapterFindTest {
 protected:
-    // A book with the phrase on page 2 and page 6, and an English word on page 4.
-    QString MakeSearchBook() {
-        std::string bytes = ChineseBook(9 * 4092);
-        const std::string phrase = EncodeLegacy(u"\n独一无二的暗号\n");
-        bytes.insert(6 * 4092 + 100, phrase);
-        bytes.insert(4 * 4092 + 100, "\nSecretWord\n");
-        bytes.insert(2 * 4092 + 100, phrase);
-        const QString path = m_dataDir.filePath(QStringLiteral("search.txt"));
-        WriteFile(path, bytes);
-        return path;
-    }
     QString Selected() const { return m_pane->textCursor().selectedText(); }
-    int Page() const { return m_view->Session().Book().m_nCurPage; }
     void Search(const QString& text) {
-        CFindBar* bar = m_view->FindBar();
-        bar->Edit()->setText(text);
-        QTest::keyClick(bar->Edit(), Qt::Key_Return);
-        QTRY_VERIFY(!m_view->IsFindRunning());
+        m_view->FindBar()->Edit()->setText(text);
+        KeyAndWait(Qt::Key_Return);
     }
     void KeyAndWait(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), modifiers);
@@ -163,37 +191,45 @@ protected:
     }
 };
 
+// Ctrl+F shows the bar below the text with the focus in it; Enter and F3 find the next, Shift+F3
+// the previous, wrapping with a note at the end or start of the book, whatever the case. Esc
+// closes the bar first, and only then hides the window.
 TEST_F(FindBarTest, NextPreviousWrapAndCase) {
-    Open(MakeSearchBook());
+    // The phrase on page 2 and page 6, and an English word on page 4.
+    std::string bytes = ChineseBook(9 * 4092);
+    const std::string phrase = EncodeLegacy(u"\n独一无二的暗号\n");
+    bytes.insert(6 * 4092 + 100, phrase);
+    bytes.insert(4 * 4092 + 100, "\nSecretWord\n");
+    bytes.insert(2 * 4092 + 100, phrase);
+    const QString path = m_dataDir.filePath(QStringLiteral("search.txt"));
+    WriteFile(path, bytes);
+    Open(path);
     Key(Qt::Key_F, Qt::ControlModifier);
     CFindBar* bar = m_view->FindBar();
     ASSERT_TRUE(bar->isVisible());
     EXPECT_TRUE(bar->Edit()->hasFocus());
-    EXPECT_LE(bar->geometry().top(), m_pane->geometry().bottom() + 1); // below the text
-
+    EXPECT_LE(bar->geometry().top(), m_pane->geometry().bottom() + 1);
     Search(QStringLiteral(u"独一无二的暗号"));
     EXPECT_EQ(Page(), 2);
     EXPECT_EQ(Selected(), QStringLiteral(u"独一无二的暗号"));
-    EXPECT_TRUE(bar->Edit()->hasFocus()); // Enter again goes on
-    KeyAndWait(Qt::Key_F3);
-    EXPECT_EQ(Page(), 6);
-    EXPECT_EQ(Selected(), QStringLiteral(u"独一无二的暗号"));
-    KeyAndWait(Qt::Key_F3);
-    EXPECT_EQ(Page(), 2);
-    EXPECT_TRUE(m_frame->statusBar()->currentMessage().contains(QStringLiteral(u"书末")));
-    KeyAndWait(Qt::Key_F3, Qt::ShiftModifier);
-    EXPECT_EQ(Page(), 6);
-    EXPECT_TRUE(m_frame->statusBar()->currentMessage().contains(QStringLiteral(u"书首")));
-
+    EXPECT_TRUE(bar->Edit()->hasFocus());
+    const struct {
+        Qt::KeyboardModifiers chord;
+        int page;
+        const char16_t* note;
+    } steps[] = {{{}, 6, u""}, {{}, 2, u"书末"}, {Qt::ShiftModifier, 6, u"书首"}};
+    for (const auto& step : steps) {
+        KeyAndWait(Qt::Key_F3, step.chord);
+        EXPECT_EQ(Page(), step.page);
+        EXPECT_EQ(Selected(), QStringLiteral(u"独一无二的暗号"));
+        EXPECT_TRUE(m_frame->statusBar()->currentMessage().contains(QString::fromUtf16(step.note)));
+    }
     Search(QStringLiteral("secretWORD"));
     EXPECT_EQ(Page(), 4);
     EXPECT_EQ(Selected(), QStringLiteral("SecretWord"));
-
     Search(QStringLiteral(u"没有这句话"));
     EXPECT_EQ(Page(), 4);
     EXPECT_TRUE(bar->Status().contains(QStringLiteral(u"找不到")));
-
-    // Esc closes the bar first, and only then hides the window.
     QTest::keyClick(bar->Edit(), Qt::Key_Escape);
     EXPECT_FALSE(bar->isVisible());
     EXPECT_TRUE(m_frame->isVisible());
@@ -201,8 +237,9 @@ TEST_F(FindBarTest, NextPreviousWrapAndCase) {
     EXPECT_TRUE(bar->isVisible());
 }
 
+// A long book of nothing but blanks: the search runs for a while, and Esc stops it, leaving the
+// bar open.
 TEST_F(FindBarTest, EscStopsARunningSearch) {
-    // A long book of nothing but blanks: the search runs for a while.
     const QString path = m_dataDir.filePath(QStringLiteral("long.txt"));
     WriteFile(path, std::string(64 * 1024 * 1024, ' '));
     Open(path);

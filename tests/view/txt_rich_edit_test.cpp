@@ -2,12 +2,9 @@
 // line, double-click, and the fonts and spacing it applies.
 
 #include "history/read_place_store.h"
-#include "history/reader_history.h"
 #include "tests/app/ui_test_support.h"
-#include "widgets/modal_hook.h"
 
 #include <QAbstractTextDocumentLayout>
-#include <QDialog>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextLayout>
@@ -22,83 +19,69 @@ protected:
         Open(m_book);
     }
 
-    int SelectedLine() const { return m_pane->CurrentLine(); }
-
     // The selection covers exactly display line `line`.
     void ExpectLineSelected(int line) const {
         const QTextCursor cursor = m_pane->textCursor();
         EXPECT_EQ(cursor.selectionStart(), m_pane->LineIndex(line));
         EXPECT_EQ(cursor.selectionEnd() - cursor.selectionStart(), m_pane->LineLength(line));
     }
-
     QString m_book;
 };
 
+// Each key, the page (from 1) and the reading line after it: a page turn selects the first line
+// (Shift is not looked at), and at the first page the text and the line stay but the status and
+// the history are refreshed; the line keys move the line, stop at both ends and never turn the
+// page. Every auto-repeat of a held key turns one more page; the last page turns no further.
 TEST_F(TextPaneTest, PageKeysTurnPagesSelectTheFirstLineAndLineKeysMoveIt) {
     OpenNovel();
-    const QString firstPage = m_pane->toPlainText();
-
-    Key(Qt::Key_Right);
-    EXPECT_EQ(m_view->Session().Book().m_nCurPage, 1);
-    EXPECT_EQ(m_pane->toPlainText(), PageText());
-    EXPECT_NE(m_pane->toPlainText(), firstPage);
-    EXPECT_EQ(StatusText(1), QStringLiteral(u"|正在阅读:  第2页"));
-    ExpectLineSelected(0);
-    EXPECT_EQ(m_pane->verticalScrollBar()->value(), 0);
-    EXPECT_TRUE(m_pane->hasFocus());
-
-    Key(Qt::Key_Left);
-    EXPECT_EQ(m_view->Session().Book().m_nCurPage, 0);
-    EXPECT_EQ(m_pane->toPlainText(), firstPage);
-    ExpectLineSelected(0);
-
-    // Shift is not looked at; every auto-repeat of a held key turns one more page.
-    Key(Qt::Key_Right, Qt::ShiftModifier);
-    EXPECT_EQ(m_view->Session().Book().m_nCurPage, 1);
+    const struct {
+        int key;
+        Qt::KeyboardModifiers chord;
+        int page;
+        int line;
+    } steps[] = {{Qt::Key_Right, {}, 2, 0}, {Qt::Key_Left, {}, 1, 0},
+                 {Qt::Key_Down, {}, 1, 1},  {Qt::Key_Down, {}, 1, 2},
+                 {Qt::Key_Left, {}, 1, 2},  {Qt::Key_Right, Qt::ShiftModifier, 2, 0},
+                 {Qt::Key_Up, {}, 2, 0},    {Qt::Key_Down, {}, 2, 1},
+                 {Qt::Key_Down, {}, 2, 2},  {Qt::Key_Up, {}, 2, 1}};
+    for (const auto& step : steps) {
+        const bool turn = step.key == Qt::Key_Left || step.key == Qt::Key_Right;
+        m_frame->StatusPane(1)->setText(QStringLiteral("stale"));
+        QFile::remove(DataPath("read_history.dat"));
+        Key(step.key, step.chord);
+        EXPECT_EQ(Page() + 1, step.page) << step.key;
+        ExpectLineSelected(step.line);
+        EXPECT_EQ(m_pane->toPlainText(), PageText());
+        EXPECT_TRUE(m_pane->hasFocus());
+        if (turn) {
+            EXPECT_EQ(m_pane->verticalScrollBar()->value(), 0);
+            EXPECT_EQ(StatusText(1), QStringLiteral(u"|正在阅读:  第%1页").arg(step.page));
+            EXPECT_TRUE(HoldsLegacy(ReadFile(DataPath("read_history.dat")), u"长夜.txt"));
+        }
+    }
     for (int i = 0; i < 2; ++i) {
         QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier, QString(), true);
         QApplication::sendEvent(m_pane, &repeat);
     }
-    EXPECT_EQ(m_view->Session().Book().m_nCurPage, 3);
-
-    // The line keys move the reading line, stop at both ends and never turn the page.
-    Key(Qt::Key_Up); // already on line 0
-    ExpectLineSelected(0);
-    Key(Qt::Key_Down);
-    Key(Qt::Key_Down);
-    Key(Qt::Key_Up);
-    ExpectLineSelected(1);
+    EXPECT_EQ(Page(), 3);
     const int count = m_pane->GetLineCount();
     m_pane->SelectLine(count - 1);
     Key(Qt::Key_Down);
-    EXPECT_EQ(SelectedLine(), count - 1);
-    EXPECT_EQ(m_view->Session().Book().m_nCurPage, 3);
-}
-
-TEST_F(TextPaneTest, PageStepsAtTheEndsKeepTheTextButRefreshStatusAndHistory) {
-    OpenNovel();
-    Key(Qt::Key_Down);
-    Key(Qt::Key_Down);
-    const QString text = m_pane->toPlainText();
-    m_frame->StatusPane(1)->setText(QStringLiteral("stale"));
-    QFile::remove(DataPath("read_history.dat"));
-
-    Key(Qt::Key_Left);
-    EXPECT_EQ(m_pane->toPlainText(), text);
-    EXPECT_EQ(SelectedLine(), 2); // the reading line stays where it was
-    EXPECT_EQ(StatusText(1), QStringLiteral(u"|正在阅读:  第1页"));
-    const std::string history = ReadFile(DataPath("read_history.dat"));
-    EXPECT_NE(history.find(EncodeLegacy(u"长夜.txt")), std::string::npos);
-
+    EXPECT_EQ(m_pane->CurrentLine(), count - 1);
+    EXPECT_EQ(Page(), 3);
     m_view->GotoPage(1000); // clamps to the last page
     const int last = m_view->Session().Book().GetPageCount() - 1;
-    EXPECT_EQ(m_view->Session().Book().m_nCurPage, last);
+    EXPECT_EQ(Page(), last);
     const QString lastText = m_pane->toPlainText();
     Key(Qt::Key_Right);
-    EXPECT_EQ(m_view->Session().Book().m_nCurPage, last);
+    EXPECT_EQ(Page(), last);
     EXPECT_EQ(m_pane->toPlainText(), lastText);
 }
 
+// Space and Page Down past the last screen show the next page's first screen, recorded; Page Up
+// before the first, the previous page's last. The wheel: a notch past the end turns, a
+// touchpad's half notches add up to one. The last screen of the book stays put; the toolbar's
+// previous screen is Page Up.
 TEST_F(TextPaneTest, ScreenKeysAndTheWheelGoOnAcrossPageEdges) {
     OpenNovel();
     QScrollBar* bar = m_pane->verticalScrollBar();
@@ -109,57 +92,49 @@ TEST_F(TextPaneTest, ScreenKeysAndTheWheelGoOnAcrossPageEdges) {
                           Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(m_pane->viewport(), &event);
     };
-
+    const auto toBottom = [&] {
+        for (int i = 0; i < 50 && bar->value() < bar->maximum(); ++i) {
+            Key(Qt::Key_Space);
+        }
+    };
     Key(Qt::Key_Space);
     EXPECT_GT(bar->value(), 0);
     ExpectLineSelected(m_pane->GetFirstVisibleLine());
-    for (int i = 0; i < 50 && bar->value() < bar->maximum(); ++i) {
-        Key(Qt::Key_Space);
-    }
+    toBottom();
     ASSERT_EQ(bar->value(), bar->maximum());
-    EXPECT_EQ(m_view->Session().Book().m_nCurPage, 0);
-
-    // Past the last screen: the next page's first screen, recorded.
+    EXPECT_EQ(Page(), 0);
     Key(Qt::Key_PageDown);
-    EXPECT_EQ(m_view->Session().Book().m_nCurPage, 1);
+    EXPECT_EQ(Page(), 1);
     EXPECT_EQ(bar->value(), 0);
     ExpectLineSelected(0);
     EXPECT_NE(ReadFile(DataPath("read_history.dat")).find("\n1\n"), std::string::npos);
-    // Before the first screen: the previous page's last screen.
     Key(Qt::Key_PageUp);
-    EXPECT_EQ(m_view->Session().Book().m_nCurPage, 0);
+    EXPECT_EQ(Page(), 0);
     EXPECT_EQ(m_pane->toPlainText(), PageText());
     EXPECT_EQ(bar->value(), bar->maximum());
     ExpectLineSelected(m_pane->GetFirstVisibleLine());
     Key(Qt::Key_PageUp);
     EXPECT_LT(bar->value(), bar->maximum());
-    EXPECT_EQ(m_view->Session().Book().m_nCurPage, 0);
-
-    // The wheel: a notch past the end turns, a touchpad's half notches add up to one.
+    EXPECT_EQ(Page(), 0);
     bar->setValue(bar->maximum());
-    wheel(-60);
-    EXPECT_EQ(m_view->Session().Book().m_nCurPage, 0);
-    wheel(-60);
-    EXPECT_EQ(m_view->Session().Book().m_nCurPage, 1);
-    EXPECT_EQ(bar->value(), 0);
-    wheel(120);
-    EXPECT_EQ(m_view->Session().Book().m_nCurPage, 0);
-    EXPECT_EQ(bar->value(), bar->maximum());
-
-    // The last screen of the book stays put.
-    m_view->GotoPage(1000);
-    for (int i = 0; i < 50 && bar->value() < bar->maximum(); ++i) {
-        Key(Qt::Key_Space);
+    for (const auto& [delta, page, value] :
+         {std::tuple{-60, 0, -1}, {-60, 1, 0}, {120, 0, bar->maximum()}}) {
+        wheel(delta);
+        EXPECT_EQ(Page(), page) << delta;
+        if (value >= 0) {
+            EXPECT_EQ(bar->value(), value) << delta;
+        }
     }
-    const int last = m_view->Session().Book().m_nCurPage;
-    const int bottomLine = SelectedLine();
+    m_view->GotoPage(1000);
+    toBottom();
+    const int last = Page();
+    const int bottomLine = m_pane->CurrentLine();
     Key(Qt::Key_Space);
     wheel(-120);
-    EXPECT_EQ(m_view->Session().Book().m_nCurPage, last);
-    EXPECT_EQ(SelectedLine(), bottomLine);
-    // The toolbar's previous screen is Page Up.
+    EXPECT_EQ(Page(), last);
+    EXPECT_EQ(m_pane->CurrentLine(), bottomLine);
     m_view->OnCommand(ID_PREV_SCREEN);
-    EXPECT_EQ(m_view->Session().Book().m_nCurPage, last - 1);
+    EXPECT_EQ(Page(), last - 1);
     EXPECT_EQ(bar->value(), bar->maximum());
 }
 
@@ -173,44 +148,34 @@ TEST_F(TextPaneTest, DoubleClickSelectsJustTheDisplayLineUnderThePointer) {
     const QPoint point(int(second.x() + second.naturalTextWidth() / 2),
                        int(layout->position().y() + second.y() + second.height() / 2) -
                            m_pane->verticalScrollBar()->value());
-
     QTest::mouseDClick(m_pane->viewport(), Qt::LeftButton, Qt::NoModifier, point);
     const QTextCursor cursor = m_pane->textCursor();
     EXPECT_EQ(cursor.selectionStart(), paragraph.position() + second.textStart());
     EXPECT_EQ(cursor.selectionEnd() - cursor.selectionStart(), second.textLength());
 }
 
-TEST_F(TextPaneTest, FontCellHeightAndLineDistanceFollowTheSettings) {
+// The height is the cell height (within a pixel of rounding) and the CJK text is drawn by a CJK
+// face; lines are (height + spacing - 1) points apart, a spacing smaller than the font keeping
+// single spacing. A page turn is one edit of the document whose paragraphs all carry the
+// spacing (setting the text and then the spacing laid the page out twice).
+TEST_F(TextPaneTest, FontCellHeightAndLineDistanceFollowTheSettingsInOneEdit) {
     const ReaderSettings& settings = m_view->Settings();
-    // The height is the cell height, within a pixel of rounding.
     EXPECT_NEAR(QFontMetrics(m_pane->font()).height(), settings.font_height, 1);
-    // The CJK text is drawn by a CJK face, whatever the named face resolved to.
     EXPECT_TRUE(QFontMetrics(m_pane->font()).inFont(QChar(u'书')));
-    // (height + spacing - 1) points between lines.
     const int expected =
         qRound((settings.font_height + settings.font_row_dis - 1) * m_pane->logicalDpiY() / 72.0);
     EXPECT_EQ(m_pane->LineDistancePixels(), expected);
-
     OpenNovel();
     const QTextLayout* layout = m_pane->document()->findBlockByNumber(1).layout();
     ASSERT_GE(layout->lineCount(), 2);
     EXPECT_NEAR(layout->lineAt(1).y() - layout->lineAt(0).y(), expected, 1.0);
-
-    // A spacing smaller than the font keeps single spacing.
     m_pane->SetRowDis(-100);
     EXPECT_GE(layout->lineAt(1).y() - layout->lineAt(0).y(),
               QFontMetrics(m_pane->font()).height() - 1);
-}
-
-TEST_F(TextPaneTest, APageTurnIsOneEditWhoseParagraphsAllCarryTheSpacing) {
-    OpenNovel();
     m_pane->SetRowDis(6);
     int edits = 0;
     QObject::connect(m_pane->document(), &QTextDocument::contentsChange,
                      [&edits](int, int, int) { ++edits; });
-
-    // Each edit of the document is a layout of the page: setting the text and then the spacing
-    // laid it out twice.
     Key(Qt::Key_Right);
     EXPECT_EQ(edits, 1);
     EXPECT_EQ(m_pane->toPlainText(), PageText());
@@ -224,6 +189,8 @@ TEST_F(TextPaneTest, APageTurnIsOneEditWhoseParagraphsAllCarryTheSpacing) {
     ExpectLineSelected(0);
 }
 
+// Turns faster than the event loop share one write, made once the loop has painted; a turn just
+// before another book opens, or the bookmarks open, or the reader ends, is not lost.
 TEST_F(TextPaneTest, TurnsAreRecordedAfterThePaintAndNothingThatFollowsLosesThem) {
     OpenNovel();
     const auto recorded = [](const char16_t* name) {
@@ -236,14 +203,11 @@ TEST_F(TextPaneTest, TurnsAreRecordedAfterThePaintAndNothingThatFollowsLosesThem
         }
         return -1;
     };
-    // Turns faster than the event loop share one write, made once the loop has painted.
     QTest::keyClick(m_pane, Qt::Key_Right);
     QTest::keyClick(m_pane, Qt::Key_Right);
     EXPECT_EQ(recorded(u"长夜.txt"), 0);
     QCoreApplication::sendPostedEvents();
     EXPECT_EQ(recorded(u"长夜.txt"), 2);
-
-    // A turn just before another book opens, or the bookmarks open, or the reader ends.
     QTest::keyClick(m_pane, Qt::Key_Right);
     Open(MakeBook(QStringLiteral(u"短篇.txt"), 2 * 4092));
     EXPECT_EQ(recorded(u"长夜.txt"), 3);
@@ -254,7 +218,7 @@ TEST_F(TextPaneTest, TurnsAreRecordedAfterThePaintAndNothingThatFollowsLosesThem
     }
     EXPECT_EQ(recorded(u"短篇.txt"), 1);
     Open(m_book);
-    EXPECT_EQ(m_view->Session().Book().m_nCurPage, 3);
+    EXPECT_EQ(Page(), 3);
     QTest::keyClick(m_pane, Qt::Key_Right);
     TestApp().DestroyMainFrame();
     EXPECT_EQ(recorded(u"长夜.txt"), 4);
@@ -265,6 +229,8 @@ TEST_F(TextPaneTest, TurnsAreRecordedAfterThePaintAndNothingThatFollowsLosesThem
     EXPECT_EQ(place->nPage, 4);
 }
 
+// Its arrows step a line; at the top of a long page the handle is at the top and the groove shows
+// below it, dark at night.
 TEST_F(TextPaneTest, TheFlatScrollBarKeepsItsArrowsAndFollowsTheNightPalette) {
     OpenNovel();
     QScrollBar* bar = m_pane->verticalScrollBar();
@@ -274,24 +240,20 @@ TEST_F(TextPaneTest, TheFlatScrollBarKeepsItsArrowsAndFollowsTheNightPalette) {
     EXPECT_EQ(bar->value(), bar->singleStep());
     QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(middle, 3));
     EXPECT_EQ(bar->value(), 0);
-
-    // At the top of a long page the handle is at the top; the groove shows below it.
-    const auto colours = [bar, middle] {
+    const auto colours = [bar, middle](bool night) {
+        TestApp().MainFrame()->ApplyNightPalette(night);
+        QCoreApplication::processEvents(); // the palette reaches the widgets in posted events
         const QImage image = bar->grab().toImage();
         const int arrow = bar->width(); // the arrow buttons are square
-        return std::pair(image.pixelColor(middle, arrow + 4),
-                         image.pixelColor(middle, image.height() - arrow - 4));
+        return std::pair(image.pixelColor(middle, arrow + 4).lightness(),
+                         image.pixelColor(middle, image.height() - arrow - 4).lightness());
     };
-    const auto [dayHandle, dayGroove] = colours();
-    EXPECT_GT(dayGroove.lightness(), 150);
-    EXPECT_LT(dayHandle.lightness(), dayGroove.lightness() - 30);
-    m_frame->ApplyNightPalette(true);
-    QCoreApplication::processEvents(); // the palette reaches the widgets in posted events
-    const auto [nightHandle, nightGroove] = colours();
-    m_frame->ApplyNightPalette(false);
-    QCoreApplication::processEvents();
-    EXPECT_LT(nightGroove.lightness(), 80);
-    EXPECT_GT(nightHandle.lightness(), nightGroove.lightness() + 30);
+    const auto [nightHandle, nightGroove] = colours(true);
+    const auto [dayHandle, dayGroove] = colours(false);
+    EXPECT_GT(dayGroove, 150);
+    EXPECT_LT(dayHandle, dayGroove - 30);
+    EXPECT_LT(nightGroove, 80);
+    EXPECT_GT(nightHandle, nightGroove + 30);
 }
 
 } // namespace

@@ -2,7 +2,6 @@
 // steps it saves, and automatic scrolling driven by the frame's timer.
 
 #include "tests/app/ui_test_support.h"
-#include "widgets/modal_hook.h"
 
 #include <QClipboard>
 #include <QDropEvent>
@@ -11,7 +10,6 @@
 #include <QListView>
 #include <QMimeData>
 #include <QScrollBar>
-#include <QSortFilterProxyModel>
 #include <QUrl>
 
 #include <climits>
@@ -20,105 +18,98 @@ namespace {
 
 using ReaderViewTest = ReaderTest;
 
-// Reads the history back the way the program does, once the event loop has run (page steps
-// write it after the paint).
-CReaderHistory LoadHistory() {
-    QCoreApplication::sendPostedEvents();
-    CReaderHistory history;
-    history.Load();
-    return history;
-}
-
-TEST_F(ReaderViewTest, OpeningABookShowsItsFirstPageAndTheStatusPanes) {
+// A book opens at its first page, shown in the status panes and recorded; a failed open then
+// leaves the book being read, its pages and its record as they were.
+TEST_F(ReaderViewTest, OpeningABookShowsItsFirstPageAndAFailedOpenLeavesItAsItWas) {
     EXPECT_EQ(StatusText(0), QStringLiteral(u"就绪"));
-    const QString path = MakeBook(QStringLiteral(u"十千字.txt"), 10000);
-    Open(path);
+    Open(MakeBook(QStringLiteral(u"十千字.txt"), 10000));
     EXPECT_EQ(m_pane->toPlainText(), PageText());
     EXPECT_TRUE(m_pane->toPlainText().startsWith(QStringLiteral(u"第1章")));
     EXPECT_EQ(StatusText(0), QStringLiteral(u"|阅读书籍:  十千字.txt"));
     EXPECT_EQ(StatusText(1), QStringLiteral(u"|正在阅读:  第1页"));
     EXPECT_EQ(StatusText(2), QStringLiteral(u"|共3页"));
-
-    const CReaderHistory history = LoadHistory();
+    const CReaderHistory history = SavedHistory();
     ASSERT_EQ(history.m_listLocal.size(), 1u);
     EXPECT_EQ(history.m_listLocal.front().strBookName, EncodeLegacy(u"十千字.txt"));
     EXPECT_EQ(history.m_listLocal.front().nReadPage, 0);
     EXPECT_EQ(history.m_listLocal.front().nTotalPages, 3);
+    Key(Qt::Key_Right);
+    const QString text = m_pane->toPlainText();
+    const std::string saved = ReadFile(DataPath("read_history.dat"));
+    EXPECT_NE(m_view->OpenBook(u"/nonexistent/missing.txt"), 0);
+    EXPECT_EQ(m_pane->toPlainText(), text);
+    EXPECT_EQ(StatusText(0), QStringLiteral(u"|阅读书籍:  十千字.txt"));
+    EXPECT_EQ(ReadFile(DataPath("read_history.dat")), saved);
+    Key(Qt::Key_Right);
+    EXPECT_EQ(StatusText(1), QStringLiteral(u"|正在阅读:  第3页"));
+    EXPECT_EQ(SavedHistory().m_listLocal.front().nTotalPages, 3);
 }
 
+// Reopening, the file dialog (which starts in the folder of the book read last) and a drop (of
+// several files, the last one) all return to the screen left; a book without a record starts at
+// its first page, and leaving saves the place left.
 TEST_F(ReaderViewTest, EveryWayOfOpeningABookReturnsToItsScreen) {
     const QString path = MakeBook(QStringLiteral(u"归来.txt"), 6 * 4092);
     QDir(m_dataDir.path()).mkpath(QStringLiteral("other"));
     const QString other = m_dataDir.filePath(QStringLiteral("other/别册.txt"));
     WriteFile(other, ChineseBook(3 * 4092, 2));
     Open(path);
-    Key(Qt::Key_Right);
-    Key(Qt::Key_Right);
-    Key(Qt::Key_Space);
-    Key(Qt::Key_Space);
+    Keys({Qt::Key_Right, Qt::Key_Right, Qt::Key_Space, Qt::Key_Space});
     const int top = m_pane->TopCharacter();
     ASSERT_GT(top, 0);
     EXPECT_EQ(top, m_pane->LineIndex(m_pane->GetFirstVisibleLine()));
-    const auto expectPlace = [&](const char* how) {
-        EXPECT_EQ(m_view->Session().Book().m_nCurPage, 2) << how;
-        EXPECT_EQ(m_pane->TopCharacter(), top) << how;
-        EXPECT_EQ(m_pane->LineIndex(m_pane->GetFirstVisibleLine()), top) << how;
-        EXPECT_EQ(StatusText(1), QStringLiteral(u"|正在阅读:  第3页")) << how;
-        EXPECT_EQ(LoadHistory().m_listLocal.back().nReadPage, 2) << how; // not thrown away
-    };
-
-    // A book without a record starts at its first page; leaving saves the place left.
     Open(other);
-    EXPECT_EQ(m_view->Session().Book().m_nCurPage, 0);
+    EXPECT_EQ(Page(), 0);
     EXPECT_EQ(m_pane->TopCharacter(), 0);
     const std::string places = ReadFile(DataPath("read_place.dat"));
     EXPECT_EQ(places.find("0 0 " + EncodeLegacy(other.toStdU16String())), 0u) << places;
     EXPECT_NE(places.find("2 " + std::to_string(top) + " "), std::string::npos) << places;
-
-    Open(path);
-    expectPlace("OpenBook");
-
-    // The file dialog starts in the folder of the book read last and returns to the place.
-    Open(other);
     QString startFolder;
-    {
-        ScopedModalHook choose([&](QDialog& dialog) {
-            auto* files = qobject_cast<QFileDialog*>(&dialog);
-            ASSERT_NE(files, nullptr);
-            startFolder = files->directory().absolutePath();
-            files->selectFile(path);
-            static_cast<QDialog*>(files)->accept();
-        });
-        Key(Qt::Key_O);
-    }
-    EXPECT_EQ(startFolder, QFileInfo(other).absolutePath());
-    expectPlace("file dialog");
-
-    // Of several files dropped, the last one opens.
-    Open(other);
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(MakeBook(QStringLiteral("passed.txt"), 5000, 1)),
                   QUrl::fromLocalFile(path)});
-    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(m_view, &enter);
-    EXPECT_TRUE(enter.isAccepted());
-    QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(m_view, &drop);
-    expectPlace("drop");
-    EXPECT_EQ(LoadHistory().m_listLocal.size(), 2u);
+    const std::pair<const char*, std::function<void()>> ways[] = {
+        {"reopen", [&] { Open(path); }},
+        {"file dialog",
+         [&] {
+             ScopedModalHook choose([&](QDialog& dialog) {
+                 auto& files = static_cast<QFileDialog&>(dialog);
+                 startFolder = files.directory().absolutePath();
+                 files.selectFile(path);
+                 dialog.accept();
+             });
+             Key(Qt::Key_O);
+         }},
+        {"drop", [&] {
+             QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, {});
+             QApplication::sendEvent(m_view, &enter);
+             EXPECT_TRUE(enter.isAccepted());
+             QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, {});
+             QApplication::sendEvent(m_view, &drop);
+         }}};
+    for (const auto& [how, open] : ways) {
+        Open(other);
+        open();
+        EXPECT_EQ(Page(), 2) << how;
+        EXPECT_EQ(m_pane->TopCharacter(), top) << how;
+        EXPECT_EQ(m_pane->LineIndex(m_pane->GetFirstVisibleLine()), top) << how;
+        EXPECT_EQ(StatusText(1), QStringLiteral(u"|正在阅读:  第3页")) << how;
+        EXPECT_EQ(SavedHistory().m_listLocal.back().nReadPage, 2) << how;
+    }
+    EXPECT_EQ(startFolder, QFileInfo(other).absolutePath());
+    EXPECT_EQ(SavedHistory().m_listLocal.size(), 2u);
 
     // A place of another page than the history's says nothing about this page.
     Open(other);
     m_view->Session().Places().Set({EncodeLegacy(path.toStdU16String()), 5, top});
     Open(path);
-    EXPECT_EQ(m_view->Session().Book().m_nCurPage, 2);
+    EXPECT_EQ(Page(), 2);
     EXPECT_EQ(m_pane->TopCharacter(), 0);
 }
 
 TEST_F(ReaderViewTest, AResizeOrAFontStepKeepsTheLineOnTop) {
     Open(MakeBook(QStringLiteral("wrap.txt"), 4 * 4092));
-    Key(Qt::Key_Space);
-    Key(Qt::Key_Space);
+    Keys({Qt::Key_Space, Qt::Key_Space});
     const int top = m_pane->TopCharacter();
     ASSERT_GT(top, 0);
     m_frame->resize(m_frame->width() - 200, m_frame->height());
@@ -129,33 +120,15 @@ TEST_F(ReaderViewTest, AResizeOrAFontStepKeepsTheLineOnTop) {
     EXPECT_EQ(m_pane->LineFromChar(top), m_pane->GetFirstVisibleLine());
 }
 
-TEST_F(ReaderViewTest, AFailedOpenLeavesTheBookBeingReadAsItWas) {
-    Open(MakeBook(QStringLiteral("kept.txt"), 3 * 4092));
-    Key(Qt::Key_Right);
-    const QString text = m_pane->toPlainText();
-    const std::string history = ReadFile(DataPath("read_history.dat"));
-
-    EXPECT_NE(m_view->OpenBook(u"/nonexistent/missing.txt"), 0);
-    EXPECT_EQ(m_pane->toPlainText(), text);
-    EXPECT_EQ(StatusText(0), QStringLiteral(u"|阅读书籍:  kept.txt"));
-    EXPECT_EQ(ReadFile(DataPath("read_history.dat")), history);
-    // The book still turns pages and its record is not spoilt.
-    Key(Qt::Key_Right);
-    EXPECT_EQ(StatusText(1), QStringLiteral(u"|正在阅读:  第3页"));
-    EXPECT_EQ(LoadHistory().m_listLocal.front().nTotalPages, 3);
-}
-
 TEST_F(ReaderViewTest, WithoutABookOrWithAutoRecordOffPageStepsRecordNothing) {
     const QString welcome = m_pane->toPlainText();
-    Key(Qt::Key_Right);
-    Key(Qt::Key_Left);
+    Keys({Qt::Key_Right, Qt::Key_Left});
     m_view->GotoPage(3);
     EXPECT_EQ(StatusText(1), QStringLiteral(u"|正在阅读:  第1页")); // refreshed all the same
     EXPECT_EQ(StatusText(2), QStringLiteral(u"|共0页"));
-    EXPECT_TRUE(LoadHistory().m_listLocal.empty()); // after the posted write, if there were one
+    EXPECT_TRUE(SavedHistory().m_listLocal.empty());
     EXPECT_EQ(ReadFile(DataPath("read_history.dat")), std::string());
     EXPECT_EQ(m_pane->toPlainText(), welcome);
-
     ReaderSettings settings = m_view->Settings();
     settings.auto_record = 0;
     m_view->Store().SetSettings(settings);
@@ -168,119 +141,96 @@ TEST_F(ReaderViewTest, WithoutABookOrWithAutoRecordOffPageStepsRecordNothing) {
     EXPECT_EQ(StatusText(1), QStringLiteral(u"|正在阅读:  第1页"));
 }
 
+// Each step from a value, by key or toolbar button, is saved at once; at the ends of their
+// ranges (and beyond, wherever a value came from) the steps stop. A letter with Ctrl, Alt or
+// Meta is not the letter's command; Shift makes no difference.
 TEST_F(ReaderViewTest, FontAndSpacingKeysStepWithinBoundsAndSaveAtOnce) {
     const ReaderSettings& settings = m_view->Settings();
     const int height = settings.font_height;
     Key(Qt::Key_B);
     EXPECT_EQ(SavedSettings().font_height, height + 1);
     EXPECT_NEAR(QFontMetrics(m_pane->font()).height(), height + 1, 1);
-
-    // Each step from a value, by key or toolbar button; at the ends of their ranges (and beyond,
-    // wherever a value came from) the steps stop.
+    constexpr auto kHeight = &ReaderSettings::font_height;
+    constexpr auto kRowDis = &ReaderSettings::font_row_dis;
     const struct {
-        int key; // or, when 0, the command
-        int command;
+        int key; // or a command
         int ReaderSettings::*field;
         int from;
         int to;
-    } steps[] = {{Qt::Key_S, 0, &ReaderSettings::font_height, 6, 5},
-                 {Qt::Key_S, 0, &ReaderSettings::font_height, 5, 5},
-                 {0, ID_FONT_BIGGER, &ReaderSettings::font_height, 5, 6},
-                 {Qt::Key_B, 0, &ReaderSettings::font_height, 400, 400},
-                 {Qt::Key_S, 0, &ReaderSettings::font_height, INT_MIN, 5},
-                 {Qt::Key_R, 0, &ReaderSettings::font_row_dis, 3, 4},
-                 {0, ID_ROW_DIS_BIGGER, &ReaderSettings::font_row_dis, 4, 5},
-                 {Qt::Key_R, 0, &ReaderSettings::font_row_dis, INT_MAX, 400},
-                 {Qt::Key_R, 0, &ReaderSettings::font_row_dis, 400, 400},
-                 {Qt::Key_T, 0, &ReaderSettings::font_row_dis, INT_MIN, 1},
-                 {Qt::Key_T, 0, &ReaderSettings::font_row_dis, 2, 1},
-                 {Qt::Key_T, 0, &ReaderSettings::font_row_dis, 1, 1}};
+    } steps[] = {{Qt::Key_S, kHeight, 6, 5},         {Qt::Key_S, kHeight, 5, 5},
+                 {ID_FONT_BIGGER, kHeight, 5, 6},    {Qt::Key_B, kHeight, 400, 400},
+                 {Qt::Key_S, kHeight, INT_MIN, 5},   {Qt::Key_R, kRowDis, 3, 4},
+                 {ID_ROW_DIS_BIGGER, kRowDis, 4, 5}, {Qt::Key_R, kRowDis, INT_MAX, 400},
+                 {Qt::Key_R, kRowDis, 400, 400},     {Qt::Key_T, kRowDis, INT_MIN, 1},
+                 {Qt::Key_T, kRowDis, 2, 1},         {Qt::Key_T, kRowDis, 1, 1}};
     for (const auto& step : steps) {
         ReaderSettings changed = settings;
         changed.*step.field = step.from;
         m_view->Store().SetSettings(changed);
-        if (step.key != 0) {
-            Key(step.key);
+        if (QAction* command = m_frame->Action(step.key)) {
+            command->trigger();
         } else {
-            m_frame->Action(step.command)->trigger();
+            Key(step.key);
         }
-        EXPECT_EQ(settings.*step.field, step.to)
-            << step.key << " " << step.command << " from " << step.from;
-        EXPECT_EQ(SavedSettings().*step.field, step.to) << step.key << " " << step.command;
+        EXPECT_EQ(settings.*step.field, step.to) << step.key << " from " << step.from;
+        EXPECT_EQ(SavedSettings().*step.field, step.to) << step.key << " from " << step.from;
     }
     EXPECT_EQ(m_pane->RowDis(), 1);
     const std::string config = ReadFile(DataPath("config.cfg"));
     EXPECT_NE(config.find("\nfont_height=5\nfont_row_dis=1\n"), std::string::npos);
-
-    // A letter with Ctrl, Alt or Meta is not the letter's command.
-    for (const Qt::KeyboardModifier chord :
-         {Qt::ControlModifier, Qt::AltModifier, Qt::MetaModifier}) {
+    for (const auto chord : {Qt::ControlModifier, Qt::AltModifier, Qt::MetaModifier}) {
         for (const Qt::Key key : {Qt::Key_A, Qt::Key_B, Qt::Key_S, Qt::Key_R, Qt::Key_T}) {
             QTest::keyClick(m_pane, key, chord);
         }
     }
     EXPECT_EQ(ReadFile(DataPath("config.cfg")), config);
-    QTest::keyClick(m_pane, Qt::Key_B, Qt::ShiftModifier); // Shift makes no difference
+    QTest::keyClick(m_pane, Qt::Key_B, Qt::ShiftModifier);
     EXPECT_EQ(settings.font_height, 6);
 }
 
+// One pixel a tick; at the bottom the last screen gets the time a screen takes to scroll, then
+// the next page; a page shorter than the window waits as long as its text takes to scroll by;
+// the end of the book is where it stops. The timer runs only while the text scrolls: not when
+// off, paused or hidden in the tray, and Ctrl+↓ (next chapter) is no pause.
 TEST_F(ReaderViewTest, AutoScrollGoesOnThroughThePagesGivingEachItsTime) {
     Open(MakeBook(QStringLiteral("scroll.txt"), 3 * 4092));
     const ReaderSettings& settings = m_view->Settings();
     ASSERT_EQ(settings.auto_read, 0);
     EXPECT_EQ(m_frame->Timer()->interval(), 30);
     EXPECT_FALSE(m_frame->Timer()->isActive()); // nothing to fetch, nothing scrolling: no ticks
-    m_frame->Timer()->setInterval(24 * 3600 * 1000); // ticks are driven by hand below
+    m_frame->Timer()->setInterval(24 * 3600 * 1000);
     QScrollBar* bar = m_pane->verticalScrollBar();
-
-    m_frame->OnTimer();
-    EXPECT_EQ(bar->value(), 0); // off
-
+    Ticks(1);
+    EXPECT_EQ(bar->value(), 0);
     Key(Qt::Key_A);
-    EXPECT_EQ(settings.auto_read, 1);
     EXPECT_EQ(SavedSettings().auto_read, 1);
     EXPECT_TRUE(m_frame->Action(ID_AUTO_SCROLL)->isChecked());
-    for (int i = 1; i <= 5; ++i) {
-        m_frame->OnTimer();
-        EXPECT_EQ(bar->value(), i);
-    }
-    // At the bottom the last screen gets the time a screen takes to scroll, then the next page.
+    Ticks(5);
+    EXPECT_EQ(bar->value(), 5);
     bar->setValue(bar->maximum() - 2);
     const int screen = m_pane->viewport()->height();
-    for (int i = 0; i < 2 + screen - 1; ++i) {
-        m_frame->OnTimer();
-    }
+    Ticks(2 + screen - 1);
     EXPECT_EQ(bar->value(), bar->maximum());
-    EXPECT_EQ(m_view->Session().Book().m_nCurPage, 0);
-    m_frame->OnTimer();
-    EXPECT_EQ(m_view->Session().Book().m_nCurPage, 1);
+    EXPECT_EQ(Page(), 0);
+    Ticks(1);
+    EXPECT_EQ(Page(), 1);
     EXPECT_EQ(bar->value(), 0);
-    EXPECT_EQ(LoadHistory().m_listLocal.front().nReadPage, 1);
-
-    // A page shorter than the window waits as long as its text takes to scroll by.
+    EXPECT_EQ(SavedHistory().m_listLocal.front().nReadPage, 1);
     m_pane->SetTextFont(m_pane->FaceName(), 5);
     m_pane->SetRowDis(1);
     ASSERT_EQ(bar->maximum(), 0);
     const int height = int(m_pane->document()->size().height());
     ASSERT_LT(height, screen);
     int ticks = 0;
-    while (m_view->Session().Book().m_nCurPage == 1 && ticks < 2 * screen) {
-        m_frame->OnTimer();
-        ++ticks;
+    for (; Page() == 1 && ticks < 2 * screen; ++ticks) {
+        Ticks(1);
     }
     EXPECT_EQ(ticks, height);
-    // The end of the book is where it stops.
-    for (int i = 0; i < 2 * screen; ++i) {
-        m_frame->OnTimer();
-    }
-    EXPECT_EQ(m_view->Session().Book().m_nCurPage, 2);
-
+    Ticks(2 * screen);
+    EXPECT_EQ(Page(), 2);
     Key(Qt::Key_A);
-    EXPECT_EQ(settings.auto_read, 0);
     EXPECT_EQ(SavedSettings().auto_read, 0);
     EXPECT_FALSE(m_frame->Action(ID_AUTO_SCROLL)->isChecked());
-
-    // The timer runs only while the text scrolls: not when off, paused or hidden in the tray.
     EXPECT_FALSE(m_frame->Timer()->isActive());
     Key(Qt::Key_A);
     EXPECT_TRUE(m_frame->Timer()->isActive());
@@ -291,63 +241,59 @@ TEST_F(ReaderViewTest, AutoScrollGoesOnThroughThePagesGivingEachItsTime) {
     EXPECT_FALSE(m_frame->Timer()->isActive());
     m_frame->show();
     EXPECT_TRUE(m_frame->Timer()->isActive());
-    // Ctrl+↓ (next chapter) is no pause: the text goes on scrolling.
     QTest::keyClick(m_pane, Qt::Key_Down, Qt::ControlModifier);
     EXPECT_EQ(m_view->m_bAutoScrollRunning, 1);
     EXPECT_TRUE(m_frame->Timer()->isActive());
 }
 
+// A lone Ctrl pauses and a click resumes, only with auto_click on; turning scrolling off while
+// paused, then on again, starts it running.
 TEST_F(ReaderViewTest, ClickAndCtrlPauseAndResumeOnlyWithAutoClick) {
     Open(MakeBook(QStringLiteral("pause.txt"), 3 * 4092));
-    m_frame->Timer()->setInterval(24 * 3600 * 1000); // ticks are driven by hand
-    const ReaderSettings& settings = m_view->Settings();
+    m_frame->Timer()->setInterval(24 * 3600 * 1000);
     QScrollBar* bar = m_pane->verticalScrollBar();
-    ASSERT_EQ(settings.auto_click, 1);
-    Key(Qt::Key_A);
-
-    Key(Qt::Key_Control);
+    const auto click = [this] {
+        QTest::mouseClick(m_pane->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(50, 50));
+    };
+    ASSERT_EQ(m_view->Settings().auto_click, 1);
+    Keys({Qt::Key_A, Qt::Key_Control});
     EXPECT_EQ(m_view->m_bAutoScrollRunning, 0);
-    m_frame->OnTimer();
+    Ticks(1);
     EXPECT_EQ(bar->value(), 0);
-    QTest::mouseClick(m_pane->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(50, 50));
+    click();
     EXPECT_EQ(m_view->m_bAutoScrollRunning, 1);
-    m_frame->OnTimer();
+    Ticks(1);
     EXPECT_EQ(bar->value(), 1);
-
-    // Turning it off while paused, then on again, starts it running.
-    Key(Qt::Key_Control);
-    Key(Qt::Key_A);
-    Key(Qt::Key_A);
+    Keys({Qt::Key_Control, Qt::Key_A, Qt::Key_A});
     EXPECT_EQ(m_view->m_bAutoScrollRunning, 1);
-
-    ReaderSettings noClick = settings;
+    ReaderSettings noClick = m_view->Settings();
     noClick.auto_click = 0;
     m_view->Store().SetSettings(noClick);
     Key(Qt::Key_Control);
-    QTest::mouseClick(m_pane->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(50, 50));
+    click();
     EXPECT_EQ(m_view->m_bAutoScrollRunning, 1);
     m_view->m_bAutoScrollRunning = 0; // ignored without auto_click
     const int before = bar->value();
-    m_frame->OnTimer();
+    Ticks(1);
     EXPECT_EQ(bar->value(), before + 1);
 }
 
+// No book, no progress; then the first line on screen, scrolling within the page moving it on up
+// to the next page's start.
 TEST_F(ReaderViewTest, ProgressFollowsTheFirstLineOnScreen) {
-    EXPECT_FALSE(m_frame->ProgressPane()->isVisible()); // no book, no progress
+    const QLabel* progress = m_frame->ProgressPane();
+    EXPECT_FALSE(progress->isVisible());
     Open(MakeBook(QStringLiteral("progress.txt"), 10 * 4092));
-    EXPECT_TRUE(m_frame->ProgressPane()->isVisible());
-    EXPECT_EQ(m_frame->ProgressPane()->text(), QStringLiteral("0.0%"));
-    for (int i = 0; i < 4; ++i) {
-        Key(Qt::Key_Right);
-    }
-    EXPECT_EQ(m_frame->ProgressPane()->text(), QStringLiteral("40.0%"));
-    // Scrolling within the page moves it on, up to the next page's start.
+    EXPECT_TRUE(progress->isVisible());
+    EXPECT_EQ(progress->text(), QStringLiteral("0.0%"));
+    Keys({Qt::Key_Right, Qt::Key_Right, Qt::Key_Right, Qt::Key_Right});
+    EXPECT_EQ(progress->text(), QStringLiteral("40.0%"));
     m_pane->verticalScrollBar()->setValue(m_pane->verticalScrollBar()->maximum());
-    const double shown = m_frame->ProgressPane()->text().chopped(1).toDouble();
+    const double shown = progress->text().chopped(1).toDouble();
     EXPECT_GT(shown, 40.0);
     EXPECT_LT(shown, 50.0);
     m_view->GotoPage(9);
-    EXPECT_EQ(m_frame->ProgressPane()->text(), QStringLiteral("90.0%"));
+    EXPECT_EQ(progress->text(), QStringLiteral("90.0%"));
 }
 
 TEST_F(ReaderViewTest, CtrlCCopiesTheMarkedLine) {
@@ -360,37 +306,35 @@ TEST_F(ReaderViewTest, CtrlCCopiesTheMarkedLine) {
     EXPECT_EQ(QGuiApplication::clipboard()->text(), line);
 }
 
+// The open dialog lists .txt files whatever their case; cancelling changes nothing, and Ctrl+O
+// reaches the same dialog.
 TEST_F(ReaderViewTest, OpenDialogListsTxtFilesWhateverTheirCase) {
     const QString dir = QFileInfo(MakeBook(QStringLiteral("lower.txt"), 3000)).absolutePath();
     MakeBook(QStringLiteral("UPPER.TXT"), 3000, 1);
     WriteFile(dir + QStringLiteral("/notes.md"), "x");
-
     QStringList listed;
-    ScopedModalHook hook([&](QDialog& dialog) {
-        auto* files = qobject_cast<QFileDialog*>(&dialog);
-        ASSERT_NE(files, nullptr);
-        EXPECT_EQ(files->nameFilters(), QStringList{QStringLiteral(u"txt文件 (*.txt)")});
-        files->setDirectory(dir);
-        auto* list = files->findChild<QListView*>(QStringLiteral("listView"));
-        ASSERT_NE(list, nullptr);
-        QTRY_COMPARE_WITH_TIMEOUT(list->model()->rowCount(list->rootIndex()), 2, 5000);
-        for (int row = 0; row < 2; ++row) {
-            listed << list->model()->index(row, 0, list->rootIndex()).data().toString();
-        }
-        auto* name = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-        ASSERT_NE(name, nullptr);
-        QTest::keyClicks(name, QStringLiteral("UPPER.TXT"));
-        QTest::keyClick(name, Qt::Key_Return);
-    });
-    Key(Qt::Key_O);
+    {
+        ScopedModalHook hook([&](QDialog& dialog) {
+            auto& files = static_cast<QFileDialog&>(dialog);
+            EXPECT_EQ(files.nameFilters(), QStringList{QStringLiteral(u"txt文件 (*.txt)")});
+            files.setDirectory(dir);
+            auto* list = files.findChild<QListView*>(QStringLiteral("listView"));
+            QTRY_COMPARE_WITH_TIMEOUT(list->model()->rowCount(list->rootIndex()), 2, 5000);
+            for (int row = 0; row < 2; ++row) {
+                listed << list->model()->index(row, 0, list->rootIndex()).data().toString();
+            }
+            auto* name = files.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            QTest::keyClicks(name, QStringLiteral("UPPER.TXT"));
+            QTest::keyClick(name, Qt::Key_Return);
+        });
+        Key(Qt::Key_O);
+    }
     listed.sort();
     EXPECT_EQ(listed, (QStringList{QStringLiteral("UPPER.TXT"), QStringLiteral("lower.txt")}));
-    EXPECT_EQ(m_view->Session().Book().m_strName, u"UPPER.TXT");
-
-    // Cancelling changes nothing; Ctrl+O reaches the same dialog.
+    EXPECT_EQ(BookName(), u"UPPER.TXT");
     ScopedModalHook cancel([](QDialog& dialog) { dialog.reject(); });
     Key(Qt::Key_O, Qt::ControlModifier);
-    EXPECT_EQ(m_view->Session().Book().m_strName, u"UPPER.TXT");
+    EXPECT_EQ(BookName(), u"UPPER.TXT");
 }
 
 } // namespace
