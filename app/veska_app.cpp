@@ -7,6 +7,7 @@
 #include "platform/atomic_file.h"
 #include "platform/paths.h"
 #include "res/resource.h"
+#include "text/chapter_cache.h"
 #include "view/veska_view.h"
 #include "widgets/modal_hook.h"
 
@@ -133,6 +134,7 @@ bool CVeskaApp::InitInstance(const QStringList& args) {
     // Saves cut short by a killed reader leave their temporary files; a save running in another
     // process keeps its own.
     RemoveStaleTemporaryFiles(FsPathFromAnsi(GetDataDir()));
+    CChapterCache(GetDataDir()).RemoveStaleSaves();
 
     m_pMainFrame = std::make_unique<CMainFrame>();
     if (!m_pMainFrame->Create()) {

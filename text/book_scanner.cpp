@@ -484,9 +484,13 @@ std::optional<ScanHit> CBookScanner::FindLast(std::u16string_view text, std::uin
                              '\0');
             head.resize(m_book.m_hFile.ReadAt(start, head.data(), head.size()));
             const std::size_t lf = NextLineFeed(head.data(), head.size(), start, 0);
-            // Without a line break in the chunk its character starts are unknown: search from
-            // the start of the book, which is slow but right.
+            // Without a line start inside the chunk (no break, or only the one that ends it) its
+            // character starts are unknown: search from the start of the book, which is slow but
+            // right, and ends the walk back.
             start = lf == std::string_view::npos ? 0 : start + lf + UnitBytes();
+            if (start >= end) {
+                start = 0;
+            }
         }
         std::optional<ScanHit> last;
         if (!Find(text, start, end, false, [&](const ScanHit& hit) {

@@ -5,6 +5,7 @@
 #include "platform/paths.h"
 
 #include <cinttypes>
+#include <climits>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -39,6 +40,26 @@ std::string HeaderOf(const std::u16string& path, const CCodePageLayout& layout,
     return std::string(kMagic) + "\npath " + HexOf(EncodeUtf8(path)) + "\nsize " +
            std::to_string(stamp.size) + "\nmtime " + std::to_string(stamp.mtimeNs) + "\nencoding " +
            encoding + "\ncount " + std::to_string(count) + "\n";
+}
+
+// A decimal number of at most `max` at text[at], up to a TAB, which it steps over; nothing for
+// anything else (no sign, no blanks, no line end, no wrap-around).
+std::optional<std::uint64_t> NumberField(std::string_view text, std::size_t& at,
+                                         std::uint64_t max) {
+    std::uint64_t value = 0;
+    const std::size_t first = at;
+    for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
+        const unsigned digit = unsigned(text[at] - '0');
+        if (value > (max - digit) / 10) {
+            return std::nullopt;
+        }
+        value = value * 10 + digit;
+    }
+    if (at == first || at >= text.size() || text[at] != '\t') {
+        return std::nullopt;
+    }
+    ++at;
+    return value;
 }
 
 } // namespace
@@ -95,21 +116,29 @@ std::optional<std::vector<ScanHit>> CChapterCache::Load(const std::u16string& pa
         if (end == std::string::npos) {
             return std::nullopt; // cut off
         }
-        ScanHit hit;
-        char* next = nullptr;
-        hit.offset = std::strtoull(text.c_str() + at, &next, 10);
-        if (*next != '\t') {
-            return std::nullopt;
+        if (stamp->size == 0) {
+            return std::nullopt; // an empty book has no headings
         }
-        const long page = std::strtol(next + 1, &next, 10);
-        if (*next != '\t' || page < 0 || hit.offset >= stamp->size ||
+        // Both numbers and the title within this one line.
+        const std::string_view line = std::string_view(text).substr(0, end);
+        const std::optional<std::uint64_t> offset = NumberField(line, at, stamp->size - 1);
+        const std::optional<std::uint64_t> page =
+            offset ? NumberField(line, at, std::uint64_t(INT_MAX - 1)) : std::nullopt;
+        // A page begins at most 2047 bytes before its nominal start: the entry's page is the
+        // nominal page of its offset or the next one. Anything else would send the window to
+        // decode from far away.
+        constexpr std::uint64_t kPage = CResourceData::kPageBytes;
+        const std::uint64_t nominal = offset ? *offset / kPage : 0;
+        const bool nextPage = offset && *offset + 2047 >= (nominal + 1) * kPage;
+        if (!page || (*page != nominal && !(nextPage && *page == nominal + 1)) ||
             (!chapters.empty() &&
-             (hit.offset <= chapters.back().offset || page < chapters.back().page))) {
+             (*offset <= chapters.back().offset || int(*page) < chapters.back().page))) {
             return std::nullopt;
         }
-        hit.page = static_cast<int>(page);
-        const std::size_t titleAt = static_cast<std::size_t>(next + 1 - text.c_str());
-        hit.text = DecodeUtf8(std::string_view(text).substr(titleAt, end - titleAt));
+        ScanHit hit;
+        hit.offset = *offset;
+        hit.page = static_cast<int>(*page);
+        hit.text = DecodeUtf8(std::string_view(text).substr(at, end - at));
         chapters.push_back(std::move(hit));
         at = end + 1;
     }
@@ -117,6 +146,10 @@ std::optional<std::vector<ScanHit>> CChapterCache::Load(const std::u16string& pa
         return std::nullopt;
     }
     return chapters;
+}
+
+int CChapterCache::RemoveStaleSaves() const {
+    return RemoveStaleTemporaryFiles(m_dir);
 }
 
 bool CChapterCache::Save(const std::u16string& path, const CCodePageLayout& layout,

@@ -30,6 +30,8 @@ public:
     // Saves the list scanned from the file in the state `stamp`, atomically.
     bool Save(const std::u16string& path, const CCodePageLayout& layout, const Stamp& stamp,
               const std::vector<ScanHit>& chapters) const;
+    // Removes what saves killed midway left in the folder (see RemoveStaleTemporaryFiles).
+    int RemoveStaleSaves() const;
     // Where the book's list is kept (file-system encoding).
     std::string FileOf(const std::u16string& path) const;
 

@@ -525,6 +525,9 @@ int CResourceData::PageOfOffset(std::uint64_t offset) const {
 
 std::size_t CResourceData::TextPositionOf(int page, std::uint64_t offset) const {
     const std::uint64_t start = PageStartOffset(page);
+    // Only the page's own bytes are read, whatever offset comes (a damaged chapter list, a hit in
+    // a file that has grown since it was opened).
+    offset = std::min({offset, PageStartOffset(page + 1), start + kWindowBytes});
     if (offset <= start) {
         return 0;
     }

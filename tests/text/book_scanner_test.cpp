@@ -228,3 +228,33 @@ TEST(BookScanner, ABig5BookIsScannedInTheCodePageItIsReadIn) {
 }
 
 } // namespace
+
+namespace {
+
+// A book of one line longer than the backward search's 4 MiB pieces, its only break (CR LF) at
+// the end: each piece has no line start inside it. The search must still end, and find what is
+// there; and work from a hit never reads more than the page around it.
+TEST(BookScanner, OneLineBooksAreSearchedBackwardsToTheirStart) {
+    TempDir dir;
+    const std::string prose = Encode("山雨欲来风满楼", "GB18030");
+    std::string text = Encode("起点", "GB18030");
+    while (text.size() < 5 * 1024 * 1024) {
+        text += prose;
+    }
+    const std::string path = dir.Write("one-line.txt", text + "\r\n");
+    CBookScanner scanner;
+    ASSERT_TRUE(scanner.Open(Wide(path), CCodePageLayout(ENCODING_ANSI, "GB18030")));
+    EXPECT_FALSE(scanner.FindLast(u"zzq", scanner.Size()));
+    const std::optional<ScanHit> first = scanner.FindLast(u"起点", scanner.Size());
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->offset, 0u);
+
+    // An offset far past the page it is given for (a damaged list, a grown file) is read no
+    // further than that page.
+    CResourceData reader;
+    ASSERT_EQ(reader.OpenTxt(Wide(path)), 0);
+    EXPECT_LE(reader.TextPositionOf(0, scanner.Size() - 1), 4092u);
+    EXPECT_LE(reader.TextPositionOf(3, std::uint64_t(1) << 40), 4092u);
+}
+
+} // namespace

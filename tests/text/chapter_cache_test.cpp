@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 using test_books::TempDir;
 
@@ -53,6 +54,51 @@ TEST(ChapterCache, ListServesOnlyTheSameFileAndDamageIsIgnored) {
     ASSERT_TRUE(cache.Save(book, utf8, *stamp, fitting));
     dir.Write("小说 a=b.txt", "第一章\n正文改了\n"); // the book changed
     EXPECT_FALSE(cache.Load(book, utf8));
+}
+
+// Entries a damaged or hand-made list may hold: each would have sent the window decoding from far
+// away, wrapped a page number or run a title to the end of the file. The list is then ignored.
+TEST(ChapterCache, EntriesThatCannotBeTheBooksAreRefused) {
+    const CCodePageLayout utf8(ENCODING_UTF8, "UTF-8");
+    TempDir dir;
+    const std::u16string book = DecodeUtf8(dir.Write("big.txt", std::string(3 * 4092, 'x')));
+    const CChapterCache cache(dir.Path());
+    const auto stamp = CChapterCache::StampOf(book);
+    ASSERT_TRUE(stamp);
+    ASSERT_TRUE(cache.Save(book, utf8, *stamp, {{0, 0, u"甲"}, {4092, 1, u"乙"}}));
+    std::stringstream saved;
+    saved << std::ifstream(cache.FileOf(book), std::ios::binary).rdbuf();
+    const std::string header = saved.str().substr(0, saved.str().find("0\t0\t"));
+    const auto loads = [&](const std::string& entries) {
+        std::ofstream(cache.FileOf(book), std::ios::binary | std::ios::trunc) << header << entries;
+        return cache.Load(book, utf8).has_value();
+    };
+    EXPECT_TRUE(loads("0\t0\t甲\n4092\t1\t乙\n"));
+    EXPECT_TRUE(loads("0\t0\t甲\n4090\t1\t乙\n"));     // a page may begin before its nominal start
+    for (const char* bad : {"0\t0\t甲\n8000\t0\t乙\n", // far past its page
+                            "0\t0\t甲\n4092\t2\t乙\n", // a page before it begins
+                            "0\t0\t甲\n4092\t2147483648\t乙\n", // wraps to a negative page
+                            "0\t0\t甲\n4092\t4294967297\t乙\n", // wraps to page 1
+                            "0\t0\t甲\n4092\t2147483647\t乙\n", // the last int: page + 1 overflows
+                            "0\t\n4092\t1\t乙\n",               // cut-off entry
+                            "0\t0\t甲\n 4092\t1\t乙\n",         // blanks, signs: not a number
+                            "0\t0\t甲\n+4092\t1\t乙\n", "0\t0\t甲\n4092\t-1\t乙\n",
+                            "0\t0\t甲\n18446744073709551617\t1\t乙\n"}) {
+        EXPECT_FALSE(loads(bad)) << bad;
+    }
+}
+
+// Saves killed midway leave their temporary files in the folder; the next start removes them.
+TEST(ChapterCache, StaleSavesAreRemoved) {
+    TempDir dir;
+    const CChapterCache cache(dir.Path());
+    const std::string folder = dir.File("chapters");
+    std::filesystem::create_directories(folder);
+    // Named as a save's temporary file, by a process that is gone (pid 2^22 + 1 never runs).
+    const std::string stale = folder + "/.0123456789abcdef.txt.tmp-4194305-1-1";
+    std::ofstream(stale) << "x";
+    const int removed = cache.RemoveStaleSaves();
+    EXPECT_FALSE(std::filesystem::exists(stale)) << removed;
 }
 
 } // namespace
