@@ -151,12 +151,16 @@ std::size_t CBookScanner::LineFeedAt(const char* bytes, std::size_t n, std::uint
 
 std::size_t CBookScanner::NextLineFeed(const char* bytes, std::size_t n, std::uint64_t at,
                                        std::size_t from) const {
+    // A line ends at LF, and at a CR of its own (a CR-only book), as on the reader's pages.
     while (from < n) {
-        const void* hit = std::memchr(bytes + from, '\n', n - from);
-        if (hit == nullptr) {
+        const char* lf = static_cast<const char*>(std::memchr(bytes + from, '\n', n - from));
+        const std::size_t lfAt = lf == nullptr ? n : static_cast<std::size_t>(lf - bytes);
+        const void* cr = std::memchr(bytes + from, '\r', lfAt - from);
+        const std::size_t i =
+            cr != nullptr ? static_cast<std::size_t>(static_cast<const char*>(cr) - bytes) : lfAt;
+        if (i == n) {
             return std::string_view::npos;
         }
-        const auto i = static_cast<std::size_t>(static_cast<const char*>(hit) - bytes);
         if (const std::size_t feed = LineFeedAt(bytes, n, at, i, from);
             feed != std::string_view::npos) {
             return feed;
@@ -169,11 +173,15 @@ std::size_t CBookScanner::NextLineFeed(const char* bytes, std::size_t n, std::ui
 std::size_t CBookScanner::PrevLineFeed(const char* bytes, std::size_t n, std::uint64_t at,
                                        std::size_t before) const {
     while (before > 0) {
-        const void* hit = memrchr(bytes, '\n', before);
-        if (hit == nullptr) {
+        const char* lf = static_cast<const char*>(memrchr(bytes, '\n', before));
+        const std::size_t after = lf == nullptr ? 0 : static_cast<std::size_t>(lf - bytes) + 1;
+        const void* cr = memrchr(bytes + after, '\r', before - after);
+        if (lf == nullptr && cr == nullptr) {
             return std::string_view::npos;
         }
-        const auto i = static_cast<std::size_t>(static_cast<const char*>(hit) - bytes);
+        const auto i = cr != nullptr
+                           ? static_cast<std::size_t>(static_cast<const char*>(cr) - bytes)
+                           : after - 1;
         if (const std::size_t feed = LineFeedAt(bytes, n, at, i, 0);
             feed != std::string_view::npos) {
             return feed;

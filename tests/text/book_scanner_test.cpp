@@ -258,3 +258,33 @@ TEST(BookScanner, OneLineBooksAreSearchedBackwardsToTheirStart) {
 }
 
 } // namespace
+
+namespace {
+
+// The reader breaks lines at every CR of its own as at LF: a book of Mac line ends (CR only) has
+// the same chapters as its LF and CR LF copies, each shown where it was found.
+TEST(BookScanner, EveryKindOfLineEndListsTheSameChapters) {
+    TempDir dir;
+    std::string lf;
+    for (int i = 1; i <= 50; ++i) {
+        lf += "第" + std::to_string(i) + "章 远行\n" + test_books::RepeatedProse(900) + "\n";
+    }
+    for (const char* end : {"\n", "\r", "\r\n"}) {
+        std::string text;
+        for (char c : lf) {
+            text += c == '\n' ? std::string(end) : std::string(1, c);
+        }
+        const std::string path = dir.Write("ends.txt", Encode(text, "GB18030"));
+        CBookScanner scanner;
+        ASSERT_TRUE(scanner.Open(Wide(path), CCodePageLayout(ENCODING_ANSI, "GB18030")));
+        const std::vector<ScanHit> chapters = AllChapters(scanner);
+        ASSERT_EQ(chapters.size(), 50u) << int(end[0]);
+        EXPECT_EQ(chapters[49].text, DecodeUtf8("第50章 远行"));
+        CResourceData reader;
+        ASSERT_EQ(reader.OpenTxt(Wide(path), "GB18030"), 0);
+        ExpectShownWhereFound(reader, chapters[49], "第50章");
+        EXPECT_EQ(scanner.LineAt(chapters[1].offset), DecodeUtf8("第2章 远行"));
+    }
+}
+
+} // namespace
