@@ -37,6 +37,22 @@ bool CBookScanner::Open(const std::u16string& path, const CCodePageLayout& layou
     m_layout.emplace(layout);
     m_edgePage = -1;
 
+    // Lines end at LF (or CR LF), and in old Mac files at a CR alone, as on the reader's pages.
+    // Lone CRs are looked for only in a book that shows one in its opening bytes: looking on
+    // every line would cost the scan a second pass over each line.
+    m_bLoneCr = false;
+    std::string sample(static_cast<std::size_t>(std::min<std::uint64_t>(64 * 1024, Size())), '\0');
+    sample.resize(m_book.m_hFile.ReadAt(0, sample.data(), sample.size()));
+    const std::string cr = EncodeChar(u'\r');
+    const std::string lf = EncodeChar(u'\n');
+    for (std::size_t i = cr.empty() ? std::string::npos : sample.find(cr);
+         i != std::string::npos && i + cr.size() < sample.size(); i = sample.find(cr, i + 1)) {
+        if (i % cr.size() == 0 && sample.compare(i + cr.size(), lf.size(), lf) != 0) {
+            m_bLoneCr = true;
+            break;
+        }
+    }
+
     m_blanks.clear();
     for (char16_t c : {u' ', u'\t', u'\r', u'\v', u'\f', u'\u00A0', u'\u3000', u'\uFEFF'}) {
         if (std::string bytes = EncodeChar(c); !bytes.empty()) {
@@ -155,7 +171,7 @@ std::size_t CBookScanner::NextLineFeed(const char* bytes, std::size_t n, std::ui
     while (from < n) {
         const char* lf = static_cast<const char*>(std::memchr(bytes + from, '\n', n - from));
         const std::size_t lfAt = lf == nullptr ? n : static_cast<std::size_t>(lf - bytes);
-        const void* cr = std::memchr(bytes + from, '\r', lfAt - from);
+        const void* cr = m_bLoneCr ? std::memchr(bytes + from, '\r', lfAt - from) : nullptr;
         const std::size_t i =
             cr != nullptr ? static_cast<std::size_t>(static_cast<const char*>(cr) - bytes) : lfAt;
         if (i == n) {
@@ -175,7 +191,7 @@ std::size_t CBookScanner::PrevLineFeed(const char* bytes, std::size_t n, std::ui
     while (before > 0) {
         const char* lf = static_cast<const char*>(memrchr(bytes, '\n', before));
         const std::size_t after = lf == nullptr ? 0 : static_cast<std::size_t>(lf - bytes) + 1;
-        const void* cr = memrchr(bytes + after, '\r', before - after);
+        const void* cr = m_bLoneCr ? memrchr(bytes + after, '\r', before - after) : nullptr;
         if (lf == nullptr && cr == nullptr) {
             return std::string_view::npos;
         }

@@ -91,6 +91,7 @@ private:
     std::vector<std::string> m_blanks;     // the encoded blanks, longest first
     std::vector<std::string> m_firstChars; // encoded first characters of headings
     std::size_t m_maxHeadingBytes = 0;
+    bool m_bLoneCr = false; // the book ends lines with a CR alone too
     const std::atomic<bool>* m_cancel = nullptr;
     ProgressFn m_progress;
     int m_edgePage = -1; // the last page edge worked out, and where that page begins
