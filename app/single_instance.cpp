@@ -7,6 +7,11 @@
 #include <QLocalSocket>
 #include <QTimer>
 
+#include <cerrno>
+#include <cstring>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -22,6 +27,28 @@ constexpr char kAnswer = 'K';
 constexpr int kClientTimeoutMs = 2000;
 // Longest directory that still leaves room for the name in a socket address (108 bytes).
 constexpr int kMaxSocketDirLength = 80;
+
+// Whether dir is this user's own directory that nobody else may enter, so that no one else can
+// put a socket (or anything else) under the name this reader's launches talk to. lstat: a
+// symbolic link planted in its place is not the directory, whatever it points to.
+bool IsPrivateDirectory(const QString& dir, QString* problem) {
+    struct stat info {};
+    if (::lstat(QFile::encodeName(dir).constData(), &info) != 0) {
+        *problem = QStringLiteral("%1: %2").arg(dir, QString::fromLocal8Bit(std::strerror(errno)));
+    } else if (!S_ISDIR(info.st_mode)) {
+        *problem = QStringLiteral("%1 is not a directory").arg(dir);
+    } else if (info.st_uid != ::getuid()) {
+        *problem = QStringLiteral("%1 belongs to user %2").arg(dir).arg(info.st_uid);
+    } else if ((info.st_mode & 07777) != 0700) {
+        *problem =
+            QStringLiteral("%1 has mode %2, not 700").arg(dir).arg(info.st_mode & 07777, 0, 8);
+    } else if (QFile::encodeName(dir).size() > kMaxSocketDirLength) {
+        *problem = QStringLiteral("%1 is too long a path for a socket").arg(dir);
+    } else {
+        return true;
+    }
+    return false;
+}
 
 QByteArray EncodeMessage(const QStringList& args) {
     QByteArray payload;
@@ -39,7 +66,7 @@ QByteArray EncodeMessage(const QStringList& args) {
 
 } // namespace
 
-QString CSingleInstance::ServerName(const QString& dataDir) {
+QString CSingleInstance::ServerName(const QString& dataDir, QString* problem) {
     QString canonical = QFileInfo(dataDir).canonicalFilePath();
     if (canonical.isEmpty()) {
         canonical = QFileInfo(dataDir).absoluteFilePath();
@@ -47,20 +74,42 @@ QString CSingleInstance::ServerName(const QString& dataDir) {
     const QByteArray hash =
         QCryptographicHash::hash(canonical.toUtf8(), QCryptographicHash::Sha256).toHex().left(20);
     const QString name = QStringLiteral("veska-") + QString::fromLatin1(hash);
+    QString why;
     const QString runtimeDir = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtimeDir.isEmpty() && runtimeDir.size() <= kMaxSocketDirLength &&
-        QFileInfo(runtimeDir).isDir()) {
+    if (runtimeDir.startsWith(QLatin1Char('/')) && IsPrivateDirectory(runtimeDir, &why)) {
         return QDir(runtimeDir).filePath(name);
     }
-    // The shared temporary directory: other users' readers must not take this one's name.
-    return name + QStringLiteral("-%1").arg(getuid());
+    // In the shared temporary directory anyone can take any name, so the socket goes into a
+    // directory of this user's. Whoever made it first owns it: when that is not this user, or
+    // it is open to others, there is no safe place to meet.
+    const QString ownDir = QDir::tempPath() + QStringLiteral("/veska-%1").arg(::getuid());
+    const QByteArray encoded = QFile::encodeName(ownDir);
+    if (::mkdir(encoded.constData(), 0700) == 0) {
+        ::chmod(encoded.constData(), 0700); // whatever the umask
+    }
+    if (!IsPrivateDirectory(ownDir, &why)) {
+        if (problem != nullptr) {
+            *problem = why;
+        }
+        return QString();
+    }
+    return QDir(ownDir).filePath(name);
 }
 
-bool CSingleInstance::HandOver(const QString& name, const QStringList& args, int timeoutMs) {
+bool CSingleInstance::HandOver(const QString& name, const QStringList& args, int timeoutMs,
+                               uid_t ownerUid) {
     const QDeadlineTimer deadline(timeoutMs);
     QLocalSocket socket;
     socket.connectToServer(name);
     if (!socket.waitForConnected(int(deadline.remainingTime()))) {
+        return false;
+    }
+    // Whoever listens learns which book is opened, and a launch it answers shows no window.
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    if (::getsockopt(int(socket.socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 ||
+        peer.uid != ownerUid) {
+        socket.abort();
         return false;
     }
     socket.write(EncodeMessage(args));

@@ -4,6 +4,9 @@
 #include <QObject>
 #include <QStringList>
 
+#include <sys/types.h>
+#include <unistd.h>
+
 class QLocalSocket;
 
 // One reader per data directory. The running reader listens on a local socket named after its
@@ -14,14 +17,17 @@ class QLocalSocket;
 class CSingleInstance : public QObject {
     Q_OBJECT
 public:
-    // The socket of the reader whose files live in dataDir: in $XDG_RUNTIME_DIR when there is
-    // one, else in the temporary directory with the user id in the name.
-    static QString ServerName(const QString& dataDir);
+    // The socket of the reader whose files live in dataDir: in $XDG_RUNTIME_DIR when that is
+    // this user's private directory, else in a private directory of the temporary directory
+    // ("veska-<user id>", created here). Empty when neither can be trusted, with the reason in
+    // *problem: the reader then neither hands over nor listens.
+    static QString ServerName(const QString& dataDir, QString* problem = nullptr);
 
     // Gives args to the reader listening under name. true once it confirmed them within
-    // timeoutMs; false when nothing listens or it does not answer in time (hung, or a stale
-    // socket).
-    static bool HandOver(const QString& name, const QStringList& args, int timeoutMs);
+    // timeoutMs; false when nothing listens, it does not answer in time (hung, or a stale
+    // socket) or it runs as another user than ownerUid, who then learns nothing.
+    static bool HandOver(const QString& name, const QStringList& args, int timeoutMs,
+                         uid_t ownerUid = ::getuid());
 
     explicit CSingleInstance(const QString& name, QObject* parent = nullptr);
     ~CSingleInstance() override;
