@@ -1,13 +1,16 @@
 #pragma once
 
-#include <QLocalServer>
 #include <QObject>
 #include <QStringList>
+
+#include <functional>
+#include <memory>
 
 #include <sys/types.h>
 #include <unistd.h>
 
 class QLocalSocket;
+class QSocketNotifier;
 
 // One reader per data directory. The running reader listens on a local socket named after its
 // data directory; a later launch hands it its arguments and ends. A local socket rather than
@@ -36,14 +39,28 @@ public:
     // the reader then runs on alone.
     bool Listen();
 
+    // Whether the socket under the name is still the one this reader listens on.
+    bool OwnsName() const;
+
 signals:
     // A later launch's arguments (the book's absolute path, or none).
     void ArgumentsReceived(const QStringList& args);
 
 private:
+    bool Bind();
+    void Close();
     void OnNewConnection();
+    void OnAcceptFailed(int error);
+    // Runs step with the spare descriptor free for it.
+    void UsingSpare(const std::function<void()>& step);
     void ReadMessage(QLocalSocket* socket);
 
     QString m_name;
-    QLocalServer m_server;
+    // The listening socket and its file, told apart from a later reader's under the same name.
+    int m_listener = -1;
+    dev_t m_device = 0;
+    ino_t m_inode = 0;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    // Held in reserve for when all others are in use.
+    int m_spare = -1;
 };

@@ -11,12 +11,18 @@
 #include <QProcess>
 #include <QThread>
 
+#include <algorithm>
 #include <csignal>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -420,6 +426,45 @@ TEST_F(SingleInstanceHandOverTest, OnlyAReaderOfThisUserIsHandedTheBook) {
     EXPECT_TRUE(received.empty());
     EXPECT_TRUE(HandOverFromAnotherThread(name, {QStringLiteral("/b.txt")}, ::getuid()));
     EXPECT_EQ(received, std::vector<QStringList>{{QStringLiteral("/b.txt")}});
+}
+
+// A connection the reader is to accept while this process has no descriptor left: it is
+// dropped, and the reader keeps listening under its name (making the socket's file anew should it
+// have gone), so that the launches after the shortage reach it again.
+TEST_F(SingleInstanceHandOverTest, RunningOutOfDescriptorsDoesNotEndTheListening) {
+    QTemporaryDir dir;
+    const QString name = dir.filePath(QStringLiteral("reader"));
+    CSingleInstance reader(name);
+    ASSERT_TRUE(reader.Listen());
+    for (const bool fileGone : {false, true}) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strcpy(address.sun_path, QFile::encodeName(name).constData());
+        const int waiting = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        ASSERT_EQ(::connect(waiting, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        if (fileGone) {
+            ::unlink(address.sun_path);
+        }
+        rlimit limit{};
+        ::getrlimit(RLIMIT_NOFILE, &limit);
+        const rlim_t saved = limit.rlim_cur;
+        limit.rlim_cur = std::min<rlim_t>(saved, 1024); // quicker to fill
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+        std::vector<int> fillers;
+        for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;) {
+            fillers.push_back(fd);
+        }
+        QTest::qWait(100);
+        for (const int fd : fillers) {
+            ::close(fd);
+        }
+        limit.rlim_cur = saved;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+        ::close(waiting);
+        EXPECT_TRUE(reader.OwnsName()) << fileGone;
+        EXPECT_TRUE(HandOverFromAnotherThread(name, {QStringLiteral("/c.txt")}, ::getuid()))
+            << fileGone;
+    }
 }
 
 } // namespace
