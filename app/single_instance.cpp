@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocalSocket>
-#include <QSocketNotifier>
 #include <QTimer>
 
 #include <cerrno>
@@ -138,7 +137,9 @@ bool CSingleInstance::HandOver(const QString& name, const QStringList& args, int
 }
 
 CSingleInstance::CSingleInstance(const QString& name, QObject* parent)
-    : QObject(parent), m_name(name) {}
+    : QObject(parent), m_name(name) {
+    connect(&m_notifier, &QSocketNotifier::activated, this, &CSingleInstance::OnNewConnection);
+}
 
 CSingleInstance::~CSingleInstance() {
     Close();
@@ -196,15 +197,15 @@ bool CSingleInstance::Bind() {
         errno = error;
         return false;
     }
-    m_notifier.reset();
+    m_notifier.setEnabled(false);
     if (m_listener >= 0) {
         ::close(m_listener);
     }
     m_listener = listener;
     m_device = info.st_dev;
     m_inode = info.st_ino;
-    m_notifier = std::make_unique<QSocketNotifier>(listener, QSocketNotifier::Read);
-    connect(m_notifier.get(), &QSocketNotifier::activated, this, &CSingleInstance::OnNewConnection);
+    m_notifier.setSocket(listener);
+    m_notifier.setEnabled(true);
     return true;
 }
 
@@ -215,7 +216,7 @@ bool CSingleInstance::OwnsName() const {
 }
 
 void CSingleInstance::Close() {
-    m_notifier.reset();
+    m_notifier.setEnabled(false);
     if (m_listener < 0) {
         return;
     }
@@ -270,11 +271,10 @@ void CSingleInstance::OnAcceptFailed(int error) {
     if (!QFile::exists(m_name)) {
         UsingSpare([this] { Bind(); });
     }
-    if (pause && m_notifier) {
+    if (pause) {
         // Rather than spin on what keeps failing, look again in a while.
-        m_notifier->setEnabled(false);
-        QTimer::singleShot(kFailedAcceptPauseMs, m_notifier.get(),
-                           [notifier = m_notifier.get()] { notifier->setEnabled(true); });
+        m_notifier.setEnabled(false);
+        QTimer::singleShot(kFailedAcceptPauseMs, this, [this] { m_notifier.setEnabled(true); });
     }
 }
 

@@ -1,16 +1,15 @@
 #pragma once
 
 #include <QObject>
+#include <QSocketNotifier>
 #include <QStringList>
 
 #include <functional>
-#include <memory>
 
 #include <sys/types.h>
 #include <unistd.h>
 
 class QLocalSocket;
-class QSocketNotifier;
 
 // One reader per data directory. The running reader listens on a local socket named after its
 // data directory; a later launch hands it its arguments and ends. A local socket rather than
@@ -60,7 +59,8 @@ private:
     int m_listener = -1;
     dev_t m_device = 0;
     ino_t m_inode = 0;
-    std::unique_ptr<QSocketNotifier> m_notifier;
+    // One for the reader's life, pointed at each new listening socket.
+    QSocketNotifier m_notifier{QSocketNotifier::Read};
     // Held in reserve for when all others are in use.
     int m_spare = -1;
 };
