@@ -7,6 +7,13 @@
 #include <QLocalSocket>
 #include <QTimer>
 
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -20,8 +27,36 @@ constexpr quint32 kMaxPayload = 64 * 1024;
 constexpr char kAnswer = 'K';
 // A client that connects but never completes its message is dropped after this.
 constexpr int kClientTimeoutMs = 2000;
+// Launches that may wait for the reader to take their connection.
+constexpr int kBacklog = 50;
+// Connections taken per wake-up, so that a flood of them does not freeze the window.
+constexpr int kAcceptsPerWake = 32;
+// How long the reader stops taking connections after a failure it could not deal with.
+constexpr int kFailedAcceptPauseMs = 500;
 // Longest directory that still leaves room for the name in a socket address (108 bytes).
 constexpr int kMaxSocketDirLength = 80;
+
+// Whether dir is this user's own directory that nobody else may enter, so that no one else can
+// put a socket (or anything else) under the name this reader's launches talk to. lstat: a
+// symbolic link planted in its place is not the directory, whatever it points to.
+bool IsPrivateDirectory(const QString& dir, QString* problem) {
+    struct stat info {};
+    if (::lstat(QFile::encodeName(dir).constData(), &info) != 0) {
+        *problem = QStringLiteral("%1: %2").arg(dir, QString::fromLocal8Bit(std::strerror(errno)));
+    } else if (!S_ISDIR(info.st_mode)) {
+        *problem = QStringLiteral("%1 is not a directory").arg(dir);
+    } else if (info.st_uid != ::getuid()) {
+        *problem = QStringLiteral("%1 belongs to user %2").arg(dir).arg(info.st_uid);
+    } else if ((info.st_mode & 07777) != 0700) {
+        *problem =
+            QStringLiteral("%1 has mode %2, not 700").arg(dir).arg(info.st_mode & 07777, 0, 8);
+    } else if (QFile::encodeName(dir).size() > kMaxSocketDirLength) {
+        *problem = QStringLiteral("%1 is too long a path for a socket").arg(dir);
+    } else {
+        return true;
+    }
+    return false;
+}
 
 QByteArray EncodeMessage(const QStringList& args) {
     QByteArray payload;
@@ -39,7 +74,7 @@ QByteArray EncodeMessage(const QStringList& args) {
 
 } // namespace
 
-QString CSingleInstance::ServerName(const QString& dataDir) {
+QString CSingleInstance::ServerName(const QString& dataDir, QString* problem) {
     QString canonical = QFileInfo(dataDir).canonicalFilePath();
     if (canonical.isEmpty()) {
         canonical = QFileInfo(dataDir).absoluteFilePath();
@@ -47,20 +82,42 @@ QString CSingleInstance::ServerName(const QString& dataDir) {
     const QByteArray hash =
         QCryptographicHash::hash(canonical.toUtf8(), QCryptographicHash::Sha256).toHex().left(20);
     const QString name = QStringLiteral("veska-") + QString::fromLatin1(hash);
+    QString why;
     const QString runtimeDir = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtimeDir.isEmpty() && runtimeDir.size() <= kMaxSocketDirLength &&
-        QFileInfo(runtimeDir).isDir()) {
+    if (runtimeDir.startsWith(QLatin1Char('/')) && IsPrivateDirectory(runtimeDir, &why)) {
         return QDir(runtimeDir).filePath(name);
     }
-    // The shared temporary directory: other users' readers must not take this one's name.
-    return name + QStringLiteral("-%1").arg(getuid());
+    // In the shared temporary directory anyone can take any name, so the socket goes into a
+    // directory of this user's. Whoever made it first owns it: when that is not this user, or
+    // it is open to others, there is no safe place to meet.
+    const QString ownDir = QDir::tempPath() + QStringLiteral("/veska-%1").arg(::getuid());
+    const QByteArray encoded = QFile::encodeName(ownDir);
+    if (::mkdir(encoded.constData(), 0700) == 0) {
+        ::chmod(encoded.constData(), 0700); // whatever the umask
+    }
+    if (!IsPrivateDirectory(ownDir, &why)) {
+        if (problem != nullptr) {
+            *problem = why;
+        }
+        return QString();
+    }
+    return QDir(ownDir).filePath(name);
 }
 
-bool CSingleInstance::HandOver(const QString& name, const QStringList& args, int timeoutMs) {
+bool CSingleInstance::HandOver(const QString& name, const QStringList& args, int timeoutMs,
+                               uid_t ownerUid) {
     const QDeadlineTimer deadline(timeoutMs);
     QLocalSocket socket;
     socket.connectToServer(name);
     if (!socket.waitForConnected(int(deadline.remainingTime()))) {
+        return false;
+    }
+    // Whoever listens learns which book is opened, and a launch it answers shows no window.
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    if (::getsockopt(int(socket.socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 ||
+        peer.uid != ownerUid) {
+        socket.abort();
         return false;
     }
     socket.write(EncodeMessage(args));
@@ -81,35 +138,152 @@ bool CSingleInstance::HandOver(const QString& name, const QStringList& args, int
 
 CSingleInstance::CSingleInstance(const QString& name, QObject* parent)
     : QObject(parent), m_name(name) {
-    // Only this user may hand books to the reader.
-    m_server.setSocketOptions(QLocalServer::UserAccessOption);
-    connect(&m_server, &QLocalServer::newConnection, this, &CSingleInstance::OnNewConnection);
+    connect(&m_notifier, &QSocketNotifier::activated, this, &CSingleInstance::OnNewConnection);
 }
 
 CSingleInstance::~CSingleInstance() {
-    m_server.close();
+    Close();
+    if (m_spare >= 0) {
+        ::close(m_spare);
+    }
 }
 
+// Our own listening socket rather than QLocalServer's: when accept() fails, for want of a
+// descriptor too, that one closes itself and deletes its file, and later launches start readers
+// of their own for good.
 bool CSingleInstance::Listen() {
-    if (m_server.listen(m_name)) {
+    if (m_spare < 0) {
+        m_spare = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    }
+    if (Bind()) {
         return true;
     }
     // The launch that got here found no reader answering on the name: what is left there is a
     // stale socket or a hung reader's, and this reader takes the name over.
-    if (m_server.serverError() == QAbstractSocket::AddressInUseError) {
-        QLocalServer::removeServer(m_name);
-        return m_server.listen(m_name);
+    if (errno == EADDRINUSE) {
+        ::unlink(QFile::encodeName(m_name).constData());
+        return Bind();
     }
     return false;
 }
 
+// Replaces the listening socket only once the new one is up.
+bool CSingleInstance::Bind() {
+    const QByteArray path = QFile::encodeName(m_name);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (size_t(path.size()) >= sizeof address.sun_path) {
+        errno = ENAMETOOLONG;
+        return false;
+    }
+    std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (listener < 0) {
+        return false;
+    }
+    if (::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        const int error = errno;
+        ::close(listener);
+        errno = error;
+        return false;
+    }
+    struct stat info {};
+    // Only this user may hand books to the reader (its directory is private already).
+    if (::chmod(path.constData(), 0600) != 0 || ::lstat(path.constData(), &info) != 0 ||
+        ::listen(listener, kBacklog) != 0) {
+        const int error = errno;
+        ::close(listener);
+        ::unlink(path.constData());
+        errno = error;
+        return false;
+    }
+    m_notifier.setEnabled(false);
+    if (m_listener >= 0) {
+        ::close(m_listener);
+    }
+    m_listener = listener;
+    m_device = info.st_dev;
+    m_inode = info.st_ino;
+    m_notifier.setSocket(listener);
+    m_notifier.setEnabled(true);
+    return true;
+}
+
+bool CSingleInstance::OwnsName() const {
+    struct stat info {};
+    return m_listener >= 0 && ::lstat(QFile::encodeName(m_name).constData(), &info) == 0 &&
+           S_ISSOCK(info.st_mode) && info.st_dev == m_device && info.st_ino == m_inode;
+}
+
+void CSingleInstance::Close() {
+    m_notifier.setEnabled(false);
+    if (m_listener < 0) {
+        return;
+    }
+    // A reader that took the name over since keeps its socket.
+    if (OwnsName()) {
+        ::unlink(QFile::encodeName(m_name).constData());
+    }
+    ::close(m_listener);
+    m_listener = -1;
+}
+
 void CSingleInstance::OnNewConnection() {
-    while (QLocalSocket* socket = m_server.nextPendingConnection()) {
+    for (int i = 0; i < kAcceptsPerWake; ++i) {
+        const int descriptor =
+            ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (descriptor < 0) {
+            OnAcceptFailed(errno);
+            return;
+        }
+        auto* socket = new QLocalSocket(this);
+        if (!socket->setSocketDescriptor(descriptor)) {
+            ::close(descriptor);
+            delete socket;
+            continue;
+        }
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] { ReadMessage(socket); });
         QTimer::singleShot(kClientTimeoutMs, socket, [socket] { socket->abort(); });
         ReadMessage(socket);
     }
+}
+
+void CSingleInstance::OnAcceptFailed(int error) {
+    if (error == EAGAIN || error == EWOULDBLOCK || error == EINTR || error == ECONNABORTED) {
+        return;
+    }
+    bool pause = true;
+    if (error == EMFILE || error == ENFILE) {
+        // The connection would stay queued and wake the reader again at once: the spare
+        // descriptor makes room to take it and close it. That launch starts a reader of its own;
+        // the ones after the shortage are handed over again.
+        UsingSpare([this] {
+            const int dropped = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+            if (dropped >= 0) {
+                ::close(dropped);
+            }
+        });
+        pause = m_spare < 0;
+    }
+    // Launches only find the reader through the socket's file: should it have gone, there is a
+    // new one.
+    if (!QFile::exists(m_name)) {
+        UsingSpare([this] { Bind(); });
+    }
+    if (pause) {
+        // Rather than spin on what keeps failing, look again in a while.
+        m_notifier.setEnabled(false);
+        QTimer::singleShot(kFailedAcceptPauseMs, this, [this] { m_notifier.setEnabled(true); });
+    }
+}
+
+void CSingleInstance::UsingSpare(const std::function<void()>& step) {
+    if (m_spare >= 0) {
+        ::close(m_spare);
+    }
+    step();
+    m_spare = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
 }
 
 void CSingleInstance::ReadMessage(QLocalSocket* socket) {

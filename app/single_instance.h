@@ -1,8 +1,13 @@
 #pragma once
 
-#include <QLocalServer>
 #include <QObject>
+#include <QSocketNotifier>
 #include <QStringList>
+
+#include <functional>
+
+#include <sys/types.h>
+#include <unistd.h>
 
 class QLocalSocket;
 
@@ -14,14 +19,17 @@ class QLocalSocket;
 class CSingleInstance : public QObject {
     Q_OBJECT
 public:
-    // The socket of the reader whose files live in dataDir: in $XDG_RUNTIME_DIR when there is
-    // one, else in the temporary directory with the user id in the name.
-    static QString ServerName(const QString& dataDir);
+    // The socket of the reader whose files live in dataDir: in $XDG_RUNTIME_DIR when that is
+    // this user's private directory, else in a private directory of the temporary directory
+    // ("veska-<user id>", created here). Empty when neither can be trusted, with the reason in
+    // *problem: the reader then neither hands over nor listens.
+    static QString ServerName(const QString& dataDir, QString* problem = nullptr);
 
     // Gives args to the reader listening under name. true once it confirmed them within
-    // timeoutMs; false when nothing listens or it does not answer in time (hung, or a stale
-    // socket).
-    static bool HandOver(const QString& name, const QStringList& args, int timeoutMs);
+    // timeoutMs; false when nothing listens, it does not answer in time (hung, or a stale
+    // socket) or it runs as another user than ownerUid, who then learns nothing.
+    static bool HandOver(const QString& name, const QStringList& args, int timeoutMs,
+                         uid_t ownerUid = ::getuid());
 
     explicit CSingleInstance(const QString& name, QObject* parent = nullptr);
     ~CSingleInstance() override;
@@ -30,14 +38,29 @@ public:
     // the reader then runs on alone.
     bool Listen();
 
+    // Whether the socket under the name is still the one this reader listens on.
+    bool OwnsName() const;
+
 signals:
     // A later launch's arguments (the book's absolute path, or none).
     void ArgumentsReceived(const QStringList& args);
 
 private:
+    bool Bind();
+    void Close();
     void OnNewConnection();
+    void OnAcceptFailed(int error);
+    // Runs step with the spare descriptor free for it.
+    void UsingSpare(const std::function<void()>& step);
     void ReadMessage(QLocalSocket* socket);
 
     QString m_name;
-    QLocalServer m_server;
+    // The listening socket and its file, told apart from a later reader's under the same name.
+    int m_listener = -1;
+    dev_t m_device = 0;
+    ino_t m_inode = 0;
+    // One for the reader's life, pointed at each new listening socket.
+    QSocketNotifier m_notifier{QSocketNotifier::Read};
+    // Held in reserve for when all others are in use.
+    int m_spare = -1;
 };

@@ -123,10 +123,17 @@ bool CVeskaApp::InitInstance(const QStringList& args) {
         book = QFileInfo(named).absoluteFilePath();
     }
 
-    const QString serverName =
-        CSingleInstance::ServerName(QString::fromStdString(FsPathFromAnsi(GetDataDir())));
-    if (CSingleInstance::HandOver(serverName, book.isEmpty() ? QStringList() : QStringList{book},
-                                  kHandOverTimeoutMs)) {
+    QString socketProblem;
+    const QString serverName = CSingleInstance::ServerName(
+        QString::fromStdString(FsPathFromAnsi(GetDataDir())), &socketProblem);
+    if (serverName.isEmpty()) {
+        std::fprintf(stderr,
+                     "veska: not looking for a running reader, nor taking books from later "
+                     "launches: %s\n",
+                     socketProblem.toLocal8Bit().constData());
+    } else if (CSingleInstance::HandOver(serverName,
+                                         book.isEmpty() ? QStringList() : QStringList{book},
+                                         kHandOverTimeoutMs)) {
         m_nStartUpExitCode = 0;
         return false;
     }
@@ -145,12 +152,14 @@ bool CVeskaApp::InitInstance(const QStringList& args) {
     m_pMainFrame->InitialUpdateFrame();
     m_pMainFrame->show();
 
-    m_pSingleInstance = std::make_unique<CSingleInstance>(serverName);
-    connect(m_pSingleInstance.get(), &CSingleInstance::ArgumentsReceived, this,
-            &CVeskaApp::OnHandOver);
-    if (!m_pSingleInstance->Listen()) {
-        std::fprintf(stderr, "veska: later launches cannot reach this reader: no socket %s\n",
-                     serverName.toLocal8Bit().constData());
+    if (!serverName.isEmpty()) {
+        m_pSingleInstance = std::make_unique<CSingleInstance>(serverName);
+        connect(m_pSingleInstance.get(), &CSingleInstance::ArgumentsReceived, this,
+                &CVeskaApp::OnHandOver);
+        if (!m_pSingleInstance->Listen()) {
+            std::fprintf(stderr, "veska: later launches cannot reach this reader: no socket %s\n",
+                         serverName.toLocal8Bit().constData());
+        }
     }
 
     if (!book.isEmpty()) {

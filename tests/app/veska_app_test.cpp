@@ -9,10 +9,21 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QProcess>
+#include <QThread>
 
+#include <algorithm>
 #include <csignal>
+#include <cstring>
+#include <functional>
 #include <memory>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -299,12 +310,161 @@ TEST_F(SingleInstanceTest, AHungOrKilledReaderDoesNotStopTheNextOne) {
     EXPECT_EQ(third->state(), QProcess::Running);
 }
 
-TEST(SingleInstanceNameTest, EachDataDirectoryHasItsOwnSocket) {
-    QTemporaryDir one;
-    QTemporaryDir two;
-    EXPECT_NE(CSingleInstance::ServerName(one.path()), CSingleInstance::ServerName(two.path()));
-    EXPECT_EQ(CSingleInstance::ServerName(one.path()), // however the directory is written
-              CSingleInstance::ServerName(one.path() + QStringLiteral("/./")));
+// A temporary directory of its own and no $XDG_RUNTIME_DIR, as long as the test runs.
+class SocketPlaceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_tmp.isValid());
+        qputenv("TMPDIR", m_tmp.path().toLocal8Bit());
+        qunsetenv("XDG_RUNTIME_DIR");
+    }
+    void TearDown() override {
+        RestoreVariable("TMPDIR", m_savedTmp);
+        RestoreVariable("XDG_RUNTIME_DIR", m_savedRuntime);
+    }
+    static void RestoreVariable(const char* name, const QByteArray& value) {
+        if (value.isNull()) {
+            qunsetenv(name);
+        } else {
+            qputenv(name, value);
+        }
+    }
+    static unsigned Mode(const QString& path) {
+        struct stat info {};
+        return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 07777 : 0;
+    }
+    QString Name(QString* problem = nullptr) const {
+        return CSingleInstance::ServerName(m_data.path(), problem);
+    }
+
+    const QByteArray m_savedTmp = qgetenv("TMPDIR");
+    const QByteArray m_savedRuntime = qgetenv("XDG_RUNTIME_DIR");
+    QTemporaryDir m_tmp;
+    QTemporaryDir m_data;
+    const QString m_own = m_tmp.filePath(QStringLiteral("veska-%1").arg(::getuid()));
+};
+
+TEST_F(SocketPlaceTest, EachDataDirectoryHasItsOwnSocket) {
+    QTemporaryDir other;
+    EXPECT_NE(Name(), CSingleInstance::ServerName(other.path()));
+    EXPECT_EQ(Name(), // however the directory is written
+              CSingleInstance::ServerName(m_data.path() + QStringLiteral("/./")));
+}
+
+// Without $XDG_RUNTIME_DIR the socket goes into a directory made for it, which only this user
+// may enter. Whatever another user could have put under that name instead means no socket.
+TEST_F(SocketPlaceTest, TheSocketLivesOnlyInADirectoryOfThisUsersAlone) {
+    ASSERT_EQ(QFileInfo(Name()).path(), m_own);
+    EXPECT_EQ(Mode(m_own), 0700U);
+
+    const QString elsewhere = m_tmp.filePath(QStringLiteral("elsewhere"));
+    ASSERT_TRUE(QDir().mkdir(elsewhere, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    std::vector<std::pair<const char*, std::function<void()>>> planted = {
+        {"a plain file", [&] { WriteFile(m_own, "x"); }},
+        {"a directory open to others",
+         [&] {
+             QDir().mkdir(m_own);
+             ::chmod(QFile::encodeName(m_own).constData(), 0777);
+         }},
+        {"a link to a private directory", [&] { QFile::link(elsewhere, m_own); }},
+    };
+    if (::getuid() == 0) {
+        planted.emplace_back("another user's private directory", [&] {
+            QDir().mkdir(m_own);
+            ::chmod(QFile::encodeName(m_own).constData(), 0700);
+            ASSERT_EQ(::chown(QFile::encodeName(m_own).constData(), 65534, 65534), 0);
+        });
+    }
+    const auto clear = [&] {
+        ::unlink(QFile::encodeName(m_own).constData());
+        ::rmdir(QFile::encodeName(m_own).constData());
+    };
+    for (const auto& [what, plant] : planted) {
+        clear();
+        plant();
+        QString problem;
+        EXPECT_EQ(Name(&problem), QString()) << what;
+        EXPECT_TRUE(problem.contains(m_own)) << what << ": " << problem.toStdString();
+    }
+
+    // A private $XDG_RUNTIME_DIR holds it; one open to others does not.
+    clear();
+    qputenv("XDG_RUNTIME_DIR", elsewhere.toLocal8Bit());
+    EXPECT_EQ(QFileInfo(Name()).path(), elsewhere);
+    ::chmod(QFile::encodeName(elsewhere).constData(), 0755);
+    EXPECT_EQ(QFileInfo(Name()).path(), m_own);
+}
+
+// A later launch in another thread, this one answering it.
+bool HandOverFromAnotherThread(const QString& name, const QStringList& args, uid_t owner) {
+    bool handedOver = false;
+    std::unique_ptr<QThread> launch(
+        QThread::create([&] { handedOver = CSingleInstance::HandOver(name, args, 3000, owner); }));
+    launch->start();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return launch->isFinished(); }, 5000));
+    launch->wait();
+    return handedOver;
+}
+
+class SingleInstanceHandOverTest : public ::testing::Test {
+protected:
+    void SetUp() override { TestApp(); } // the event loop the reader answers in
+};
+
+// Whoever listens learns the book and keeps the launch from showing a window: it has to be a
+// reader of this user's. One of another user's gets nothing, and the launch goes on alone.
+TEST_F(SingleInstanceHandOverTest, OnlyAReaderOfThisUserIsHandedTheBook) {
+    QTemporaryDir dir;
+    const QString name = dir.filePath(QStringLiteral("reader"));
+    CSingleInstance reader(name);
+    ASSERT_TRUE(reader.Listen());
+    std::vector<QStringList> received;
+    QObject::connect(&reader, &CSingleInstance::ArgumentsReceived,
+                     [&](const QStringList& args) { received.push_back(args); });
+    EXPECT_FALSE(HandOverFromAnotherThread(name, {QStringLiteral("/a.txt")}, ::getuid() + 1));
+    QTest::qWait(100);
+    EXPECT_TRUE(received.empty());
+    EXPECT_TRUE(HandOverFromAnotherThread(name, {QStringLiteral("/b.txt")}, ::getuid()));
+    EXPECT_EQ(received, std::vector<QStringList>{{QStringLiteral("/b.txt")}});
+}
+
+// A connection the reader is to accept while this process has no descriptor left: it is
+// dropped, and the reader keeps listening under its name (making the socket's file anew should it
+// have gone), so that the launches after the shortage reach it again.
+TEST_F(SingleInstanceHandOverTest, RunningOutOfDescriptorsDoesNotEndTheListening) {
+    QTemporaryDir dir;
+    const QString name = dir.filePath(QStringLiteral("reader"));
+    CSingleInstance reader(name);
+    ASSERT_TRUE(reader.Listen());
+    for (const bool fileGone : {false, true}) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strcpy(address.sun_path, QFile::encodeName(name).constData());
+        const int waiting = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        ASSERT_EQ(::connect(waiting, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        if (fileGone) {
+            ::unlink(address.sun_path);
+        }
+        rlimit limit{};
+        ::getrlimit(RLIMIT_NOFILE, &limit);
+        const rlim_t saved = limit.rlim_cur;
+        limit.rlim_cur = std::min<rlim_t>(saved, 1024); // quicker to fill
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+        std::vector<int> fillers;
+        for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;) {
+            fillers.push_back(fd);
+        }
+        QTest::qWait(100);
+        for (const int fd : fillers) {
+            ::close(fd);
+        }
+        limit.rlim_cur = saved;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+        ::close(waiting);
+        EXPECT_TRUE(reader.OwnsName()) << fileGone;
+        EXPECT_TRUE(HandOverFromAnotherThread(name, {QStringLiteral("/c.txt")}, ::getuid()))
+            << fileGone;
+    }
 }
 
 } // namespace
