@@ -32,7 +32,7 @@ std::string ReadingPrefsPath(const std::string& configDir) {
 ReadingPrefs LoadReadingPrefs(const std::string& configDir) {
     ReadingPrefs prefs;
     CConfigFile file;
-    if (file.Load(ReadingPrefsPath(configDir)) != 0) {
+    if (file.Load(ReadingPrefsPath(configDir), CConfigFile::LongLines::kWhole) != 0) {
         return prefs;
     }
     const auto face = file.m_values.find("font_face");
@@ -65,7 +65,7 @@ ReadingPrefs LoadReadingPrefs(const std::string& configDir) {
 bool SaveReadingPrefs(const ReadingPrefs& prefs, const std::string& configDir) {
     const std::string path = ReadingPrefsPath(configDir);
     CConfigFile file;
-    file.Load(path); // keeps the keys a newer version wrote
+    file.Load(path, CConfigFile::LongLines::kWhole); // keeps the keys a newer version wrote
     file.m_values["font_face"] = prefs.font_face;
     file.SetInt("margin_left", prefs.margin_left);
     file.SetInt("margin_right", prefs.margin_right);

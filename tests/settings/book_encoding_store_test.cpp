@@ -48,4 +48,18 @@ TEST(BookEncodingStore, DamagedLinesAreIgnored) {
     EXPECT_EQ(store.Get(u"/books/new.txt"), "BIG5");
 }
 
+// A long path in Chinese makes a key line far longer than 8 KB, each byte written as %XX.
+TEST(BookEncodingStore, ALongPathKeepsItsChoiceThroughOtherBooksSaves) {
+    test_books::TempDir dir;
+    const CBookEncodingStore store(dir.Path());
+    const std::u16string deep = u"/books/" + std::u16string(970, u'长') + u".txt";
+    ASSERT_GT(CBookEncodingStore::KeyOf(deep).size(), 8192u);
+    ASSERT_TRUE(store.Set(deep, "BIG5"));
+    EXPECT_EQ(store.Get(deep), "BIG5");
+    ASSERT_TRUE(store.Set(u"/books/short.txt", "GB18030"));
+    EXPECT_EQ(store.Get(deep), "BIG5");
+    const std::string file = dir.Read(CBookEncodingStore::kFileName);
+    EXPECT_EQ(std::count(file.begin(), file.end(), '\n'), 2);
+}
+
 } // namespace

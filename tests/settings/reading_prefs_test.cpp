@@ -1,5 +1,6 @@
 #include "settings/reading_prefs.h"
 
+#include "settings/config_file.h"
 #include "settings/reader_settings.h"
 #include "tests/text/test_books.h"
 
@@ -50,4 +51,19 @@ TEST(ReadingPrefs, ValuesThatAreNotWholeNumbersInRangeGiveTheirDefaults) {
     }
     dir.Write("reading.cfg", junk);
     EXPECT_EQ(LoadReadingPrefs(dir.Path()), ReadingPrefs{});
+}
+
+TEST(ReadingPrefs, UnknownKeysComeBackWholeHoweverLong) {
+    test_books::TempDir dir;
+    const std::string future = "future_key=" + std::string(9000, 'v') + "\n";
+    const std::string tooLong = "huge=" + std::string(CConfigFile::kMaxWholeLineBytes, 'h') + "\n";
+    dir.Write("reading.cfg", future + tooLong + "margin_left=9\n");
+    ReadingPrefs prefs = LoadReadingPrefs(dir.Path());
+    EXPECT_EQ(prefs.margin_left, 9);
+    prefs.margin_left = 10;
+    ASSERT_TRUE(SaveReadingPrefs(prefs, dir.Path()));
+    const std::string saved = dir.Read("reading.cfg");
+    EXPECT_NE(saved.find(future), std::string::npos);
+    EXPECT_EQ(saved.find("huge="), std::string::npos); // dropped whole, never cut
+    EXPECT_EQ(LoadReadingPrefs(dir.Path()), prefs);
 }
