@@ -31,7 +31,9 @@ std::string CBookEncodingStore::Get(std::u16string_view bookPath) const {
 
 bool CBookEncodingStore::Set(std::u16string_view bookPath, std::string_view choice) const {
     CConfigFile file;
-    file.Load(m_filePath, CConfigFile::LongLines::kWhole);
+    if (file.Load(m_filePath, CConfigFile::LongLines::kWhole) == -2) {
+        return false; // the other books' choices were not read: they must not be written over
+    }
     const std::string key = KeyOf(bookPath);
     if (choice.empty()) {
         file.m_values.erase(key);

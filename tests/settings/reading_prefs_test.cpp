@@ -2,8 +2,11 @@
 
 #include "settings/config_file.h"
 #include "settings/reader_settings.h"
+#include "settings/settings_store.h"
 #include "tests/text/test_books.h"
 
+#include <cerrno>
+#include <filesystem>
 #include <gtest/gtest.h>
 
 TEST(ReadingPrefs, SavedValuesComeBackWithTheOtherKeysAndConfigUntouched) {
@@ -66,4 +69,27 @@ TEST(ReadingPrefs, UnknownKeysComeBackWholeHoweverLong) {
     EXPECT_NE(saved.find(future), std::string::npos);
     EXPECT_EQ(saved.find("huge="), std::string::npos); // dropped whole, never cut
     EXPECT_EQ(LoadReadingPrefs(dir.Path()), prefs);
+}
+
+// Saving over a file that was not read would lose its values and the keys it keeps for later
+// versions: it is left alone for the rest of the run, even once it reads again.
+TEST(ReadingPrefs, ARefusedFileIsNeverSavedOver) {
+    test_books::TempDir dir;
+    const std::string path = dir.File("reading.cfg");
+    dir.Write("reading.cfg", "margin_left=9\n");
+    std::filesystem::resize_file(path, 300ull << 20); // over the size limit, sparse
+    int refused = 0;
+    EXPECT_EQ(LoadReadingPrefs(dir.Path(), &refused), ReadingPrefs{});
+    EXPECT_EQ(refused, EFBIG);
+    EXPECT_FALSE(SaveReadingPrefs(ReadingPrefs{}, dir.Path()));
+    EXPECT_EQ(std::filesystem::file_size(path), 300ull << 20);
+
+    CSettingsStore store(dir.Path());
+    EXPECT_EQ(store.PrefsRefusedErrno(), EFBIG);
+    EXPECT_EQ(store.RefusedErrno(), 0); // "config.cfg" is missing, not refused
+    std::filesystem::resize_file(path, 14);
+    ReadingPrefs prefs;
+    prefs.night = 1;
+    store.SetPrefs(prefs);
+    EXPECT_EQ(dir.Read("reading.cfg"), "margin_left=9\n");
 }
