@@ -5,6 +5,7 @@
 #include "platform/text_line_reader.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <iterator>
 
@@ -35,22 +36,22 @@ std::string CReadPlaceStore::FilePath() const {
 void CReadPlaceStore::Load() {
     m_strDir = GetDataDir();
     m_places.clear();
+    m_nRefusedErrno = 0;
     // Streamed like the other data files: a FIFO or a huge file of this name is refused
     // without blocking or filling memory, and a line too long to be a place is skipped whole.
-    TextLineReader reader(kMaxLineBytes);
+    TextLineReader reader;
     if (!reader.Open(FsPathFromAnsi(FilePath()))) {
+        if (errno != ENOENT && errno != ENOTDIR) {
+            m_nRefusedErrno = errno != 0 ? errno : EIO;
+        }
         return;
     }
-    std::string piece;
-    bool inLongLine = false;
-    while (m_places.size() < kMaxPlaces && reader.Next(piece)) {
-        const bool endsLine = !piece.empty() && piece.back() == '\n';
-        const bool skip = inLongLine || !endsLine;
-        inLongLine = !endsLine;
-        if (skip) {
-            continue;
+    std::string line;
+    while (m_places.size() < kMaxPlaces && reader.NextLine(line, kMaxLineBytes)) {
+        if (line.back() != '\n') {
+            continue; // a last line cut short
         }
-        std::string_view rest(piece);
+        std::string_view rest(line);
         rest.remove_suffix(1);
         ReadPlace place;
         if (!TakeNumber(rest, place.nPage) || !TakeNumber(rest, place.nOffset) || rest.empty() ||
@@ -60,6 +61,10 @@ void CReadPlaceStore::Load() {
         }
         place.strFilePath = rest;
         m_places.push_back(std::move(place));
+    }
+    if (reader.Failed()) {
+        m_nRefusedErrno = EIO;
+        m_places.clear();
     }
 }
 
@@ -97,8 +102,8 @@ void CReadPlaceStore::Set(const ReadPlace& place) {
 }
 
 void CReadPlaceStore::Save() const {
-    if (m_strDir.empty()) {
-        return;
+    if (m_strDir.empty() || m_nRefusedErrno != 0) {
+        return; // not loaded yet, or the file was refused and is left as it is
     }
     std::string contents;
     for (const ReadPlace& place : m_places) {

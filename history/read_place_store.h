@@ -20,7 +20,8 @@ public:
     // Longer than any page, offset and path written together.
     static constexpr std::size_t kMaxLineBytes = 8192;
 
-    // Replaces the places by the file's (none when it is missing or unreadable).
+    // Replaces the places by the file's (none when it is missing or refused). A file that is there
+    // but is not read (too large, not a regular file, unreadable) is never saved over.
     void Load();
     // The place of the book at this path, or null.
     const ReadPlace* Find(const std::string& path) const;
@@ -28,11 +29,14 @@ public:
     void Set(const ReadPlace& place);
 
     const std::list<ReadPlace>& Places() const { return m_places; }
+    // errno of why the file was refused when it was loaded; 0 when it was read or is missing.
+    int RefusedErrno() const { return m_nRefusedErrno; }
+    std::string FilePath() const;
 
 private:
     void Save() const;
-    std::string FilePath() const;
 
     std::list<ReadPlace> m_places;
     std::string m_strDir; // empty until loaded: nothing is saved before
+    int m_nRefusedErrno = 0;
 };

@@ -156,3 +156,35 @@ bool TextLineReader::Next(std::string& piece) {
     }
     return !piece.empty();
 }
+
+bool TextLineReader::NextLine(std::string& line, std::size_t maxBytes) {
+    line.clear();
+    bool tooLong = false;
+    for (;;) {
+        if (m_blockPos >= m_block.size() && !Refill()) {
+            // A last line without an LF is a line too.
+            if (tooLong) {
+                line.clear();
+            }
+            return !line.empty();
+        }
+        const char* start = m_block.data() + m_blockPos;
+        const std::size_t left = m_block.size() - m_blockPos;
+        const auto* lf = static_cast<const char*>(std::memchr(start, '\n', left));
+        const std::size_t take = lf != nullptr ? static_cast<std::size_t>(lf - start) + 1 : left;
+        m_blockPos += take;
+        if (!tooLong && line.size() + take > maxBytes) {
+            tooLong = true;
+            line.clear();
+        }
+        if (!tooLong) {
+            line.append(start, take);
+        }
+        if (lf != nullptr) {
+            if (!tooLong) {
+                return true;
+            }
+            tooLong = false;
+        }
+    }
+}

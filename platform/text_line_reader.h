@@ -31,6 +31,10 @@ public:
 
     // The next piece; false at the end of the text, or when reading the file failed part way.
     bool Next(std::string& piece);
+    // The next whole line, with its LF when it has one, whatever the buffer size. A line of more
+    // than maxBytes bytes (its LF counted) is skipped whole, so what comes back is never part of
+    // a line. False at the end of the text, or when reading the file failed part way.
+    bool NextLine(std::string& line, std::size_t maxBytes);
     bool AtEnd();
     // True once a read of the opened file failed (errno was EIO then); the pieces so far stand.
     bool Failed() const { return m_failed; }

@@ -53,6 +53,16 @@ void CReaderSession::LoadRecords() {
                           QStringLiteral(u"使用默认设置"),
                           QStringLiteral(u"本次使用默认设置，不保存设置"));
     }
+    if (m_settings.PrefsRefusedErrno() != 0) {
+        ReportRefusedFile(ReadingPrefsPath(m_settings.Dir()), m_settings.PrefsRefusedErrno(),
+                          QStringLiteral(u"不保存阅读设置"),
+                          QStringLiteral(u"本次使用默认阅读设置，不保存阅读设置"));
+    }
+    if (m_places.RefusedErrno() != 0) {
+        ReportRefusedFile(m_places.FilePath(), m_places.RefusedErrno(),
+                          QStringLiteral(u"不保存阅读位置"),
+                          QStringLiteral(u"本次没有阅读位置，也不保存阅读位置"));
+    }
     if (m_history.m_nRefusedErrno != 0) {
         ReportRefusedFile(m_history.m_strDir + "/read_history.dat", m_history.m_nRefusedErrno,
                           QStringLiteral(u"没有阅读记录"),

@@ -24,14 +24,16 @@ std::string CBookEncodingStore::KeyOf(std::u16string_view bookPath) {
 
 std::string CBookEncodingStore::Get(std::u16string_view bookPath) const {
     CConfigFile file;
-    file.Load(m_filePath);
+    file.Load(m_filePath, CConfigFile::LongLines::kWhole);
     const auto found = file.m_values.find(KeyOf(bookPath));
     return found == file.m_values.end() ? std::string() : found->second;
 }
 
 bool CBookEncodingStore::Set(std::u16string_view bookPath, std::string_view choice) const {
     CConfigFile file;
-    file.Load(m_filePath);
+    if (file.Load(m_filePath, CConfigFile::LongLines::kWhole) == -2) {
+        return false; // the other books' choices were not read: they must not be written over
+    }
     const std::string key = KeyOf(bookPath);
     if (choice.empty()) {
         file.m_values.erase(key);

@@ -14,7 +14,8 @@ public:
     // The choice remembered for the book as written, or "" when there is none.
     std::string Get(std::u16string_view bookPath) const;
     // Remembers the choice (a name without line breaks) for the book; "" forgets it. False when the
-    // file cannot be written; the old file is then untouched.
+    // file cannot be written, or is there but cannot be read (too large, not a regular file,
+    // unreadable); the old file is then untouched.
     bool Set(std::u16string_view bookPath, std::string_view choice) const;
 
     // The file's key for a book path.

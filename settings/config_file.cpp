@@ -15,7 +15,7 @@ constexpr std::size_t kLineBufferSize = 8192;
 
 } // namespace
 
-int CConfigFile::Load(const std::string& path) {
+int CConfigFile::Load(const std::string& path, LongLines longLines) {
     TextLineReader reader(kLineBufferSize);
     if (!reader.Open(FsPathFromAnsi(path))) {
         return errno == ENOENT || errno == ENOTDIR ? -1 : -2;
@@ -24,7 +24,11 @@ int CConfigFile::Load(const std::string& path) {
     std::string line;
     std::string key;
     std::string value;
-    while (reader.Next(line)) {
+    const auto nextLine = [&] {
+        return longLines == LongLines::kWhole ? reader.NextLine(line, kMaxWholeLineBytes)
+                                              : reader.Next(line);
+    };
+    while (nextLine()) {
         if (ParseLine(line.c_str(), key, value) == 0 &&
             (loaded.size() < kMaxLoadedKeys || loaded.contains(key))) {
             loaded.try_emplace(key, value); // the first occurrence of a key wins

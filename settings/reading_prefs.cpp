@@ -2,6 +2,7 @@
 
 #include "settings/config_file.h"
 
+#include <cerrno>
 #include <charconv>
 #include <climits>
 #include <string_view>
@@ -29,10 +30,14 @@ std::string ReadingPrefsPath(const std::string& configDir) {
     return configDir + "/reading.cfg";
 }
 
-ReadingPrefs LoadReadingPrefs(const std::string& configDir) {
+ReadingPrefs LoadReadingPrefs(const std::string& configDir, int* refusedErrno) {
     ReadingPrefs prefs;
     CConfigFile file;
-    if (file.Load(ReadingPrefsPath(configDir)) != 0) {
+    const int loaded = file.Load(ReadingPrefsPath(configDir), CConfigFile::LongLines::kWhole);
+    if (refusedErrno != nullptr) {
+        *refusedErrno = loaded == -2 ? (errno != 0 ? errno : EIO) : 0;
+    }
+    if (loaded != 0) {
         return prefs;
     }
     const auto face = file.m_values.find("font_face");
@@ -65,7 +70,10 @@ ReadingPrefs LoadReadingPrefs(const std::string& configDir) {
 bool SaveReadingPrefs(const ReadingPrefs& prefs, const std::string& configDir) {
     const std::string path = ReadingPrefsPath(configDir);
     CConfigFile file;
-    file.Load(path); // keeps the keys a newer version wrote
+    // Keeps the keys a newer version wrote; a file whose keys could not be read is not replaced.
+    if (file.Load(path, CConfigFile::LongLines::kWhole) == -2) {
+        return false;
+    }
     file.m_values["font_face"] = prefs.font_face;
     file.SetInt("margin_left", prefs.margin_left);
     file.SetInt("margin_right", prefs.margin_right);

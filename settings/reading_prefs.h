@@ -35,7 +35,10 @@ struct ReadingPrefs {
 // The path of "reading.cfg" in a directory (both in the legacy code page).
 std::string ReadingPrefsPath(const std::string& configDir);
 // Reads "reading.cfg" of the directory; every value it lacks or cannot use is the default.
-ReadingPrefs LoadReadingPrefs(const std::string& configDir);
+// refusedErrno, when given, is set to why a file that is there was not read (too large, not a
+// regular file, unreadable), or to 0.
+ReadingPrefs LoadReadingPrefs(const std::string& configDir, int* refusedErrno = nullptr);
 // Rewrites "reading.cfg" atomically with these values and every key of the old file this
-// program does not know (a newer version's). false when it could not be written.
+// program does not know (a newer version's). false when it could not be written, or when the old
+// file is there but could not be read (it is then left as it is).
 bool SaveReadingPrefs(const ReadingPrefs& prefs, const std::string& configDir);

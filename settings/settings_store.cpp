@@ -7,7 +7,7 @@ CSettingsStore::CSettingsStore(std::string dir) : m_strDir(std::move(dir)) {
     if (LoadReaderSettings(m_settings, m_strDir) == -2) {
         m_nRefusedErrno = errno != 0 ? errno : EIO;
     }
-    m_prefs = LoadReadingPrefs(m_strDir);
+    m_prefs = LoadReadingPrefs(m_strDir, &m_nPrefsRefusedErrno);
 }
 
 void CSettingsStore::SetSettings(const ReaderSettings& settings) {
@@ -48,5 +48,8 @@ void CSettingsStore::SaveSettings() const {
 }
 
 void CSettingsStore::SavePrefs() const {
-    SaveReadingPrefs(m_prefs, m_strDir);
+    // Even once the file reads again, saving now would put this run's defaults over its values.
+    if (m_nPrefsRefusedErrno == 0) {
+        SaveReadingPrefs(m_prefs, m_strDir);
+    }
 }

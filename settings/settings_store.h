@@ -23,13 +23,16 @@ public:
 
     // Does nothing while "config.cfg" is refused: a file that was not read is never overwritten.
     void SaveSettings() const;
-    // A failed save keeps the old file whole; the values live on in memory for this run.
+    // A failed save keeps the old file whole; the values live on in memory for this run. Does
+    // nothing while "reading.cfg" is refused.
     void SavePrefs() const;
 
     const std::string& Dir() const { return m_strDir; }
     // errno of why "config.cfg" was refused when it was loaded (too large, not a regular file,
     // unreadable); 0 when it was read or is missing.
     int RefusedErrno() const { return m_nRefusedErrno; }
+    // The same for "reading.cfg".
+    int PrefsRefusedErrno() const { return m_nPrefsRefusedErrno; }
 
     // Night text colours (COLORREF): light grey on near black.
     static constexpr int kNightFontColor = 0xA8B0B4;
@@ -40,4 +43,5 @@ private:
     ReaderSettings m_settings;
     ReadingPrefs m_prefs;
     int m_nRefusedErrno = 0;
+    int m_nPrefsRefusedErrno = 0;
 };

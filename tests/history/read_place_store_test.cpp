@@ -2,7 +2,9 @@
 
 #include "tests/text/test_books.h"
 
+#include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/stat.h>
@@ -42,7 +44,7 @@ TEST_F(ReadPlaceStoreTest, PlacesSurviveAReloadMostRecentFirst) {
     EXPECT_EQ(again.Find("/books/missing.txt"), nullptr);
 }
 
-TEST_F(ReadPlaceStoreTest, DamagedLinesAndAFifoAreDroppedAndTheRestLoads) {
+TEST_F(ReadPlaceStoreTest, DamagedLinesAreDroppedAndTheRestLoads) {
     m_dir.Write("read_place.dat",
                 "garbage\n"
                 "1 2 /ok/one.txt\n"
@@ -69,10 +71,29 @@ TEST_F(ReadPlaceStoreTest, DamagedLinesAndAFifoAreDroppedAndTheRestLoads) {
     EXPECT_EQ(fresh.Find("/a\nb.txt"), nullptr);
     EXPECT_EQ(m_dir.Read("read_place.dat").substr(0, 7), "garbage"); // untouched
 
-    // A FIFO in its place is ignored without blocking.
-    std::filesystem::remove(m_dir.File("read_place.dat"));
-    ASSERT_EQ(mkfifo(m_dir.File("read_place.dat").c_str(), 0600), 0);
-    EXPECT_TRUE(Loaded().Places().empty());
+    EXPECT_EQ(Loaded().RefusedErrno(), 0);
+}
+
+// What was not read is never saved over: the places there would be lost.
+TEST_F(ReadPlaceStoreTest, ARefusedFileIsLeftAloneForTheRun) {
+    const std::string path = m_dir.Write("read_place.dat", "1 2 /ok/one.txt\n");
+    std::filesystem::resize_file(path, 300ull << 20); // over the size limit, sparse
+    CReadPlaceStore store = Loaded();
+    EXPECT_EQ(store.RefusedErrno(), EFBIG);
+    EXPECT_EQ(store.FilePath(), path);
+    std::filesystem::resize_file(path, 16); // readable again: still not written this run
+    store.Set({"/books/new.txt", 1, 1});
+    EXPECT_NE(store.Find("/books/new.txt"), nullptr); // the place serves this run
+    EXPECT_EQ(m_dir.Read("read_place.dat"), "1 2 /ok/one.txt\n");
+
+    // A FIFO in its place is refused without blocking.
+    std::filesystem::remove(path);
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    store = Loaded();
+    EXPECT_TRUE(store.Places().empty());
+    EXPECT_EQ(store.RefusedErrno(), EINVAL);
+    store.Set({"/books/new.txt", 1, 1});
+    EXPECT_TRUE(std::filesystem::is_fifo(path));
 }
 
 TEST_F(ReadPlaceStoreTest, KeepsTheMostRecentFortyBooks) {

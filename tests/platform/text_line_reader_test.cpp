@@ -50,6 +50,37 @@ TEST(TextLineReaderTest, FileReadsLikeItsTextAcrossBlockEdges) {
     EXPECT_TRUE(fromMemory.AtEnd());
 }
 
+// Whole lines whatever the buffer: one across a block edge, with CR LF, and ones at and over
+// the limit, which is dropped whole and reading goes on after it.
+TEST(TextLineReaderTest, NextLineGivesLinesWholeAndDropsTooLongOnesWhole) {
+    constexpr std::size_t kMax = 80000;
+    const std::string atLimit = std::string(kMax - 1, 'y') + "\n";
+    const std::string bytes = "a\n" + std::string(70000, 'x') + "\r\n" + atLimit +
+                              std::string(kMax, 'z') + "\nafter\nlast";
+    const std::vector<std::string> expected = {"a\n", std::string(70000, 'x') + "\n", atLimit,
+                                               "after\n", "last"};
+    test_books::TempDir dir;
+    TextLineReader fromFile(8192);
+    ASSERT_TRUE(fromFile.Open(dir.Write("lines.txt", bytes)));
+    TextLineReader fromMemory(8192);
+    fromMemory.SetText(bytes);
+    for (TextLineReader* reader : {&fromFile, &fromMemory}) {
+        std::vector<std::string> lines;
+        std::string line;
+        while (reader->NextLine(line, kMax)) {
+            lines.push_back(line);
+        }
+        EXPECT_EQ(lines, expected);
+    }
+    // A last line over the limit goes too, even without its LF.
+    const std::string cutShort = "ok\n" + std::string(11, 'q');
+    std::string line = "stale";
+    fromMemory.SetText(cutShort);
+    EXPECT_TRUE(fromMemory.NextLine(line, 10));
+    EXPECT_FALSE(fromMemory.NextLine(line, 10));
+    EXPECT_EQ(line, "");
+}
+
 TEST(TextLineReaderTest, RefusesWhatCannotBeOneOfOurFilesWithoutReadingIt) {
     test_books::TempDir dir;
     const std::string huge = dir.Write("huge.dat", "");

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <sys/stat.h>
 
 namespace {
 
@@ -147,6 +148,22 @@ TEST_F(ReaderLayerTest, TheSessionRecordsTheBookInTheLegacyCodePageAndRollsBackA
     EXPECT_EQ(again.Book().m_nCurPage, 1);
     EXPECT_EQ(again.OpenedTopCharacter(), 120);
     EXPECT_FALSE(again.StepPage(+1) && again.StepPage(+1)); // three pages: the last stays
+}
+
+// A data file that is not read is named once, with what it costs, when the records load.
+TEST_F(ReaderLayerTest, RefusedPreferencesAndPlacesAreReported) {
+    for (const char* name : {"reading.cfg", "read_place.dat"}) {
+        ASSERT_EQ(mkfifo(dir.File(name).c_str(), 0600), 0);
+    }
+    CSettingsStore settings(dir.Path());
+    CReaderSession session(settings);
+    QSignalSpy notices(&session, &CReaderSession::notice);
+    session.LoadRecords();
+    ASSERT_EQ(notices.size(), 2);
+    EXPECT_EQ(notices[0][0].toString(),
+              QStringLiteral(u"“reading.cfg”不是普通文件，不保存阅读设置"));
+    EXPECT_EQ(notices[1][0].toString(),
+              QStringLiteral(u"“read_place.dat”不是普通文件，不保存阅读位置"));
 }
 
 } // namespace

@@ -42,12 +42,19 @@ TEST_F(ConfigFile, LoadKeepsFirstOccurrenceUntrimmedAndReadsCrLfAlike) {
     EXPECT_TRUE(LoadText("").empty());
 }
 
-TEST_F(ConfigFile, LongLineIsReadInPiecesOf8191Bytes) {
+TEST_F(ConfigFile, LongLineIsReadInPiecesOf8191BytesOrWhole) {
     const std::string first = "first=" + std::string(8185, 'a'); // exactly one piece
     const std::string second = "second=" + std::string(9000 - 8191 - 7, 'b');
     const Map expected = {{"first", first.substr(6)}, {"second", second.substr(7)}};
     EXPECT_EQ(LoadText(first + second + "\n"), expected);
     EXPECT_EQ(LoadText(first + second + "\r\n"), expected);
+
+    // Whole: the same line is one value; one over the limit adds nothing, not even a piece.
+    const std::string tooLong = "cut=" + std::string(CConfigFile::kMaxWholeLineBytes, 'c');
+    dir.Write("x.cfg", first + second + "\r\n" + tooLong + "\nnext=1");
+    CConfigFile file;
+    ASSERT_EQ(file.Load(dir.File("x.cfg"), CConfigFile::LongLines::kWhole), 0);
+    EXPECT_EQ(file.m_values, (Map{{"first", first.substr(6) + second}, {"next", "1"}}));
 }
 
 TEST_F(ConfigFile, FileThatCannotBeOursIsRefusedAndAddsNothing) {
