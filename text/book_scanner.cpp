@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -207,6 +208,76 @@ std::size_t CBookScanner::PrevLineFeed(const char* bytes, std::size_t n, std::ui
     return std::string_view::npos;
 }
 
+std::size_t CBookScanner::NulCharIn(const char* bytes, std::size_t n, std::uint64_t at) const {
+    if (!IsUtf16(m_book.m_nEncoding)) {
+        // No multi-byte character of a legacy code page or UTF-8 holds a zero byte.
+        const void* zero = std::memchr(bytes, 0, n);
+        return zero == nullptr ? std::string_view::npos
+                               : static_cast<std::size_t>(static_cast<const char*>(zero) - bytes);
+    }
+    for (std::size_t from = 0; from + 1 < n;) {
+        const void* pair = memmem(bytes + from, n - from, "\0\0", 2);
+        if (pair == nullptr) {
+            return std::string_view::npos;
+        }
+        const auto i = static_cast<std::size_t>(static_cast<const char*>(pair) - bytes);
+        if ((at + i) % 2 == 0) {
+            return i;
+        }
+        from = i + 1;
+    }
+    return std::string_view::npos;
+}
+
+void CBookScanner::NoteNuls(std::string_view bytes, std::uint64_t at) {
+    for (std::size_t from = 0; from < bytes.size();) {
+        const std::size_t i = NulCharIn(bytes.data() + from, bytes.size() - from, at + from);
+        if (i == std::string_view::npos) {
+            return;
+        }
+        m_lastNul = at + from + i;
+        from += i + 1;
+    }
+}
+
+void CBookScanner::StartNulWatch(std::uint64_t from) {
+    // A NUL before `from` on its page hides what follows it there too.
+    m_lastNul.reset();
+    m_nulPage = -1;
+    const std::uint64_t pageStart = m_book.PageStartOffset(m_book.PageOfOffset(from));
+    if (pageStart < from) {
+        std::string head(static_cast<std::size_t>(std::min<std::uint64_t>(
+                             from - pageStart, CResourceData::kWindowBytes)),
+                         '\0');
+        head.resize(m_book.m_hFile.ReadAt(from - head.size(), head.data(), head.size()));
+        NoteNuls(head, from - head.size());
+    }
+}
+
+bool CBookScanner::Shown(int page, std::uint64_t offset) {
+    // The reader's page ends at its first NUL character. Nearly every book has none: only a
+    // NUL seen within two pages before the offset costs a look at the page.
+    constexpr std::uint64_t kNear = 2 * CResourceData::kPageBytes;
+    if (!m_lastNul || *m_lastNul + kNear < offset) {
+        return true;
+    }
+    if (m_nulPage != page) {
+        m_nulPage = page;
+        m_pageNul = std::numeric_limits<std::uint64_t>::max();
+        const std::uint64_t start = m_book.PageStartOffset(page);
+        const std::uint64_t end = m_book.PageStartOffset(page + 1);
+        std::string bytes(static_cast<std::size_t>(std::min<std::uint64_t>(
+                              end - std::min(start, end), CResourceData::kWindowBytes)),
+                          '\0');
+        bytes.resize(m_book.m_hFile.ReadAt(start, bytes.data(), bytes.size()));
+        if (const std::size_t i = NulCharIn(bytes.data(), bytes.size(), start);
+            i != std::string_view::npos) {
+            m_pageNul = start + i;
+        }
+    }
+    return offset < m_pageNul;
+}
+
 int CBookScanner::PageOf(std::uint64_t offset, std::string_view block, std::uint64_t blockStart) {
     constexpr std::uint64_t kPage = CResourceData::kPageBytes;
     constexpr std::uint64_t kMargin = CResourceData::kMarginBytes;
@@ -254,6 +325,13 @@ std::size_t CBookScanner::BlankLengthBefore(std::string_view bytes, std::size_t 
 
 void CBookScanner::TestLine(std::string_view block, std::uint64_t blockStart, std::size_t from,
                             std::size_t end, const HitFn& onHit, bool& stop) {
+    // The page shows a line up to a NUL in it (the block's NULs are noted before its lines).
+    if (m_lastNul && *m_lastNul >= blockStart + from) {
+        if (const std::size_t nul = NulCharIn(block.data() + from, end - from, blockStart + from);
+            nul != std::string_view::npos) {
+            end = from + nul;
+        }
+    }
     // Cheap tests on the encoded bytes first: nearly every line of a novel fails one of them.
     std::size_t p = from;
     while (p < end) {
@@ -287,7 +365,9 @@ void CBookScanner::TestLine(std::string_view block, std::uint64_t blockStart, st
         hit.offset = blockStart + p;
         hit.page = PageOf(hit.offset, block, blockStart);
         hit.text = std::move(*title);
-        stop = !onHit(hit);
+        if (Shown(hit.page, hit.offset)) {
+            stop = !onHit(hit);
+        }
     }
 }
 
@@ -301,6 +381,7 @@ bool CBookScanner::ScanChapters(const HitFn& onHit) {
     bool skipping = false; // inside a line too long to be a heading
     bool stop = false;
     m_edgePage = -1;
+    StartNulWatch(0);
     while (!stop) {
         if (Cancelled()) {
             return false;
@@ -315,6 +396,7 @@ bool CBookScanner::ScanChapters(const HitFn& onHit) {
         block.resize(kept + want);
         const std::size_t got = m_book.m_hFile.ReadAt(readAt, block.data() + kept, want);
         block.resize(kept + got);
+        NoteNuls(std::string_view(block).substr(kept), readAt);
         const bool atEnd = got < want || readAt + got >= size;
         while (!stop) {
             const std::size_t lf = NextLineFeed(block.data(), block.size(), blockStart, pos);
@@ -364,6 +446,7 @@ bool CBookScanner::Find(std::u16string_view text, std::uint64_t from, std::uint6
     std::uint64_t cursor = from;    // a known character start at or before every candidate left
     std::uint64_t candidate = from; // the first candidate start not yet looked at
     m_edgePage = -1;
+    StartNulWatch(from);
 
     const auto matchesAt = [&](const char* p) {
         for (std::size_t k = 0; k < length; ++k) {
@@ -409,6 +492,7 @@ bool CBookScanner::Find(std::u16string_view text, std::uint64_t from, std::uint6
         block.resize(kept + want);
         const std::size_t got = m_book.m_hFile.ReadAt(readAt, block.data() + kept, want);
         block.resize(kept + got);
+        NoteNuls(std::string_view(block).substr(kept), readAt);
         const std::uint64_t blockEnd = blockStart + block.size();
         const bool atEnd = got < want || blockEnd >= readEnd;
         // Candidates that begin after this have some of their bytes in the next block.
@@ -459,10 +543,13 @@ bool CBookScanner::Find(std::u16string_view text, std::uint64_t from, std::uint6
             hit.offset = c;
             hit.length = length;
             hit.page = PageOf(c, block, blockStart);
+            candidate = c + length;
+            if (!Shown(hit.page, c)) {
+                continue; // after a NUL on its page, where the page shows nothing
+            }
             if (withLine) {
                 hit.text = LineAt(c);
             }
-            candidate = c + length;
             if (!onHit(hit)) {
                 return true;
             }

@@ -79,6 +79,13 @@ private:
                              std::size_t from) const;
     std::size_t PrevLineFeed(const char* bytes, std::size_t n, std::uint64_t at,
                              std::size_t before) const;
+    // Index of the first NUL character in bytes[0, n) that start at file offset `at`, or npos.
+    std::size_t NulCharIn(const char* bytes, std::size_t n, std::uint64_t at) const;
+    // NULs in bytes read at file offset `at`, and before `from` on its page when a scan starts.
+    void NoteNuls(std::string_view bytes, std::uint64_t at);
+    void StartNulWatch(std::uint64_t from);
+    // Whether the reader's page shows the byte at `offset` (its text ends at its first NUL).
+    bool Shown(int page, std::uint64_t offset);
     // The page of a byte; `block` (from file offset blockStart) saves reading its page edge.
     int PageOf(std::uint64_t offset, std::string_view block, std::uint64_t blockStart);
     void TestLine(std::string_view block, std::uint64_t blockStart, std::size_t from,
@@ -91,7 +98,10 @@ private:
     std::vector<std::string> m_blanks;     // the encoded blanks, longest first
     std::vector<std::string> m_firstChars; // encoded first characters of headings
     std::size_t m_maxHeadingBytes = 0;
-    bool m_bLoneCr = false; // the book ends lines with a CR alone too
+    bool m_bLoneCr = false;                 // the book ends lines with a CR alone too
+    std::optional<std::uint64_t> m_lastNul; // the last NUL character the scan has read
+    int m_nulPage = -1;                     // the page last looked at for a NUL, and its first
+    std::uint64_t m_pageNul = 0;
     const std::atomic<bool>* m_cancel = nullptr;
     ProgressFn m_progress;
     int m_edgePage = -1; // the last page edge worked out, and where that page begins

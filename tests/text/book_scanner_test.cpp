@@ -288,3 +288,38 @@ TEST(BookScanner, EveryKindOfLineEndListsTheSameChapters) {
 }
 
 } // namespace
+
+namespace {
+
+// A page's text ends at its first NUL: what follows it on that page is neither found nor listed,
+// and a heading the page shows before a NUL is listed whole, in GB18030 and in UTF-16.
+TEST(BookScanner, SearchAndChaptersSeeWhatThePageShowsUpToANul) {
+    TempDir dir;
+    const std::string before = "第一章 开端\n甲乙丙\n";
+    const std::string after = "丁戊己\n第二章 远行\n";
+    for (const char* encoding : {"GB18030", "UTF-16LE"}) {
+        std::string bytes = Encode(before, encoding);
+        bytes += std::string(std::string_view(encoding) == "GB18030" ? 1 : 2, '\0');
+        bytes += Encode(after, encoding);
+        // Page 2 is whole again: its headings and phrases count.
+        bytes +=
+            Encode(test_books::Repeated("丁戊己\n", 2 * 4092) + "第三章 归来\n丁戊己\n", encoding);
+        const std::string path = dir.Write("nul.txt", bytes);
+        const CCodePageLayout layout = std::string_view(encoding) == "GB18030"
+                                           ? CCodePageLayout(ENCODING_ANSI, "GB18030")
+                                           : CCodePageLayout(ENCODING_UTF16LE, "UTF-16LE");
+        CBookScanner scanner;
+        ASSERT_TRUE(scanner.Open(Wide(path), layout));
+        const std::vector<ScanHit> chapters = AllChapters(scanner);
+        ASSERT_EQ(chapters.size(), 2u) << encoding;
+        EXPECT_EQ(chapters[0].text, DecodeUtf8("第一章 开端"));
+        EXPECT_EQ(chapters[1].text, DecodeUtf8("第三章 归来"));
+        EXPECT_EQ(FindAll(scanner, "甲乙丙", false).size(), 1u) << encoding;
+        const std::vector<ScanHit> hidden = FindAll(scanner, "丁戊己", false);
+        ASSERT_FALSE(hidden.empty());
+        EXPECT_GE(hidden.front().page, 1) << encoding; // none on the page after its NUL
+        EXPECT_FALSE(scanner.FindLast(u"远行", scanner.Size())) << encoding;
+    }
+}
+
+} // namespace
