@@ -124,13 +124,9 @@ std::optional<std::vector<ScanHit>> CChapterCache::Load(const std::u16string& pa
         const std::optional<std::uint64_t> offset = NumberField(line, at, stamp->size - 1);
         const std::optional<std::uint64_t> page =
             offset ? NumberField(line, at, std::uint64_t(INT_MAX - 1)) : std::nullopt;
-        // A page begins at most 2047 bytes before its nominal start: the entry's page is the
-        // nominal page of its offset or the next one. Anything else would send the window to
-        // decode from far away.
-        constexpr std::uint64_t kPage = CResourceData::kPageBytes;
-        const std::uint64_t nominal = offset ? *offset / kPage : 0;
-        const bool nextPage = offset && *offset + 2047 >= (nominal + 1) * kPage;
-        if (!page || (*page != nominal && !(nextPage && *page == nominal + 1)) ||
+        // Only a page that may show the offset: anything else would send the window to decode
+        // from far away.
+        if (!page || !CResourceData::MayShowOffset(*page, *offset) ||
             (!chapters.empty() &&
              (*offset <= chapters.back().offset || int(*page) < chapters.back().page))) {
             return std::nullopt;

@@ -504,6 +504,12 @@ std::uint64_t CResourceData::PageStartOffset(int page) const {
     return windowStart + CutsOfWindow(window, windowStart).start;
 }
 
+bool CResourceData::MayShowOffset(std::uint64_t page, std::uint64_t offset) {
+    const std::uint64_t nominal = offset / kPageBytes;
+    return page == nominal ||
+           (page == nominal + 1 && offset + kCutSearchBytes >= (nominal + 1) * kPageBytes);
+}
+
 int CResourceData::PageOfOffset(std::uint64_t offset) const {
     const int count = GetPageCount();
     if (count == 0) {
@@ -513,10 +519,8 @@ int CResourceData::PageOfOffset(std::uint64_t offset) const {
     if (nominal >= static_cast<std::uint64_t>(count)) {
         return count - 1;
     }
-    // A page begins at most 2047 bytes before its nominal start, so the byte is on its nominal
-    // page or on the next one.
     const int page = static_cast<int>(nominal);
-    if (page + 1 < count && offset + kCutSearchBytes >= (nominal + 1) * kPageBytes &&
+    if (page + 1 < count && MayShowOffset(nominal + 1, offset) &&
         offset >= PageStartOffset(page + 1)) {
         return page + 1;
     }

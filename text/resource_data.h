@@ -43,6 +43,10 @@ public:
     // (0 for page 0, the file size past the last page), and which page shows a byte.
     std::uint64_t PageStartOffset(int page) const;
     int PageOfOffset(std::uint64_t offset) const;
+    // Whether page `page` may show the byte at `offset`, from the numbers alone: a page begins at
+    // most 2047 bytes before its nominal start, so only the byte's nominal page and the next one
+    // can.
+    static bool MayShowOffset(std::uint64_t page, std::uint64_t offset);
     // The index of the character that begins at file offset `offset` in page `page`'s text as
     // the pane shows it, where each line break (CR LF in m_strText) is one character.
     std::size_t TextPositionOf(int page, std::uint64_t offset) const;

@@ -139,16 +139,12 @@ bool CVeskaView::OnCommand(int id) {
         OnOpenReadMark();
         return true;
     case ID_FONT_BIGGER:
-        OnFontBigger();
-        return true;
     case ID_FONT_SMALLER:
-        OnFontSmaller();
+        StepFont(id == ID_FONT_BIGGER ? 1 : -1);
         return true;
     case ID_ROW_DIS_BIGGER:
-        OnRowDisBigger();
-        return true;
     case ID_ROW_DIS_SMALLER:
-        OnRowDisSmaller();
+        StepRowDis(id == ID_ROW_DIS_BIGGER ? 1 : -1);
         return true;
     case ID_NEXT_PAGE:
         m_pTxtEdit->NextPage();
@@ -342,30 +338,16 @@ void CVeskaView::SetSettings(const ReaderSettings& settings) {
     m_settings.SetSettings(settings);
 }
 
-void CVeskaView::OnFontBigger() {
+void CVeskaView::StepFont(int step) {
     ReaderSettings settings = Settings();
-    settings.font_height = StepSetting(settings.font_height, 1, kFontHeightRange);
+    settings.font_height = StepSetting(settings.font_height, step, kFontHeightRange);
     m_pTxtEdit->SetTextFont(m_pTxtEdit->FaceName(), settings.font_height);
     SetSettings(settings);
 }
 
-void CVeskaView::OnFontSmaller() {
+void CVeskaView::StepRowDis(int step) {
     ReaderSettings settings = Settings();
-    settings.font_height = StepSetting(settings.font_height, -1, kFontHeightRange);
-    m_pTxtEdit->SetTextFont(m_pTxtEdit->FaceName(), settings.font_height);
-    SetSettings(settings);
-}
-
-void CVeskaView::OnRowDisBigger() {
-    ReaderSettings settings = Settings();
-    settings.font_row_dis = StepSetting(settings.font_row_dis, 1, kRowDisRange);
-    m_pTxtEdit->SetRowDis(settings.font_row_dis);
-    SetSettings(settings);
-}
-
-void CVeskaView::OnRowDisSmaller() {
-    ReaderSettings settings = Settings();
-    settings.font_row_dis = StepSetting(settings.font_row_dis, -1, kRowDisRange);
+    settings.font_row_dis = StepSetting(settings.font_row_dis, step, kRowDisRange);
     m_pTxtEdit->SetRowDis(settings.font_row_dis);
     SetSettings(settings);
 }

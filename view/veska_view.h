@@ -53,10 +53,9 @@ public:
     bool IsAutoScrolling() const;
     static const std::u16string& GetWelcomeText() { return WelcomeText(); }
 
-    void OnFontBigger();
-    void OnFontSmaller();
-    void OnRowDisBigger();
-    void OnRowDisSmaller();
+    // B, S, R, T: the font or the line spacing one step up (1) or down (-1), saved at once.
+    void StepFont(int step);
+    void StepRowDis(int step);
     void OnGotoPage();
     void OnAutoScroll();
     // Whether the auto-scroll button shows pressed.

@@ -130,7 +130,7 @@ TEST_F(StartUpTest, HugeDataFilesAreRefusedWithANoticeAndLeftUntouched) {
     }
     CVeskaView* view = frame->GetActiveView();
     EXPECT_EQ(Pane()->FontHeight(), ReaderSettings{}.font_height);
-    view->OnFontBigger(); // changing a setting and reading save nothing
+    view->StepFont(1); // changing a setting and reading save nothing
     const QString book = m_dataDir.filePath(QStringLiteral("book.txt"));
     WriteFile(book, ChineseBook(20000));
     ASSERT_EQ(view->OpenBook(book.toStdU16String()), 0);
