@@ -1,5 +1,7 @@
 #include "app/single_instance.h"
 
+#include "platform/paths.h"
+
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -61,7 +63,8 @@ bool IsPrivateDirectory(const QString& dir, QString* problem) {
 QByteArray EncodeMessage(const QStringList& args) {
     QByteArray payload;
     for (const QString& arg : args) {
-        payload += arg.toUtf8();
+        // Paths as the file system spells them, so a name kept byte for byte arrives whole.
+        payload += QByteArray::fromStdString(FsPathFromWide(arg.toStdU16String()));
         payload += '\0';
     }
     QByteArray message(kMagic, kMagicSize);
@@ -306,7 +309,7 @@ void CSingleInstance::ReadMessage(QLocalSocket* socket) {
     const QByteArray payload = socket->read(size);
     QStringList args;
     for (const QByteArray& arg : payload.split('\0')) {
-        args << QString::fromUtf8(arg);
+        args << QString::fromStdU16String(WidePathFromFs(arg.toStdString()));
     }
     args.removeLast(); // after the last NUL
     socket->setProperty("veskaDone", true);

@@ -17,10 +17,14 @@
 #include <QTimer>
 #include <QTranslator>
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -37,14 +41,15 @@ namespace {
 
 // Why a file named on the command line cannot be opened, or an empty string when it can.
 QString OpenProblem(const QString& path) {
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        return QStringLiteral(u"文件不存在");
+    const std::string fsPath = FsPathOfFile(path.toStdU16String());
+    struct stat info {};
+    if (::stat(fsPath.c_str(), &info) != 0) {
+        return errno == EACCES ? QStringLiteral(u"没有读取权限") : QStringLiteral(u"文件不存在");
     }
-    if (!info.isFile()) {
+    if (!S_ISREG(info.st_mode)) {
         return QStringLiteral(u"不是普通文件");
     }
-    if (!info.isReadable()) {
+    if (::access(fsPath.c_str(), R_OK) != 0) {
         return QStringLiteral(u"没有读取权限");
     }
     return {};
@@ -64,6 +69,11 @@ constexpr int kPendingBookRetryMs = 200;
 
 CVeskaApp::CVeskaApp(int& argc, char** argv) : QApplication(argc, argv) {
     UseLinearGlyphBlending();
+    // arguments() would turn a file name that is not UTF-8 into U+FFFD; Qt has taken its own
+    // options out of argv by now.
+    for (int i = 0; i < argc; ++i) {
+        m_arguments << QString::fromStdU16String(WidePathFromFs(argv[i]));
+    }
     // No application display name: on X11 Qt would append it to every window title, and the
     // titles are exactly what the windows set ("设置", the configured title...).
     setApplicationName(QStringLiteral("Veska"));
@@ -88,7 +98,7 @@ CVeskaApp* CVeskaApp::Instance() {
 }
 
 bool CVeskaApp::InitInstance() {
-    return InitInstance(arguments());
+    return InitInstance(m_arguments);
 }
 
 bool CVeskaApp::InitInstance(const QStringList& args) {

@@ -45,6 +45,7 @@ private:
 
     std::unique_ptr<CMainFrame> m_pMainFrame;
     std::unique_ptr<CSingleInstance> m_pSingleInstance;
+    QStringList m_arguments;
     int m_nStartUpExitCode = 1;
     QString m_pendingBook;
     QTimer* m_pendingTimer = nullptr;

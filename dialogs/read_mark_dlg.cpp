@@ -1,17 +1,19 @@
 #include "dialogs/read_mark_dlg.h"
 
+#include "platform/paths.h"
 #include "res/resource.h"
 #include "text/text_convert.h"
 #include "widgets/dialog_template.h"
 #include "widgets/modal_hook.h"
 
 #include <QCursor>
-#include <QFileInfo>
 #include <QHeaderView>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTableWidget>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -213,7 +215,8 @@ void CReadMarkDlg::OpenMark(int row) {
     }
     const ReadMarkInfo& mark = *m_localRows[static_cast<std::size_t>(row)];
     const QString path = QString::fromStdU16String(AnsiToWide(mark.strFilePath.c_str()).str());
-    if (!QFileInfo::exists(path)) {
+    struct stat info {};
+    if (::stat(FsPathOfFile(path.toStdU16String()).c_str(), &info) != 0) {
         // Say why nothing opens, and offer to forget a bookmark that leads nowhere.
         if (AskYesNo(m_pDialog, QStringLiteral("这本书的文件已不在原处：\n%1").arg(path) +
                                     QStringLiteral("\n\n要删除这个书签吗？"))) {

@@ -51,6 +51,23 @@ std::string StripTrailingSlashes(std::string dir) {
     return dir;
 }
 
+// Bytes a file name holds that no code page spells (see WidePathFromFs).
+constexpr char16_t kKeptByteBase = 0xDC00;
+
+bool IsKeptByte(std::u16string_view text, std::size_t i) {
+    return text[i] >= kKeptByteBase + 0x80 && text[i] <= kKeptByteBase + 0xFF &&
+           (i == 0 || text[i - 1] < 0xD800 || text[i - 1] > 0xDBFF);
+}
+
+bool IsUtf8(std::string_view bytes) {
+    return EncodeUtf8(DecodeUtf8(bytes)) == bytes;
+}
+
+bool Exists(const std::string& fsPath) {
+    struct stat info {};
+    return !fsPath.empty() && ::stat(fsPath.c_str(), &info) == 0;
+}
+
 } // namespace
 
 std::string GetModuleDir() {
@@ -81,8 +98,74 @@ std::u16string BookNameOfPath(std::u16string_view path) {
     return std::u16string(slash == std::u16string_view::npos ? path : path.substr(slash + 1));
 }
 
+std::u16string WidePathFromFs(std::string_view fsPath) {
+    std::u16string wide;
+    std::size_t start = 0;
+    while (start <= fsPath.size()) {
+        std::size_t end = fsPath.find('/', start);
+        if (end == std::string_view::npos) {
+            end = fsPath.size();
+        }
+        const std::string_view name = fsPath.substr(start, end - start);
+        if (IsUtf8(name)) {
+            wide += DecodeUtf8(name);
+        } else if (std::u16string legacy = DecodeLegacy(name); EncodeLegacy(legacy) == name) {
+            wide += legacy;
+        } else {
+            for (const char c : name) {
+                const auto b = static_cast<unsigned char>(c);
+                wide.push_back(static_cast<char16_t>(b < 0x80 ? b : kKeptByteBase + b));
+            }
+        }
+        if (end < fsPath.size()) {
+            wide.push_back(u'/');
+        }
+        start = end + 1;
+    }
+    return wide;
+}
+
 std::string FsPathFromWide(std::u16string_view path) {
-    return EncodeUtf8(path);
+    std::string out;
+    std::size_t run = 0; // start of the text not yet encoded
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        if (IsKeptByte(path, i)) {
+            out += EncodeUtf8(path.substr(run, i - run));
+            out.push_back(static_cast<char>(path[i] - kKeptByteBase));
+            run = i + 1;
+        }
+    }
+    return out + EncodeUtf8(path.substr(run));
+}
+
+std::string FsPathOfFile(std::u16string_view path) {
+    const std::string utf8 = FsPathFromWide(path);
+    if (Exists(utf8)) {
+        return utf8;
+    }
+    std::string resolved;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find(u'/', start);
+        if (end == std::u16string_view::npos) {
+            end = path.size();
+        }
+        const std::u16string_view name = path.substr(start, end - start);
+        const std::string asUtf8 = resolved + FsPathFromWide(name);
+        const std::string legacy = EncodeLegacy(name);
+        if (Exists(asUtf8) || name.empty() || DecodeLegacy(legacy) != name) {
+            resolved = asUtf8;
+        } else if (Exists(resolved + legacy)) {
+            resolved += legacy;
+        } else {
+            return utf8;
+        }
+        if (end < path.size()) {
+            resolved.push_back('/');
+        }
+        start = end + 1;
+    }
+    return Exists(resolved) ? resolved : utf8;
 }
 
 std::string FsPathFromAnsi(std::string_view path) {

@@ -26,7 +26,7 @@ constexpr std::size_t kMaxCharBytes = 4;
 
 bool CBookScanner::Open(const std::u16string& path, const CCodePageLayout& layout) {
     ReadOnlyFile file;
-    if (!file.Open(FsPathFromWide(path))) {
+    if (!file.Open(FsPathOfFile(path))) {
         return false;
     }
     m_book.m_hFile = std::move(file);

@@ -66,7 +66,7 @@ std::optional<std::uint64_t> NumberField(std::string_view text, std::size_t& at,
 
 std::optional<CChapterCache::Stamp> CChapterCache::StampOf(const std::u16string& path) {
     struct stat st {};
-    if (stat(FsPathFromWide(path).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (stat(FsPathOfFile(path).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
         return std::nullopt;
     }
     return Stamp{static_cast<std::uint64_t>(st.st_size),

@@ -429,7 +429,7 @@ int CResourceData::OpenTxt(const std::u16string& path, std::string_view choice) 
 
     // Open the new book before letting go of the current one, so a failure changes nothing.
     ReadOnlyFile file;
-    if (!file.Open(FsPathFromWide(path))) {
+    if (!file.Open(FsPathOfFile(path))) {
         return -1;
     }
     m_hFile = std::move(file);

@@ -2,12 +2,11 @@
 // veska-pages BOOK K    prints the text of page K (counted from 0) as UTF-8
 // veska-pages --chapters BOOK     prints "PAGE<TAB>TITLE" per chapter heading
 // veska-pages --find TEXT BOOK    prints "PAGE<TAB>LINE" per occurrence of TEXT
-// Its manual page, res/man/veska-pages.1, says the same as the usage text.
-#include "platform/code_page.h"
-#include "text/book_scanner.h"
 // --encoding NAME       reads the book in that encoding instead of detecting it
 // Its manual page, res/man/veska-pages.1, says the same as the usage text.
 #include "platform/code_page.h"
+#include "platform/paths.h"
+#include "text/book_scanner.h"
 #include "text/encoding_choice.h"
 #include "text/resource_data.h"
 
@@ -79,7 +78,7 @@ int CannotOpen(const char* path) {
 // --chapters BOOK and --find TEXT BOOK: one "PAGE<TAB>TEXT" line per hit, in book order.
 int Scan(const char* path, const char* findText, const std::string& choice) {
     CResourceData book;
-    if (book.OpenTxt(DecodeUtf8(path), choice) != 0) {
+    if (book.OpenTxt(WidePathFromFs(path), choice) != 0) {
         return CannotOpen(path);
     }
     CBookScanner scanner;
@@ -174,7 +173,7 @@ int main(int argc, char** argv) {
 
     CResourceData book;
     // Command-line arguments are file-system bytes (UTF-8).
-    if (book.OpenTxt(DecodeUtf8(argv[1]), choice) != 0) {
+    if (book.OpenTxt(WidePathFromFs(argv[1]), choice) != 0) {
         return CannotOpen(argv[1]);
     }
     if (argc == 2) {

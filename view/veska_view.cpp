@@ -495,7 +495,11 @@ void CVeskaView::dragMoveEvent(QDragMoveEvent* event) {
 void CVeskaView::dropEvent(QDropEvent* event) {
     QStringList paths;
     for (const QUrl& url : event->mimeData()->urls()) {
-        paths << url.toLocalFile();
+        // toLocalFile() reads the name as UTF-8; a GBK name must reach the file as its bytes.
+        const QByteArray bytes =
+            QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+        paths << (url.isLocalFile() ? QString::fromStdU16String(WidePathFromFs(bytes.toStdString()))
+                                    : url.toLocalFile());
     }
     OnDropFiles(paths);
     event->acceptProposedAction();

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -21,6 +23,27 @@ TEST(PathsTest, BookNamesAndChinesePathsConvert) {
     EXPECT_EQ(AnsiPathFromFs(fs), ansi);
     EXPECT_EQ(FsPathFromAnsi(ansi), fs);
     EXPECT_EQ(FsPathFromWide(test_books::Wide(fs)), fs);
+}
+
+// File names are bytes: a GBK name (as old archives unpack) reads as its characters and leads
+// back to the file, in a UTF-8 folder too; bytes no code page spells survive the round trip.
+TEST(PathsTest, NamesThatAreNotUtf8LeadBackToTheirFiles) {
+    test_books::TempDir dir;
+    const std::string folder = dir.File("书库");
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    const std::string gbk = folder + "/" + test_books::Encode("序章.txt", "GBK");
+    const std::string odd = folder + "/\xff\x80 x.txt";
+    for (const std::string& file : {gbk, odd}) {
+        ASSERT_EQ(close(creat(file.c_str(), 0600)), 0);
+    }
+    const std::u16string wide = WidePathFromFs(gbk);
+    EXPECT_EQ(wide, test_books::Wide(folder + "/序章.txt"));
+    EXPECT_EQ(FsPathOfFile(wide), gbk);
+    EXPECT_EQ(BookNameOfPath(wide), u"序章.txt");
+    EXPECT_EQ(FsPathFromWide(WidePathFromFs(odd)), odd);
+    EXPECT_EQ(FsPathOfFile(WidePathFromFs(odd)), odd);
+    // A UTF-8 name is left as it is, existing or not.
+    EXPECT_EQ(FsPathOfFile(test_books::Wide(folder + "/无.txt")), folder + "/无.txt");
 }
 
 // The module folder is this test program's, without a trailing slash; the data folder follows
