@@ -538,6 +538,8 @@ std::size_t CResourceData::TextPositionOf(int page, std::uint64_t offset) const 
     std::string before(offset - start, '\0');
     before.resize(m_hFile.ReadAt(start, before.data(), before.size()));
     const std::u16string text = DecodeWindow(NormalizeLineBreaks(before, m_nEncoding), m_layout);
-    // Every CR is the first half of a normalised CR LF, which the pane shows as one break.
-    return text.size() - std::size_t(std::count(text.begin(), text.end(), u'\r'));
+    // Every CR is the first half of a normalised CR LF, which the pane shows as one break; a
+    // byte-order mark opening the text is not shown at all.
+    const std::size_t mark = !text.empty() && text.front() == u'\uFEFF' ? 1 : 0;
+    return text.size() - mark - std::size_t(std::count(text.begin(), text.end(), u'\r'));
 }

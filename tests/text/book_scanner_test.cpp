@@ -44,11 +44,15 @@ std::size_t CountOf(const std::string& text, const std::string& needle) {
     return count;
 }
 
-// The hit is where the reader's page shows it (each CR LF is one character there).
+// The hit is where the reader's pane shows it (each CR LF is one character there, and a
+// byte-order mark opening the book is not shown).
 void ExpectShownWhereFound(CResourceData& reader, const ScanHit& hit, const std::string& phrase) {
     reader.GotoPage(hit.page);
     std::u16string shown = reader.m_strText;
     std::erase(shown, u'\r');
+    if (shown.starts_with(u'\uFEFF')) {
+        shown.erase(0, 1);
+    }
     const std::u16string wide = DecodeUtf8(phrase);
     EXPECT_EQ(shown.substr(reader.TextPositionOf(hit.page, hit.offset), wide.size()), wide);
 }
@@ -167,6 +171,7 @@ TEST_P(ScannerInEncoding, FindMatchesWholeCharactersOnly) {
     const auto xing = FindAll(scanner, "形", true);
     ASSERT_EQ(xing.size(), 2u);
     EXPECT_EQ(EncodeUtf8(xing[0].text), "一个形字");
+    ExpectShownWhereFound(reader, xing[0], "形");
     EXPECT_EQ(EncodeUtf8(xing[1].text), "最后的形");
     EXPECT_EQ(xing[1].page, reader.GetPageCount() - 1);
     EXPECT_EQ(FindAll(scanner, "abc", false).size(), 3u);
