@@ -1,6 +1,8 @@
 #include "app/command_line.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <string_view>
 
 // The manual page, res/man/veska.1, says the same.
 const char* const kReaderUsage =
@@ -47,6 +49,40 @@ ReaderCommandLine ParseReaderCommandLine(const std::vector<std::string>& args) {
         result.book = arg;
     }
     return result;
+}
+
+std::vector<std::string> WithoutToolkitOptions(const std::vector<std::string>& args) {
+    // Qt's own options, which the application object takes out of the command line.
+    static constexpr std::string_view kWithValue[] = {
+        "platform",    "platformpluginpath", "platformtheme", "plugin",  "qwindowgeometry",
+        "qwindowicon", "qwindowtitle",       "session",       "display", "geometry",
+        "style",       "stylesheet",         "title",         "icon"};
+    static constexpr std::string_view kAlone[] = {"reverse", "widgetcount", "nograb",
+                                                  "dograb",  "sync",        "qmljsdebugger"};
+    std::vector<std::string> kept;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string_view name = args[i];
+        if (name == "--") {
+            kept.insert(kept.end(), args.begin() + std::ptrdiff_t(i), args.end());
+            break;
+        }
+        if (name.size() < 2 || name[0] != '-') {
+            kept.push_back(args[i]);
+            continue;
+        }
+        name.remove_prefix(name[1] == '-' ? 2 : 1);
+        const std::size_t equals = name.find('=');
+        const std::string_view bare = name.substr(0, equals);
+        const auto listed = [&](const auto& names) {
+            return std::find(std::begin(names), std::end(names), bare) != std::end(names);
+        };
+        if (listed(kWithValue)) {
+            i += equals == std::string_view::npos ? 1 : 0; // its value follows
+        } else if (!listed(kAlone)) {
+            kept.push_back(args[i]);
+        }
+    }
+    return kept;
 }
 
 bool PrintReaderAnswer(const ReaderCommandLine& commandLine) {

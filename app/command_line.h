@@ -16,6 +16,11 @@ struct ReaderCommandLine {
 // before "--"; one BOOK at most; "--" ends the options, so a book may start with '-'.
 ReaderCommandLine ParseReaderCommandLine(const std::vector<std::string>& args);
 
+// The arguments without the toolkit's own options (-platform NAME, -display D, -reverse...), as
+// the application object leaves them: what the reader's options are checked against before
+// there is a display.
+std::vector<std::string> WithoutToolkitOptions(const std::vector<std::string>& args);
+
 // Prints the help or the version on standard output; false for the other actions.
 bool PrintReaderAnswer(const ReaderCommandLine& commandLine);
 

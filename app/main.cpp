@@ -6,10 +6,15 @@
 #include <vector>
 
 int main(int argc, char** argv) {
-    // The help and the version need no display: answer them before the application starts.
-    if (PrintReaderAnswer(
-            ParseReaderCommandLine(std::vector<std::string>(argv + 1, argv + argc)))) {
+    // The help, the version and a usage error need no display: answer them before the
+    // application starts, which ends the process when there is none.
+    const ReaderCommandLine early = ParseReaderCommandLine(
+        WithoutToolkitOptions(std::vector<std::string>(argv + 1, argv + argc)));
+    if (PrintReaderAnswer(early)) {
         return 0;
+    }
+    if (early.action == ReaderCommandLine::Action::UsageError) {
+        return ReportReaderUsageError(early);
     }
     CVeskaApp app(argc, argv);
     UrlGetGlobalInit();
