@@ -66,4 +66,6 @@ for program in veska veska-pages; do
     done
     [[ $("$root/usr/bin/$program" --version) == "$program $version" ]] || fail "$program --version"
 done
+# No request to a placeholder address: the package calls no statistics server unless built to.
+! grep -qa 'veska\.example/Veska\.php' "$root/usr/bin/veska" || fail "the reader requests a placeholder address"
 echo "package $(basename "$deb"): contents, control fields, metadata and manual pages ok"
