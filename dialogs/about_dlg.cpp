@@ -29,7 +29,7 @@ const DialogTemplate& AboutTemplate() {
         QStringLiteral("宋体"),
         9,
         361,
-        195,
+        223,
         {
             {K::GroupBox, IDC_STATIC, QStringLiteral("Veska"), 11, 7, 338, 100},
             {K::Image, kIconControl, QString(), 22, 22, 21, 20, DCS_CENTER_IMAGE},
@@ -39,9 +39,9 @@ const DialogTemplate& AboutTemplate() {
             {K::Static, IDC_LINK_MAIL, QString(), 214, 40, 130, 10},
             {K::Static, IDC_STATIC, QStringLiteral("也可以在主页上留言"), 214, 60, 130, 10},
             {K::Static, IDC_LINK_HOME, QString(), 214, 74, 130, 10},
-            {K::GroupBox, IDC_STATIC, QStringLiteral("操作说明"), 10, 108, 339, 78},
+            {K::GroupBox, IDC_STATIC, QStringLiteral("操作说明"), 10, 108, 339, 106},
             // The keys the text pane really takes: the arrows step pages and lines, the space
-            // bar the screen (there is no previous-screen key, only its toolbar button).
+            // bar and Page Up the screen; then the chapters, the search and full screen.
             {K::Static, IDC_STATIC, QStringLiteral("上一页: <-"), 24, 122, 80, 10},
             {K::Static, IDC_STATIC, QStringLiteral("下一页: ->"), 24, 136, 80, 10},
             {K::Static, IDC_STATIC, QStringLiteral("下一屏: 空格"), 24, 150, 80, 10},
@@ -54,7 +54,13 @@ const DialogTemplate& AboutTemplate() {
             {K::Static, IDC_STATIC, QStringLiteral("自动滚屏:A"), 196, 136, 80, 10},
             {K::Static, IDC_STATIC, QStringLiteral("打开书签:H"), 196, 150, 80, 10},
             {K::Static, IDC_STATIC, QStringLiteral("选择书籍:Ctrl+O"), 196, 164, 80, 10},
-            {K::Static, IDC_LINK_JOKE, QString(), 300, 164, 42, 10},
+            {K::Static, IDC_STATIC, QStringLiteral("上一屏: Page Up"), 24, 178, 80, 10},
+            {K::Static, IDC_STATIC, QStringLiteral("全屏: F11"), 24, 192, 80, 10},
+            {K::Static, IDC_STATIC, QStringLiteral("查找:F, Ctrl+F"), 110, 178, 80, 10},
+            {K::Static, IDC_STATIC, QStringLiteral("查找下一个:F3"), 110, 192, 80, 10},
+            {K::Static, IDC_STATIC, QStringLiteral("目录:M"), 196, 178, 80, 10},
+            {K::Static, IDC_STATIC, QStringLiteral("上/下一章:Ctrl+↑/↓"), 196, 192, 90, 10},
+            {K::Static, IDC_LINK_JOKE, QString(), 300, 192, 42, 10},
         }};
     return dialogTemplate;
 }
