@@ -19,7 +19,7 @@ deb="$tmp/out/veska_${version}_$(dpkg --print-architecture).deb"
 expected=$({
     printf '%s\n' /usr/bin/veska{,-pages} /usr/share/man/man1/veska{,-pages}.1.gz \
         "/usr/share/applications/$app_id.desktop" "/usr/share/metainfo/$app_id.metainfo.xml" \
-        /usr/share/icons/hicolor/scalable/apps/veska.svg
+        /usr/share/icons/hicolor/scalable/apps/veska.svg /usr/share/doc/veska/{copyright,changelog.gz}
     printf '/usr/share/icons/hicolor/%sx%s/apps/veska.png\n' 16 16 22 22 24 24 32 32 48 48 64 64 \
         128 128 256 256
 } | LC_ALL=C sort)
@@ -66,6 +66,10 @@ for program in veska veska-pages; do
     done
     [[ $("$root/usr/bin/$program" --version) == "$program $version" ]] || fail "$program --version"
 done
+# What Debian's own checker finds wrong with the package (no copyright file, no changelog...).
+command -v lintian >/dev/null || fail "lintian is missing (scripts/install-deps --test installs it)"
+report=$(lintian --no-tag-display-limit "$deb" 2>&1 | grep -v 'running with root privileges') || true
+! grep -E '^E:' <<<"$report" || fail "lintian: $report"
 # No request to a placeholder address: the package calls no statistics server unless built to.
 ! grep -qa 'veska\.example/Veska\.php' "$root/usr/bin/veska" || fail "the reader requests a placeholder address"
 echo "package $(basename "$deb"): contents, control fields, metadata and manual pages ok"
