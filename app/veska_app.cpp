@@ -13,6 +13,7 @@
 
 #include <QFileInfo>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QTimer>
 #include <QTranslator>
@@ -81,7 +82,10 @@ CVeskaApp::CVeskaApp(int& argc, char** argv) : QApplication(argc, argv) {
     // The window hides in the tray; closing a dialog while it is hidden must not end the program.
     setQuitOnLastWindowClosed(false);
     // The interface is Simplified Chinese: Qt's own dialogs and buttons too, when the
-    // translations are installed.
+    // translations are installed, and the file dialog's dates and file types whatever the
+    // locale the reader was started in (under C.UTF-8 they came in English).
+    QLocale::setDefault(
+        QLocale(QLocale::Chinese, QLocale::SimplifiedChineseScript, QLocale::China));
     auto* translator = new QTranslator(this);
     if (translator->load(QStringLiteral("qtbase_zh_CN"),
                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {

@@ -14,12 +14,12 @@
 #include "view/find_bar.h"
 #include "view/key_table.h"
 #include "view/txt_rich_edit.h"
+#include "widgets/book_file_dialog.h"
 #include "widgets/modal_hook.h"
 
 #include <QClipboard>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -200,12 +200,7 @@ bool CVeskaView::OnCommand(int id) {
 }
 
 void CVeskaView::OnFileOpen() {
-    QFileDialog dialog(this);
-    // Qt's own dialog matches the filter without regard to case, so "*.txt" also lists
-    // NOVEL.TXT; a native dialog could not be answered by tests.
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
+    CBookFileDialog dialog(this);
     dialog.setNameFilter(QStringLiteral(u"txt文件 (*.txt)"));
     // Books of one novel series sit together: start in the folder of the book read last.
     std::u16string lastPath = m_pSession->Book().m_strPath;
