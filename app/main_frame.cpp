@@ -141,9 +141,6 @@ bool CMainFrame::OnCreate() {
     connect(m_pView, &CVeskaView::chapterChanged, this, &CMainFrame::SetChapterStatus);
     connect(m_pView, &CVeskaView::nightChanged, this, &CMainFrame::ApplyNightPalette);
     connect(m_pView, &CVeskaView::autoScrollChanged, this, &CMainFrame::UpdateCommandUI);
-    connect(m_pView, &CVeskaView::statusMessage, this, [this](const QString& text, int timeoutMs) {
-        statusBar()->showMessage(text, timeoutMs);
-    });
     connect(m_pView, &CVeskaView::escapeUnhandled, this, &CMainFrame::OnEscape);
     connect(m_pView, &CVeskaView::commandRequested, this, &CMainFrame::OnCommand);
 

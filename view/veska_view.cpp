@@ -642,10 +642,8 @@ void CVeskaView::ShowFound(const CBookSearch::Result& result, bool forward) {
     m_lastFound = found;
     const QString wrapNote = forward ? QStringLiteral(u"已到达书末，从书首继续查找")
                                      : QStringLiteral(u"已到达书首，从书末继续查找");
+    // The wrap-around belongs to the search: said in the find bar, the status bar stays as it is.
     m_pFindBar->SetStatus(result.wrapped ? wrapNote : QString());
-    if (result.wrapped) {
-        emit statusMessage(wrapNote, 5000);
-    }
     if (found.page != m_pSession->Book().m_nCurPage) {
         GotoPage(found.page);
     }

@@ -114,7 +114,6 @@ signals:
     void chapterChanged(const QString& title);
     void nightChanged(bool night);
     void autoScrollChanged();
-    void statusMessage(const QString& text, int timeoutMs);
     // Esc with nothing of the view's to stop or close.
     void escapeUnhandled();
     // A key's command that is not the view's own.
