@@ -1,10 +1,26 @@
 #include "app/status_panes.h"
 
+#include "widgets/elided_label.h"
+
+#include <QEvent>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QStatusBar>
 
+#include <algorithm>
 #include <cmath>
+
+namespace {
+
+// The designed widths of the book, page and page-count panes, and the most the chapter takes.
+constexpr int kBookPaneWidths[] = {240, 140, 140};
+constexpr int kChapterPaneWidth = 260;
+
+// The added panes are parted from the others as the designed ones are.
+QString Separated(const QString& text) {
+    return text.isEmpty() ? text : u'|' + text;
+}
+
+} // namespace
 
 CStatusPanes::CStatusPanes(QStatusBar* bar) : QObject(bar), m_bar(bar) {
 
@@ -17,7 +33,8 @@ CStatusPanes::CStatusPanes(QStatusBar* bar) : QObject(bar), m_bar(bar) {
     // the platform tells their state (X11; elsewhere they stay blank).
     const char* const indicators[] = {"", "CAP", "NUM", "SCRL"};
     for (int i = 0; i < 4; ++i) {
-        auto* pane = new QLabel(panes);
+        // The book's name loses its middle, so that the end of a long name still shows.
+        auto* pane = new CElidedLabel(i == 0 ? Qt::ElideMiddle : Qt::ElideRight, panes);
         pane->setObjectName(QStringLiteral("statusPane%1").arg(i));
         pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         if (i > 0) {
@@ -28,7 +45,7 @@ CStatusPanes::CStatusPanes(QStatusBar* bar) : QObject(bar), m_bar(bar) {
         m_layout->addWidget(pane, i == 0 ? 1 : 0);
     }
     // Beside the page count; empty (and hidden) until a book is open.
-    m_progress = new QLabel(panes);
+    m_progress = new CElidedLabel(Qt::ElideRight, panes);
     m_progress->setObjectName(QStringLiteral("progressPane"));
     m_progress->setFixedWidth(
         m_progress->fontMetrics().horizontalAdvance(QStringLiteral("100.0%")) + 12);
@@ -44,11 +61,11 @@ CStatusPanes::CStatusPanes(QStatusBar* bar) : QObject(bar), m_bar(bar) {
     }
     m_progress->setFixedHeight(height);
     bar->addWidget(panes, 1);
-    m_chapter = new QLabel(bar);
+    m_chapter = new CElidedLabel(Qt::ElideRight, bar);
     m_chapter->setObjectName(QStringLiteral("chapterPane"));
-    m_chapter->setMaximumWidth(260);
+    m_chapter->setMaximumWidth(kChapterPaneWidth);
     bar->addPermanentWidget(m_chapter);
-    m_codePage = new QLabel(bar);
+    m_codePage = new CElidedLabel(Qt::ElideRight, bar);
     m_codePage->setObjectName(QStringLiteral("codePagePane"));
     bar->addPermanentWidget(m_codePage);
 
@@ -56,11 +73,36 @@ CStatusPanes::CStatusPanes(QStatusBar* bar) : QObject(bar), m_bar(bar) {
     connect(m_lockIndicators, &CLockIndicators::Changed, this, &CStatusPanes::ShowLockIndicators);
     ShowLockIndicators(m_lockIndicators->Current());
 
-    m_notice = new QLabel(bar);
+    m_notice = new CElidedLabel(Qt::ElideRight, bar);
     m_notice->setObjectName(QStringLiteral("statusNotice"));
     m_notice->setStyleSheet(QStringLiteral("color: #b00000"));
     m_notice->hide();
     bar->addPermanentWidget(m_notice);
+    bar->installEventFilter(this);
+}
+
+bool CStatusPanes::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_bar && event->type() == QEvent::Resize) {
+        FitPanes();
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void CStatusPanes::FitPanes() {
+    if (!m_bBookShown) {
+        return;
+    }
+    // The panes keep fixed widths (a page turn lays nothing out), narrowed together when the
+    // window is too narrow for them, so that none is drawn over another.
+    const int designed =
+        kBookPaneWidths[0] + kBookPaneWidths[1] + kBookPaneWidths[2] + kChapterPaneWidth;
+    const int others = m_progress->width() + m_codePage->sizeHint().width() +
+                       (m_notice->isVisible() ? m_notice->sizeHint().width() : 0) + 40;
+    const double scale = std::clamp(double(m_bar->width() - others) / designed, 0.25, 1.0);
+    for (int i = 0; i < 3; ++i) {
+        m_panes[i]->setFixedWidth(int(kBookPaneWidths[i] * scale));
+    }
+    m_chapter->setMaximumWidth(int(kChapterPaneWidth * scale));
 }
 
 void CStatusPanes::ShowNotice(const QString& text, const QString& detail) {
@@ -73,8 +115,7 @@ void CStatusPanes::ShowNotice(const QString& text, const QString& detail) {
 }
 
 void CStatusPanes::ShowChapter(const QString& title) {
-    m_chapter->setText(title);
-    m_chapter->setToolTip(title);
+    m_chapter->setText(Separated(title));
 }
 
 void CStatusPanes::ShowLockIndicators(CLockIndicators::State state) {
@@ -92,17 +133,16 @@ void CStatusPanes::ShowBook(const QString& name, int page, int pages, const QStr
     m_panes[0]->setText(QStringLiteral(u"|阅读书籍:  ") + name);
     m_panes[1]->setText(QStringLiteral(u"|正在阅读:  第%1页").arg(page + 1));
     m_panes[2]->setText(QStringLiteral(u"|共%1页").arg(pages));
-    m_codePage->setText(codePage);
+    m_codePage->setText(Separated(codePage));
     if (!m_bBookShown) {
         m_bBookShown = true;
-        const int widths[] = {240, 140, 140};
         for (int i = 0; i < 3; ++i) {
             m_panes[i]->setFrameStyle(QFrame::NoFrame);
-            m_panes[i]->setFixedWidth(widths[i]);
             m_layout->setStretchFactor(m_panes[i], 0);
         }
         m_layout->setStretch(m_layout->count() - 1, 1);
         m_bar->clearMessage();
+        FitPanes();
     }
 }
 

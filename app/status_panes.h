@@ -12,6 +12,7 @@ class QStatusBar;
 // The status bar's panes: the prompt pane (later the book), the page and the page count (before
 // the first page the lock indicators), the progress, the chapter on screen, the encoding and the
 // notices. Every pane has a fixed size: a new page number repaints its pane and lays nothing out.
+// A text longer than its pane is cut with "…" and shows whole in the tooltip.
 class CStatusPanes : public QObject {
     Q_OBJECT
 public:
@@ -35,7 +36,12 @@ public:
     QLabel* Progress() const { return m_progress; }
     CLockIndicators* LockIndicators() const { return m_lockIndicators; }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    // Narrows the fixed panes together when the bar is too narrow for their designed widths.
+    void FitPanes();
     // CAP, NUM and SCRL in panes 1 to 3 while those locks are on; panes 1 and 2 only until they
     // show the page numbers.
     void ShowLockIndicators(CLockIndicators::State state);

@@ -26,7 +26,7 @@ TEST_F(ChapterFindTest, ChapterListPicksAChapterAndCtrlArrowsStep) {
     QTRY_VERIFY(m_view->ChaptersComplete());
     const auto& chapters = m_view->Chapters();
     ASSERT_GT(chapters.size(), 25u);
-    EXPECT_EQ(m_frame->ChapterPane()->text(), QStringLiteral(u"第1章　初见"));
+    EXPECT_EQ(m_frame->ChapterPane()->text(), QStringLiteral(u"|第1章　初见"));
     const auto topLine = [this] {
         const int line = m_pane->GetFirstVisibleLine();
         return m_pane->toPlainText().mid(m_pane->LineIndex(line), m_pane->LineLength(line));
@@ -48,13 +48,13 @@ TEST_F(ChapterFindTest, ChapterListPicksAChapterAndCtrlArrowsStep) {
     });
     EXPECT_EQ(Page(), chapters[20].page);
     EXPECT_EQ(topLine(), QStringLiteral(u"第21章　初见"));
-    EXPECT_EQ(m_frame->ChapterPane()->text(), QStringLiteral(u"第21章　初见"));
+    EXPECT_EQ(m_frame->ChapterPane()->text(), QStringLiteral(u"|第21章　初见"));
     QTest::keyClick(m_pane, Qt::Key_Down, Qt::ControlModifier);
     EXPECT_EQ(topLine(), QStringLiteral(u"第22章　初见"));
     QTest::keyClick(m_pane, Qt::Key_Up, Qt::ControlModifier);
     QTest::keyClick(m_pane, Qt::Key_Up, Qt::ControlModifier);
     EXPECT_EQ(m_view->CurrentChapter(), 19);
-    EXPECT_EQ(m_frame->ChapterPane()->text(), QStringLiteral(u"第20章　初见"));
+    EXPECT_EQ(m_frame->ChapterPane()->text(), QStringLiteral(u"|第20章　初见"));
     pick(Qt::Key_M, Qt::ControlModifier, 19, [](QTreeWidget* list) {
         EXPECT_TRUE(QTest::qWaitForWindowExposed(list->window()));
         QTreeWidgetItem* last = list->topLevelItem(list->topLevelItemCount() - 1);
@@ -99,7 +99,7 @@ TEST_F(ChapterFindTest, ReadingTheBookInAnotherEncodingListsItsChaptersAnew) {
     EXPECT_EQ(titlesAs(QString()), titles);
     EXPECT_NE(titlesAs(QStringLiteral("GB18030")), titles);
     EXPECT_EQ(titlesAs(QStringLiteral("BIG5")), titles);
-    EXPECT_EQ(m_frame->ChapterPane()->text(), titles.front());
+    EXPECT_EQ(m_frame->ChapterPane()->text(), u'|' + titles.front());
 }
 
 // Unchanged, a book's list is there at once when it reopens; changed, it is built anew and saved
@@ -141,7 +141,7 @@ void Click(QMenu* menu, const QString& text) {
 TEST_F(ChapterFindTest, PickingBig5ReloadsInPlaceAndStaysWithTheBookUntilAutomatic) {
     const QString path = MakeBook(QStringLiteral(u"简体.txt"), 5 * 4092);
     Open(path);
-    EXPECT_EQ(m_frame->CodePagePane()->text(), QStringLiteral("GB18030"));
+    EXPECT_EQ(m_frame->CodePagePane()->text(), QStringLiteral("|GB18030"));
     Keys({Qt::Key_Right, Qt::Key_Right, Qt::Key_Space});
     const int scrolled = m_pane->verticalScrollBar()->value();
     ASSERT_GT(scrolled, 0);
@@ -156,9 +156,9 @@ TEST_F(ChapterFindTest, PickingBig5ReloadsInPlaceAndStaysWithTheBookUntilAutomat
               QString::fromStdU16String(big5.m_strText).replace(QStringLiteral("\r\n"), "\n"));
     EXPECT_EQ(m_pane->verticalScrollBar()->value(), scrolled);
     EXPECT_EQ(StatusText(1), QStringLiteral(u"|正在阅读:  第3页"));
-    EXPECT_EQ(m_frame->CodePagePane()->text(), QStringLiteral("BIG5"));
+    EXPECT_EQ(m_frame->CodePagePane()->text(), QStringLiteral("|BIG5"));
     Open(path);
-    EXPECT_EQ(m_frame->CodePagePane()->text(), QStringLiteral("BIG5"));
+    EXPECT_EQ(m_frame->CodePagePane()->text(), QStringLiteral("|BIG5"));
     EXPECT_TRUE(HoldsLegacy(ReadFile(DataPath("read_history.dat")), u"简体.txt"));
 
     QMenu* menu = m_view->EncodingMenu();
@@ -171,11 +171,11 @@ TEST_F(ChapterFindTest, PickingBig5ReloadsInPlaceAndStaysWithTheBookUntilAutomat
     }
     Click(menu, QStringLiteral(u"自动检测"));
     QTRY_VERIFY(!menu->isVisible());
-    EXPECT_EQ(m_frame->CodePagePane()->text(), QStringLiteral("GB18030"));
+    EXPECT_EQ(m_frame->CodePagePane()->text(), QStringLiteral("|GB18030"));
     EXPECT_EQ(ReadFile(DataPath("book_encoding.cfg")), std::string());
     Open(path);
     EXPECT_EQ(m_view->Session().Book().m_strEncodingChoice, "");
-    EXPECT_EQ(m_frame->CodePagePane()->text(), QStringLiteral("GB18030"));
+    EXPECT_EQ(m_frame->CodePagePane()->text(), QStringLiteral("|GB18030"));
 }
 
 class FindBarTest : public ChapterFindTest {
