@@ -519,13 +519,33 @@ int CVeskaView::CurrentChapter() const {
     if (!HasBook() || m_pTxtEdit == nullptr) {
         return -1;
     }
-    // Headings on this page count once the screen or the reading line has reached them (at the
-    // end of a page the heading may not scroll up to the top).
-    const int line = std::max(m_pTxtEdit->GetFirstVisibleLine(), m_pTxtEdit->CurrentLine());
-    const int nextLine = m_pTxtEdit->LineIndex(line + 1);
-    return m_pSession->Chapters().ChapterAt(
-        m_pSession->Book().m_nCurPage,
-        [&](std::uint64_t offset) { return nextLine < 0 || TextPositionOf(offset) < nextLine; });
+    const auto chapterOfLine = [this](int line) {
+        const int nextLine = m_pTxtEdit->LineIndex(line + 1);
+        return m_pSession->Chapters().ChapterAt(
+            m_pSession->Book().m_nCurPage, [&](std::uint64_t offset) {
+                return nextLine < 0 || TextPositionOf(offset) < nextLine;
+            });
+    };
+    // The chapter of the first whole line on screen: the same screen names the same chapter
+    // however the reader got there. A heading marked further down counts too (a chapter jump
+    // marks it where the page's last screen cannot bring it to the top).
+    const int top = chapterOfLine(m_pTxtEdit->GetFirstVisibleLine());
+    const int marked = m_pTxtEdit->CurrentLine();
+    const int markedChapter = chapterOfLine(marked);
+    if (markedChapter > top && m_pTxtEdit->textCursor().hasSelection() &&
+        m_pTxtEdit->LineFromChar(TextPositionOf(Chapters()[std::size_t(markedChapter)].offset)) ==
+            marked &&
+        IsLineOnScreen(marked)) {
+        return markedChapter;
+    }
+    return top;
+}
+
+bool CVeskaView::IsLineOnScreen(int line) const {
+    QTextCursor cursor(m_pTxtEdit->document());
+    cursor.setPosition(std::max(m_pTxtEdit->LineIndex(line), 0));
+    const QRect rect = m_pTxtEdit->cursorRect(cursor);
+    return rect.top() >= 0 && rect.bottom() <= m_pTxtEdit->viewport()->height();
 }
 
 void CVeskaView::UpdateChapterStatus() {

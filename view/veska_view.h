@@ -127,6 +127,8 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    // Whether the line is whole in the pane's window.
+    bool IsLineOnScreen(int line) const;
     void OnSize();
     // Shows the session's page from its top.
     void ShowPage();
