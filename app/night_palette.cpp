@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QPalette>
+#include <QStyle>
+#include <QWidget>
 
 namespace {
 
@@ -48,4 +50,13 @@ void CNightPalette::Apply(bool night) {
     }
     g_nightPalette = night;
     QApplication::setPalette(night ? NightPalette() : DayPalette());
+    // A widget with a style sheet took its colours when it was polished and keeps them through a
+    // palette change: the toolbars' labels stayed dark on the night bar, light on the day bar.
+    for (QWidget* widget : QApplication::allWidgets()) {
+        if (!widget->styleSheet().isEmpty()) {
+            widget->style()->unpolish(widget);
+            widget->style()->polish(widget);
+            widget->update();
+        }
+    }
 }
