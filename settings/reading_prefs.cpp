@@ -54,6 +54,8 @@ ReadingPrefs LoadReadingPrefs(const std::string& configDir, int* refusedErrno) {
     ReadInt(file, "night", 0, 1, prefs.night);
     ReadInt(file, "day_font_color", 0, 0xFFFFFF, prefs.day_font_color);
     ReadInt(file, "day_back_color", 0, 0xFFFFFF, prefs.day_back_color);
+    ReadInt(file, "night_font_color", 0, 0xFFFFFF, prefs.night_font_color);
+    ReadInt(file, "night_back_color", 0, 0xFFFFFF, prefs.night_back_color);
     // Room for any arrangement of screens, but no size that could not be a window.
     constexpr int kFar = 1 << 20;
     ReadInt(file, "window_x", -kFar, kFar, prefs.window_x);
@@ -82,6 +84,8 @@ bool SaveReadingPrefs(const ReadingPrefs& prefs, const std::string& configDir) {
     file.SetInt("night", prefs.night);
     file.SetInt("day_font_color", prefs.day_font_color);
     file.SetInt("day_back_color", prefs.day_back_color);
+    file.SetInt("night_font_color", prefs.night_font_color);
+    file.SetInt("night_back_color", prefs.night_back_color);
     file.SetInt("window_x", prefs.window_x);
     file.SetInt("window_y", prefs.window_y);
     file.SetInt("window_width", prefs.window_width);

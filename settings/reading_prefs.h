@@ -22,6 +22,10 @@ struct ReadingPrefs {
     // The text colours in use before night mode, given back by day mode; -1 when none.
     int day_font_color = -1;
     int day_back_color = -1;
+    // The text colours night mode last had (a colour picked at night stays night's); -1: the
+    // night colours built in.
+    int night_font_color = -1;
+    int night_back_color = -1;
     // The window's last normal (neither maximised nor full screen) place; width 0: never saved.
     int window_x = 0;
     int window_y = 0;

@@ -26,17 +26,19 @@ void CSettingsStore::SwitchNight(ReaderSettings& settings, ReadingPrefs& prefs, 
     if ((prefs.night != 0) == night) {
         return;
     }
+    // Each mode gives back the colours it had, a colour picked in the settings meanwhile included.
+    const auto chosen = [](int kept, int builtIn) { return kept >= 0 ? kept : builtIn; };
     if (night) {
         prefs.day_font_color = settings.font_color;
         prefs.day_back_color = settings.back_color;
-        settings.font_color = kNightFontColor;
-        settings.back_color = kNightBackColor;
+        settings.font_color = chosen(prefs.night_font_color, kNightFontColor);
+        settings.back_color = chosen(prefs.night_back_color, kNightBackColor);
     } else {
         const ReaderSettings defaults;
-        settings.font_color =
-            prefs.day_font_color >= 0 ? prefs.day_font_color : defaults.font_color;
-        settings.back_color =
-            prefs.day_back_color >= 0 ? prefs.day_back_color : defaults.back_color;
+        prefs.night_font_color = settings.font_color;
+        prefs.night_back_color = settings.back_color;
+        settings.font_color = chosen(prefs.day_font_color, defaults.font_color);
+        settings.back_color = chosen(prefs.day_back_color, defaults.back_color);
     }
     prefs.night = night ? 1 : 0;
 }
