@@ -9,6 +9,7 @@
 #include "res/resource.h"
 #include "text/chapter_cache.h"
 #include "view/veska_view.h"
+#include "widgets/dialog_template.h"
 #include "widgets/modal_hook.h"
 
 #include <QFileInfo>
@@ -129,6 +130,7 @@ bool CVeskaApp::InitInstance(const QStringList& args) {
             std::fprintf(stderr, "veska: %s\n", message.toLocal8Bit().constData());
             QMessageBox box(QMessageBox::Critical, QStringLiteral("Veska"), message,
                             QMessageBox::Ok);
+            box.setFont(CommonDialogFont());
             RunModal(box);
             m_nStartUpExitCode = 1;
             return false;

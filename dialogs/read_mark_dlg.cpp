@@ -72,6 +72,7 @@ QTableWidgetItem* Cell(const QString& text) {
 bool CReadMarkDlg::AskYesNo(QWidget* parent, const QString& text) {
     QMessageBox box(QMessageBox::Question, QStringLiteral("书签"), text,
                     QMessageBox::Yes | QMessageBox::No, parent);
+    box.setFont(CommonDialogFont());
     box.button(QMessageBox::Yes)->setText(QStringLiteral("是"));
     box.button(QMessageBox::No)->setText(QStringLiteral("否"));
     box.setDefaultButton(QMessageBox::No);

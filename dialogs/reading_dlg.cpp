@@ -33,7 +33,7 @@ CReadingDlg::CReadingDlg(COptionDlg& options, QWidget* parent)
     : QDialog(parent), m_options(options) {
     setObjectName(QStringLiteral("readingDialog"));
     setWindowTitle(QStringLiteral(u"阅读"));
-    setFont(DialogFont(QStringLiteral(u"新宋体"), 10));
+    setFont(CommonDialogFont());
     const ReadingPrefs& prefs = m_options.m_prefs;
 
     m_comboFace = new QComboBox(this);

@@ -1,5 +1,7 @@
 #include "view/find_bar.h"
 
+#include "widgets/dialog_template.h"
+
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -9,6 +11,7 @@
 CFindBar::CFindBar(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("findBar"));
     setAutoFillBackground(true);
+    setFont(CommonDialogFont());
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(4, 2, 4, 2);
     layout->setSpacing(4);

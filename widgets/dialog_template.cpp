@@ -101,6 +101,10 @@ QFont DialogFont(const QString& face, int pointSize) {
     return font;
 }
 
+QFont CommonDialogFont() {
+    return DialogFont(QStringLiteral(u"新宋体"), 10);
+}
+
 QWidget* FindDialogControl(const QWidget* dialog, int id) {
     if (dialog == nullptr || id == IDC_STATIC) {
         return nullptr;

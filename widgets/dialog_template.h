@@ -50,6 +50,9 @@ struct DialogTemplate {
 // back to an installed Chinese face before fontconfig's general fallback, so that Latin and
 // Chinese text share one set of metrics.
 QFont DialogFont(const QString& face, int pointSize);
+// The one face of the dialogs and bars made without a template (the reading page, the chapter
+// list, the find bar, message boxes): the settings dialog's, so that every dialog reads alike.
+QFont CommonDialogFont();
 
 // The control with this id inside a dialog (or any widget tree); nullptr when there is none.
 QWidget* FindDialogControl(const QWidget* dialog, int id);
