@@ -12,6 +12,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
@@ -49,14 +50,13 @@ CReadingDlg::CReadingDlg(COptionDlg& options, QWidget* parent)
     m_spinScrollSpeed = NumberBox(this, "scrollSpeed", ReadingPrefs::kMinScrollSpeed,
                                   ReadingPrefs::kMaxScrollSpeed, prefs.scroll_speed, QString());
 
-    m_btnDay = new QPushButton(QStringLiteral(u"日间"), this);
+    // One choice of two: Tab reaches the group, the arrows move within it.
+    m_btnDay = new QRadioButton(QStringLiteral(u"日间(&D)"), this);
     m_btnDay->setObjectName(QStringLiteral("dayButton"));
-    m_btnNight = new QPushButton(QStringLiteral(u"夜间"), this);
+    m_btnNight = new QRadioButton(QStringLiteral(u"夜间(&N)"), this);
     m_btnNight->setObjectName(QStringLiteral("nightButton"));
     auto* scheme = new QButtonGroup(this);
-    for (QPushButton* button : {m_btnDay, m_btnNight}) {
-        button->setCheckable(true);
-        button->setAutoDefault(false);
+    for (QRadioButton* button : {m_btnDay, m_btnNight}) {
         scheme->addButton(button);
     }
     (prefs.night != 0 ? m_btnNight : m_btnDay)->setChecked(true);
@@ -66,15 +66,16 @@ CReadingDlg::CReadingDlg(COptionDlg& options, QWidget* parent)
     schemeRow->addStretch(1);
 
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral(u"字体："), m_comboFace);
-    form->addRow(QStringLiteral(u"左边距："), m_spinMarginLeft);
-    form->addRow(QStringLiteral(u"右边距："), m_spinMarginRight);
-    form->addRow(QStringLiteral(u"每行最多："), m_spinLineChars);
-    form->addRow(QStringLiteral(u"滚动速度："), m_spinScrollSpeed);
+    form->addRow(QStringLiteral(u"字体(&F)："), m_comboFace);
+    form->addRow(QStringLiteral(u"左边距(&L)："), m_spinMarginLeft);
+    form->addRow(QStringLiteral(u"右边距(&R)："), m_spinMarginRight);
+    form->addRow(QStringLiteral(u"每行最多(&W)："), m_spinLineChars);
+    form->addRow(QStringLiteral(u"滚动速度(&S)："), m_spinScrollSpeed);
     form->addRow(QStringLiteral(u"配色："), schemeRow);
 
     auto* buttons = new QDialogButtonBox(this);
-    QPushButton* close = buttons->addButton(QStringLiteral(u"关闭"), QDialogButtonBox::AcceptRole);
+    QPushButton* close =
+        buttons->addButton(QStringLiteral(u"关闭(&C)"), QDialogButtonBox::AcceptRole);
     close->setObjectName(QStringLiteral("closeButton"));
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
 
@@ -89,8 +90,8 @@ CReadingDlg::CReadingDlg(COptionDlg& options, QWidget* parent)
          {m_spinMarginLeft, m_spinMarginRight, m_spinLineChars, m_spinScrollSpeed}) {
         connect(box, &QSpinBox::valueChanged, this, &CReadingDlg::OnNumberChanged);
     }
-    connect(m_btnNight, &QPushButton::clicked, this, [this] { OnNight(true); });
-    connect(m_btnDay, &QPushButton::clicked, this, [this] { OnNight(false); });
+    connect(m_btnNight, &QRadioButton::clicked, this, [this] { OnNight(true); });
+    connect(m_btnDay, &QRadioButton::clicked, this, [this] { OnNight(false); });
 }
 
 int CReadingDlg::DoModal() {

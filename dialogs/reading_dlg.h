@@ -4,7 +4,7 @@
 
 class COptionDlg;
 class QComboBox;
-class QPushButton;
+class QRadioButton;
 class QSpinBox;
 
 // The reading page ("阅读"), opened from the settings dialog: font family, page margins, the
@@ -22,8 +22,8 @@ public:
     QSpinBox* m_spinMarginRight = nullptr;
     QSpinBox* m_spinLineChars = nullptr;
     QSpinBox* m_spinScrollSpeed = nullptr;
-    QPushButton* m_btnNight = nullptr;
-    QPushButton* m_btnDay = nullptr;
+    QRadioButton* m_btnNight = nullptr;
+    QRadioButton* m_btnDay = nullptr;
 
 private:
     void FillFaces();

@@ -8,6 +8,7 @@
 
 #include <QComboBox>
 #include <QFontDatabase>
+#include <QRadioButton>
 #include <QFontInfo>
 #include <QPushButton>
 #include <QScrollBar>
