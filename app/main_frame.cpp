@@ -148,6 +148,9 @@ bool CMainFrame::OnCreate() {
     CreateStatusBar();
     addToolBarBreak(Qt::TopToolBarArea);
     CreateReaderToolBar();
+    // A bar dropped beside the other is put back on a row of its own once it has moved there.
+    m_wndToolBar->installEventFilter(this);
+    m_wndReaderBar->installEventFilter(this);
     CreateAccelerators();
     CreateTray();
 
@@ -550,6 +553,22 @@ void CMainFrame::OnFullScreen() {
     }
 }
 
+void CMainFrame::KeepToolBarsOnRowsOfTheirOwn() {
+    // Side by side the two bars do not fit an ordinary window: the second shrank to one button
+    // and its gripper to a sliver that could not be dragged back. The bars may swap rows, never
+    // share one.
+    if (m_wndToolBar->isWindow() || m_wndReaderBar->isWindow()) {
+        return; // a bar is being dragged; it is looked at again once it is dropped
+    }
+    const QRect main = m_wndToolBar->geometry();
+    const QRect reader = m_wndReaderBar->geometry();
+    if (main.bottom() < reader.top() || reader.bottom() < main.top()) {
+        return; // rows of their own
+    }
+    QToolBar* second = m_wndToolBar->x() < m_wndReaderBar->x() ? m_wndReaderBar : m_wndToolBar;
+    insertToolBarBreak(second);
+}
+
 void CMainFrame::ApplyNightPalette(bool night) {
     CNightPalette::Apply(night);
 }
@@ -566,6 +585,10 @@ bool CMainFrame::event(QEvent* event) {
 }
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    if ((event->type() == QEvent::Move || event->type() == QEvent::Resize) &&
+        (watched == m_wndToolBar || watched == m_wndReaderBar)) {
+        QTimer::singleShot(0, this, &CMainFrame::KeepToolBarsOnRowsOfTheirOwn);
+    }
     // Buttons without a string have no tooltip (Qt would fall back to the button text).
     if (event->type() == QEvent::ToolTip) {
         if (auto* button = qobject_cast<QToolButton*>(watched)) {

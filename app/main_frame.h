@@ -72,6 +72,8 @@ public:
     // F11: full screen with the text only, or back to the window as it was.
     void OnFullScreen();
     // The dark palette for the whole program (toolbars, status bar, dialogs), or the usual one.
+    // Puts a bar dropped beside the other back on a row of its own.
+    void KeepToolBarsOnRowsOfTheirOwn();
     void ApplyNightPalette(bool night);
     // Brings the pressed state of the auto-scroll button in line with the settings.
     void UpdateCommandUI();
