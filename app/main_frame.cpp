@@ -78,6 +78,10 @@ QIcon PlaceholderIcon(const QString& glyph, int size, const QColor& tile) {
     return QIcon(pixmap);
 }
 
+QIcon EncodingIcon() {
+    return QIcon(CTrueColorToolBar::ForPalette(LoadIconResource(IDI_ENCODING).pixmap(16, 16)));
+}
+
 QString StatsUrl() {
     if (const char* fromEnvironment = std::getenv("VESKA_STATS_URL")) {
         return QString::fromLocal8Bit(fromEnvironment);
@@ -295,7 +299,7 @@ void CMainFrame::CreateReaderToolBar() {
     auto* encoding = new QToolButton(m_wndReaderBar);
     encoding->setObjectName(QStringLiteral("encodingButton"));
     encoding->setToolTip(QStringLiteral(u"编码"));
-    encoding->setIcon(LoadIconResource(IDI_ENCODING));
+    encoding->setIcon(EncodingIcon());
     encoding->setAutoRaise(true);
     encoding->setPopupMode(QToolButton::InstantPopup);
     encoding->setMenu(m_pView->EncodingMenu());
@@ -571,6 +575,17 @@ void CMainFrame::KeepToolBarsOnRowsOfTheirOwn() {
 
 void CMainFrame::ApplyNightPalette(bool night) {
     CNightPalette::Apply(night);
+    for (CTrueColorToolBar* bar : {m_wndToolBar, m_wndReaderBar}) {
+        if (bar != nullptr) {
+            bar->RefreshForPalette();
+        }
+    }
+    if (m_wndReaderBar != nullptr) {
+        if (auto* encoding =
+                m_wndReaderBar->findChild<QToolButton*>(QStringLiteral("encodingButton"))) {
+            encoding->setIcon(EncodingIcon());
+        }
+    }
 }
 
 bool CMainFrame::event(QEvent* event) {

@@ -29,7 +29,8 @@ QPalette NightPalette() {
     palette.setColor(QPalette::ToolTipBase, base);
     palette.setColor(QPalette::ToolTipText, text);
     palette.setColor(QPalette::PlaceholderText, QColor(0x80, 0x80, 0x80));
-    palette.setColor(QPalette::Highlight, QColor(0x3A, 0x5F, 0x8C));
+    // Light enough for a focus frame to show on the dark buttons; white text on it still reads.
+    palette.setColor(QPalette::Highlight, QColor(0x45, 0x73, 0xB0));
     palette.setColor(QPalette::HighlightedText, Qt::white);
     palette.setColor(QPalette::Link, QColor(0x6F, 0xA8, 0xDC));
     palette.setColor(QPalette::LinkVisited, QColor(0xA0, 0x8C, 0xD8));

@@ -2,6 +2,7 @@
 
 #include "res/dib_bitmap.h"
 #include "res/picture_resources.h"
+#include "widgets/night_picture.h"
 
 #include <QAction>
 #include <QActionEvent>
@@ -96,6 +97,18 @@ const QList<QPixmap>& CTrueColorToolBar::ImageList(unsigned message) const {
     return state < 0 ? none : m_imageLists[static_cast<std::size_t>(state)];
 }
 
+void CTrueColorToolBar::RefreshForPalette() {
+    ApplyImages();
+}
+
+QPixmap CTrueColorToolBar::ForPalette(const QPixmap& picture) {
+    // Drawn for the light bar; on the night bar their white fringes and dark strokes would show.
+    if (QApplication::palette().color(QPalette::Window).lightness() >= 128) {
+        return picture;
+    }
+    return QPixmap::fromImage(NightPicture(picture.toImage()));
+}
+
 void CTrueColorToolBar::ApplyImages() {
     if (m_imageLists[0].isEmpty() && m_imageLists[1].isEmpty() && m_imageLists[2].isEmpty()) {
         return; // no list set yet: leave whatever icons the actions came with
@@ -109,13 +122,14 @@ void CTrueColorToolBar::ApplyImages() {
         QIcon icon;
         for (std::size_t state = 0; state < m_imageLists.size(); ++state) {
             if (button < m_imageLists[state].size()) {
-                icon.addPixmap(m_imageLists[state][button], kModes[state]);
+                icon.addPixmap(ForPalette(m_imageLists[state][button]), kModes[state]);
             }
         }
         // A button past the end of the strips shows nothing, unless it brings a picture of its
         // own (kOwnPictureProperty).
         if (icon.isNull()) {
-            icon = action->property(kOwnPictureProperty).value<QIcon>();
+            const QIcon own = action->property(kOwnPictureProperty).value<QIcon>();
+            icon = own.isNull() ? own : QIcon(ForPalette(own.pixmap(iconSize())));
         }
         action->setIcon(icon);
         ++button;

@@ -27,6 +27,12 @@ public:
     // that fails. true when all three were set.
     bool SetImageListsFromBitmap(int imageWidth, int bitmapId);
 
+    // Gives the buttons their images again in the program's palette now: in a dark palette they
+    // are made fit for the dark bar.
+    void RefreshForPalette();
+    // The picture as the buttons show it in the program's palette now.
+    static QPixmap ForPalette(const QPixmap& picture);
+
     // The images of one list, by position; empty until that list is set.
     const QList<QPixmap>& ImageList(unsigned message) const;
 

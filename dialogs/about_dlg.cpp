@@ -5,9 +5,11 @@
 #include "widgets/color_static.h"
 #include "widgets/dialog_template.h"
 #include "widgets/modal_hook.h"
+#include "widgets/night_picture.h"
 
 #include <QIcon>
 #include <QLabel>
+#include <QPalette>
 #include <QPixmap>
 
 #include <string>
@@ -100,8 +102,15 @@ int CAboutDlg::DoModal() {
 bool CAboutDlg::OnInitDialog() {
     m_pDialog->GetDlgItemAs<QLabel>(kIconControl)
         ->setPixmap(LoadIconResource(IDR_MAINFRAME).pixmap(32, 32));
+    // In the night the white behind the links and around the picture would glare.
+    const QPalette& palette = m_pDialog->palette();
+    const bool night = palette.color(QPalette::Window).lightness() < 128;
+    const QImage picture(BitmapResourcePath(IDB_ABOUT));
     m_pDialog->GetDlgItemAs<QLabel>(kPictureControl)
-        ->setPixmap(QPixmap(BitmapResourcePath(IDB_ABOUT)));
+        ->setPixmap(QPixmap::fromImage(night ? NightPicture(picture) : picture));
+    const QColor link = palette.color(QPalette::Link);
+    const std::uint32_t linkColour =
+        night ? std::uint32_t(link.red() | link.green() << 8 | link.blue() << 16) : kLinkColour;
 
     struct Link {
         CColorStatic* control;
@@ -114,8 +123,11 @@ bool CAboutDlg::OnInitDialog() {
         {m_linkHome, u"主页：" + Wide(VESKA_HOME_URL), Wide(VESKA_HOME_URL)},
     };
     for (const Link& link : links) {
-        link.control->m_crNormalText = kLinkColour;
-        link.control->m_crText = kLinkColour;
+        link.control->m_crNormalText = linkColour;
+        link.control->m_crText = linkColour;
+        if (night) {
+            link.control->m_brBack = palette.color(QPalette::Window);
+        }
         link.control->setText(QString::fromStdU16String(link.text));
         link.control->m_strLink = link.target;
     }
