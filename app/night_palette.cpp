@@ -51,13 +51,20 @@ void CNightPalette::Apply(bool night) {
     }
     g_nightPalette = night;
     QApplication::setPalette(night ? NightPalette() : DayPalette());
-    // A widget with a style sheet took its colours when it was polished and keeps them through a
-    // palette change: the toolbars' labels stayed dark on the night bar, light on the day bar.
+    // A widget with a style sheet (the main toolbar, the notice) and its children took their
+    // colours when they were polished and keep them through a palette change, even when polished
+    // again: the toolbar's labels stayed dark on the night bar, light on the day bar. Their
+    // sheets are taken off, their palettes given back to the application's, and the sheets put
+    // on again. (None of those widgets has colours of its own.)
     for (QWidget* widget : QApplication::allWidgets()) {
         if (!widget->styleSheet().isEmpty()) {
-            widget->style()->unpolish(widget);
-            widget->style()->polish(widget);
-            widget->update();
+            const QString sheet = widget->styleSheet();
+            widget->setStyleSheet(QString());
+            for (QWidget* part : widget->findChildren<QWidget*>()) {
+                part->setPalette(QPalette());
+            }
+            widget->setPalette(QPalette());
+            widget->setStyleSheet(sheet);
         }
     }
 }

@@ -141,11 +141,18 @@ TEST_F(ReadingPrefsTest, NightDarkensTheWholeWindowAndDayGivesTheColoursBack) {
     settings.font_color = 0x112233;
     m_view->Store().SetSettings(settings);
     EXPECT_GT(lightness(m_frame->statusBar()), 150);
+    // The toolbar's labels follow (its style sheet kept the day's dark text on the night bar).
+    const auto label = [this] {
+        QWidget* button = m_frame->MainToolBar()->widgetForAction(m_frame->Action(ID_FILE_OPEN));
+        return button->palette().color(QPalette::ButtonText).lightness();
+    };
+    EXPECT_LT(label(), 80);
     Reading([](CReadingDlg& page) { QTest::mouseClick(page.m_btnNight, Qt::LeftButton); });
     for (QWidget* part : std::initializer_list<QWidget*>{
              m_frame->statusBar(), m_frame->MainToolBar(), m_frame->ReaderToolBar(), m_pane}) {
         EXPECT_LT(lightness(part), 80);
     }
+    EXPECT_GT(label(), 150);
     EXPECT_EQ(SavedSettings().back_color, CSettingsStore::kNightBackColor);
     Restart(); // night comes back, dialogs included
     EXPECT_LT(lightness(m_frame->statusBar()), 80);
