@@ -17,31 +17,14 @@ protected:
     std::vector<QUrl> m_opened;
 };
 
-bool HasPixelNear(const QImage& image, QColor colour) {
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const QColor p = image.pixelColor(x, y);
-            if (std::abs(p.red() - colour.red()) + std::abs(p.green() - colour.green()) +
-                    std::abs(p.blue() - colour.blue()) <
-                60) {
-                return true;
-            }
-        }
-    }
-    return false;
-}
-
-// The links are blue on their white brush and open the joke page, a mail to the address shown
-// and the home page shown; Esc, Enter and the close box end the dialog.
-TEST_F(AboutDlgTest, EveryTextFitsTheBlueLinksOpenAndTheUsualKeysEndIt) {
+// The links open the joke page, a mail to the address shown and the home page shown; Esc, Enter
+// and the close box end the dialog.
+TEST_F(AboutDlgTest, EveryTextFitsTheLinksOpenAndTheUsualKeysEndIt) {
     CAboutDlg dlg;
     QString mail, home;
     Run(dlg, [&](CTemplateDialog& window) {
         ExpectTextsFit(window);
         for (CColorStatic* link : {dlg.m_linkJoke, dlg.m_linkMail, dlg.m_linkHome}) {
-            const QImage image = link->grab().toImage();
-            EXPECT_TRUE(HasPixelNear(image, Qt::blue)) << link->text().toStdString();
-            EXPECT_FALSE(HasPixelNear(image, Qt::red));
             QTest::mouseClick(link, Qt::LeftButton);
         }
         mail = dlg.m_linkMail->text();
@@ -63,8 +46,7 @@ TEST_F(AboutDlgTest, EveryTextFitsTheBlueLinksOpenAndTheUsualKeysEndIt) {
 }
 
 // Hovering turns a link red and captures the pointer until it leaves (no hand without a link);
-// captured, a press beside the control reaches it but opens nothing. Without hover tracking the
-// colour stays and a click opens the link.
+// captured, a press beside the control reaches it but opens nothing.
 TEST_F(AboutDlgTest, LinkHoverTurnsRedAndCapturesUntilThePointerLeaves) {
     QWidget window;
     auto* link = new CColorStatic(&window);
@@ -89,12 +71,6 @@ TEST_F(AboutDlgTest, LinkHoverTurnsRedAndCapturesUntilThePointerLeaves) {
     EXPECT_EQ(link->m_crText, 0xFF0000u);
     EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
     EXPECT_NE(link->cursor().shape(), Qt::PointingHandCursor);
-    link->m_bTrackHover = false;
-    moveTo(5);
-    EXPECT_EQ(link->m_crText, 0xFF0000u);
-    EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
-    QTest::mouseClick(link, Qt::LeftButton);
-    EXPECT_EQ(m_opened, std::vector<QUrl>{QUrl("https://example.org/a?b=c")});
 }
 
 } // namespace

@@ -4,7 +4,7 @@
 #include "app/true_color_tool_bar.h"
 #include "dialogs/reading_dlg.h"
 #include "tests/app/ui_test_support.h"
-#include "widgets/dialog_template.h"
+#include "tests/dialogs/dialog_test_support.h"
 
 #include <QComboBox>
 #include <QFontDatabase>
@@ -26,6 +26,7 @@ protected:
     void Reading(const std::function<void(CReadingDlg&)>& act) {
         ScopedModalHook hook([&](QDialog& dialog) {
             if (auto* reading = qobject_cast<CReadingDlg*>(&dialog)) {
+                ExpectTextsFit(*reading);
                 act(*reading);
                 QTest::mouseClick(reading->findChild<QPushButton*>("closeButton"), Qt::LeftButton);
                 return;
@@ -136,13 +137,15 @@ TEST_F(ReadingPrefsTest, NightDarkensTheWholeWindowAndDayGivesTheColoursBack) {
         return image.pixelColor(image.width() - 3, image.height() / 2).lightness();
     };
     Open(MakeBook(QStringLiteral("night.txt"), 4092));
+    ASSERT_TRUE(m_pane->verticalScrollBar()->isVisible());
     ReaderSettings settings = m_view->Settings();
     settings.font_color = 0x112233;
     m_view->Store().SetSettings(settings);
     EXPECT_GT(lightness(m_frame->statusBar()), 150);
     Reading([](CReadingDlg& page) { QTest::mouseClick(page.m_btnNight, Qt::LeftButton); });
     for (QWidget* part : std::initializer_list<QWidget*>{
-             m_frame->statusBar(), m_frame->MainToolBar(), m_frame->ReaderToolBar(), m_pane}) {
+             m_frame->statusBar(), m_frame->MainToolBar(), m_frame->ReaderToolBar(), m_pane,
+             m_pane->verticalScrollBar()}) { // its groove
         EXPECT_LT(lightness(part), 80);
     }
     EXPECT_EQ(SavedSettings().back_color, CSettingsStore::kNightBackColor);

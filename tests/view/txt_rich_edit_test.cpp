@@ -229,31 +229,4 @@ TEST_F(TextPaneTest, TurnsAreRecordedAfterThePaintAndNothingThatFollowsLosesThem
     EXPECT_EQ(place->nPage, 4);
 }
 
-// Its arrows step a line; at the top of a long page the handle is at the top and the groove shows
-// below it, dark at night.
-TEST_F(TextPaneTest, TheFlatScrollBarKeepsItsArrowsAndFollowsTheNightPalette) {
-    OpenNovel();
-    QScrollBar* bar = m_pane->verticalScrollBar();
-    ASSERT_GT(bar->maximum(), 2 * bar->singleStep());
-    const int middle = bar->width() / 2;
-    QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(middle, bar->height() - 3));
-    EXPECT_EQ(bar->value(), bar->singleStep());
-    QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(middle, 3));
-    EXPECT_EQ(bar->value(), 0);
-    const auto colours = [bar, middle](bool night) {
-        TestApp().MainFrame()->ApplyNightPalette(night);
-        QCoreApplication::processEvents(); // the palette reaches the widgets in posted events
-        const QImage image = bar->grab().toImage();
-        const int arrow = bar->width(); // the arrow buttons are square
-        return std::pair(image.pixelColor(middle, arrow + 4).lightness(),
-                         image.pixelColor(middle, image.height() - arrow - 4).lightness());
-    };
-    const auto [nightHandle, nightGroove] = colours(true);
-    const auto [dayHandle, dayGroove] = colours(false);
-    EXPECT_GT(dayGroove, 150);
-    EXPECT_LT(dayHandle, dayGroove - 30);
-    EXPECT_LT(nightGroove, 80);
-    EXPECT_GT(nightHandle, nightGroove + 30);
-}
-
 } // namespace
