@@ -5,7 +5,6 @@
 #include "widgets/color_static.h"
 #include "widgets/link_opener.h"
 
-#include <QMouseEvent>
 #include <QTest>
 #include <QUrl>
 
@@ -43,34 +42,6 @@ TEST_F(AboutDlgTest, EveryTextFitsTheLinksOpenAndTheUsualKeysEndIt) {
                   result);
     }
     EXPECT_EQ(Run(dlg, [](CTemplateDialog& window) { EXPECT_TRUE(window.close()); }), IDCANCEL);
-}
-
-// Hovering turns a link red and captures the pointer until it leaves (no hand without a link);
-// captured, a press beside the control reaches it but opens nothing.
-TEST_F(AboutDlgTest, LinkHoverTurnsRedAndCapturesUntilThePointerLeaves) {
-    QWidget window;
-    auto* link = new CColorStatic(&window);
-    link->setGeometry(10, 10, 100, 20);
-    link->m_crNormalText = link->m_crText = 0xFF0000;
-    window.show();
-    const auto moveTo = [link](int x) {
-        QMouseEvent event(QEvent::MouseMove, QPointF(x, 5), link->mapToGlobal(QPointF(x, 5)),
-                          Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(link, &event);
-    };
-    moveTo(5);
-    EXPECT_EQ(link->m_crText, 255u);
-    EXPECT_NE(link->cursor().shape(), Qt::PointingHandCursor);
-    link->m_strLink = u"https://example.org/a?b=c";
-    moveTo(6);
-    EXPECT_EQ(QWidget::mouseGrabber(), link);
-    EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);
-    QTest::mousePress(link, Qt::LeftButton, {}, QPoint(150, 5));
-    EXPECT_TRUE(m_opened.empty());
-    moveTo(150); // seen only thanks to the capture
-    EXPECT_EQ(link->m_crText, 0xFF0000u);
-    EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
-    EXPECT_NE(link->cursor().shape(), Qt::PointingHandCursor);
 }
 
 } // namespace

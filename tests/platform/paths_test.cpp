@@ -5,9 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <unistd.h>
-
 namespace {
 
 // A book's name is what follows the last slash (a backslash is an ordinary character in a Linux
@@ -21,21 +18,6 @@ TEST(PathsTest, BookNamesAndChinesePathsConvert) {
     EXPECT_EQ(AnsiPathFromFs(fs), ansi);
     EXPECT_EQ(FsPathFromAnsi(ansi), fs);
     EXPECT_EQ(FsPathFromWide(test_books::Wide(fs)), fs);
-}
-
-// The module folder is this test program's, without a trailing slash; the data folder follows
-// VESKA_DATA_DIR.
-TEST(PathsTest, ModuleAndDataDirectories) {
-    const std::string module = FsPathFromAnsi(GetModuleDir());
-    ASSERT_FALSE(module.empty());
-    EXPECT_NE(module.back(), '/');
-    EXPECT_EQ(access((module + "/platform_tests").c_str(), X_OK), 0) << module;
-
-    test_books::TempDir dir;
-    ASSERT_EQ(setenv("VESKA_DATA_DIR", (dir.Path() + "//").c_str(), 1), 0);
-    const std::string chosen = GetDataDir();
-    unsetenv("VESKA_DATA_DIR");
-    EXPECT_EQ(chosen, AnsiPathFromFs(dir.Path()));
 }
 
 } // namespace

@@ -1,7 +1,6 @@
 #include "settings/reading_prefs.h"
 
 #include "settings/config_file.h"
-#include "settings/reader_settings.h"
 #include "settings/settings_store.h"
 #include "tests/text/test_books.h"
 
@@ -9,42 +8,13 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 
-TEST(ReadingPrefs, SavedValuesComeBackWithTheOtherKeysAndConfigUntouched) {
-    test_books::TempDir dir;
-    EXPECT_EQ(LoadReadingPrefs(dir.Path()), ReadingPrefs{}); // no file: defaults
-    EXPECT_EQ(dir.Entries(), 0);
-    const std::string config = "font_height=31\n";
-    dir.Write("config.cfg", config);
-    dir.Write("reading.cfg", test_books::CrLf("# later version\nfuture_key=7\nmargin_left=9\n"));
-
-    ReadingPrefs prefs = LoadReadingPrefs(dir.Path());
-    EXPECT_EQ(prefs.margin_left, 9);
-    prefs.font_face = "Noto Serif CJK SC";
-    prefs.line_chars = 32;
-    prefs.scroll_speed = 10;
-    prefs.night = 1;
-    prefs.day_font_color = 0xFFFFFF;
-    prefs.window_x = -1200; // a screen left of the primary one
-    prefs.window_width = 900;
-    prefs.window_height = 700;
-    prefs.window_maximized = 1;
-    ASSERT_TRUE(SaveReadingPrefs(prefs, dir.Path()));
-    EXPECT_EQ(LoadReadingPrefs(dir.Path()), prefs);
-    EXPECT_NE(dir.Read("reading.cfg").find("\nfuture_key=7\n"), std::string::npos);
-    EXPECT_EQ(dir.Read("config.cfg"), config);
-    EXPECT_EQ(dir.Entries(), 2); // no temporary file left behind
-
-    EXPECT_FALSE(SaveReadingPrefs(prefs, dir.File("missing")));
-    EXPECT_EQ(LoadReadingPrefs(dir.Path()), prefs);
-}
-
-TEST(ReadingPrefs, ValuesThatAreNotWholeNumbersInRangeGiveTheirDefaults) {
+// Values that are not whole numbers in their range give their defaults.
+TEST(ReadingPrefs, ValuesOutOfRangeGiveTheirDefaults) {
     test_books::TempDir dir;
     dir.Write("reading.cfg", "margin_left=12px\nmargin_right=-3\nline_chars=99999999999\n"
                              "scroll_speed=0\nnight=2\nday_back_color=\nwindow_width=800\n"
                              "font_face=Noto\tSans\nwindow_maximized= 1\n");
     EXPECT_EQ(LoadReadingPrefs(dir.Path()), ReadingPrefs{});
-
     dir.Write("reading.cfg", "scroll_speed=11\nwindow_height=0\nwindow_width=640\n");
     EXPECT_EQ(LoadReadingPrefs(dir.Path()), ReadingPrefs{});
 }

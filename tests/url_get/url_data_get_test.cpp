@@ -39,15 +39,4 @@ TEST(UrlDataGetTest, CompletedResponsesUpToTheCapAreSuccessAndReplaceTheBuffer) 
     EXPECT_EQ(buffer.size(), cap);
 }
 
-TEST(UrlDataGetTest, WithoutInitEveryTransferFailsAndIsLogged) {
-    LogCapture log;
-    CUrlDataGet get;
-    CDataBuffer buffer;
-    const int result = get.GetUrlData("http://127.0.0.1:1/x", &buffer);
-    EXPECT_NE(result, CURLE_OK);
-    EXPECT_EQ(log.Lines(),
-              std::vector<std::string>{"Error: GetUrlData error:  " + std::to_string(result) +
-                                       " url:  http://127.0.0.1:1/x"});
-}
-
 } // namespace

@@ -63,7 +63,8 @@ TEST_F(ReadingPrefsTest, MarginsAndTheLineCapPlaceTheTextKeepTheScreenAndSurvive
     const int frame = m_pane->frameWidth();
     EXPECT_NEAR(InkColumns().first, frame + CTxtRichEdit::kDefaultMargin, 3); // today's look
 
-    // The reading place is a line well down the page; it stays at the top through every change.
+    // The reading place is a line well down the page; it stays at the top through every change,
+    // a wider window and a font step included.
     m_pane->verticalScrollBar()->setValue(m_pane->verticalScrollBar()->maximum() / 2);
     const int top = m_pane->TopCharacter();
     ASSERT_GT(top, 0);
@@ -97,6 +98,8 @@ TEST_F(ReadingPrefsTest, MarginsAndTheLineCapPlaceTheTextKeepTheScreenAndSurvive
     QCoreApplication::processEvents();
     EXPECT_EQ(m_pane->TopCharacter(), frameTop);
     EXPECT_NEAR(InkColumns().first, left + 150, 2);
+    Key(Qt::Key_B); // and so does a font step
+    EXPECT_EQ(m_pane->LineFromChar(frameTop), m_pane->GetFirstVisibleLine());
     Restart();
     EXPECT_EQ(SavedPrefs().line_chars, 20);
     Open(MakeBook(QStringLiteral("margins.txt"), 4092));
