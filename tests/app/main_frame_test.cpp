@@ -196,7 +196,9 @@ TEST_F(StatisticsTest, TheFrameSendsOneStatisticsRequestFromItsWorker) {
     auto* manager = dynamic_cast<CUrlGetManager*>(m_frame->UrlManager());
     ASSERT_NE(manager, nullptr);
     EXPECT_EQ(manager->TaskCount(), 1u);
-    EXPECT_EQ(m_server.WaitForArrivals(1), std::vector<std::string>{"/Veska.php"});
+    const auto arrivals = m_server.WaitForArrivals(1);
+    ASSERT_EQ(arrivals.size(), 1u);
+    EXPECT_EQ(arrivals.front().path, "/Veska.php");
     m_frame->OnTimer(); // results come back through the timer; nothing is waiting for them
 }
 

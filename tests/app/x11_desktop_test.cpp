@@ -1,4 +1,4 @@
-// The reader on a private Xvfb: the window names other programs read and the lock indicators.
+// The reader on a private Xvfb: the window names the window manager and other programs read.
 
 #include "tests/app/ui_test_support.h"
 
@@ -6,8 +6,6 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <X11/extensions/XTest.h>
-#include <X11/keysym.h>
 
 #include <csignal>
 #include <fcntl.h>
@@ -69,21 +67,6 @@ TEST_F(X11DesktopTest, TheWindowNameIsExactlyTheTitleSet) {
     for (const QString& title : {QStringLiteral(u"我的书房"), QString()}) {
         m_frame->setWindowTitle(title); // as title_name sets it
         EXPECT_EQ(name(), title);
-    }
-}
-
-TEST_F(X11DesktopTest, LockPanesFollowTheKeyboard) {
-    ASSERT_TRUE(m_frame->LockIndicators()->Available());
-    for (const bool on : {true, false}) {
-        for (const auto& [key, pane, text] :
-             {std::tuple{XK_Caps_Lock, 1, "CAP"}, {XK_Num_Lock, 2, "NUM"}}) {
-            XTestFakeKeyEvent(m_x, XKeysymToKeycode(m_x, key), True, 0);
-            XTestFakeKeyEvent(m_x, XKeysymToKeycode(m_x, key), False, 0);
-            XSync(m_x, False);
-            const QString want = on ? QString::fromLatin1(text) : QString();
-            EXPECT_TRUE(QTest::qWaitFor([&] { return m_frame->StatusPane(pane)->text() == want; }))
-                << text << " " << on;
-        }
     }
 }
 

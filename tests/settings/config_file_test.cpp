@@ -97,20 +97,9 @@ TEST_F(ConfigFile, GetIntIsAtoiSaturatingAt32Bits) {
     EXPECT_EQ(untouched, 42);
 }
 
-TEST_F(ConfigFile, SaveWritesKeysInByteOrderAndRoundTripsBytes) {
-    CConfigFile file;
-    file.m_values["title_name"] = "Veska";
-    file.SetInt("auto_read", 0);
-    file.SetInt("back_color", -16579563);
-    file.SetInt("auto", INT_MIN);
-    file.m_values["\xe4\xb8\xad"] = "high bytes sort last";
-    file.m_values["Z"] = std::string(20000, 'v'); // longer than a read piece, written whole
-    ASSERT_EQ(file.Save(dir.File("out.cfg")), 0);
-    EXPECT_EQ(dir.Read("out.cfg"), "Z=" + std::string(20000, 'v') +
-                                       "\nauto=-2147483648\nauto_read=0\nback_color=-16579563\n"
-                                       "title_name=Veska\n\xe4\xb8\xad=high bytes sort last\n");
-
-    // Every byte but NUL and LF, a CR in the middle included; keys may hold anything but "=".
+// Every byte but NUL and LF, a CR in the middle included, comes back; keys may hold anything but
+// "=". (What config.cfg holds, byte for byte, is checked with the reader's settings.)
+TEST_F(ConfigFile, SavedBytesComeBack) {
     std::string bytes;
     for (int b = 1; b < 256; ++b) {
         bytes += b == '\n' ? ' ' : static_cast<char>(b);

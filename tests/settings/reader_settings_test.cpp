@@ -29,10 +29,6 @@ TEST(ReaderSettings, DefaultsWithoutFileAndTheEightLinesTheyWrite) {
     EXPECT_EQ(dir.Entries(), 0); // loading never creates the file
     SaveReaderSettings(settings, dir.Path());
     EXPECT_EQ(dir.Read("config.cfg"), kDefaultFile);
-
-    // A failed save reports nothing and leaves the file as it was.
-    SaveReaderSettings(ReaderSettings{.font_height = 44}, dir.Path() + "/missing-dir");
-    EXPECT_EQ(dir.Read("config.cfg"), kDefaultFile);
 }
 
 TEST(ReaderSettings, PartialHandEditedFileLosesCommentsAtTheFirstSave) {
@@ -56,19 +52,8 @@ TEST(ReaderSettings, LoadedValuesAreTakenAsTheyAreAndRoundTrip) {
     EXPECT_EQ(settings.auto_read, 2);   // and scrolls on any non-zero value
     EXPECT_EQ(settings.title_name, "");
 
-    // A refused file leaves every setting as it was.
-    std::filesystem::resize_file(dir.File("config.cfg"), 100ull << 30);
-    ReaderSettings untouched{.font_height = 1234};
-    EXPECT_EQ(LoadReaderSettings(untouched, dir.Path()), -2);
-    EXPECT_EQ(Fields(untouched), Fields(ReaderSettings{.font_height = 1234}));
-
-    // Pure red and pure blue, and a title of legacy code-page bytes, survive a round trip.
-    settings = {.font_height = 70,
-                .font_color = 255,
-                .back_color = 16711680,
-                .title_name = " \xd4\xc4\xb6\xc1 = x"};
+    // A title of legacy code-page bytes, with blanks and "=", survives a round trip.
+    settings = {.font_height = 70, .title_name = " \xd4\xc4\xb6\xc1 = x"};
     SaveReaderSettings(settings, dir.Path());
-    const std::string file = dir.Read("config.cfg");
-    EXPECT_NE(file.find("\nback_color=16711680\nfont_color=255\n"), std::string::npos);
     EXPECT_EQ(Fields(LoadFrom(dir)), Fields(settings));
 }

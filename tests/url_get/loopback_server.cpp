@@ -10,7 +10,7 @@ LoopbackServer::LoopbackServer() {
     m_server.Get(".*", [this](const httplib::Request& request, httplib::Response& response) {
         {
             std::unique_lock<std::mutex> lock(m_mutex);
-            m_arrivals.push_back(request.path);
+            m_arrivals.push_back({request.path, std::chrono::steady_clock::now()});
             if (request.path == "/hold")
                 m_released_changed.wait(lock, [this] { return m_released; });
         }
@@ -60,7 +60,7 @@ void LoopbackServer::Release() {
     m_released_changed.notify_all();
 }
 
-std::vector<std::string> LoopbackServer::WaitForArrivals(std::size_t count) {
+std::vector<LoopbackServer::Arrival> LoopbackServer::WaitForArrivals(std::size_t count) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     for (;;) {
         {

@@ -8,18 +8,24 @@
 #include <thread>
 #include <vector>
 
-// An HTTP server on 127.0.0.1 for the life of the object. Every GET's path is recorded. Paths:
-// /status/<code>/<n> answers <code> with n bytes of 'x'; /endless answers 200 with a body that
-// never ends; /hold waits for Release(); anything else answers 200 with the path as its body.
+// An HTTP server on 127.0.0.1 for the life of the object. Every GET is recorded with the time
+// it arrived. Paths: /status/<code>/<n> answers <code> with n bytes of 'x'; /endless answers 200
+// with a body that never ends; /hold waits for Release(); anything else answers 200 with the
+// path as its body.
 class LoopbackServer {
 public:
+    struct Arrival {
+        std::string path;
+        std::chrono::steady_clock::time_point when;
+    };
+
     LoopbackServer();
     ~LoopbackServer();
 
     std::string Url(const std::string& path) const;
     void Release();
-    // The paths requested so far, once there are at least `count` of them or 20 s have passed.
-    std::vector<std::string> WaitForArrivals(std::size_t count = 0);
+    // The requests so far, once there are at least `count` of them or 20 s have passed.
+    std::vector<Arrival> WaitForArrivals(std::size_t count = 0);
 
 private:
     httplib::Server m_server;
@@ -27,7 +33,7 @@ private:
     std::thread m_thread;
     std::mutex m_mutex;
     std::condition_variable m_released_changed;
-    std::vector<std::string> m_arrivals;
+    std::vector<Arrival> m_arrivals;
     bool m_released = false;
 };
 
