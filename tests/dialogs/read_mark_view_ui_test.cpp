@@ -65,8 +65,8 @@ protected:
 };
 
 // Pages are listed from 1. A deletion reaches the file when Esc closes the dialog; "清空书签"
-// asks first ("否" keeps the list, "是" clears it) and, closed by the close box, leaves the net
-// records alone.
+// asks first ("否" keeps the list, "是" clears it) and leaves the net records alone; Enter is
+// the dialog's OK even on that button.
 TEST_F(BookmarkCommandTest, DeletionsAndClearingReachTheFileHoweverTheDialogCloses) {
     Bookmarks({Mark("/books/a.txt", 0, 3), Mark("/books/b.txt", 12, 340)}, {},
               [](CTemplateDialog& dialog, QTableWidget* list) {
@@ -86,7 +86,10 @@ TEST_F(BookmarkCommandTest, DeletionsAndClearingReachTheFileHoweverTheDialogClos
                       dialog.GetDlgItemAs<QPushButton>(IDC_CLEAR_LOCAL)->click();
                   }
                   EXPECT_EQ(list->rowCount(), 0);
-                  dialog.close();
+                  QWidget* clear = dialog.GetDlgItem(IDC_CLEAR_LOCAL);
+                  clear->setFocus();
+                  QTest::keyClick(clear, Qt::Key_Return);
+                  EXPECT_EQ(dialog.result(), IDOK);
               });
     ASSERT_EQ(asked.size(), 2);
     EXPECT_TRUE(asked[0].contains(QStringLiteral("清空")));

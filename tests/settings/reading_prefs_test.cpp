@@ -8,17 +8,6 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 
-// Values that are not whole numbers in their range give their defaults.
-TEST(ReadingPrefs, ValuesOutOfRangeGiveTheirDefaults) {
-    test_books::TempDir dir;
-    dir.Write("reading.cfg", "margin_left=12px\nmargin_right=-3\nline_chars=99999999999\n"
-                             "scroll_speed=0\nnight=2\nday_back_color=\nwindow_width=800\n"
-                             "font_face=Noto\tSans\nwindow_maximized= 1\n");
-    EXPECT_EQ(LoadReadingPrefs(dir.Path()), ReadingPrefs{});
-    dir.Write("reading.cfg", "scroll_speed=11\nwindow_height=0\nwindow_width=640\n");
-    EXPECT_EQ(LoadReadingPrefs(dir.Path()), ReadingPrefs{});
-}
-
 TEST(ReadingPrefs, UnknownKeysComeBackWholeHoweverLong) {
     test_books::TempDir dir;
     const std::string future = "future_key=" + std::string(9000, 'v') + "\n";
