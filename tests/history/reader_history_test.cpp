@@ -140,11 +140,9 @@ TEST_F(ReaderHistoryTest, AddedBooksTheirListsAndTheirFile) {
     const std::string later = localB + netA;
     for (const std::string& bad : {
              "abc\n/b/abc\n2\n20\n1\n" + later,   // name of 3 bytes
-             "long.txt\n/b/x\n1\n1\n1\n" + later, // path of 4 bytes
              "    \n/b/blank\n1\n1\n1\n" + later, // a name of blanks keeps its LF
              "over.txt\n/b/over.txt\n" + std::string(9000, '7') + "\n1\n1\n" + later, // two pieces
              std::string("cut.txt\n/b/cut.txt\n1\n1\n"), // the file ends inside a record
-             std::string("\n"),
          }) {
         cases.push_back(
             {localA + bad, {added}, {"new.txt", "local-a.txt"}, {}, Record(added) + localA + bad});

@@ -68,8 +68,7 @@ TEST_F(ChapterFindTest, ChapterListPicksAChapterAndCtrlArrowsStep) {
     EXPECT_EQ(m_view->CurrentChapter(), int(chapters.size()) - 1);
 }
 
-// Unchanged, a book's list is there at once when it reopens; changed, it is built anew and saved
-// again for the new state.
+// Unchanged, a book's list is there at once when it reopens; changed, it is built anew.
 TEST_F(ChapterFindTest, ChangedBookRebuildsItsCachedList) {
     const QString path = MakeBook(QStringLiteral("cached.txt"), 20000);
     Open(path);
@@ -85,8 +84,6 @@ TEST_F(ChapterFindTest, ChangedBookRebuildsItsCachedList) {
     EXPECT_FALSE(m_view->ChaptersComplete());
     QTRY_VERIFY(m_view->ChaptersComplete());
     EXPECT_GT(m_view->Chapters().size(), before);
-    Open(path);
-    EXPECT_TRUE(m_view->ChaptersComplete());
 }
 
 // Clicks the menu's item once the menu shows (it may run its own event loop meanwhile).

@@ -5,6 +5,7 @@
 #include "tests/app/ui_test_support.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QClipboard>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextLayout>
@@ -31,7 +32,8 @@ protected:
 // Each key, the page (from 1) and the reading line after it: a page turn selects the first line
 // (Shift is not looked at), and at the first page the text and the line stay but the status is
 // refreshed; the line keys move the line, stop at both ends and never turn the
-// page. Every auto-repeat of a held key turns one more page; the last page turns no further.
+// page; Ctrl+C copies the reading line. Every auto-repeat of a held key turns one more page; the
+// last page turns no further.
 TEST_F(TextPaneTest, PageKeysTurnPagesSelectTheFirstLineAndLineKeysMoveIt) {
     OpenNovel();
     const struct {
@@ -57,6 +59,8 @@ TEST_F(TextPaneTest, PageKeysTurnPagesSelectTheFirstLineAndLineKeysMoveIt) {
             EXPECT_EQ(StatusText(1), QStringLiteral(u"|正在阅读:  第%1页").arg(step.page));
         }
     }
+    Key(Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), m_pane->textCursor().selectedText());
     for (int i = 0; i < 2; ++i) {
         QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier, QString(), true);
         QApplication::sendEvent(m_pane, &repeat);

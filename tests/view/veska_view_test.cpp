@@ -3,7 +3,6 @@
 
 #include "tests/app/ui_test_support.h"
 
-#include <QClipboard>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -266,16 +265,6 @@ TEST_F(ReaderViewTest, ProgressFollowsTheFirstLineOnScreen) {
     EXPECT_LT(shown, 50.0);
     m_view->GotoPage(9);
     EXPECT_EQ(progress->text(), QStringLiteral("90.0%"));
-}
-
-TEST_F(ReaderViewTest, CtrlCCopiesTheMarkedLine) {
-    Open(MakeBook(QStringLiteral("copy.txt"), 3 * 4092));
-    QGuiApplication::clipboard()->setText(QStringLiteral("before"));
-    Key(Qt::Key_Down);
-    const QString line = m_pane->toPlainText().mid(m_pane->LineIndex(1), m_pane->LineLength(1));
-    ASSERT_FALSE(line.isEmpty());
-    Key(Qt::Key_C, Qt::ControlModifier);
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), line);
 }
 
 } // namespace
