@@ -1,5 +1,8 @@
-#include "dialogs/option_dlg.h"
+// The About and the options dialogs on their own (the others are tested through the reader's
+// commands).
 
+#include "dialogs/about_dlg.h"
+#include "dialogs/option_dlg.h"
 #include "res/resource.h"
 #include "tests/dialogs/dialog_test_support.h"
 #include "widgets/color_static.h"
@@ -87,6 +90,40 @@ TEST_F(OptionDlgTest, ColoursGoToThePreviewsAndOnlyOkHandsThemBack) {
     });
     EXPECT_EQ(dlg.m_settings.font_color, 128);
     EXPECT_EQ(dlg.m_settings.back_color, 16711680);
+}
+
+class AboutDlgTest : public DialogTest {
+protected:
+    ScopedLinkOpener m_opener{[this](const QUrl& url) { m_opened.push_back(url); }};
+    std::vector<QUrl> m_opened;
+};
+
+// The links open the joke page, a mail to the address shown and the home page shown; Esc, Enter
+// and the close box end the dialog.
+TEST_F(AboutDlgTest, EveryTextFitsTheLinksOpenAndTheUsualKeysEndIt) {
+    CAboutDlg dlg;
+    QString mail, home;
+    Run(dlg, [&](CTemplateDialog& window) {
+        ExpectTextsFit(window);
+        for (CColorStatic* link : {dlg.m_linkJoke, dlg.m_linkMail, dlg.m_linkHome}) {
+            QTest::mouseClick(link, Qt::LeftButton);
+        }
+        mail = dlg.m_linkMail->text();
+        home = dlg.m_linkHome->text();
+        EXPECT_TRUE(window.isVisible());
+    });
+    ASSERT_TRUE(mail.startsWith("邮箱：") && home.startsWith("主页："));
+    ASSERT_EQ(m_opened.size(), 3u);
+    EXPECT_EQ(m_opened[0].toString(QUrl::RemoveScheme | QUrl::RemoveAuthority),
+              "/index.php?from=tr");
+    EXPECT_EQ(m_opened[1].toString(), "mailto:" + mail.mid(3));
+    EXPECT_EQ(m_opened[2], QUrl(home.mid(3)));
+    for (const auto& [key, result] :
+         {std::pair{Qt::Key_Escape, IDCANCEL}, {Qt::Key_Return, IDOK}}) {
+        EXPECT_EQ(Run(dlg, [key](CTemplateDialog& window) { QTest::keyClick(&window, key); }),
+                  result);
+    }
+    EXPECT_EQ(Run(dlg, [](CTemplateDialog& window) { EXPECT_TRUE(window.close()); }), IDCANCEL);
 }
 
 } // namespace
