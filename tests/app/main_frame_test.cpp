@@ -1,5 +1,5 @@
-// The main frame: its toolbars, prompts, accelerators, tray, the ways the window is hidden or the
-// program ended, full screen and the window's remembered place.
+// The main frame: its toolbars, accelerators, tray, the ways the window is hidden or the program
+// ended, full screen, the window's remembered place and the statistics request.
 
 #include "app/true_color_tool_bar.h"
 #include "tests/app/ui_test_support.h"

@@ -95,7 +95,8 @@ TEST_F(ReaderViewTest, EveryWayOfOpeningABookReturnsToItsScreen) {
             name->setText(path);
             QTest::keyClick(name, Qt::Key_Return);
         });
-        m_frame->activateWindow(); // for the shortcut: offscreen, a closed dialog keeps it
+        // A shortcut needs the window active, which offscreen a closed dialog does not restore.
+        m_frame->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(m_frame));
         Key(Qt::Key_O, modifiers);
     };
