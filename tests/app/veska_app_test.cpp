@@ -2,7 +2,6 @@
 // line and what a later launch hands over, with real processes too: one reader per data
 // directory, and a hung or killed reader does not keep a new one from starting.
 
-#include "app/command_line.h"
 #include "app/single_instance.h"
 #include "tests/app/ui_test_support.h"
 
@@ -49,9 +48,8 @@ TEST_F(StartUpTest, FreshStartShowsTheWelcomeAndWritesOnlyAnEmptyHistory) {
 
 using RestartTest = ReaderTest;
 
-// The book read last reopens at its screen (even when it is not the first record); a damaged
-// place file is ignored, the newest record opening at its page; a book that has gone leaves the
-// welcome text.
+// The book read last reopens at its screen (even when it is not the first record); a book that
+// has gone leaves the welcome text.
 TEST_F(RestartTest, TheBookReadLastReopensAtItsScreen) {
     const QString first = MakeBook(QStringLiteral(u"先读.txt"), 4 * 4092);
     QDir(m_dataDir.path()).mkpath(QStringLiteral("b"));
@@ -69,13 +67,7 @@ TEST_F(RestartTest, TheBookReadLastReopensAtItsScreen) {
     EXPECT_EQ(m_pane->TopCharacter(), top);
     EXPECT_EQ(m_pane->LineIndex(m_pane->GetFirstVisibleLine()), top);
     TestApp().DestroyMainFrame();
-    WriteFile(DataPath("read_place.dat"), "\xff\xfe garbage\n-3\n");
-    Start();
-    EXPECT_EQ(BookName(), u"先读.txt");
-    EXPECT_EQ(Page(), 0);
-    EXPECT_EQ(m_pane->TopCharacter(), 0);
-    TestApp().DestroyMainFrame();
-    QFile::remove(first);
+    QFile::remove(last);
     Start();
     EXPECT_FALSE(m_view->HasBook());
     EXPECT_TRUE(m_pane->toPlainText().startsWith(kWelcomeRule));
@@ -125,8 +117,6 @@ TEST_F(StartUpTest, HugeDataFilesAreRefusedWithANoticeAndLeftUntouched) {
     for (const auto& [name, text] : files) {
         EXPECT_TRUE(frame->NoticePane()->text().contains(
             QStringLiteral(u"“%1”过大").arg(QLatin1String(name))));
-        EXPECT_TRUE(
-            frame->NoticePane()->toolTip().contains(DataPath(name) + QStringLiteral(u"”过大")));
     }
     CVeskaView* view = frame->GetActiveView();
     EXPECT_EQ(Pane()->FontHeight(), ReaderSettings{}.font_height);
@@ -145,8 +135,8 @@ TEST_F(StartUpTest, HugeDataFilesAreRefusedWithANoticeAndLeftUntouched) {
 }
 
 // A book on the command line (a relative name is the working directory's) opens at its first
-// page and is recorded; a missing book, a folder, --version and a usage error end without a
-// window, each with its status.
+// page and is recorded; a missing book, a folder, --help, --version and a usage error end without
+// a window, each with its status. After "--" every word is a book.
 TEST_F(StartUpTest, TheBookOnTheCommandLineOpensAndOtherLinesEndWithoutAWindow) {
     const QString book = m_dataDir.filePath(QStringLiteral(u"青萍剑录.txt"));
     WriteFile(book, ChineseBook(6000));
@@ -169,39 +159,21 @@ TEST_F(StartUpTest, TheBookOnTheCommandLineOpensAndOtherLinesEndWithoutAWindow) 
         dialog.accept();
     });
     const QString missing = m_dataDir.filePath(QStringLiteral("missing.txt"));
-    for (const auto& [word, status] : {std::pair{missing, 1},
-                                       {m_dataDir.path(), 1},
-                                       {QStringLiteral("--version"), 0},
-                                       {QStringLiteral("-x"), 2}}) {
-        EXPECT_FALSE(Launch({word}));
-        EXPECT_EQ(TestApp().StartUpExitCode(), status) << word.toStdString();
+    for (const auto& [words, status] :
+         {std::pair{QStringList{missing}, 1},
+          {QStringList{m_dataDir.path()}, 1},
+          {QStringList{QStringLiteral("a.txt"), QStringLiteral("--help")}, 0},
+          {QStringList{QStringLiteral("--version")}, 0},
+          {QStringList{QStringLiteral("-x")}, 2},
+          {QStringList{QStringLiteral("a.txt"), QStringLiteral("b.txt")}, 2},
+          {QStringList{QStringLiteral("--"), QStringLiteral("-x")}, 1}}) {
+        shown.clear();
+        EXPECT_FALSE(Launch(words));
+        EXPECT_EQ(TestApp().StartUpExitCode(), status) << words.join(' ').toStdString();
         EXPECT_EQ(TestApp().MainFrame(), nullptr);
-        if (word == missing) {
-            EXPECT_TRUE(shown.contains(missing) && shown.contains(QStringLiteral(u"文件不存在")));
+        if (status == 1) { // the reason, naming the book
+            EXPECT_TRUE(shown.contains(words.last())) << shown.toStdString();
         }
-    }
-}
-
-ReaderCommandLine Parse(std::vector<std::string> words) {
-    return ParseReaderCommandLine(words);
-}
-
-// Whatever else the line holds, --help and --version answer (the first one wins); after "--"
-// they are books.
-TEST(ReaderCommandLineTest, HelpAndVersionWinOneBookAndOptionsEndAtDoubleDash) {
-    using Action = ReaderCommandLine::Action;
-    EXPECT_EQ(Parse({}).action, Action::Read);
-    EXPECT_EQ(Parse({}).book, "");
-    EXPECT_EQ(Parse({"书.txt"}).book, "书.txt");
-    EXPECT_EQ(Parse({"-platform", "offscreen", "--help"}).action, Action::Help);
-    EXPECT_EQ(Parse({"a.txt", "b.txt", "-h"}).action, Action::Help);
-    EXPECT_EQ(Parse({"--version", "--help"}).action, Action::Version);
-    EXPECT_EQ(Parse({"--", "--help"}).action, Action::Read);
-    EXPECT_EQ(Parse({"--", "--help"}).book, "--help");
-    EXPECT_EQ(Parse({"-"}).book, "-");
-    EXPECT_NE(Parse({"--verbose"}).problem.find("--verbose"), std::string::npos);
-    for (const auto& words : {std::vector<std::string>{"--verbose"}, {"a.txt", "b.txt"}, {""}}) {
-        EXPECT_EQ(Parse(words).action, Action::UsageError) << words.size();
     }
 }
 
@@ -277,7 +249,10 @@ protected:
     std::vector<std::unique_ptr<QProcess>> m_processes;
 };
 
-TEST_F(SingleInstanceTest, ASecondLaunchHandsItsBookToTheRunningReaderAndEnds) {
+// A second launch hands its book to the running reader and ends; a stopped reader gets no answer
+// within 2 s, so the next one starts on its own and takes the name over; a killed one leaves its
+// socket behind, which the next one replaces before taking hand-overs itself.
+TEST_F(SingleInstanceTest, ALaterLaunchHandsOverToTheLiveReaderAndOnlyToThatOne) {
     QProcess* first = Launch(QStringLiteral(u"青萍剑录.txt"));
     ASSERT_TRUE(Records(QStringLiteral(u"青萍剑录.txt")));
     QProcess* second = Launch(QStringLiteral("other.txt"));
@@ -286,19 +261,11 @@ TEST_F(SingleInstanceTest, ASecondLaunchHandsItsBookToTheRunningReaderAndEnds) {
     EXPECT_EQ(second->exitCode(), 0);
     EXPECT_TRUE(Records(QStringLiteral("other.txt")));
     EXPECT_EQ(first->state(), QProcess::Running);
-}
 
-TEST_F(SingleInstanceTest, AHungOrKilledReaderDoesNotStopTheNextOne) {
-    QProcess* hung = Launch(QStringLiteral("a.txt"));
-    ASSERT_TRUE(Records(QStringLiteral("a.txt")));
-    ::kill(pid_t(hung->processId()), SIGSTOP);
-    // Gets no answer within 2 s, so starts on its own and takes the name over.
+    ::kill(pid_t(first->processId()), SIGSTOP);
     QProcess* next = Launch(QStringLiteral("b.txt"));
     ASSERT_TRUE(Records(QStringLiteral("b.txt")));
     EXPECT_EQ(next->state(), QProcess::Running);
-
-    // Killed, it leaves its socket behind: the one after it must replace that socket and then
-    // take hand-overs itself.
     next->kill();
     next->waitForFinished(5000);
     QProcess* third = Launch(QStringLiteral("c.txt"));
@@ -406,25 +373,28 @@ bool HandOverFromAnotherThread(const QString& name, const QStringList& args, uid
     return handedOver;
 }
 
+// A reader listening in this process (its event loop answers the launches).
 class SingleInstanceHandOverTest : public ::testing::Test {
 protected:
-    void SetUp() override { TestApp(); } // the event loop the reader answers in
+    void SetUp() override {
+        TestApp();
+        ASSERT_TRUE(m_reader.Listen());
+    }
+    QTemporaryDir m_dir;
+    const QString m_name = m_dir.filePath(QStringLiteral("reader"));
+    CSingleInstance m_reader{m_name};
 };
 
 // Whoever listens learns the book and keeps the launch from showing a window: it has to be a
 // reader of this user's. One of another user's gets nothing, and the launch goes on alone.
 TEST_F(SingleInstanceHandOverTest, OnlyAReaderOfThisUserIsHandedTheBook) {
-    QTemporaryDir dir;
-    const QString name = dir.filePath(QStringLiteral("reader"));
-    CSingleInstance reader(name);
-    ASSERT_TRUE(reader.Listen());
     std::vector<QStringList> received;
-    QObject::connect(&reader, &CSingleInstance::ArgumentsReceived,
+    QObject::connect(&m_reader, &CSingleInstance::ArgumentsReceived,
                      [&](const QStringList& args) { received.push_back(args); });
-    EXPECT_FALSE(HandOverFromAnotherThread(name, {QStringLiteral("/a.txt")}, ::getuid() + 1));
+    EXPECT_FALSE(HandOverFromAnotherThread(m_name, {QStringLiteral("/a.txt")}, ::getuid() + 1));
     QTest::qWait(100);
     EXPECT_TRUE(received.empty());
-    EXPECT_TRUE(HandOverFromAnotherThread(name, {QStringLiteral("/b.txt")}, ::getuid()));
+    EXPECT_TRUE(HandOverFromAnotherThread(m_name, {QStringLiteral("/b.txt")}, ::getuid()));
     EXPECT_EQ(received, std::vector<QStringList>{{QStringLiteral("/b.txt")}});
 }
 
@@ -432,14 +402,10 @@ TEST_F(SingleInstanceHandOverTest, OnlyAReaderOfThisUserIsHandedTheBook) {
 // dropped, and the reader keeps listening under its name (making the socket's file anew should it
 // have gone), so that the launches after the shortage reach it again.
 TEST_F(SingleInstanceHandOverTest, RunningOutOfDescriptorsDoesNotEndTheListening) {
-    QTemporaryDir dir;
-    const QString name = dir.filePath(QStringLiteral("reader"));
-    CSingleInstance reader(name);
-    ASSERT_TRUE(reader.Listen());
     for (const bool fileGone : {false, true}) {
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
-        std::strcpy(address.sun_path, QFile::encodeName(name).constData());
+        std::strcpy(address.sun_path, QFile::encodeName(m_name).constData());
         const int waiting = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
         ASSERT_EQ(::connect(waiting, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
         if (fileGone) {
@@ -461,8 +427,8 @@ TEST_F(SingleInstanceHandOverTest, RunningOutOfDescriptorsDoesNotEndTheListening
         limit.rlim_cur = saved;
         ::setrlimit(RLIMIT_NOFILE, &limit);
         ::close(waiting);
-        EXPECT_TRUE(reader.OwnsName()) << fileGone;
-        EXPECT_TRUE(HandOverFromAnotherThread(name, {QStringLiteral("/c.txt")}, ::getuid()))
+        EXPECT_TRUE(m_reader.OwnsName()) << fileGone;
+        EXPECT_TRUE(HandOverFromAnotherThread(m_name, {QStringLiteral("/c.txt")}, ::getuid()))
             << fileGone;
     }
 }

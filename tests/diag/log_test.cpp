@@ -15,7 +15,7 @@
 namespace {
 
 // Each piece ends in one space; a string piece is only its first word (a URL with a line break
-// or blanks cannot forge a second log line); the message stops at 1023 characters.
+// or blanks cannot forge a second log line); a long message is cut, never overrun.
 TEST(LogAppendTest, PiecesEndInOneSpaceStringsGiveTheirFirstWordAndTheMessageIsCut) {
     LogMessage m;
     LogAppend(m, "CResourceData::OpenTxt");

@@ -1,7 +1,8 @@
 #pragma once
 
 // Shared by the dialog tests: the application object, an empty data directory per test, a way
-// to act on a dialog while it runs, and a check that every text of a dialog fits its control.
+// to act on a dialog while it runs, and a check that every text of a dialog fits its control
+// (which the tests through the reader window use too).
 
 #include "widgets/dialog_template.h"
 #include "widgets/modal_hook.h"

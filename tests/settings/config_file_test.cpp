@@ -2,12 +2,10 @@
 
 #include "tests/text/test_books.h"
 
-#include <cerrno>
 #include <climits>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 
 using Map = std::map<std::string, std::string>;
 using namespace std::string_literals;
@@ -57,23 +55,6 @@ TEST_F(ConfigFile, LongLineIsReadInPiecesOf8191BytesOrWhole) {
     EXPECT_EQ(file.m_values, (Map{{"first", first.substr(6) + second}, {"next", "1"}}));
 }
 
-TEST_F(ConfigFile, FileThatCannotBeOursIsRefusedAndAddsNothing) {
-    dir.Write("huge.cfg", "font_height=30\n");
-    std::filesystem::resize_file(dir.File("huge.cfg"), 100ull << 30); // sparse
-    mkfifo(dir.File("fifo.cfg").c_str(), 0600);
-    CConfigFile file;
-    file.m_values["kept"] = "1";
-    for (const auto& [name, error] :
-         {std::pair{"huge.cfg", EFBIG}, {"fifo.cfg", EINVAL}, {"", EISDIR}}) {
-        errno = 0;
-        EXPECT_EQ(file.Load(dir.File(name)), -2) << name;
-        EXPECT_EQ(errno, error) << name;
-    }
-    EXPECT_EQ(file.m_values, (Map{{"kept", "1"}}));
-    EXPECT_EQ(std::filesystem::file_size(dir.File("huge.cfg")), 100ull << 30);
-}
-
-// How fast a 64 MB line loads is measured by bench/data_files_bench.
 TEST_F(ConfigFile, AValueEndsAtANulByteAndEndlessKeysFillTheMapOnlySoFar) {
     dir.Write("long.cfg", "title_name=x");
     std::filesystem::resize_file(dir.File("long.cfg"), 1 << 20); // NUL bytes, without writing them
@@ -96,17 +77,11 @@ TEST_F(ConfigFile, AValueEndsAtANulByteAndEndlessKeysFillTheMapOnlySoFar) {
 TEST_F(ConfigFile, GetIntIsAtoiSaturatingAt32Bits) {
     const std::pair<const char*, int> cases[] = {
         {"12ab", 12},
-        {"ab", 0},
         {"", 0},
-        {" 7", 7},
-        {"\t\r\n\v\f7", 7},
-        {"+7", 7},
-        {"-3", -3},
+        {"\t\r\n\v\f+7", 7},
         {"- 3", 0},
-        {"2147483647", INT_MAX},
+        {"-3", -3},
         {"2147483648", INT_MAX},
-        {"99999999999999999999", INT_MAX},
-        {"-2147483648", INT_MIN},
         {"-2147483649", INT_MIN},
         {"-99999999999999999999", INT_MIN},
     };
@@ -122,20 +97,9 @@ TEST_F(ConfigFile, GetIntIsAtoiSaturatingAt32Bits) {
     EXPECT_EQ(untouched, 42);
 }
 
-TEST_F(ConfigFile, SaveWritesKeysInByteOrderAndRoundTripsBytes) {
-    CConfigFile file;
-    file.m_values["title_name"] = "Veska";
-    file.SetInt("auto_read", 0);
-    file.SetInt("back_color", -16579563);
-    file.SetInt("auto", INT_MIN);
-    file.m_values["\xe4\xb8\xad"] = "high bytes sort last";
-    file.m_values["Z"] = std::string(20000, 'v'); // longer than a read piece, written whole
-    ASSERT_EQ(file.Save(dir.File("out.cfg")), 0);
-    EXPECT_EQ(dir.Read("out.cfg"), "Z=" + std::string(20000, 'v') +
-                                       "\nauto=-2147483648\nauto_read=0\nback_color=-16579563\n"
-                                       "title_name=Veska\n\xe4\xb8\xad=high bytes sort last\n");
-
-    // Every byte but NUL and LF, a CR in the middle included; keys may hold anything but "=".
+// Every byte but NUL and LF, a CR in the middle included, comes back; keys may hold anything but
+// "=". (What config.cfg holds, byte for byte, is checked with the reader's settings.)
+TEST_F(ConfigFile, SavedBytesComeBack) {
     std::string bytes;
     for (int b = 1; b < 256; ++b) {
         bytes += b == '\n' ? ' ' : static_cast<char>(b);

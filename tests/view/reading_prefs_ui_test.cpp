@@ -4,7 +4,7 @@
 #include "app/true_color_tool_bar.h"
 #include "dialogs/reading_dlg.h"
 #include "tests/app/ui_test_support.h"
-#include "widgets/dialog_template.h"
+#include "tests/dialogs/dialog_test_support.h"
 
 #include <QComboBox>
 #include <QFontDatabase>
@@ -27,6 +27,7 @@ protected:
     void Reading(const std::function<void(CReadingDlg&)>& act) {
         ScopedModalHook hook([&](QDialog& dialog) {
             if (auto* reading = qobject_cast<CReadingDlg*>(&dialog)) {
+                ExpectTextsFit(*reading);
                 act(*reading);
                 QTest::mouseClick(reading->findChild<QPushButton*>("closeButton"), Qt::LeftButton);
                 return;
@@ -63,7 +64,8 @@ TEST_F(ReadingPrefsTest, MarginsAndTheLineCapPlaceTheTextKeepTheScreenAndSurvive
     const int frame = m_pane->frameWidth();
     EXPECT_NEAR(InkColumns().first, frame + CTxtRichEdit::kDefaultMargin, 3); // today's look
 
-    // The reading place is a line well down the page; it stays at the top through every change.
+    // The reading place is a line well down the page; it stays at the top through every change,
+    // a wider window and a font step included.
     m_pane->verticalScrollBar()->setValue(m_pane->verticalScrollBar()->maximum() / 2);
     const int top = m_pane->TopCharacter();
     ASSERT_GT(top, 0);
@@ -97,6 +99,8 @@ TEST_F(ReadingPrefsTest, MarginsAndTheLineCapPlaceTheTextKeepTheScreenAndSurvive
     QCoreApplication::processEvents();
     EXPECT_EQ(m_pane->TopCharacter(), frameTop);
     EXPECT_NEAR(InkColumns().first, left + 150, 2);
+    Key(Qt::Key_B); // and so does a font step
+    EXPECT_EQ(m_pane->LineFromChar(frameTop), m_pane->GetFirstVisibleLine());
     Restart();
     EXPECT_EQ(SavedPrefs().line_chars, 20);
     Open(MakeBook(QStringLiteral("margins.txt"), 4092));
@@ -137,6 +141,7 @@ TEST_F(ReadingPrefsTest, NightDarkensTheWholeWindowAndDayGivesTheColoursBack) {
         return image.pixelColor(image.width() - 3, image.height() / 2).lightness();
     };
     Open(MakeBook(QStringLiteral("night.txt"), 4092));
+    ASSERT_TRUE(m_pane->verticalScrollBar()->isVisible());
     ReaderSettings settings = m_view->Settings();
     settings.font_color = 0x112233;
     m_view->Store().SetSettings(settings);
@@ -149,7 +154,8 @@ TEST_F(ReadingPrefsTest, NightDarkensTheWholeWindowAndDayGivesTheColoursBack) {
     EXPECT_LT(label(), 80);
     Reading([](CReadingDlg& page) { QTest::mouseClick(page.m_btnNight, Qt::LeftButton); });
     for (QWidget* part : std::initializer_list<QWidget*>{
-             m_frame->statusBar(), m_frame->MainToolBar(), m_frame->ReaderToolBar(), m_pane}) {
+             m_frame->statusBar(), m_frame->MainToolBar(), m_frame->ReaderToolBar(), m_pane,
+             m_pane->verticalScrollBar()}) { // its groove
         EXPECT_LT(lightness(part), 80);
     }
     EXPECT_GT(label(), 150);
@@ -191,14 +197,17 @@ protected:
                    "font_color=0\nfont_height=24\nfont_row_dis=5\ntitle_name=Veska\n";
         WriteFile(DataPath("config.cfg"), m_config);
         WriteFile(DataPath("reading.cfg"),
-                  "margin_left=\xff\xfe\nline_chars=-1\0night=1\n"s + std::string(3000, '\x01'));
+                  "margin_left=\xff\xfe\nmargin_right=-3\nline_chars=-1\0night=1\nscroll_speed=11\n"
+                  "window_height=0\nwindow_width=640\nfont_face=Noto\tSans\n"s +
+                      std::string(3000, '\x01'));
     }
     std::string m_config;
 };
 
+// Values that are not whole numbers in their range, and bytes that are no lines, give the
+// defaults.
 TEST_F(DamagedPrefsTest, StartsWithTheDefaultsAndKeepsConfigCfg) {
-    EXPECT_EQ(m_view->Prefs().margin_left, ReadingPrefs{}.margin_left);
-    EXPECT_EQ(m_view->Prefs().night, 0);
+    EXPECT_EQ(m_view->Prefs(), ReadingPrefs{});
     EXPECT_NEAR(InkColumns().first, m_pane->frameWidth() + CTxtRichEdit::kDefaultMargin, 3);
     EXPECT_EQ(m_view->Settings().font_height, 24);
     Reading([](CReadingDlg& page) { page.m_spinMarginLeft->setValue(30); });

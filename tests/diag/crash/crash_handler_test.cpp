@@ -1,12 +1,11 @@
 #include "crash_scene.h"
-#include "minidump_readers.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <regex>
 
-using ::testing::AnyOf;
 using ::testing::ContainsRegex;
 using ::testing::HasSubstr;
 
@@ -24,16 +23,24 @@ std::string LongUserId() {
     return id;
 }
 
+// The first group of `pattern` in `text`, read as hexadecimal; 1 when there is none.
+unsigned long long FindHex(const std::string& text, const char* pattern) {
+    std::smatch match;
+    return std::regex_search(text, match, std::regex(pattern))
+               ? std::stoull(match[1].str(), nullptr, 16)
+               : 1;
+}
+
+// One way of crashing for each way the handler is reached: a fault, a signal without a fault
+// address, the runtime's hooks (terminate; running out of memory takes the same path), an
+// exhausted stack, and a handler some library tried to take over.
 struct CrashCase {
     const char* name;
-    // What Breakpad shows as the reason (a signal, or code 0 for the runtime hooks), and the
-    // signal lldb reports as the stop reason (empty: lldb shows none for code 0).
-    const char* breakpadReason;
-    const char* lldbSignal;
+    const char* reason; // as Breakpad shows it: a signal, or code 0 for the runtime's hooks
     // The crash address: 0 for a null-pointer write, the instruction pointer where the handler
     // had no fault address, or not checked.
     enum { kZero, kInstructionPointer, kAnyAddress } address;
-    const char* functions; // in the crashing thread's walk, in both readers, space-separated
+    const char* functions; // in the crashing thread's frames, space-separated
 };
 
 std::ostream& operator<<(std::ostream& out, const CrashCase& crash) {
@@ -45,36 +52,33 @@ protected:
     // The readers are test tools, not part of the reader: where they are missing these cases are
     // skipped, unless the run asks for them (CI sets VESKA_REQUIRE_DUMP_TOOLS=1).
     void SetUp() override {
-        const std::string missing = minidump::MissingTools();
+        std::string missing;
+        for (const char* reader : {MINIDUMP_STACKWALK_PATH, LLDB_PATH}) {
+            if (access(reader, X_OK) != 0)
+                missing += std::string("missing \"") + reader + "\". ";
+        }
         const char* required = std::getenv("VESKA_REQUIRE_DUMP_TOOLS");
-        if (missing.empty())
-            return;
-        if (required != nullptr && std::string(required) == "1")
-            FAIL() << missing;
-        GTEST_SKIP() << missing;
+        if (!missing.empty() && required != nullptr && std::string(required) == "1")
+            FAIL() << missing << "scripts/install-deps --test installs them.";
+        if (!missing.empty())
+            GTEST_SKIP() << missing << "scripts/install-deps --test installs them.";
     }
 };
 
-// Each way of crashing: exit status, the one dated dump, the log lines, the client's arguments,
-// and the dump as two independent readers see it.
+// Exit status, the one dump named after the local time, the log lines, the client's arguments,
+// and the dump as the two readers see it.
 TEST_P(CrashHandlerCases, WritesDumpLogsStartsClientAndExits255) {
     const CrashCase& crash = GetParam();
     const std::string name = crash.name;
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-    if (name == "huge-allocation")
-        GTEST_SKIP() << "the sanitizer's allocator ends the process itself on an impossible "
-                        "allocation and never calls the new handler";
-#endif
     CrashScene scene;
     scene.AddDumpClient();
-    scene.WriteWorkFile("userid.txt", LongUserId());
+    std::ofstream(scene.Work() / "userid.txt", std::ios::binary) << LongUserId();
     std::vector<std::string> arguments{name};
     if (name == "foreign-handler")
         arguments.push_back(FOREIGN_LIBRARY_PATH);
-    const ChildResult child = scene.Run(arguments, name == "wait-for-signal");
+    const ChildResult child = scene.Run(arguments);
 
-    EXPECT_EQ(child.exitStatus, 255) << "signal " << child.termSignal << "\n"
-                                     << child.standardError;
+    EXPECT_EQ(child.exitStatus, 255) << child.standardError;
     const std::vector<std::string> dumps = scene.DumpFiles();
     ASSERT_EQ(dumps.size(), 1u);
     const auto allowed = ExpectedDumpNames(child.started, child.ended);
@@ -82,72 +86,46 @@ TEST_P(CrashHandlerCases, WritesDumpLogsStartsClientAndExits255) {
         << dumps[0] << " is not named after the local time of the crash";
     EXPECT_EQ(scene.DumpLog(), kDumpLogLines);
     const fs::path dump = scene.Work() / dumps[0];
-    EXPECT_EQ(scene.ClientArguments(10000),
+    EXPECT_EQ(scene.ClientArguments(),
               (std::vector<std::string>{dump.string(), LongUserId().substr(0, 256), "qorvim"}));
     EXPECT_FALSE(fs::exists(scene.Work() / "pwned")) << "the user id reached a shell";
 
-    const std::string breakpad = minidump::Stackwalk(dump);
-    const std::string lldb = minidump::Lldb(dump);
+    // Breakpad names the reason and the address and gives the registers (without symbols: lldb
+    // names the functions, from the binaries' own).
+    const std::string breakpad =
+        scene.Read(MINIDUMP_STACKWALK_PATH " " + Quote(dump.string()) + " 2>/dev/null");
+    const std::string lldb = scene.Read(LLDB_PATH " --no-lldbinit --batch -o " +
+                                        Quote("target create --core " + Quote(dump.string())) +
+                                        " -o 'thread backtrace -c 16' -o 'register read rip' 2>&1");
     SCOPED_TRACE("minidump_stackwalk:\n" + breakpad.substr(0, 6000) + "\nlldb:\n" + lldb);
-    EXPECT_THAT(breakpad, ContainsRegex(std::string("Crash reason: +") + crash.breakpadReason));
-    if (*crash.lldbSignal != '\0')
-        EXPECT_THAT(lldb, HasSubstr(std::string("stop reason = signal ") + crash.lldbSignal));
-    else
-        EXPECT_THAT(lldb, ::testing::Not(HasSubstr("stop reason")));
-
+    EXPECT_THAT(breakpad, ContainsRegex(std::string("Crash reason: +") + crash.reason));
     // Both readers find the same instruction pointer in the crashing thread's context.
-    const size_t crashed = breakpad.find("(crashed)");
+    const std::size_t crashed = breakpad.find("(crashed)");
     ASSERT_NE(crashed, std::string::npos);
-    const auto ip = minidump::FindHex(breakpad.substr(crashed), "rip = 0x([0-9a-f]+)");
-    const auto address = minidump::FindHex(breakpad, "Crash address: 0x([0-9a-f]+)");
-    ASSERT_TRUE(ip && address);
-    EXPECT_EQ(minidump::FindHex(lldb, "\\brip = 0x([0-9a-f]+)"), ip);
+    const auto ip = FindHex(breakpad.substr(crashed), "rip = 0x([0-9a-f]+)");
+    EXPECT_EQ(FindHex(lldb, "\\brip = 0x([0-9a-f]+)"), ip);
     if (crash.address != CrashCase::kAnyAddress) {
-        EXPECT_EQ(*address, crash.address == CrashCase::kZero ? 0u : *ip);
+        EXPECT_EQ(FindHex(breakpad, "Crash address: 0x([0-9a-f]+)"),
+                  crash.address == CrashCase::kZero ? 0u : ip);
     }
-
-    if (name == "stack-overflow") {
-        // Frames past the first come from stack memory: the stack above the overflowed guard
-        // area must be in the dump.
-        EXPECT_THAT(breakpad, HasSubstr("\n 5  crash_child!CrashByStackOverflow"));
-        EXPECT_THAT(lldb, ContainsRegex("frame #5: 0x[0-9a-f]+ crash_child`(::)?"
-                                        "CrashByStackOverflow"));
-    }
-    const std::string streams = minidump::StreamListing(dump);
-    for (const char* stream :
-         {"MD_THREAD_LIST_STREAM", "MD_MODULE_LIST_STREAM", "MD_MEMORY_LIST_STREAM",
-          "MD_EXCEPTION_STREAM", "MD_SYSTEM_INFO_STREAM", "MD_MISC_INFO_STREAM",
-          "MD_MEMORY_INFO_LIST_STREAM", "MDRawMiscInfo", "info_count"})
-        EXPECT_THAT(streams, HasSubstr(stream));
-
+    // lldb writes functions with C linkage as "::Name". The frames past the first of the
+    // overflowed stack come from stack memory, which must be in the dump.
     std::istringstream functions(crash.functions);
     for (std::string function; functions >> function;) {
-        EXPECT_THAT(breakpad, HasSubstr("crash_child!" + function));
-        // lldb writes functions with C linkage as "::Name".
-        EXPECT_THAT(lldb, AnyOf(HasSubstr("crash_child`" + function),
-                                HasSubstr("crash_child`::" + function)));
+        EXPECT_THAT(lldb, ContainsRegex("crash_child`(::)?" + function));
+    }
+    if (name == "stack-overflow") {
+        EXPECT_THAT(lldb, ContainsRegex("frame #5: 0x[0-9a-f]+ crash_child`(::)?CrashByStack"));
     }
 }
 
 const CrashCase kCrashCases[] = {
-    {"null-write", "SIGSEGV /SEGV_MAPERR", "SIGSEGV", CrashCase::kZero,
-     "CrashByNullWrite RunCrashCase main"},
-    {"divide-by-zero", "SIGFPE / FPE_INTDIV", "SIGFPE", CrashCase::kInstructionPointer,
-     "CrashByDivisionByZero RunCrashCase"},
-    {"abort", "SIGABRT", "SIGABRT", CrashCase::kInstructionPointer, "CrashByAbort RunCrashCase"},
-    {"uncaught-exception", "0x00000000", "", CrashCase::kInstructionPointer,
+    {"null-write", "SIGSEGV /SEGV_MAPERR", CrashCase::kZero, "CrashByNullWrite RunCrashCase main"},
+    {"abort", "SIGABRT", CrashCase::kInstructionPointer, "CrashByAbort RunCrashCase"},
+    {"uncaught-exception", "0x00000000", CrashCase::kInstructionPointer,
      "CrashHandler CrashByUncaughtException RunCrashCase"},
-    {"huge-allocation", "0x00000000", "", CrashCase::kInstructionPointer,
-     "CrashHandler CrashByHugeAllocation RunCrashCase"},
-    {"pure-virtual-call", "0x00000000", "", CrashCase::kInstructionPointer,
-     "CrashHandler CrashByPureVirtualCall"},
-    {"stack-overflow", "SIGSEGV /SEGV_MAPERR", "SIGSEGV", CrashCase::kAnyAddress,
-     "CrashByStackOverflow"},
-    {"second-thread", "SIGSEGV /SEGV_MAPERR", "SIGSEGV", CrashCase::kZero,
-     "CrashByNullWrite SecondThreadMain"},
-    {"wait-for-signal", "SIGSEGV", "SIGSEGV", CrashCase::kInstructionPointer,
-     "WaitForSignal RunCrashCase"},
-    {"foreign-handler", "SIGSEGV /SEGV_MAPERR", "SIGSEGV", CrashCase::kZero,
+    {"stack-overflow", "SIGSEGV /SEGV_MAPERR", CrashCase::kAnyAddress, "CrashByStackOverflow"},
+    {"foreign-handler", "SIGSEGV /SEGV_MAPERR", CrashCase::kZero,
      "CrashByNullWrite CrashAfterForeignHandler"},
 };
 
@@ -158,38 +136,10 @@ INSTANTIATE_TEST_SUITE_P(EveryWayOfCrashing, CrashHandlerCases, ::testing::Value
                              return name;
                          });
 
-// The client gets the user id up to a zero byte, or "" without the file; it is not started when
-// it is absent or the id cannot be read. Without a logs folder no folder is made. The dump is
-// written either way.
-TEST(CrashHandlerClient, GetsTheUserIdUpToAZeroByteAndIsLeftOutWhenItCannotRun) {
-    CrashScene withZero, withoutFile, withoutClient, unreadableId, withoutLogs(false);
-    withZero.WriteWorkFile("userid.txt", std::string("42\n\0tail", 8));
-    // A folder named userid.txt opens but cannot be read: a read error, so no launch.
-    fs::create_directory(unreadableId.Work() / "userid.txt");
-    for (const CrashScene* scene :
-         {&withZero, &withoutFile, &withoutClient, &unreadableId, &withoutLogs}) {
-        if (scene != &withoutClient)
-            scene->AddDumpClient();
-        EXPECT_EQ(scene->Run({"null-write"}).exitStatus, 255);
-        EXPECT_EQ(scene->DumpFiles().size(), 1u);
-        EXPECT_EQ(scene->DumpLog(), scene == &withoutLogs ? "" : kDumpLogLines);
-    }
-    const auto client = withZero.ClientArguments(10000);
-    ASSERT_TRUE(client.has_value());
-    EXPECT_EQ(client->at(1), "42\n");
-    EXPECT_EQ(withoutFile.ClientArguments(10000),
-              (std::vector<std::string>{(withoutFile.Work() / withoutFile.DumpFiles()[0]).string(),
-                                        "", "qorvim"}));
-    EXPECT_FALSE(withoutClient.ClientArguments(0).has_value());
-    EXPECT_FALSE(unreadableId.ClientArguments(500).has_value());
-    EXPECT_TRUE(withoutLogs.ClientArguments(10000).has_value());
-    EXPECT_FALSE(fs::exists(withoutLogs.Base() / "logs"));
-}
-
 // A current directory that takes no files is logged and reported, and the process still exits.
 TEST(CrashHandlerDumpLog, AnUnwritableDirectoryIsLoggedAndReported) {
     CrashScene scene; // an empty work folder: run as root it is removed instead
-    const ChildResult child = scene.Run({"null-write"}, false, /*unwritableWork=*/true);
+    const ChildResult child = scene.Run({"null-write"}, /*unwritableWork=*/true);
     EXPECT_EQ(child.exitStatus, 255);
     EXPECT_EQ(scene.DumpLog(), "CAN NOT CREATE dump FILE! \n");
     EXPECT_THAT(child.standardError, HasSubstr("generate_dump:can not create dump file!\n"));

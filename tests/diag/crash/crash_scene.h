@@ -1,26 +1,27 @@
 #pragma once
 
 // Runs crash_child in a scratch folder laid out the way the crash handler expects
-// (base/work is the current directory, base/logs takes "../logs/dump.log") and collects what the
-// crash left behind.
+// (base/work is the current directory, base/logs takes "../logs/dump.log"), collects what the
+// crash left behind and opens the dump in two independent readers: Breakpad's
+// minidump_stackwalk and lldb.
 
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <optional>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
 
 // The children's time zone, 5 h 45 min east of UTC: a name in UTC or off by whole hours fails.
-inline constexpr char kChildTimeZone[] = "TZ=VSK-5:45";
+inline constexpr char kChildTimeZone[] = "VSK-5:45";
 inline constexpr long kChildUtcOffset = 5 * 3600 + 45 * 60;
 
 inline std::string Quote(const std::string& text) {
@@ -37,29 +38,20 @@ inline std::string ReadFile(const fs::path& path) {
     return text.str();
 }
 
-// The dump is named after CLOCK_REALTIME; time() lags it by up to a tick.
-inline time_t RealtimeSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_REALTIME, &now);
-    return now.tv_sec;
-}
-
 struct ChildResult {
     int exitStatus = -1; // -1 when the child did not exit normally
-    int termSignal = 0;
     time_t started = 0, ended = 0;
     std::string standardError;
 };
 
 class CrashScene {
 public:
-    explicit CrashScene(bool withLogsFolder = true) {
+    CrashScene() {
         std::string pattern = (fs::temp_directory_path() / "veska-crash-XXXXXX").string();
         m_base = mkdtemp(pattern.data());
         m_work = m_base / "work";
         fs::create_directory(m_work);
-        if (withLogsFolder)
-            fs::create_directory(m_base / "logs");
+        fs::create_directory(m_base / "logs");
     }
     ~CrashScene() {
         std::error_code ignored;
@@ -68,7 +60,6 @@ public:
     }
     CrashScene(const CrashScene&) = delete;
 
-    const fs::path& Base() const { return m_base; }
     const fs::path& Work() const { return m_work; }
 
     // A stand-in dump client that records its arguments, each ended by a zero byte.
@@ -78,70 +69,67 @@ public:
                "../client-args\n";
         fs::permissions(m_work / "DumpClient.exe", fs::perms::owner_all);
     }
-    void WriteWorkFile(const std::string& name, const std::string& bytes) const {
-        std::ofstream(m_work / name, std::ios::binary) << bytes;
-    }
 
     // Runs crash_child with the arguments in the work folder and waits for it. With
-    // `killWhenReady`, sends it SIGSEGV once it reports that it is waiting. With
-    // `unwritableWork`, the work folder cannot take new files while the child runs.
-    ChildResult Run(const std::vector<std::string>& arguments, bool killWhenReady = false,
-                    bool unwritableWork = false) const {
-        std::string script = "cd " + Quote(m_work.string()) + " || exit 120\n";
-        // Permissions do not bind root: a folder that no longer exists takes no files either.
-        if (unwritableWork) {
+    // `unwritableWork`, the work folder cannot take new files while the child runs (permissions
+    // do not bind root: for root the folder is removed instead).
+    ChildResult Run(std::vector<std::string> arguments, bool unwritableWork = false) const {
+        if (unwritableWork)
             fs::permissions(m_work, fs::perms::owner_read | fs::perms::owner_exec);
-            script += "[ \"$(id -u)\" != 0 ] || rmdir \"$PWD\" || exit 121\n";
-        }
-        script += std::string("export ") + kChildTimeZone + "\n" + (killWhenReady ? "" : "exec ") +
-                  Quote(CRASH_CHILD_PATH);
-        for (const std::string& argument : arguments)
-            script += " " + Quote(argument);
-        script += " > ../child.out 2> ../child.err";
-        if (killWhenReady)
-            script += " &\nfor i in $(seq 1000); do grep -q ready ../child.out && break; "
-                      "sleep 0.01; done\nkill -SEGV $!; wait $!";
+        arguments.insert(arguments.begin(), CRASH_CHILD_PATH);
+        std::vector<char*> argv;
+        for (std::string& argument : arguments)
+            argv.push_back(argument.data());
+        argv.push_back(nullptr);
         ChildResult result;
-        result.started = RealtimeSeconds();
-        const int status = std::system(("sh -c " + Quote(script)).c_str());
-        result.ended = RealtimeSeconds();
-        result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        result.termSignal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
-        result.standardError = ReadFile(m_base / "child.err");
-        if (unwritableWork) {
-            std::error_code ignored;
-            fs::create_directory(m_work, ignored);
-            fs::permissions(m_work, fs::perms::owner_all, fs::perm_options::add, ignored);
+        result.started = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+        const pid_t pid = fork();
+        if (pid == 0) {
+            const int err = open((m_base / "child.err").c_str(), O_WRONLY | O_CREAT, 0600);
+            if (chdir(m_work.c_str()) != 0 || dup2(err, STDERR_FILENO) < 0 ||
+                (unwritableWork && getuid() == 0 && rmdir(m_work.c_str()) != 0))
+                _exit(120);
+            setenv("TZ", kChildTimeZone, 1);
+            execv(argv[0], argv.data());
+            _exit(127);
         }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        result.ended = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+        result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        result.standardError = ReadFile(m_base / "child.err");
+        std::error_code ignored;
+        fs::create_directory(m_work, ignored);
+        fs::permissions(m_work, fs::perms::owner_all, fs::perm_options::add, ignored);
         return result;
     }
 
-    // Names of the files in the work folder that look like dumps.
+    // The files the crash added to the work folder.
     std::vector<std::string> DumpFiles() const {
         std::vector<std::string> names;
         for (const auto& entry : fs::directory_iterator(m_work)) {
             const std::string name = entry.path().filename().string();
-            if (name.rfind("Dump-", 0) == 0 || name.find(".dmp") != std::string::npos)
+            if (name != "DumpClient.exe" && name != "userid.txt")
                 names.push_back(name);
         }
         return names;
     }
     std::string DumpLog() const { return ReadFile(m_base / "logs" / "dump.log"); }
-    // The dump client's arguments (without the program name), once it has run.
-    std::optional<std::vector<std::string>> ClientArguments(int waitMilliseconds) const {
+    // The dump client's arguments (without the program name), once it has run (or after 10 s).
+    std::vector<std::string> ClientArguments() const {
         const fs::path record = m_base / "client-args";
-        const auto deadline =
-            std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMilliseconds);
-        while (!fs::exists(record)) {
-            if (std::chrono::steady_clock::now() > deadline)
-                return std::nullopt;
+        for (int wait = 0; wait < 1000 && !fs::exists(record); ++wait)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
         std::vector<std::string> arguments;
         std::istringstream bytes(ReadFile(record));
         for (std::string argument; std::getline(bytes, argument, '\0');)
             arguments.push_back(argument);
         return arguments;
+    }
+    // What a reader of the dump writes to its standard output.
+    std::string Read(const std::string& command) const {
+        std::system(("(" + command + ") > " + Quote((m_base / "reader.out").string())).c_str());
+        return ReadFile(m_base / "reader.out");
     }
 
 private:

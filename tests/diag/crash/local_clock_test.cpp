@@ -1,10 +1,8 @@
 #include "diag/local_clock.h"
-#include "diag/signal_safe_text.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
-#include <climits>
 #include <cstdlib>
 
 namespace {
@@ -40,11 +38,4 @@ TEST(LocalClock, AgreesWithLocaltimeAcrossDaylightSavingChanges) {
     ExpectSameAsLocaltime(clock, start - 400L * 86400); // the system clock was set back
     unsetenv("TZ");
     tzset();
-}
-
-TEST(SignalSafeText, FormatsIntegersLikePrintf) {
-    SignalSafeText text;
-    text.AppendInt(0).Append(" ").AppendInt(-17).Append(" ").AppendInt(LLONG_MIN).Append(" ");
-    text.AppendInt(7, 2).Append(" ").AppendInt(2024, 4).Append(" ").AppendInt(123, 2);
-    EXPECT_STREQ(text.c_str(), "0 -17 -9223372036854775808 07 2024 123");
 }

@@ -1,9 +1,13 @@
+// The two files the reading history is kept in: read_history.dat and read_place.dat.
+
+#include "history/read_place_store.h"
 #include "history/reader_history.h"
 
 #include "tests/text/test_books.h"
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <vector>
@@ -36,11 +40,16 @@ Names NamesOf(const std::list<ReadMarkInfo>& list) {
     return names;
 }
 
-class ReaderHistoryTest : public ::testing::Test {
+// A fresh data directory.
+class DataDirTest : public ::testing::Test {
 protected:
-    ReaderHistoryTest() { setenv("VESKA_DATA_DIR", m_dir.Path().c_str(), 1); }
-    ~ReaderHistoryTest() override { unsetenv("VESKA_DATA_DIR"); }
+    DataDirTest() { setenv("VESKA_DATA_DIR", m_dir.Path().c_str(), 1); }
+    ~DataDirTest() override { unsetenv("VESKA_DATA_DIR"); }
+    test_books::TempDir m_dir;
+};
 
+class ReaderHistoryTest : public DataDirTest {
+protected:
     CReaderHistory LoadFile(const std::string& contents) {
         m_dir.Write("read_history.dat", contents);
         CReaderHistory history;
@@ -48,27 +57,24 @@ protected:
         return history;
     }
     std::string FileText() const { return m_dir.Read("read_history.dat"); }
+};
 
-    test_books::TempDir m_dir;
+class ReadPlaceStoreTest : public DataDirTest {
+protected:
+    CReadPlaceStore Loaded() const {
+        CReadPlaceStore store;
+        store.Load();
+        return store;
+    }
 };
 
 } // namespace
 
-TEST_F(ReaderHistoryTest, MissingFileIsCreatedEmptyAndRecordsAreFiveLines) {
-    CReaderHistory history;
-    history.m_listLocal.push_back(Mark("stale.txt", "/old/stale.txt", 1, 2));
-    EXPECT_EQ(history.Load(), 0);
-    EXPECT_EQ(history.m_strDir, m_dir.Path());
-    EXPECT_TRUE(history.m_listLocal.empty());
-    EXPECT_EQ(m_dir.Entries(), 1);
-    EXPECT_EQ(FileText(), "");
-
-    history.AddReadMark(Mark("novel.txt", "/books/novel.txt", 12, 340));
-    EXPECT_EQ(FileText(), "novel.txt\n/books/novel.txt\n12\n340\n1\n");
-}
-
+// A record is five lines; new books go first and the oldest drops after twenty.
 TEST_F(ReaderHistoryTest, NewBooksGoFirstAndTheOldestDropsAfterTwenty) {
     CReaderHistory history = LoadFile("");
+    history.AddReadMark(Mark("novel.txt", "/books/novel.txt", 12, 340));
+    EXPECT_EQ(FileText(), "novel.txt\n/books/novel.txt\n12\n340\n1\n");
     for (int i = 1; i <= 21; ++i) {
         const std::string name = "book" + std::to_string(i) + ".txt";
         history.AddReadMark(Mark(name, "/books/" + name, i, 100));
@@ -150,11 +156,9 @@ TEST_F(ReaderHistoryTest, AddedBooksTheirListsAndTheirFile) {
     const std::string later = localB + netA;
     for (const std::string& bad : {
              "abc\n/b/abc\n2\n20\n1\n" + later,   // name of 3 bytes
-             "long.txt\n/b/x\n1\n1\n1\n" + later, // path of 4 bytes
              "    \n/b/blank\n1\n1\n1\n" + later, // a name of blanks keeps its LF
              "over.txt\n/b/over.txt\n" + std::string(9000, '7') + "\n1\n1\n" + later, // two pieces
              std::string("cut.txt\n/b/cut.txt\n1\n1\n"), // the file ends inside a record
-             std::string("\n"),
          }) {
         cases.push_back(
             {localA + bad, {added}, {"new.txt", "local-a.txt"}, {}, Record(added) + localA + bad});
@@ -184,21 +188,12 @@ TEST_F(ReaderHistoryTest, FailedSaveKeepsTheFileAndTheListsWork) {
     EXPECT_EQ(m_dir.Entries(), 1);
 }
 
-TEST_F(ReaderHistoryTest, FileThatCannotBeAHistoryIsLeftAloneAndNeverSavedOver) {
+// A FIFO in its place is never opened (it would block) nor saved over.
+TEST_F(ReaderHistoryTest, AFifoIsLeftAloneAndNeverSavedOver) {
     const std::string file = m_dir.File("read_history.dat");
-    m_dir.Write("read_history.dat", Record("kept.txt", "/b/kept.txt", 1, 2));
-    std::filesystem::resize_file(file, 100ull << 30); // sparse
+    ASSERT_EQ(mkfifo(file.c_str(), 0600), 0);
     CReaderHistory history;
     history.Load();
-    EXPECT_EQ(history.m_nRefusedErrno, EFBIG);
-    EXPECT_TRUE(history.m_listLocal.empty());
-    history.AddReadMark(Mark("new.txt", "/b/new.txt", 0, 5));
-    EXPECT_EQ(std::filesystem::file_size(file), 100ull << 30);
-    EXPECT_EQ(m_dir.Entries(), 1);
-
-    std::filesystem::remove(file);
-    ASSERT_EQ(mkfifo(file.c_str(), 0600), 0);
-    history.Load(); // returns at once: a FIFO is never opened
     EXPECT_EQ(history.m_nRefusedErrno, EINVAL);
     history.AddReadMark(Mark("new.txt", "/b/new.txt", 0, 5));
     EXPECT_TRUE(std::filesystem::is_fifo(file));
@@ -206,7 +201,6 @@ TEST_F(ReaderHistoryTest, FileThatCannotBeAHistoryIsLeftAloneAndNeverSavedOver) 
 
 // Only a hand-made or damaged file holds more than use keeps (20 records a list, a short damaged
 // end): the lists keep what use would have kept, and the whole file stays under a second name.
-// How fast a million records load is measured by bench/data_files_bench.
 TEST_F(ReaderHistoryTest, LongFileKeepsTheNewestTwentyAndTheWholeFileAside) {
     std::string file;
     for (int i = 0; i < 1000; ++i) {
@@ -247,4 +241,87 @@ TEST_F(ReaderHistoryTest, LongFileKeepsTheNewestTwentyAndTheWholeFileAside) {
     damaged.Save();
     EXPECT_EQ(FileText(), net);
     EXPECT_EQ(m_dir.Read("read_history.dat.full.2"), net + longTail);
+}
+
+TEST_F(ReadPlaceStoreTest, PlacesSurviveAReloadMostRecentFirst) {
+    CReadPlaceStore store = Loaded();
+    EXPECT_TRUE(store.Places().empty());
+    EXPECT_EQ(m_dir.Entries(), 0); // nothing written until there is a place
+
+    store.Set({"/books/a b.txt", 3, 120});
+    store.Set({"/books/c.txt", 0, 0});
+    store.Set({"/books/a b.txt", 4, 7}); // reading on moves the book to the front
+    EXPECT_EQ(m_dir.Read("read_place.dat"), "4 7 /books/a b.txt\n0 0 /books/c.txt\n");
+
+    const CReadPlaceStore again = Loaded();
+    ASSERT_EQ(again.Places().size(), 2u);
+    EXPECT_EQ(again.Places().front().strFilePath, "/books/a b.txt");
+    const ReadPlace* place = again.Find("/books/c.txt");
+    ASSERT_NE(place, nullptr);
+    EXPECT_EQ(place->nPage, 0);
+    EXPECT_EQ(again.Find("/books/missing.txt"), nullptr);
+}
+
+TEST_F(ReadPlaceStoreTest, DamagedLinesAreDroppedAndTheRestLoads) {
+    m_dir.Write("read_place.dat",
+                "garbage\n"
+                "1 2 /ok/one.txt\n"
+                "-1 0 /bad/negative.txt\n"
+                "x 0 /bad/letters.txt\n"
+                "5 99999999999 /bad/overflow.txt\n"
+                "3 4\n"
+                "6 7 /ok/two.txt\r\n"
+                "8 9 /ok/one.txt\n" // a second line for a book: the first wins
+                "1 1 /long/" +
+                    std::string(20000, 'x') + "\n" +
+                    "2 2 /ok/three.txt\n" // after an overlong line, reading goes on
+                    "\x01\x02\xff");
+    const CReadPlaceStore store = Loaded();
+    ASSERT_EQ(store.Places().size(), 3u);
+    EXPECT_EQ(store.Places().front().nOffset, 2);
+    EXPECT_EQ(store.Places().back().strFilePath, "/ok/three.txt");
+    ASSERT_NE(store.Find("/ok/two.txt"), nullptr); // CR LF line ends read too
+    EXPECT_EQ(store.Find("/ok/two.txt")->nPage, 6);
+
+    // A path that would not read back is refused, and nothing is saved for it.
+    CReadPlaceStore fresh = Loaded();
+    fresh.Set({"/a\nb.txt", 1, 1});
+    EXPECT_EQ(fresh.Find("/a\nb.txt"), nullptr);
+    EXPECT_EQ(m_dir.Read("read_place.dat").substr(0, 7), "garbage"); // untouched
+
+    EXPECT_EQ(Loaded().RefusedErrno(), 0);
+}
+
+// What was not read is never saved over: the places there would be lost.
+TEST_F(ReadPlaceStoreTest, ARefusedFileIsLeftAloneForTheRun) {
+    const std::string path = m_dir.Write("read_place.dat", "1 2 /ok/one.txt\n");
+    std::filesystem::resize_file(path, 300ull << 20); // over the size limit, sparse
+    CReadPlaceStore store = Loaded();
+    EXPECT_EQ(store.RefusedErrno(), EFBIG);
+    EXPECT_EQ(store.FilePath(), path);
+    std::filesystem::resize_file(path, 16); // readable again: still not written this run
+    store.Set({"/books/new.txt", 1, 1});
+    EXPECT_NE(store.Find("/books/new.txt"), nullptr); // the place serves this run
+    EXPECT_EQ(m_dir.Read("read_place.dat"), "1 2 /ok/one.txt\n");
+
+    // A FIFO in its place is refused without blocking.
+    std::filesystem::remove(path);
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    store = Loaded();
+    EXPECT_TRUE(store.Places().empty());
+    EXPECT_EQ(store.RefusedErrno(), EINVAL);
+    store.Set({"/books/new.txt", 1, 1});
+    EXPECT_TRUE(std::filesystem::is_fifo(path));
+}
+
+TEST_F(ReadPlaceStoreTest, KeepsTheMostRecentFortyBooks) {
+    CReadPlaceStore store = Loaded();
+    for (int i = 0; i < 45; ++i) {
+        store.Set({"/books/" + std::to_string(i) + ".txt", i, 0});
+    }
+    const CReadPlaceStore again = Loaded();
+    EXPECT_EQ(again.Places().size(), CReadPlaceStore::kMaxPlaces);
+    EXPECT_EQ(again.Places().front().strFilePath, "/books/44.txt");
+    EXPECT_EQ(again.Find("/books/4.txt"), nullptr);
+    EXPECT_NE(again.Find("/books/5.txt"), nullptr);
 }
