@@ -19,14 +19,14 @@ TEST(ChapterCache, ListServesOnlyTheSameFileAndDamageIsIgnored) {
     const std::u16string book = DecodeUtf8(dir.Write("小说 a=b.txt", "第一章\n正文\n"));
     const CChapterCache cache(dir.Path());
     EXPECT_FALSE(cache.Load(book, utf8)); // nothing saved yet
-    const std::vector<ScanHit> chapters = {{0, 0, u"第一章\t故人"}, {9000, 2, u"Chapter 2"}};
+    const CChapterList chapters = {{0, 0, u"第一章\t故人"}, {9000, 2, u"Chapter 2"}};
     const auto stamp = CChapterCache::StampOf(book);
     ASSERT_TRUE(stamp);
     // An offset past the end of the file cannot be right.
     ASSERT_TRUE(cache.Save(book, utf8, *stamp, chapters));
     EXPECT_FALSE(cache.Load(book, utf8));
 
-    const std::vector<ScanHit> fitting = {{0, 0, u"第一章\t故人"}, {7, 0, u"Chapter 2"}};
+    const CChapterList fitting = {{0, 0, u"第一章\t故人"}, {7, 0, u"Chapter 2"}};
     ASSERT_TRUE(cache.Save(book, utf8, *stamp, fitting));
     const auto loaded = cache.Load(book, utf8);
     ASSERT_TRUE(loaded);
