@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QListView>
 #include <QPainter>
+#include <QShowEvent>
 #include <QStyledItemDelegate>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -140,13 +141,19 @@ CChapterListDlg::CChapterListDlg(const CChapterList& chapters, int current, QWid
     connect(m_list, &QAbstractItemView::activated, this, [this] { accept(); });
 
     if (current >= 0 && current < m_model->rowCount()) {
-        const QModelIndex index = m_model->index(current, 0);
-        m_list->setCurrentIndex(index);
-        m_list->scrollTo(index, QAbstractItemView::PositionAtCenter);
+        m_list->setCurrentIndex(m_model->index(current, 0));
     } else if (m_model->rowCount() > 0) {
         m_list->setCurrentIndex(m_model->index(0, 0));
     }
     m_list->setFocus();
+}
+
+void CChapterListDlg::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // Only now does the list know its height, and so where the middle is.
+    if (!event->spontaneous()) {
+        m_list->scrollTo(m_list->currentIndex(), QAbstractItemView::PositionAtCenter);
+    }
 }
 
 void CChapterListDlg::ChaptersAdded() {

@@ -32,6 +32,7 @@ public:
 
 protected:
     void accept() override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void ShowNewRows();
