@@ -31,19 +31,17 @@ public:
     }
     QVariant data(const QModelIndex& index, int role) const override {
         const std::size_t row = std::size_t(index.row());
-        if (!index.isValid() || row >= m_chapters.size()) {
+        if (!index.isValid() || row >= m_chapters.size() ||
+            (role != Qt::DisplayRole && role != Qt::AccessibleTextRole)) {
             return {};
         }
         const QString page = QString::number(m_chapters.Page(row) + 1);
-        switch (role) {
-        case Qt::DisplayRole:
-            return index.column() == 0 ? Title(row) : page;
-        case Qt::AccessibleTextRole:
-            return index.column() == 0 ? QStringLiteral(u"%1，第 %2 页").arg(Title(row), page)
-                                       : page;
-        default:
-            return {};
+        if (index.column() == 1) {
+            return page;
         }
+        const QString title = QString::fromStdU16String(m_chapters.Title(row));
+        // Read out with its page, which the row shows apart from the title.
+        return role == Qt::DisplayRole ? title : QStringLiteral(u"%1，第 %2 页").arg(title, page);
     }
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
         if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
@@ -64,10 +62,6 @@ public:
     }
 
 private:
-    QString Title(std::size_t row) const {
-        return QString::fromStdU16String(m_chapters.Title(row));
-    }
-
     const CChapterList& m_chapters;
     int m_rows;
 };

@@ -162,6 +162,7 @@ bool CChapterCache::Save(const std::u16string& path, const CCodePageLayout& layo
     std::filesystem::create_directories(m_dir, ignored);
     CAtomicFileWriter file(FileOf(path));
     std::string text = HeaderOf(path, layout, stamp, chapters.size());
+    text.reserve(text.size() + kBlockBytes + kMaxEntryBytes);
     char number[24];
     const auto append = [&](std::uint64_t value, char after) {
         char* end = std::to_chars(number, number + sizeof(number), value).ptr;
