@@ -131,15 +131,18 @@ std::optional<CChapterList> CChapterCache::Load(const std::u16string& path,
     CChapterList chapters;
     chapters.reserve(std::size_t(entries), std::size_t(entryBytes - entries * 5));
     while (reader.NextLine(line, kMaxEntryBytes)) {
-        // Both numbers and the title within this one line, which must end.
+        // Both numbers and the title within this one line, which must end. Lines may end with
+        // CR LF; a title is a trimmed line, so a CR at its end can only be a damaged entry's
+        // (and would not read back the same once saved).
         std::size_t at = 0;
         const std::optional<std::uint64_t> offset = NumberField(line, at, stamp->size - 1);
         const std::optional<std::uint64_t> page =
             offset ? NumberField(line, at, std::uint64_t(INT_MAX - 1)) : std::nullopt;
         // Only a page that may show the offset: anything else would send the window to decode
         // from far away.
-        if (!page || line.back() != '\n' || !CResourceData::MayShowOffset(*page, *offset) ||
-            chapters.size() == count ||
+        if (!page || line.back() != '\n' ||
+            (line.size() - at >= 2 && line[line.size() - 2] == '\r') ||
+            !CResourceData::MayShowOffset(*page, *offset) || chapters.size() == count ||
             (!chapters.empty() && (*offset <= chapters.Offset(chapters.size() - 1) ||
                                    int(*page) < chapters.Page(chapters.size() - 1)))) {
             return std::nullopt;
