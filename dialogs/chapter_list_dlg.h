@@ -1,34 +1,45 @@
 #pragma once
 
-#include "text/book_scanner.h"
+#include "text/chapter_list.h"
 
 #include <QDialog>
 
-#include <vector>
-
 class QLabel;
-class QTreeWidget;
+class QListView;
+class QTimer;
+class CChapterListModel;
 
-// "目录": the book's chapter headings with their pages (counted from 1). Enter or a double-click
-// picks one. While the book is still being scanned, the list grows as headings are found.
+// "目录": the book's chapter headings with their pages (counted from 1) on the right. Enter or a
+// double-click picks one. While the book is still being scanned, the list grows as headings are
+// found. The dialog shows the list it is given without a copy, as a model whose rows are made
+// only when painted, so a book of a million headings opens it at once.
 class CChapterListDlg : public QDialog {
     Q_OBJECT
 public:
+    // `chapters` belongs to the caller and outlives the dialog; it may only grow meanwhile.
     // `current`: the chapter to select, -1 for none.
-    CChapterListDlg(const std::vector<ScanHit>& chapters, int current, QWidget* parent = nullptr);
+    CChapterListDlg(const CChapterList& chapters, int current, QWidget* parent = nullptr);
 
-    void AddChapters(const std::vector<ScanHit>& chapters);
+    // Headings were added at the end of the list. While they pour in, the rows follow a few times
+    // a second: each change lays out the whole list anew.
+    void ChaptersAdded();
     // Scan progress in percent; 100 or more: the list is complete.
     void SetProgress(int percent);
     // The picked chapter after the dialog is accepted.
     int Selected() const { return m_nSelected; }
-    QTreeWidget* List() const { return m_list; }
+    // Column 0 of its model holds the titles, column 1 the pages as shown.
+    QListView* List() const { return m_list; }
 
 protected:
     void accept() override;
+    void showEvent(QShowEvent* event) override;
 
 private:
-    QTreeWidget* m_list;
+    void ShowNewRows();
+
+    CChapterListModel* m_model;
+    QListView* m_list;
     QLabel* m_progress;
+    QTimer* m_growTimer;
     int m_nSelected = -1;
 };

@@ -47,12 +47,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::ofstream(cache.FileOf(book.path), std::ios::binary | std::ios::trunc)
         << book.header << "count " << lines << "\n"
         << entries;
-    const std::optional<std::vector<ScanHit>> loaded = cache.Load(book.path, book.layout);
+    const std::optional<CChapterList> loaded = cache.Load(book.path, book.layout);
     if (!loaded) {
         return 0;
     }
     for (std::size_t i = 0; i < loaded->size(); ++i) {
-        const ScanHit& hit = (*loaded)[i];
+        const ScanHit hit = (*loaded)[i];
         fuzz::Require(hit.offset < kBookBytes);
         const std::uint64_t nominal = hit.offset / 4092;
         fuzz::Require(
@@ -64,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const auto stamp = CChapterCache::StampOf(book.path);
     fuzz::Require(stamp && cache.Save(book.path, book.layout, *stamp, *loaded));
-    const std::optional<std::vector<ScanHit>> back = cache.Load(book.path, book.layout);
+    const std::optional<CChapterList> back = cache.Load(book.path, book.layout);
     fuzz::Require(back && back->size() == loaded->size());
     for (std::size_t i = 0; i < back->size(); ++i) {
         fuzz::Require((*back)[i].offset == (*loaded)[i].offset &&

@@ -173,57 +173,101 @@ int CreateTemporaryFile(const std::string& dir, const std::string& base, std::st
 
 } // namespace
 
-bool ReplaceFileAtomically(const std::string& fsPath, std::string_view contents) {
-    std::string target = fsPath;
+CAtomicFileWriter::CAtomicFileWriter(const std::string& fsPath) : m_target(fsPath) {
     struct stat linkInfo {};
-    if (lstat(target.c_str(), &linkInfo) == 0 && S_ISLNK(linkInfo.st_mode)) {
+    if (lstat(m_target.c_str(), &linkInfo) == 0 && S_ISLNK(linkInfo.st_mode)) {
         char resolved[PATH_MAX];
-        if (realpath(target.c_str(), resolved) == nullptr) {
-            return false;
+        if (realpath(m_target.c_str(), resolved) == nullptr) {
+            Fail();
+            return;
         }
-        target = resolved;
+        m_target = resolved;
     }
 
     struct stat old {};
-    const bool exists = stat(target.c_str(), &old) == 0;
-    if (exists) {
+    m_exists = stat(m_target.c_str(), &old) == 0;
+    if (m_exists) {
         if (!S_ISREG(old.st_mode)) {
             errno = S_ISDIR(old.st_mode) ? EISDIR : EINVAL;
-            return false;
+            Fail();
+            return;
         }
         // A write-protected file stays as it is, as it would if it were opened for writing.
-        if (access(target.c_str(), W_OK) != 0) {
-            return false;
+        if (access(m_target.c_str(), W_OK) != 0) {
+            Fail();
+            return;
         }
+        m_mode = old.st_mode & 07777;
     }
 
-    const auto slash = target.find_last_of('/');
+    const auto slash = m_target.find_last_of('/');
     const std::string dir =
-        slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
-    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+        slash == std::string::npos ? "." : (slash == 0 ? "/" : m_target.substr(0, slash));
+    const std::string base = slash == std::string::npos ? m_target : m_target.substr(slash + 1);
+    m_fd = CreateTemporaryFile(dir, base, m_tmpPath);
+    if (m_fd < 0) {
+        m_tmpPath.clear(); // nothing was made
+        Fail();
+    }
+}
 
-    std::string tmpPath;
-    const int fd = CreateTemporaryFile(dir, base, tmpPath);
-    if (fd < 0) {
+CAtomicFileWriter::~CAtomicFileWriter() {
+    ErrnoKeeper keep;
+    Discard();
+}
+
+bool CAtomicFileWriter::Fail() {
+    if (m_error == 0) {
+        m_error = errno != 0 ? errno : EIO;
+    }
+    ErrnoKeeper keep;
+    Discard();
+    return false;
+}
+
+void CAtomicFileWriter::Discard() {
+    if (m_fd >= 0) {
+        close(m_fd);
+        m_fd = -1;
+    }
+    if (!m_tmpPath.empty()) {
+        unlink(m_tmpPath.c_str());
+        m_tmpPath.clear();
+    }
+}
+
+bool CAtomicFileWriter::Write(std::string_view bytes) {
+    if (m_fd < 0) {
+        errno = m_error != 0 ? m_error : EBADF;
         return false;
     }
-    bool ok = WriteAll(fd, contents);
-    if (ok && exists) {
-        ok = fchmod(fd, old.st_mode & 07777) == 0;
+    return WriteAll(m_fd, bytes) || Fail();
+}
+
+bool CAtomicFileWriter::Commit() {
+    if (m_fd < 0) {
+        errno = m_error != 0 ? m_error : EBADF;
+        return false;
+    }
+    if (m_exists && fchmod(m_fd, m_mode) != 0) {
+        return Fail();
     }
     // No fsync: saves come with every page turn, and an fsync costs ~10 ms there. A killed
     // process cannot leave a partial file (the kernel has the whole temporary file before the
     // rename), and ext4 flushes a file replaced by rename before the rename commits, so a power
     // cut brings back one whole version or the other.
-    if (close(fd) != 0) {
-        ok = false;
+    const int fd = m_fd;
+    m_fd = -1;
+    if (close(fd) != 0 || rename(m_tmpPath.c_str(), m_target.c_str()) != 0) {
+        return Fail();
     }
-    if (ok && rename(tmpPath.c_str(), target.c_str()) == 0) {
-        return true;
-    }
-    ErrnoKeeper keep;
-    unlink(tmpPath.c_str());
-    return false;
+    m_tmpPath.clear();
+    return true;
+}
+
+bool ReplaceFileAtomically(const std::string& fsPath, std::string_view contents) {
+    CAtomicFileWriter file(fsPath);
+    return file.Write(contents) && file.Commit();
 }
 
 int RemoveStaleTemporaryFiles(const std::string& fsDir) {

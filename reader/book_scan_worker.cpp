@@ -14,16 +14,22 @@ bool CBookScanWorker::Start(const std::u16string& path, const CCodePageLayout& l
     if (!scanner->Open(path, layout)) {
         return false;
     }
+    scanner->SetCancelFlag(&m_cancel);
+    scanner->SetProgress(
+        [this](std::uint64_t done, std::uint64_t total) { ReportProgress(done, total); });
+    Run([scanner, job = std::move(job)] { job(*scanner); });
+    return true;
+}
+
+void CBookScanWorker::Run(std::function<void()> job) {
+    Cancel();
     m_cancel = false;
     m_running = true;
     m_lastPercent = -1;
     const unsigned generation = ++m_generation;
     m_jobGeneration = generation;
-    scanner->SetCancelFlag(&m_cancel);
-    scanner->SetProgress(
-        [this](std::uint64_t done, std::uint64_t total) { ReportProgress(done, total); });
-    m_thread = std::thread([this, scanner, job = std::move(job), generation] {
-        job(*scanner);
+    m_thread = std::thread([this, job = std::move(job), generation] {
+        job();
         QMetaObject::invokeMethod(
             this,
             [this, generation] {
@@ -37,7 +43,6 @@ bool CBookScanWorker::Start(const std::u16string& path, const CCodePageLayout& l
             },
             Qt::QueuedConnection);
     });
-    return true;
 }
 
 void CBookScanWorker::Cancel() {

@@ -25,6 +25,8 @@ public:
     // Cancels any running job, then runs `job` with a scanner opened on the book. false when
     // the book cannot be opened (nothing runs then).
     bool Start(const std::u16string& path, const CCodePageLayout& layout, Job job);
+    // Cancels any running job, then runs `job`, which needs no book (a save), on the thread.
+    void Run(std::function<void()> job);
     void Cancel();
     bool IsRunning() const { return m_running; }
 

@@ -14,8 +14,10 @@ CChapterIndex::CChapterIndex(QObject* parent)
     });
 }
 
-// The worker (a child) joins its thread when it goes.
-CChapterIndex::~CChapterIndex() = default;
+// Before the list goes: a save may still be reading it.
+CChapterIndex::~CChapterIndex() {
+    Cancel();
+}
 
 void CChapterIndex::Cancel() {
     m_pWorker->Cancel();
@@ -36,43 +38,50 @@ void CChapterIndex::Start(const std::u16string& path, const CCodePageLayout& lay
     // list stale rather than wrong.
     const std::optional<CChapterCache::Stamp> stamp = CChapterCache::StampOf(path);
     CBookScanWorker* worker = m_pWorker;
-    worker->Start(
-        path, layout, [this, worker, path, layout, dataDir, stamp](CBookScanner& scanner) {
-            using Clock = std::chrono::steady_clock;
-            std::vector<ScanHit> all;
-            std::vector<ScanHit> batch;
-            auto lastPost = Clock::now();
-            const auto post = [&] {
-                worker->Post([this, batch = std::move(batch)]() mutable { Add(std::move(batch)); });
-                batch.clear();
-                lastPost = Clock::now();
-            };
-            const bool done = scanner.ScanChapters([&](const ScanHit& hit) {
-                all.push_back(hit);
-                batch.push_back(hit);
-                // The list fills as the scan goes, in steps the window can take in.
-                if (batch.size() >= 512 ||
-                    Clock::now() - lastPost > std::chrono::milliseconds(100)) {
-                    post();
-                }
-                return true;
-            });
-            if (!done) {
-                return;
-            }
-            post();
-            if (stamp) {
-                CChapterCache(dataDir).Save(path, layout, *stamp, all);
-            }
-            worker->Post([this] {
-                m_bComplete = true;
-                m_nProgress = 100;
-                emit progress(100);
-            });
-        });
+    worker->Start(path, layout,
+                  [this, worker, path, layout, dataDir, stamp](CBookScanner& scanner) {
+                      using Clock = std::chrono::steady_clock;
+                      CChapterList batch;
+                      auto lastPost = Clock::now();
+                      const auto post = [&] {
+                          worker->Post([this, batch = std::move(batch)] { Add(batch); });
+                          batch = CChapterList();
+                          lastPost = Clock::now();
+                      };
+                      const bool done = scanner.ScanChapters([&](const ScanHit& hit) {
+                          batch.push_back(hit);
+                          // The list fills as the scan goes, in steps the window can take in.
+                          if (batch.size() >= 512 ||
+                              Clock::now() - lastPost > std::chrono::milliseconds(100)) {
+                              post();
+                          }
+                          return true;
+                      });
+                      if (!done) {
+                          return;
+                      }
+                      post();
+                      // Posted after the last batch, so the list is whole when this runs.
+                      worker->Post([this, worker, path, layout, dataDir, stamp] {
+                          if (!stamp) {
+                              Complete();
+                              return;
+                          }
+                          worker->Run([this, worker, path, layout, dataDir, stamp] {
+                              CChapterCache(dataDir).Save(path, layout, *stamp, m_chapters);
+                              worker->Post([this] { Complete(); });
+                          });
+                      });
+                  });
 }
 
-void CChapterIndex::Add(std::vector<ScanHit> batch) {
-    m_chapters.insert(m_chapters.end(), batch.begin(), batch.end());
-    emit chaptersAdded(batch);
+void CChapterIndex::Add(const CChapterList& batch) {
+    m_chapters.Append(batch);
+    emit chaptersAdded(int(batch.size()));
+}
+
+void CChapterIndex::Complete() {
+    m_bComplete = true;
+    m_nProgress = 100;
+    emit progress(100);
 }

@@ -1,20 +1,22 @@
 #pragma once
 
-#include "text/book_scanner.h"
+#include "text/chapter_list.h"
 
 #include <QObject>
 
 #include <string>
-#include <vector>
 
 class CBookScanWorker;
 
 // The chapter list of the open book: from the cache in the data directory, or from a scan on a
-// worker thread that fills the list as it goes and saves it once complete.
+// worker thread that fills the list as it goes. Once the scan is through, the same thread saves
+// the list, reading the one copy the window thread holds, which nothing changes until the next
+// Start or Cancel (both wait for the save); the list counts as complete once it is saved.
 class CChapterIndex : public QObject {
     Q_OBJECT
 public:
     explicit CChapterIndex(QObject* parent = nullptr);
+    // Waits for a running scan or save to stop.
     ~CChapterIndex() override;
 
     // Forgets the list and makes the one of the book at `path` read in `layout`, keeping it in
@@ -23,7 +25,7 @@ public:
                const std::string& dataDir);
     void Cancel();
 
-    const std::vector<ScanHit>& Chapters() const { return m_chapters; }
+    const CChapterList& Chapters() const { return m_chapters; }
     bool IsComplete() const { return m_bComplete; }
     int Progress() const { return m_bComplete ? 100 : m_nProgress; }
     // The last chapter whose heading is on a page before `page`, or on `page` itself when
@@ -31,15 +33,16 @@ public:
     template <typename ReachedFn> int ChapterAt(int page, ReachedFn reached) const;
 
 signals:
-    // Headings found since the last batch, in book order (already in Chapters()).
-    void chaptersAdded(const std::vector<ScanHit>& batch);
+    // `count` headings found since the last batch: the last ones of Chapters().
+    void chaptersAdded(int count);
     void progress(int percent);
 
 private:
-    void Add(std::vector<ScanHit> batch);
+    void Add(const CChapterList& batch);
+    void Complete();
 
     CBookScanWorker* m_pWorker;
-    std::vector<ScanHit> m_chapters;
+    CChapterList m_chapters;
     bool m_bComplete = false;
     int m_nProgress = 0;
 };
@@ -51,15 +54,15 @@ template <typename ReachedFn> int CChapterIndex::ChapterAt(int page, ReachedFn r
     std::size_t hi = m_chapters.size();
     while (lo < hi) {
         const std::size_t mid = (lo + hi) / 2;
-        if (m_chapters[mid].page <= page) {
+        if (m_chapters.Page(mid) <= page) {
             lo = mid + 1;
         } else {
             hi = mid;
         }
     }
     index = int(lo) - 1;
-    while (index >= 0 && m_chapters[std::size_t(index)].page == page &&
-           !reached(m_chapters[std::size_t(index)].offset)) {
+    while (index >= 0 && m_chapters.Page(std::size_t(index)) == page &&
+           !reached(m_chapters.Offset(std::size_t(index)))) {
         --index;
     }
     return index;

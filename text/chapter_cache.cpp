@@ -3,20 +3,25 @@
 #include "platform/atomic_file.h"
 #include "platform/code_page.h"
 #include "platform/paths.h"
+#include "platform/text_line_reader.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cinttypes>
 #include <climits>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <sys/stat.h>
 
 namespace {
 
 constexpr const char* kMagic = "veska-chapters 1";
-// Bigger cache files are not ours: a list of every line of a book is not a chapter list.
-constexpr std::uintmax_t kMaxCacheBytes = 64 * 1024 * 1024;
+// The longest entry a list may hold: two numbers, two TABs, a title and a LF. A heading is at
+// most 30 characters of at most 120 bytes in the book, so its title is far shorter than this;
+// with the count this bounds the file, and the count is bounded by the book's size.
+constexpr std::size_t kMaxEntryBytes = 20 + 1 + 10 + 1 + 512 + 1;
+// Lists are read and written in blocks of this size.
+constexpr std::size_t kBlockBytes = 1024 * 1024;
 
 std::string HexOf(std::string_view bytes) {
     static const char digits[] = "0123456789abcdef";
@@ -87,58 +92,64 @@ std::string CChapterCache::FileOf(const std::u16string& path) const {
     return m_dir + "/" + name;
 }
 
-std::optional<std::vector<ScanHit>> CChapterCache::Load(const std::u16string& path,
-                                                        const CCodePageLayout& layout) const {
+std::optional<CChapterList> CChapterCache::Load(const std::u16string& path,
+                                                const CCodePageLayout& layout) const {
     const std::optional<Stamp> stamp = StampOf(path);
-    std::error_code error;
-    const std::string file = FileOf(path);
-    if (!stamp || std::filesystem::file_size(file, error) > kMaxCacheBytes || error) {
+    TextLineReader reader;
+    if (!stamp || !reader.Open(FileOf(path), UINT64_MAX)) {
         return std::nullopt;
     }
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream contents;
-    contents << in.rdbuf();
-    const std::string text = contents.str();
-    // The header must be exactly what this book would be saved with now.
-    const std::size_t countAt = text.find("\ncount ");
-    const std::size_t headerEnd = text.find('\n', countAt + 1);
-    if (countAt == std::string::npos || headerEnd == std::string::npos) {
-        return std::nullopt;
-    }
-    const std::size_t count = std::strtoull(text.c_str() + countAt + 7, nullptr, 10);
-    if (text.compare(0, headerEnd + 1, HeaderOf(path, layout, *stamp, count)) != 0) {
-        return std::nullopt;
-    }
-    std::vector<ScanHit> chapters;
-    std::size_t at = headerEnd + 1;
-    while (at < text.size()) {
-        const std::size_t end = text.find('\n', at);
-        if (end == std::string::npos) {
-            return std::nullopt; // cut off
+    // The header must be exactly what this book would be saved with now: all but the count
+    // first, then the count.
+    std::string header = HeaderOf(path, layout, *stamp, 0);
+    header.erase(header.rfind("count "));
+    std::string line;
+    std::size_t read = 0;
+    while (read < header.size()) {
+        if (!reader.NextLine(line, header.size() - read) ||
+            header.compare(read, line.size(), line)) {
+            return std::nullopt;
         }
-        if (stamp->size == 0) {
-            return std::nullopt; // an empty book has no headings
-        }
-        // Both numbers and the title within this one line.
-        const std::string_view line = std::string_view(text).substr(0, end);
+        read += line.size();
+    }
+    std::uint64_t count = 0;
+    if (!reader.NextLine(line, 32) || !line.starts_with("count ") ||
+        std::from_chars(line.data() + 6, line.data() + line.size(), count).ec != std::errc() ||
+        line != "count " + std::to_string(count) + "\n") {
+        return std::nullopt;
+    }
+    // Each heading has an offset of its own in the book, and each entry is short: a bigger file
+    // is not a chapter list of this book.
+    const std::uint64_t headerBytes = reader.RawOffset();
+    const std::uint64_t entryBytes = reader.RawSize() - headerBytes;
+    if (count > stamp->size || entryBytes / kMaxEntryBytes > count) {
+        return std::nullopt;
+    }
+    // Room for the titles as if the numbers were as short as can be: what is left over at the
+    // end of the buffer is never touched, so it never takes memory.
+    const std::uint64_t entries = std::min(count, entryBytes / 5);
+    CChapterList chapters;
+    chapters.reserve(std::size_t(entries), std::size_t(entryBytes - entries * 5));
+    while (reader.NextLine(line, kMaxEntryBytes)) {
+        // Both numbers and the title within this one line, which must end. Lines may end with
+        // CR LF; a title is a trimmed line, so a CR at its end can only be a damaged entry's
+        // (and would not read back the same once saved).
+        std::size_t at = 0;
         const std::optional<std::uint64_t> offset = NumberField(line, at, stamp->size - 1);
         const std::optional<std::uint64_t> page =
             offset ? NumberField(line, at, std::uint64_t(INT_MAX - 1)) : std::nullopt;
         // Only a page that may show the offset: anything else would send the window to decode
         // from far away.
-        if (!page || !CResourceData::MayShowOffset(*page, *offset) ||
-            (!chapters.empty() &&
-             (*offset <= chapters.back().offset || int(*page) < chapters.back().page))) {
+        if (!page || line.back() != '\n' ||
+            (line.size() - at >= 2 && line[line.size() - 2] == '\r') ||
+            !CResourceData::MayShowOffset(*page, *offset) || chapters.size() == count ||
+            (!chapters.empty() && (*offset <= chapters.Offset(chapters.size() - 1) ||
+                                   int(*page) < chapters.Page(chapters.size() - 1)))) {
             return std::nullopt;
         }
-        ScanHit hit;
-        hit.offset = *offset;
-        hit.page = static_cast<int>(*page);
-        hit.text = DecodeUtf8(std::string_view(text).substr(at, end - at));
-        chapters.push_back(std::move(hit));
-        at = end + 1;
+        chapters.Add(*offset, int(*page), std::string_view(line).substr(at, line.size() - 1 - at));
     }
-    if (chapters.size() != count) {
+    if (reader.Failed() || chapters.size() != count) {
         return std::nullopt;
     }
     return chapters;
@@ -149,13 +160,29 @@ int CChapterCache::RemoveStaleSaves() const {
 }
 
 bool CChapterCache::Save(const std::u16string& path, const CCodePageLayout& layout,
-                         const Stamp& stamp, const std::vector<ScanHit>& chapters) const {
-    std::string text = HeaderOf(path, layout, stamp, chapters.size());
-    for (const ScanHit& hit : chapters) {
-        text += std::to_string(hit.offset) + "\t" + std::to_string(hit.page) + "\t" +
-                EncodeUtf8(hit.text) + "\n";
-    }
+                         const Stamp& stamp, const CChapterList& chapters) const {
     std::error_code ignored;
     std::filesystem::create_directories(m_dir, ignored);
-    return ReplaceFileAtomically(FileOf(path), text);
+    CAtomicFileWriter file(FileOf(path));
+    std::string text = HeaderOf(path, layout, stamp, chapters.size());
+    text.reserve(text.size() + kBlockBytes + kMaxEntryBytes);
+    char number[24];
+    const auto append = [&](std::uint64_t value, char after) {
+        char* end = std::to_chars(number, number + sizeof(number), value).ptr;
+        *end++ = after;
+        text.append(number, end);
+    };
+    for (std::size_t i = 0; i < chapters.size(); ++i) {
+        append(chapters.Offset(i), '\t');
+        append(std::uint64_t(chapters.Page(i)), '\t');
+        text += chapters.TitleUtf8(i);
+        text += '\n';
+        if (text.size() >= kBlockBytes) {
+            if (!file.Write(text)) {
+                return false;
+            }
+            text.clear();
+        }
+    }
+    return file.Write(text) && file.Commit();
 }

@@ -1,16 +1,16 @@
 #pragma once
 
-#include "text/book_scanner.h"
+#include "text/chapter_list.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <vector>
 
 // The chapter list of each book kept between runs, in "chapters/" of the data directory: one
 // file per book, named after a hash of its path. A list belongs to the book's path, size,
 // modification time and encoding (with the code page of a legacy book); a list for another state of
-// the file, or a damaged file, is ignored (and rewritten after the next scan).
+// the file, or a damaged file, is ignored (and rewritten after the next scan). Lists are read and
+// written in blocks: a list of a million headings never has its file's bytes whole in memory.
 class CChapterCache {
 public:
     // What identifies one state of a book file.
@@ -25,11 +25,11 @@ public:
     explicit CChapterCache(std::string dataDir);
 
     // The book's list, when one was saved for the file as it is now.
-    std::optional<std::vector<ScanHit>> Load(const std::u16string& path,
-                                             const CCodePageLayout& layout) const;
+    std::optional<CChapterList> Load(const std::u16string& path,
+                                     const CCodePageLayout& layout) const;
     // Saves the list scanned from the file in the state `stamp`, atomically.
     bool Save(const std::u16string& path, const CCodePageLayout& layout, const Stamp& stamp,
-              const std::vector<ScanHit>& chapters) const;
+              const CChapterList& chapters) const;
     // Removes what saves killed midway left in the folder (see RemoveStaleTemporaryFiles).
     int RemoveStaleSaves() const;
     // Where the book's list is kept (file-system encoding).

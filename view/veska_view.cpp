@@ -59,13 +59,12 @@ CVeskaView::CVeskaView(QWidget* parent)
             m_pChapterDlg->SetProgress(percent);
         }
     });
-    connect(chapters, &CChapterIndex::chaptersAdded, this,
-            [this](const std::vector<ScanHit>& batch) {
-                if (m_pChapterDlg != nullptr) {
-                    m_pChapterDlg->AddChapters(batch);
-                }
-                UpdateChapterStatus();
-            });
+    connect(chapters, &CChapterIndex::chaptersAdded, this, [this] {
+        if (m_pChapterDlg != nullptr) {
+            m_pChapterDlg->ChaptersAdded();
+        }
+        UpdateChapterStatus();
+    });
     CBookSearch* search = &session->Search();
     connect(search, &CBookSearch::progress, this, [this](int percent) {
         m_pFindBar->SetStatus(QStringLiteral(u"正在查找… %1%  (Esc 停止)").arg(percent));
@@ -502,7 +501,7 @@ void CVeskaView::dropEvent(QDropEvent* event) {
 
 // ---- chapters -----------------------------------------------------------------------------------
 
-const std::vector<ScanHit>& CVeskaView::Chapters() const {
+const CChapterList& CVeskaView::Chapters() const {
     return m_pSession->Chapters().Chapters();
 }
 
@@ -551,7 +550,7 @@ bool CVeskaView::IsLineOnScreen(int line) const {
 void CVeskaView::UpdateChapterStatus() {
     const int current = CurrentChapter();
     emit chapterChanged(current >= 0
-                            ? QString::fromStdU16String(Chapters()[std::size_t(current)].text)
+                            ? QString::fromStdU16String(Chapters().Title(std::size_t(current)))
                             : QString());
 }
 
@@ -559,10 +558,10 @@ void CVeskaView::GotoChapter(int index) {
     if (index < 0 || std::size_t(index) >= Chapters().size() || m_pTxtEdit == nullptr) {
         return;
     }
-    const ScanHit chapter = Chapters()[std::size_t(index)];
-    GotoPage(chapter.page);
+    const std::uint64_t offset = Chapters().Offset(std::size_t(index));
+    GotoPage(Chapters().Page(std::size_t(index)));
     // The heading's display line first on screen, marked as the reading line.
-    const int line = m_pTxtEdit->LineFromChar(TextPositionOf(chapter.offset));
+    const int line = m_pTxtEdit->LineFromChar(TextPositionOf(offset));
     m_pTxtEdit->SelectLine(line);
     QTextCursor cursor(m_pTxtEdit->document());
     cursor.setPosition(m_pTxtEdit->LineIndex(line));

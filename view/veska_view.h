@@ -3,6 +3,7 @@
 #include "reader/book_search.h"
 #include "reader/reader_session.h"
 #include "settings/settings_store.h"
+#include "text/chapter_list.h"
 #include "view/welcome_text.h"
 
 #include <QWidget>
@@ -84,7 +85,7 @@ public:
     int CurrentChapter() const;
     // Shows the chapter's page with its heading line at the top.
     void GotoChapter(int index);
-    const std::vector<ScanHit>& Chapters() const;
+    const CChapterList& Chapters() const;
     bool ChaptersComplete() const;
 
     // Search: the find bar, next and previous occurrence (F3, Shift+F3).

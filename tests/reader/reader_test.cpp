@@ -5,6 +5,7 @@
 #include "reader/reader_session.h"
 #include "settings/settings_store.h"
 #include "tests/text/test_books.h"
+#include "text/chapter_cache.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -13,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <sys/stat.h>
 
 namespace {
@@ -115,6 +117,35 @@ TEST_F(ReaderLayerTest, ChaptersComeFromTheScanThenFromTheCache) {
         EXPECT_EQ(index.ChapterAt(0, [](std::uint64_t offset) { return offset == 0; }), 0);
         EXPECT_EQ(index.ChapterAt(0, [](std::uint64_t) { return false; }), -1);
     }
+}
+
+// Another book opened while the list just scanned is being saved waits for the save, which reads
+// the index's own list: the list is kept whole, and the save leaves nothing else behind.
+TEST_F(ReaderLayerTest, AnotherBookWaitsForTheSaveOfTheListJustScanned) {
+    std::string text;
+    for (int i = 1; i <= 20000; ++i) {
+        text += "第" + std::to_string(i) + "章 远行\n正文\n";
+    }
+    path = dir.Write("long.txt", Encode(text, "GB18030"));
+    const std::string other = dir.Write("other.txt", Encode("第一章 开端\n", "GB18030"));
+    const CCodePageLayout layout(ENCODING_ANSI, "GB18030");
+    const std::filesystem::path folder = dir.Path() + "/chapters";
+    CChapterIndex index;
+    index.Start(Wide(path), layout, dir.Path());
+    QElapsedTimer waited;
+    waited.start();
+    // The save has begun once its file shows.
+    while (!std::filesystem::exists(folder) || std::filesystem::is_empty(folder)) {
+        ASSERT_LT(waited.elapsed(), 60000);
+        QCoreApplication::processEvents();
+    }
+    index.Start(Wide(other), layout, dir.Path());
+    EXPECT_TRUE(index.Chapters().empty());
+    const std::optional<CChapterList> kept = CChapterCache(dir.Path()).Load(Wide(path), layout);
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(kept->size(), 20000u);
+    EXPECT_EQ(kept->back().text, u"第20000章 远行");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
 }
 
 TEST_F(ReaderLayerTest, TheSessionRecordsTheBookInTheLegacyCodePageAndRollsBackABadOpen) {

@@ -19,14 +19,14 @@ TEST(ChapterCache, ListServesOnlyTheSameFileAndDamageIsIgnored) {
     const std::u16string book = DecodeUtf8(dir.Write("小说 a=b.txt", "第一章\n正文\n"));
     const CChapterCache cache(dir.Path());
     EXPECT_FALSE(cache.Load(book, utf8)); // nothing saved yet
-    const std::vector<ScanHit> chapters = {{0, 0, u"第一章\t故人"}, {9000, 2, u"Chapter 2"}};
+    const CChapterList chapters = {{0, 0, u"第一章\t故人"}, {9000, 2, u"Chapter 2"}};
     const auto stamp = CChapterCache::StampOf(book);
     ASSERT_TRUE(stamp);
     // An offset past the end of the file cannot be right.
     ASSERT_TRUE(cache.Save(book, utf8, *stamp, chapters));
     EXPECT_FALSE(cache.Load(book, utf8));
 
-    const std::vector<ScanHit> fitting = {{0, 0, u"第一章\t故人"}, {7, 0, u"Chapter 2"}};
+    const CChapterList fitting = {{0, 0, u"第一章\t故人"}, {7, 0, u"Chapter 2"}};
     ASSERT_TRUE(cache.Save(book, utf8, *stamp, fitting));
     const auto loaded = cache.Load(book, utf8);
     ASSERT_TRUE(loaded);
@@ -86,6 +86,46 @@ TEST(ChapterCache, EntriesThatCannotBeTheBooksAreRefused) {
                             "0\t0\t甲\n18446744073709551617\t1\t乙\n"}) {
         EXPECT_FALSE(loads(bad)) << bad;
     }
+}
+
+// A long list (past the blocks it is written and read in, as a book of a great many headings has
+// it) comes back entry for entry; the file's size must fit its count, the count the book.
+TEST(ChapterCache, LongListsLoadBackWholeAndTheirSizeMustFitTheirCount) {
+    const CCodePageLayout utf8(ENCODING_UTF8, "UTF-8");
+    TempDir dir;
+    const std::string bookFile = dir.Write("long.txt", "");
+    std::filesystem::resize_file(bookFile, 40000ull * 4092); // sparse: nothing to write
+    const std::u16string book = DecodeUtf8(bookFile);
+    const CChapterCache cache(dir.Path());
+    const auto stamp = CChapterCache::StampOf(book);
+    ASSERT_TRUE(stamp);
+    CChapterList chapters;
+    for (int i = 0; i < 40000; ++i) {
+        chapters.push_back(
+            {std::uint64_t(i) * 4092 + 7, i,
+             u"第" + DecodeUtf8(std::to_string(i)) + (i % 2 ? u"章 𠮷\t风雪" : u"章")});
+    }
+    ASSERT_TRUE(cache.Save(book, utf8, *stamp, chapters));
+    const std::optional<CChapterList> loaded = cache.Load(book, utf8);
+    ASSERT_TRUE(loaded);
+    ASSERT_EQ(loaded->size(), chapters.size());
+    for (std::size_t i = 0; i < chapters.size(); ++i) {
+        ASSERT_EQ(loaded->Offset(i), chapters.Offset(i));
+        ASSERT_EQ(loaded->Page(i), chapters.Page(i));
+        ASSERT_EQ(loaded->TitleUtf8(i), chapters.TitleUtf8(i));
+    }
+
+    // One entry far longer than a title can be, and a count that the book cannot hold.
+    const std::string file = cache.FileOf(book);
+    std::stringstream saved;
+    saved << std::ifstream(file, std::ios::binary).rdbuf();
+    const std::string header = saved.str().substr(0, saved.str().find("count "));
+    std::ofstream(file, std::ios::binary | std::ios::trunc)
+        << header << "count 1\n7\t0\t" << std::string(4000, 'x') << "\n";
+    EXPECT_FALSE(cache.Load(book, utf8));
+    std::ofstream(file, std::ios::binary | std::ios::trunc)
+        << header << "count " << 40000ull * 4092 + 1 << "\n7\t0\tx\n";
+    EXPECT_FALSE(cache.Load(book, utf8));
 }
 
 // Saves killed midway leave their temporary files in the folder; the next start removes them.

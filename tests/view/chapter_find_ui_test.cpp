@@ -9,11 +9,11 @@
 
 #include <QContextMenuEvent>
 #include <QLineEdit>
+#include <QListView>
 #include <QMenu>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QToolButton>
-#include <QTreeWidget>
 
 namespace {
 
@@ -32,18 +32,18 @@ TEST_F(ChapterFindTest, ChapterListPicksAChapterAndCtrlArrowsStep) {
         return m_pane->toPlainText().mid(m_pane->LineIndex(line), m_pane->LineLength(line));
     };
     const auto pick = [&](int key, Qt::KeyboardModifiers chord, int selected,
-                          const std::function<void(QTreeWidget*)>& choose) {
+                          const std::function<void(QListView*)>& choose) {
         ScopedModalHook hook([&](QDialog& dialog) {
-            auto* list = dialog.findChild<QTreeWidget*>(QStringLiteral("chapterList"));
-            EXPECT_EQ(list->topLevelItemCount(), int(chapters.size()));
-            EXPECT_EQ(list->indexOfTopLevelItem(list->currentItem()), selected);
+            auto* list = dialog.findChild<QListView*>(QStringLiteral("chapterList"));
+            EXPECT_EQ(list->model()->rowCount(), int(chapters.size()));
+            EXPECT_EQ(list->currentIndex().row(), selected);
             choose(list);
         });
         Key(key, chord);
     };
-    pick(Qt::Key_M, {}, 0, [&](QTreeWidget* list) {
-        EXPECT_EQ(list->topLevelItem(20)->text(1), QString::number(chapters[20].page + 1));
-        list->setCurrentItem(list->topLevelItem(20));
+    pick(Qt::Key_M, {}, 0, [&](QListView* list) {
+        EXPECT_EQ(list->model()->index(20, 1).data(), QString::number(chapters[20].page + 1));
+        list->setCurrentIndex(list->model()->index(20, 0));
         QTest::keyClick(list, Qt::Key_Return);
     });
     EXPECT_EQ(Page(), chapters[20].page);
@@ -55,12 +55,12 @@ TEST_F(ChapterFindTest, ChapterListPicksAChapterAndCtrlArrowsStep) {
     QTest::keyClick(m_pane, Qt::Key_Up, Qt::ControlModifier);
     EXPECT_EQ(m_view->CurrentChapter(), 19);
     EXPECT_EQ(m_frame->ChapterPane()->text(), QStringLiteral(u"|第20章　初见"));
-    pick(Qt::Key_M, Qt::ControlModifier, 19, [](QTreeWidget* list) {
+    pick(Qt::Key_M, Qt::ControlModifier, 19, [](QListView* list) {
         EXPECT_TRUE(QTest::qWaitForWindowExposed(list->window()));
-        QTreeWidgetItem* last = list->topLevelItem(list->topLevelItemCount() - 1);
-        list->scrollToItem(last);
+        const QModelIndex last = list->model()->index(list->model()->rowCount() - 1, 0);
+        list->scrollTo(last);
         QApplication::processEvents();
-        const QPoint at = list->visualItemRect(last).center();
+        const QPoint at = list->visualRect(last).center();
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at); // then the double-click
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
     });
