@@ -1,5 +1,7 @@
 #include "dialogs/chapter_list_dlg.h"
 
+#include "widgets/dialog_template.h"
+
 #include <QAbstractTableModel>
 #include <QApplication>
 #include <QLabel>
@@ -115,9 +117,13 @@ CChapterListDlg::CChapterListDlg(const CChapterList& chapters, int current, QWid
       m_growTimer(new QTimer(this)) {
     setObjectName(QStringLiteral("chapterListDlg"));
     setWindowTitle(QStringLiteral(u"目录"));
+    setFont(CommonDialogFont());
     resize(420, 520);
     auto* layout = new QVBoxLayout(this);
+    auto* label = new QLabel(QStringLiteral(u"章节(&C)："), this);
+    layout->addWidget(label);
     m_list = new QListView(this);
+    label->setBuddy(m_list);
     m_list->setObjectName(QStringLiteral("chapterList"));
     m_list->setAccessibleName(QStringLiteral(u"章节"));
     // Rows of one height are laid out by arithmetic, never measured one by one.
