@@ -96,8 +96,9 @@ void CStatusPanes::FitPanes() {
     // window is too narrow for them, so that none is drawn over another.
     const int designed =
         kBookPaneWidths[0] + kBookPaneWidths[1] + kBookPaneWidths[2] + kChapterPaneWidth;
-    const int others = m_progress->width() + m_codePage->sizeHint().width() +
-                       (m_notice->isVisible() ? m_notice->sizeHint().width() : 0) + 40;
+    // The other fixed panes, the spacing between all of them and the size grip.
+    const int others = m_progress->width() + m_panes[3]->width() + m_codePage->sizeHint().width() +
+                       (m_notice->isVisible() ? m_notice->sizeHint().width() : 0) + 64;
     const double scale = std::clamp(double(m_bar->width() - others) / designed, 0.25, 1.0);
     for (int i = 0; i < 3; ++i) {
         m_panes[i]->setFixedWidth(int(kBookPaneWidths[i] * scale));

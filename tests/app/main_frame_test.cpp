@@ -5,6 +5,7 @@
 #include "tests/app/ui_test_support.h"
 #include "tests/url_get/loopback_server.h"
 #include "url_get/core/url_get_manager.h"
+#include "widgets/elided_label.h"
 #include "widgets/link_opener.h"
 
 #include <QMenu>
@@ -56,6 +57,30 @@ TEST_F(MainFrameTest, ToolbarButtonsShowAndTheGrippersKeepTheBars) {
         EXPECT_FALSE(bar->isFloating());
         EXPECT_TRUE(bar->isVisible());
         EXPECT_EQ(m_frame->toolBarArea(bar), Qt::TopToolBarArea);
+    }
+    // Dropped beside the other, a bar goes back to a row of its own.
+    m_frame->removeToolBarBreak(m_frame->ReaderToolBar());
+    QTRY_VERIFY(m_frame->toolBarBreak(m_frame->ReaderToolBar()));
+}
+
+// A text too long for its pane is cut with "…" and shows whole in the tooltip; the panes narrow
+// together in a narrow window rather than run into each other.
+TEST_F(MainFrameTest, StatusPanesCutLongTextsAndNeverOverlap) {
+    const QString name =
+        QStringLiteral(u"一个名字非常非常长的小说_第一部_完整精校版本_作者某某某.txt");
+    WriteFile(m_dataDir.filePath(name), ChineseBook(9000));
+    ASSERT_EQ(m_view->OpenBook(m_dataDir.filePath(name).toStdU16String()), 0);
+    m_frame->resize(560, 500);
+    QTRY_COMPARE(m_frame->width(), 560);
+    auto* book = static_cast<CElidedLabel*>(m_frame->StatusPane(0));
+    EXPECT_TRUE(book->ShownText().contains(u'…'));
+    EXPECT_TRUE(book->ShownText().endsWith(QStringLiteral(".txt")));
+    EXPECT_TRUE(book->text().contains(name));
+    QLabel* panes[] = {book, m_frame->StatusPane(1), m_frame->StatusPane(2),
+                       m_frame->ChapterPane()};
+    for (int i = 1; i < int(std::size(panes)); ++i) {
+        EXPECT_LE(panes[i - 1]->mapTo(m_frame, QPoint(panes[i - 1]->width(), 0)).x(),
+                  panes[i]->mapTo(m_frame, QPoint(0, 0)).x());
     }
 }
 

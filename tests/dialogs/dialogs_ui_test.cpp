@@ -98,8 +98,8 @@ protected:
     std::vector<QUrl> m_opened;
 };
 
-// The links open the joke page, a mail to the address shown and the home page shown; Esc, Enter
-// and the close box end the dialog.
+// The links open the joke page, a mail to the address shown and the home page shown; the key help
+// is whole; Esc, Enter and the close box end the dialog.
 TEST_F(AboutDlgTest, EveryTextFitsTheLinksOpenAndTheUsualKeysEndIt) {
     CAboutDlg dlg;
     QString mail, home;
@@ -110,6 +110,14 @@ TEST_F(AboutDlgTest, EveryTextFitsTheLinksOpenAndTheUsualKeysEndIt) {
         }
         mail = dlg.m_linkMail->text();
         home = dlg.m_linkHome->text();
+        // The key help names the keys added to the designed ones too.
+        QString help;
+        for (const QLabel* label : window.findChildren<QLabel*>()) {
+            help += label->text() + u'\n';
+        }
+        for (const char* key : {"Page Up", "F11", "Ctrl+F", "F3", ":M", "Ctrl+↑/↓"}) {
+            EXPECT_TRUE(help.contains(QString::fromUtf8(key))) << key;
+        }
         EXPECT_TRUE(window.isVisible());
     });
     ASSERT_TRUE(mail.startsWith("邮箱：") && home.startsWith("主页："));

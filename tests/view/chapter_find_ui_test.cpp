@@ -55,6 +55,7 @@ TEST_F(ChapterFindTest, ChapterListPicksAChapterAndCtrlArrowsStep) {
     QTest::keyClick(m_pane, Qt::Key_Up, Qt::ControlModifier);
     EXPECT_EQ(m_view->CurrentChapter(), 19);
     EXPECT_EQ(m_frame->ChapterPane()->text(), QStringLiteral(u"|第20章　初见"));
+
     pick(Qt::Key_M, Qt::ControlModifier, 19, [](QListView* list) {
         EXPECT_TRUE(QTest::qWaitForWindowExposed(list->window()));
         const QModelIndex last = list->model()->index(list->model()->rowCount() - 1, 0);
@@ -66,6 +67,11 @@ TEST_F(ChapterFindTest, ChapterListPicksAChapterAndCtrlArrowsStep) {
     });
     EXPECT_EQ(Page(), chapters.back().page);
     EXPECT_EQ(m_view->CurrentChapter(), int(chapters.size()) - 1);
+    // One screen names one chapter however the reader came to it.
+    Keys({Qt::Key_Left});
+    const QString named = m_frame->ChapterPane()->text();
+    Keys({Qt::Key_Space, Qt::Key_PageUp});
+    EXPECT_EQ(m_frame->ChapterPane()->text(), named);
 }
 
 // Unchanged, a book's list is there at once when it reopens; changed, it is built anew.
@@ -219,6 +225,24 @@ TEST_F(FindBarTest, NextPreviousWrapAndCase) {
     EXPECT_TRUE(m_frame->isVisible());
     Key(Qt::Key_F);
     EXPECT_TRUE(bar->isVisible());
+    m_pane->setFocus();
+    QTest::keyClick(m_frame, Qt::Key_F, Qt::AltModifier); // the field's mnemonic
+    EXPECT_TRUE(bar->Edit()->hasFocus());
+}
+
+// In a book with a byte-order mark the phrase found on the first page is the one selected, as
+// a screen reader reads the selection.
+TEST_F(FindBarTest, TheSelectionIsThePhraseInABookWithAByteOrderMark) {
+    const QString path = m_dataDir.filePath(QStringLiteral("novel_u16.txt"));
+    const std::u16string text = u"\uFEFF序章 鲁卫之政，兄弟也。\r\n第一章 鲁卫\r\n";
+    WriteFile(path, std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2));
+    Open(path);
+    Key(Qt::Key_F, Qt::ControlModifier);
+    Search(QStringLiteral(u"鲁卫"));
+    EXPECT_EQ(Selected(), QStringLiteral(u"鲁卫"));
+    KeyAndWait(Qt::Key_F3);
+    EXPECT_EQ(Selected(), QStringLiteral(u"鲁卫"));
+    EXPECT_EQ(m_pane->textCursor().selectionStart(), int(text.find(u"鲁卫", 10)) - 2);
 }
 
 // A long book of nothing but blanks: the search runs for a while, and Esc stops it, leaving the

@@ -8,9 +8,9 @@
 
 #include <QComboBox>
 #include <QFontDatabase>
-#include <QRadioButton>
 #include <QFontInfo>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -162,15 +162,23 @@ TEST_F(ReadingPrefsTest, NightDarkensTheWholeWindowAndDayGivesTheColoursBack) {
     EXPECT_EQ(SavedSettings().back_color, CSettingsStore::kNightBackColor);
     Restart(); // night comes back, dialogs included
     EXPECT_LT(lightness(m_frame->statusBar()), 80);
+    // A text colour picked at night stays night's; day keeps its own.
+    settings = m_view->Settings();
+    settings.font_color = 0x445566;
+    m_view->Store().SetSettings(settings);
     Reading([&](CReadingDlg& page) {
         EXPECT_LT(page.palette().color(QPalette::Window).lightness(), 80);
         EXPECT_TRUE(page.m_btnNight->isChecked());
         QTest::mouseClick(page.m_btnDay, Qt::LeftButton);
+        EXPECT_TRUE(page.m_btnDay->isChecked());
     });
     EXPECT_GT(lightness(m_frame->statusBar()), 150);
+    EXPECT_LT(label(), 80);
     EXPECT_EQ(SavedSettings().font_color, 0x112233);
     EXPECT_EQ(SavedSettings().back_color, ReaderSettings{}.back_color);
     EXPECT_EQ(m_pane->palette().color(QPalette::Text), QColor(0x33, 0x22, 0x11));
+    Reading([](CReadingDlg& page) { QTest::mouseClick(page.m_btnNight, Qt::LeftButton); });
+    EXPECT_EQ(SavedSettings().font_color, 0x445566);
 }
 
 TEST_F(ReadingPrefsTest, ScrollSpeedScalesTheAutomaticScrolling) {
