@@ -531,13 +531,21 @@ std::size_t CResourceData::TextPositionOf(int page, std::uint64_t offset) const 
     const std::uint64_t start = PageStartOffset(page);
     // Only the page's own bytes are read, whatever offset comes (a damaged chapter list, a hit in
     // a file that has grown since it was opened).
-    offset = std::min({offset, PageStartOffset(page + 1), start + kWindowBytes});
+    const std::uint64_t end = std::min(PageStartOffset(page + 1), start + kWindowBytes);
+    offset = std::min(offset, end);
     if (offset <= start) {
         return 0;
     }
-    std::string before(offset - start, '\0');
-    before.resize(m_hFile.ReadAt(start, before.data(), before.size()));
-    const std::u16string text = DecodeWindow(NormalizeLineBreaks(before, m_nEncoding), m_layout);
+    // The page may read the last characters before the offset differently with the bytes after
+    // it (a GB18030 lead byte and a digit wait for two more): decode those too, then drop them.
+    constexpr std::uint64_t kAfter = 8;
+    std::string bytes(std::min(offset + kAfter, end) - start, '\0');
+    bytes.resize(m_hFile.ReadAt(start, bytes.data(), bytes.size()));
+    const std::string_view before = std::string_view(bytes).substr(0, offset - start);
+    const std::string after =
+        NormalizeLineBreaks(std::string_view(bytes).substr(before.size()), m_nEncoding);
+    std::u16string text = DecodeWindow(NormalizeLineBreaks(before, m_nEncoding) + after, m_layout);
+    text.resize(text.size() - std::min(text.size(), DecodeWindow(after, m_layout).size()));
     // Every CR is the first half of a normalised CR LF, which the pane shows as one break.
     return text.size() - std::size_t(std::count(text.begin(), text.end(), u'\r'));
 }
