@@ -18,6 +18,8 @@ bool IsAsciiLetter(char16_t c) {
     return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
 }
 
+constexpr char16_t kReplacement = 0xFFFD;
+
 // Lines in novels are short, so a block of this size holds many; the blanks of the longest
 // heading fit too.
 constexpr std::size_t kMaxCharBytes = 4;
@@ -414,9 +416,12 @@ std::uint64_t CBookScanner::PageStartIn(std::uint64_t from, std::uint64_t to,
     constexpr std::uint64_t kPage = CResourceData::kPageBytes;
     // A page starts at most this far before its nominal edge.
     constexpr std::uint64_t kMargin = CResourceData::kMarginBytes;
-    const auto count = static_cast<std::uint64_t>(m_book.GetPageCount());
-    for (std::uint64_t edge = from / kPage + 1; edge < count && edge * kPage < to + kMargin;
-         ++edge) {
+    std::uint64_t edge = from / kPage + 1;
+    if (edge * kPage >= to + kMargin) {
+        return to; // the usual case, decided without the page count
+    }
+    for (const auto count = static_cast<std::uint64_t>(m_book.GetPageCount());
+         edge < count && edge * kPage < to + kMargin; ++edge) {
         const std::uint64_t start = EdgeCut(static_cast<int>(edge), block, blockStart);
         if (start > from && start < to) {
             return start;
@@ -440,12 +445,15 @@ std::u16string CBookScanner::DecodeShown(std::string_view bytes, std::uint64_t a
         text += decode(bytes.substr(from, cut - from));
         from = cut;
     }
-    // How the page reads the last characters before `to` may depend on what follows them (a
-    // lead byte and a digit are the start of a four-byte GB18030 character until the third
-    // byte says otherwise): decode them with it, then drop what it gave.
-    const std::string_view tail = bytes.substr(to, tailEnd - to);
-    std::u16string last = decode(bytes.substr(from, tailEnd - from));
-    last.resize(last.size() - std::min(last.size(), decode(tail).size()));
+    std::u16string last = decode(bytes.substr(from, to - from));
+    if (!last.empty() && last.back() == kReplacement && tailEnd > to) {
+        // Bytes that end inside a character may read otherwise with what follows them (a lead
+        // byte and a digit are the start of a four-byte GB18030 character until the third byte
+        // says otherwise): decode them with it, then drop what it gave.
+        last = decode(bytes.substr(from, tailEnd - from));
+        last.resize(last.size() -
+                    std::min(last.size(), decode(bytes.substr(to, tailEnd - to)).size()));
+    }
     return text + last;
 }
 
@@ -477,16 +485,11 @@ void CBookScanner::TestLine(std::string_view block, std::uint64_t blockStart, st
             broken = false;
         }
     }
-    // Cheap tests on the encoded bytes first: nearly every line of a novel fails one of them. A
-    // character they match counts only where no page starts inside it (the page shows another).
-    const auto whole = [&](std::size_t at, std::size_t length) {
-        const std::uint64_t after = blockStart + at + length;
-        return PageStartIn(blockStart + at, after, block, blockStart) == after;
-    };
+    // Cheap tests on the encoded bytes first: nearly every line of a novel fails one of them.
     std::size_t p = from;
     while (p < end) {
         const std::size_t blank = BlankLengthAt(block.substr(0, end), p);
-        if (blank == 0 || !whole(p, blank)) {
+        if (blank == 0) {
             break;
         }
         p += blank;
@@ -495,10 +498,23 @@ void CBookScanner::TestLine(std::string_view block, std::uint64_t blockStart, st
         return;
     }
     const std::string_view rest = block.substr(p, end - p);
-    if (std::none_of(m_firstChars.begin(), m_firstChars.end(), [&](const std::string& first) {
-            return rest.starts_with(first) && whole(p, first.size());
-        })) {
+    const auto first =
+        std::find_if(m_firstChars.begin(), m_firstChars.end(),
+                     [&](const std::string& code) { return rest.starts_with(code); });
+    if (first == m_firstChars.end()) {
         return;
+    }
+    // A page that starts inside one of those characters shows something else there.
+    const std::uint64_t firstEnd = blockStart + p + first->size();
+    for (std::uint64_t at = blockStart + from;
+         (at = PageStartIn(at, firstEnd, block, blockStart)) < firstEnd;) {
+        std::size_t q = from;
+        while (q < at - blockStart && q < p) {
+            q += BlankLengthAt(block.substr(0, end), q);
+        }
+        if (q != at - blockStart) {
+            return;
+        }
     }
     std::size_t e = end;
     while (e - p > m_maxHeadingBytes) {

@@ -536,16 +536,19 @@ std::size_t CResourceData::TextPositionOf(int page, std::uint64_t offset) const 
     if (offset <= start) {
         return 0;
     }
-    // The page may read the last characters before the offset differently with the bytes after
-    // it (a GB18030 lead byte and a digit wait for two more): decode those too, then drop them.
-    constexpr std::uint64_t kAfter = 8;
+    constexpr std::uint64_t kAfter = 8; // the longest character, its line breaks CR LF
     std::string bytes(std::min(offset + kAfter, end) - start, '\0');
     bytes.resize(m_hFile.ReadAt(start, bytes.data(), bytes.size()));
     const std::string_view before = std::string_view(bytes).substr(0, offset - start);
-    const std::string after =
-        NormalizeLineBreaks(std::string_view(bytes).substr(before.size()), m_nEncoding);
-    std::u16string text = DecodeWindow(NormalizeLineBreaks(before, m_nEncoding) + after, m_layout);
-    text.resize(text.size() - std::min(text.size(), DecodeWindow(after, m_layout).size()));
+    std::u16string text = DecodeWindow(NormalizeLineBreaks(before, m_nEncoding), m_layout);
+    if (!text.empty() && text.back() == kReplacement && bytes.size() > before.size()) {
+        // Bytes that end inside a character may read otherwise with the bytes after them (a
+        // GB18030 lead byte and a digit wait for two more): decode those too, then drop them.
+        const std::string after =
+            NormalizeLineBreaks(std::string_view(bytes).substr(before.size()), m_nEncoding);
+        text = DecodeWindow(NormalizeLineBreaks(before, m_nEncoding) + after, m_layout);
+        text.resize(text.size() - std::min(text.size(), DecodeWindow(after, m_layout).size()));
+    }
     // Every CR is the first half of a normalised CR LF, which the pane shows as one break.
     return text.size() - std::size_t(std::count(text.begin(), text.end(), u'\r'));
 }

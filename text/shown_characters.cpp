@@ -48,20 +48,38 @@ CShownCharacters::CShownCharacters(const CCodePageLayout& layout)
         }
     }
     const std::u16string texts = DecodeCodePage(batch, layout.CodePage());
-    std::unordered_map<std::u16string, std::vector<std::string>> byText;
+    // Codes by the text they show: one code unit (nearly all), or more.
+    std::vector<std::pair<char16_t, unsigned>> byUnit;
+    std::map<std::u16string, std::vector<std::string>> byText;
+    const auto bytesOf = [](unsigned pair) {
+        return std::string{static_cast<char>(pair >> 8), static_cast<char>(pair & 0xFF)};
+    };
     std::size_t at = 0;
     for (unsigned pair : pairs) {
         const std::size_t lf = std::min(texts.find(u'\n', at), texts.size());
-        const std::u16string text = texts.substr(at, lf - at);
+        const std::u16string_view text(texts.data() + at, lf - at);
         at = lf + 1;
         if (text.empty() || text[0] == kReplacement) {
             continue;
         }
         m_pairShown[pair] = true;
-        byText[text].push_back({static_cast<char>(pair >> 8), static_cast<char>(pair & 0xFF)});
+        if (text.size() == 1) {
+            byUnit.emplace_back(text[0], pair);
+        } else {
+            byText[std::u16string(text)].push_back(bytesOf(pair));
+        }
+    }
+    std::sort(byUnit.begin(), byUnit.end());
+    for (std::size_t i = 0, j = 0; i < byUnit.size(); i = j) {
+        while (j < byUnit.size() && byUnit[j].first == byUnit[i].first) {
+            ++j;
+        }
+        for (std::size_t k = i; j - i > 1 && k < j; ++k) {
+            m_shared[std::u16string(1, byUnit[i].first)].push_back(bytesOf(byUnit[k].second));
+        }
     }
     for (auto& [text, codes] : byText) {
-        if (codes.size() > 1 || (text.size() > 1 && !IsSurrogatePair(text))) {
+        if (codes.size() > 1 || !IsSurrogatePair(text)) {
             m_shared.emplace(text, std::move(codes));
         }
     }
