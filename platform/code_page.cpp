@@ -115,6 +115,10 @@ Str RunIconv(IconvHandle& cd, const char* data, size_t size, size_t guess, OnBad
         inLeft -= skip;
         cd.Reset();
     }
+    // A stateful code page may hold back the last character (Big5-HKSCS waits for a combining
+    // mark that would share its code): let it out.
+    out.Ensure(16);
+    iconv(cd.Get(), nullptr, nullptr, out.Ptr(), out.Left());
     return out.Take();
 }
 
@@ -202,6 +206,30 @@ std::u16string DecodeCodePage(std::string_view bytes, const std::string& codePag
     }
     IconvHandle& cd = CodePageHandle(codePage, true);
     return cd.Valid() ? Decode(cd, bytes) : DecodeLegacy(bytes);
+}
+
+int CodePageCharBytes(std::string_view bytes, const std::string& codePage) {
+    IconvHandle& cd = CodePageHandle(codePage, true);
+    if (!cd.Valid() || bytes.empty()) {
+        return -1;
+    }
+    // Room for one code unit, then for a pair: iconv converts exactly one character.
+    for (std::size_t room : {std::size_t{2}, std::size_t{4}}) {
+        cd.Reset();
+        char16_t out[2];
+        char* outPtr = reinterpret_cast<char*>(out);
+        std::size_t outLeft = room;
+        char* in = const_cast<char*>(bytes.data());
+        std::size_t inLeft = bytes.size();
+        const std::size_t result = iconv(cd.Get(), &in, &inLeft, &outPtr, &outLeft);
+        if (inLeft < bytes.size()) {
+            return static_cast<int>(bytes.size() - inLeft);
+        }
+        if (result == static_cast<std::size_t>(-1) && errno != E2BIG) {
+            return errno == EINVAL ? 0 : -1;
+        }
+    }
+    return -1;
 }
 
 std::string EncodeLegacy(std::u16string_view text) {

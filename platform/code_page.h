@@ -22,6 +22,10 @@ std::string UsableCodePage(const std::string& name);
 std::u16string DecodeLegacy(std::string_view bytes);
 // The same for a book in the named code page (one UsableCodePage allows).
 std::u16string DecodeCodePage(std::string_view bytes, const std::string& codePage);
+// What the decoders above make of the character that starts `bytes` (all the bytes there are):
+// its length; 0 when the bytes end inside it (the decoders give one U+FFFD and stop); -1 when
+// the code page has no such character (one U+FFFD, and decoding goes on at the next byte).
+int CodePageCharBytes(std::string_view bytes, const std::string& codePage);
 // Characters the legacy code page cannot hold become '?'.
 std::string EncodeLegacy(std::u16string_view text);
 // The same for the named code page (one UsableCodePage allows).

@@ -18,6 +18,8 @@ bool IsAsciiLetter(char16_t c) {
     return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
 }
 
+constexpr char16_t kReplacement = 0xFFFD;
+
 // Lines in novels are short, so a block of this size holds many; the blanks of the longest
 // heading fit too.
 constexpr std::size_t kMaxCharBytes = 4;
@@ -36,7 +38,8 @@ bool CBookScanner::Open(const std::u16string& path, const CCodePageLayout& layou
     m_book.m_layout = layout;
     m_book.m_strPath = path;
     m_layout.emplace(layout);
-    m_edgePage = -1;
+    m_chars = layout.Encoding() == ENCODING_ANSI ? &CShownCharacters::Of(layout) : nullptr;
+    m_edgeCuts.fill({-1, 0});
 
     // Lines end at LF (or CR LF), and in old Mac files at a CR alone, as on the reader's pages.
     // Lone CRs are looked for only in a book that shows one in its opening bytes: looking on
@@ -56,7 +59,7 @@ bool CBookScanner::Open(const std::u16string& path, const CCodePageLayout& layou
 
     m_blanks.clear();
     for (char16_t c : {u' ', u'\t', u'\r', u'\v', u'\f', u'\u00A0', u'\u3000', u'\uFEFF'}) {
-        if (std::string bytes = EncodeChar(c); !bytes.empty()) {
+        for (std::string& bytes : CodesOf(c)) {
             m_blanks.push_back(std::move(bytes));
         }
     }
@@ -64,7 +67,7 @@ bool CBookScanner::Open(const std::u16string& path, const CCodePageLayout& layou
               [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
     m_firstChars.clear();
     for (char16_t c : HeadingFirstCharacters()) {
-        if (std::string bytes = EncodeChar(c); !bytes.empty()) {
+        for (std::string& bytes : CodesOf(c)) {
             m_firstChars.push_back(std::move(bytes));
         }
     }
@@ -103,37 +106,129 @@ std::string CBookScanner::EncodeChar(char16_t c) const {
     return bytes;
 }
 
+std::vector<std::string> CBookScanner::CodesOf(char16_t c) const {
+    if (m_chars != nullptr) {
+        return m_chars->CodesAt(std::u16string_view(&c, 1)).bytes;
+    }
+    return {EncodeChar(c)};
+}
+
 bool CBookScanner::MakePattern(std::u16string_view text, Pattern& pattern) const {
     pattern = {};
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        // A surrogate pair is encoded as one character.
-        const bool pair = i + 1 < text.size() && text[i] >= 0xD800 && text[i] <= 0xDBFF &&
-                          text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
-        const std::u16string_view one = text.substr(i, pair ? 2 : 1);
-        std::string bytes = Encode(one);
-        if (m_book.m_nEncoding == ENCODING_ANSI &&
-            DecodeCodePage(bytes, m_layout->CodePage()) != one) {
+    for (std::size_t i = 0; i < text.size();) {
+        Pattern::Element element;
+        std::size_t units = 1;
+        if (m_chars != nullptr) {
+            CShownCharacters::Codes codes = m_chars->CodesAt(text.substr(i));
+            units = codes.units;
+            element.codes = std::move(codes.bytes);
+        } else {
+            // A surrogate pair is encoded as one character.
+            const bool pair = i + 1 < text.size() && text[i] >= 0xD800 && text[i] <= 0xDBFF &&
+                              text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
+            units = pair ? 2 : 1;
+            element.codes.push_back(Encode(text.substr(i, units)));
+        }
+        if (element.codes.empty()) {
             return false; // no occurrence can exist in this code page
         }
-        const bool letter = IsAsciiLetter(text[i]);
-        for (char& b : bytes) {
-            const bool isLetterByte = letter && IsAsciiLetter(static_cast<unsigned char>(b));
-            pattern.fold.push_back(isLetterByte);
-            pattern.bytes += isLetterByte ? static_cast<char>(b | 0x20) : b;
-        }
-        i += pair ? 1 : 0;
-    }
-    std::size_t runStart = 0;
-    for (std::size_t i = 0; i <= pattern.bytes.size(); ++i) {
-        if (i == pattern.bytes.size() || pattern.fold[i]) {
-            if (i - runStart > pattern.anchorLength) {
-                pattern.anchorAt = runStart;
-                pattern.anchorLength = i - runStart;
+        element.fold = units == 1 && IsAsciiLetter(text[i]);
+        for (std::string& code : element.codes) {
+            for (char& b : code) {
+                b = element.fold && IsAsciiLetter(static_cast<unsigned char>(b)) ? (b | 0x20) : b;
             }
-            runStart = i + 1;
+        }
+        const auto [shortest, longest] = std::minmax_element(
+            element.codes.begin(), element.codes.end(),
+            [](const std::string& a, const std::string& b) { return a.size() < b.size(); });
+        pattern.minBytes += shortest->size();
+        pattern.maxBytes += longest->size();
+        pattern.elements.push_back(std::move(element));
+        i += units;
+    }
+    // The anchor: the longest run of bytes that only match themselves, from characters of one
+    // code, at a distance from the match's start that every match has.
+    std::string run;
+    std::size_t at = 0;
+    for (const Pattern::Element& element : pattern.elements) {
+        if (element.codes.size() > 1) {
+            run.clear();
+            const std::size_t size = element.codes[0].size();
+            if (std::any_of(element.codes.begin(), element.codes.end(),
+                            [&](const std::string& code) { return code.size() != size; })) {
+                break;
+            }
+            at += size;
+            continue;
+        }
+        for (char b : element.codes[0]) {
+            ++at;
+            if (element.fold && IsAsciiLetter(static_cast<unsigned char>(b))) {
+                run.clear();
+                continue;
+            }
+            run += b;
+            if (run.size() > pattern.anchor.size()) {
+                pattern.anchor = run;
+                pattern.anchorAt = at - run.size();
+            }
         }
     }
-    return !pattern.bytes.empty();
+    for (const std::string& code : pattern.elements[0].codes) {
+        const auto b = static_cast<unsigned char>(code[0]);
+        pattern.first[b] = true;
+        if (pattern.elements[0].fold && IsAsciiLetter(b)) {
+            pattern.first[b & ~0x20u] = true;
+        }
+    }
+    return !pattern.elements.empty() && pattern.minBytes > 0;
+}
+
+std::size_t CBookScanner::ElementAt(const Pattern::Element& element, const char* p, std::size_t n) {
+    for (const std::string& code : element.codes) {
+        if (code.size() > n) {
+            continue;
+        }
+        if (!element.fold) {
+            if (std::memcmp(p, code.data(), code.size()) == 0) {
+                return code.size();
+            }
+            continue;
+        }
+        std::size_t k = 0;
+        while (k < code.size() &&
+               (IsAsciiLetter(static_cast<unsigned char>(code[k])) ? static_cast<char>(p[k] | 0x20)
+                                                                   : p[k]) == code[k]) {
+            ++k;
+        }
+        if (k == code.size()) {
+            return k;
+        }
+    }
+    return 0;
+}
+
+std::size_t CBookScanner::MatchAt(const Pattern& pattern, const char* p, std::size_t n) {
+    std::size_t at = 0;
+    for (const Pattern::Element& element : pattern.elements) {
+        const std::size_t length = ElementAt(element, p + at, n - at);
+        if (length == 0) {
+            return 0;
+        }
+        at += length;
+    }
+    return at;
+}
+
+bool CBookScanner::MatchSplitsAt(const Pattern& pattern, const char* p, std::size_t at) {
+    std::size_t end = 0;
+    for (const Pattern::Element& element : pattern.elements) {
+        end += ElementAt(element, p + end, std::numeric_limits<std::size_t>::max());
+        if (end >= at) {
+            return end > at;
+        }
+    }
+    return false;
 }
 
 bool CBookScanner::Cancelled() const {
@@ -278,6 +373,30 @@ bool CBookScanner::Shown(int page, std::uint64_t offset) {
     return offset < m_pageNul;
 }
 
+std::uint64_t CBookScanner::EdgeCut(int edge, std::string_view block, std::uint64_t blockStart) {
+    for (const auto& [page, start] : m_edgeCuts) {
+        if (page == edge) {
+            return start;
+        }
+    }
+    constexpr std::uint64_t kPage = CResourceData::kPageBytes;
+    constexpr std::uint64_t kMargin = CResourceData::kMarginBytes;
+    // The bytes the start cut looks at: the margin before the edge and a little after it.
+    const std::uint64_t windowStart = edge * kPage - kMargin;
+    const std::uint64_t windowEnd = std::min(windowStart + kMargin + 16, Size());
+    std::uint64_t start = 0;
+    if (windowStart >= blockStart && windowEnd <= blockStart + block.size()) {
+        const std::string_view window =
+            block.substr(windowStart - blockStart, windowEnd - windowStart);
+        start = windowStart + m_book.CutsOfWindow(window, windowStart).start;
+    } else {
+        start = m_book.PageStartOffset(edge);
+    }
+    m_edgeSlot ^= 1;
+    m_edgeCuts[m_edgeSlot] = {edge, start};
+    return start;
+}
+
 int CBookScanner::PageOf(std::uint64_t offset, std::string_view block, std::uint64_t blockStart) {
     constexpr std::uint64_t kPage = CResourceData::kPageBytes;
     constexpr std::uint64_t kMargin = CResourceData::kMarginBytes;
@@ -289,20 +408,53 @@ int CBookScanner::PageOf(std::uint64_t offset, std::string_view block, std::uint
         return count == 0 ? 0 : static_cast<int>(std::min<std::uint64_t>(nominal, count - 1));
     }
     const int edge = static_cast<int>(nominal + 1);
-    if (edge != m_edgePage) {
-        // The bytes the start cut looks at: the margin before the edge and a little after it.
-        const std::uint64_t windowStart = edge * kPage - kMargin;
-        const std::uint64_t windowEnd = std::min(windowStart + kMargin + 16, Size());
-        if (windowStart >= blockStart && windowEnd <= blockStart + block.size()) {
-            const std::string_view window =
-                block.substr(windowStart - blockStart, windowEnd - windowStart);
-            m_edgeStart = windowStart + m_book.CutsOfWindow(window, windowStart).start;
-        } else {
-            m_edgeStart = m_book.PageStartOffset(edge);
-        }
-        m_edgePage = edge;
+    return offset >= EdgeCut(edge, block, blockStart) ? edge : edge - 1;
+}
+
+std::uint64_t CBookScanner::PageStartIn(std::uint64_t from, std::uint64_t to,
+                                        std::string_view block, std::uint64_t blockStart) {
+    constexpr std::uint64_t kPage = CResourceData::kPageBytes;
+    // A page starts at most this far before its nominal edge.
+    constexpr std::uint64_t kMargin = CResourceData::kMarginBytes;
+    std::uint64_t edge = from / kPage + 1;
+    if (edge * kPage >= to + kMargin) {
+        return to; // the usual case, decided without the page count
     }
-    return offset >= m_edgeStart ? edge : edge - 1;
+    for (const auto count = static_cast<std::uint64_t>(m_book.GetPageCount());
+         edge < count && edge * kPage < to + kMargin; ++edge) {
+        const std::uint64_t start = EdgeCut(static_cast<int>(edge), block, blockStart);
+        if (start > from && start < to) {
+            return start;
+        }
+    }
+    return to;
+}
+
+std::u16string CBookScanner::DecodeShown(std::string_view bytes, std::uint64_t at, std::size_t from,
+                                         std::size_t to,
+                                         const std::vector<std::uint64_t>& pageStarts,
+                                         std::size_t tailEnd) const {
+    const TextEncoding encoding = m_book.m_nEncoding;
+    const auto decode = [&](std::string_view part) {
+        return CResourceData::DecodeWindow(CResourceData::NormalizeLineBreaks(part, encoding),
+                                           *m_layout);
+    };
+    std::u16string text;
+    for (std::uint64_t start : pageStarts) {
+        const auto cut = static_cast<std::size_t>(start - at);
+        text += decode(bytes.substr(from, cut - from));
+        from = cut;
+    }
+    std::u16string last = decode(bytes.substr(from, to - from));
+    if (!last.empty() && last.back() == kReplacement && tailEnd > to) {
+        // Bytes that end inside a character may read otherwise with what follows them (a lead
+        // byte and a digit are the start of a four-byte GB18030 character until the third byte
+        // says otherwise): decode them with it, then drop what it gave.
+        last = decode(bytes.substr(from, tailEnd - from));
+        last.resize(last.size() -
+                    std::min(last.size(), decode(bytes.substr(to, tailEnd - to)).size()));
+    }
+    return text + last;
 }
 
 std::size_t CBookScanner::BlankLengthAt(std::string_view bytes, std::size_t at) const {
@@ -324,12 +476,13 @@ std::size_t CBookScanner::BlankLengthBefore(std::string_view bytes, std::size_t 
 }
 
 void CBookScanner::TestLine(std::string_view block, std::uint64_t blockStart, std::size_t from,
-                            std::size_t end, const HitFn& onHit, bool& stop) {
+                            std::size_t end, bool broken, const HitFn& onHit, bool& stop) {
     // The page shows a line up to a NUL in it (the block's NULs are noted before its lines).
     if (m_lastNul && *m_lastNul >= blockStart + from) {
         if (const std::size_t nul = NulCharIn(block.data() + from, end - from, blockStart + from);
             nul != std::string_view::npos) {
             end = from + nul;
+            broken = false;
         }
     }
     // Cheap tests on the encoded bytes first: nearly every line of a novel fails one of them.
@@ -345,9 +498,23 @@ void CBookScanner::TestLine(std::string_view block, std::uint64_t blockStart, st
         return;
     }
     const std::string_view rest = block.substr(p, end - p);
-    if (std::none_of(m_firstChars.begin(), m_firstChars.end(),
-                     [&](const std::string& first) { return rest.starts_with(first); })) {
+    const auto first =
+        std::find_if(m_firstChars.begin(), m_firstChars.end(),
+                     [&](const std::string& code) { return rest.starts_with(code); });
+    if (first == m_firstChars.end()) {
         return;
+    }
+    // A page that starts inside one of those characters shows something else there.
+    const std::uint64_t firstEnd = blockStart + p + first->size();
+    for (std::uint64_t at = blockStart + from;
+         (at = PageStartIn(at, firstEnd, block, blockStart)) < firstEnd;) {
+        std::size_t q = from;
+        while (q < at - blockStart && q < p) {
+            q += BlankLengthAt(block.substr(0, end), q);
+        }
+        if (q != at - blockStart) {
+            return;
+        }
     }
     std::size_t e = end;
     while (e - p > m_maxHeadingBytes) {
@@ -357,9 +524,22 @@ void CBookScanner::TestLine(std::string_view block, std::uint64_t blockStart, st
         }
         e -= blank;
     }
-    // Decode the whole line from its first non-blank: trailing bytes stripped above only
-    // shortened the test, the rule itself runs on the decoded text.
-    const std::u16string line = CResourceData::DecodeWindow(block.substr(p, end - p), *m_layout);
+    // Decode the whole line from its first non-blank as its pages show it: trailing bytes
+    // stripped above only shortened the test, the rule itself runs on the decoded text.
+    std::vector<std::uint64_t> pageStarts;
+    for (std::uint64_t at = blockStart + p;
+         (at = PageStartIn(at, blockStart + end, block, blockStart)) < blockStart + end;) {
+        pageStarts.push_back(at);
+    }
+    std::size_t tailEnd = end;
+    if (broken) {
+        // The line break and a little more, up to where the next page starts.
+        tailEnd = std::min(block.size(), end + kMaxCharBytes * UnitBytes());
+        tailEnd = static_cast<std::size_t>(
+            PageStartIn(blockStart + end - 1, blockStart + tailEnd, block, blockStart) -
+            blockStart);
+    }
+    const std::u16string line = DecodeShown(block, blockStart, p, end, pageStarts, tailEnd);
     if (std::optional<std::u16string> title = HeadingTitle(line)) {
         ScanHit hit;
         hit.offset = blockStart + p;
@@ -375,12 +555,12 @@ bool CBookScanner::ScanChapters(const HitFn& onHit) {
     const std::uint64_t size = Size();
     const std::size_t unit = UnitBytes();
     std::string block;
-    block.reserve(kBlockBytes + kMaxLineBytes);
+    block.reserve(m_blockBytes + kMaxLineBytes);
     std::uint64_t blockStart = 0;
     std::size_t pos = 0;
     bool skipping = false; // inside a line too long to be a heading
     bool stop = false;
-    m_edgePage = -1;
+    m_edgeCuts.fill({-1, 0});
     StartNulWatch(0);
     while (!stop) {
         if (Cancelled()) {
@@ -391,7 +571,7 @@ bool CBookScanner::ScanChapters(const HitFn& onHit) {
         pos = 0;
         const std::uint64_t readAt = blockStart + block.size();
         const std::size_t want =
-            static_cast<std::size_t>(std::min<std::uint64_t>(kBlockBytes, size - readAt));
+            static_cast<std::size_t>(std::min<std::uint64_t>(m_blockBytes, size - readAt));
         const std::size_t kept = block.size();
         block.resize(kept + want);
         const std::size_t got = m_book.m_hFile.ReadAt(readAt, block.data() + kept, want);
@@ -404,7 +584,7 @@ bool CBookScanner::ScanChapters(const HitFn& onHit) {
                 break;
             }
             if (!skipping) {
-                TestLine(block, blockStart, pos, lf, onHit, stop);
+                TestLine(block, blockStart, pos, lf, true, onHit, stop);
             }
             skipping = false;
             pos = lf + unit;
@@ -412,7 +592,7 @@ bool CBookScanner::ScanChapters(const HitFn& onHit) {
         ReportProgress(blockStart + block.size(), size);
         if (atEnd) {
             if (!stop && !skipping && pos < block.size()) {
-                TestLine(block, blockStart, pos, block.size(), onHit, stop);
+                TestLine(block, blockStart, pos, block.size(), false, onHit, stop);
             }
             break;
         }
@@ -432,50 +612,68 @@ bool CBookScanner::Find(std::u16string_view text, std::uint64_t from, std::uint6
     if (!MakePattern(text, pattern) || from >= to) {
         return !Cancelled();
     }
+    constexpr std::uint64_t kPage = CResourceData::kPageBytes;
+    constexpr std::uint64_t kMargin = CResourceData::kMarginBytes;
     const TextEncoding encoding = m_book.m_nEncoding;
-    const bool walk = encoding == ENCODING_ANSI; // only legacy code pages need a walk
-    const std::size_t length = pattern.bytes.size();
-    // Bytes a candidate needs after its start: the pattern, and the longest character that may
-    // hold the start (so a walk never sees a cut-off character).
-    const std::size_t lookAhead = std::max(length, kMaxCharBytes);
+    const int pageCount = m_book.GetPageCount();
+    // Bytes a candidate needs after its start: the longest match, and the longest character
+    // that may hold the start (so a walk never sees a cut-off character).
+    const std::size_t lookAhead = std::max(pattern.maxBytes, kMaxCharBytes);
     const std::uint64_t readEnd = std::min(Size(), to + lookAhead);
-    const auto& layout = *m_layout;
     std::string block;
-    block.reserve(kBlockBytes + lookAhead);
+    block.reserve(m_blockBytes + lookAhead);
     std::uint64_t blockStart = from;
-    std::uint64_t cursor = from;    // a known character start at or before every candidate left
+    // In a legacy code page, a character start of the page's decoding at or before every
+    // candidate left: the decoding starts again at each line break and each page start.
+    std::uint64_t cursor = from;
     std::uint64_t candidate = from; // the first candidate start not yet looked at
-    m_edgePage = -1;
+    m_edgeCuts.fill({-1, 0});
     StartNulWatch(from);
 
-    const auto matchesAt = [&](const char* p) {
-        for (std::size_t k = 0; k < length; ++k) {
-            const char b = pattern.fold[k] ? static_cast<char>(p[k] | 0x20) : p[k];
-            if (b != pattern.bytes[k]) {
+    // Whether the page of `c` shows the match [c, c + length) as the phrase: the match begins
+    // where the page's decoder reads a character, and no page starts inside one of its
+    // characters (in UTF-8 and UTF-16 every complete character passes both).
+    const auto shownAt = [&](std::uint64_t c, std::size_t length, int page) {
+        if (IsUtf16(encoding)) {
+            return c % 2 == 0;
+        }
+        if (m_chars == nullptr) {
+            return true; // in UTF-8 every byte that is no continuation byte starts a character
+        }
+        const char* base = block.data();
+        const std::size_t lf =
+            PrevLineFeed(base + (cursor - blockStart), block.size() - (cursor - blockStart), cursor,
+                         static_cast<std::size_t>(c - cursor));
+        if (lf != std::string_view::npos) {
+            cursor += lf + 1;
+        }
+        if (page > 0 && cursor < page * kPage) {
+            cursor = std::max(cursor, EdgeCut(page, block, blockStart));
+        }
+        // Where the page ends, when the walk or the match may reach it.
+        std::uint64_t end = blockStart + block.size();
+        if (page + 1 < pageCount && c + lookAhead + kMargin > (page + 1) * kPage) {
+            end = std::min(end, EdgeCut(page + 1, block, blockStart));
+        }
+        while (cursor < c) {
+            const std::size_t at = cursor - blockStart;
+            const std::size_t step =
+                m_chars->Length(reinterpret_cast<const unsigned char*>(base + at), end - cursor);
+            if (step == 0) {
+                return false; // the page shows nothing more
+            }
+            if (cursor + step > c) {
+                return false;
+            }
+            cursor += step;
+        }
+        for (std::uint64_t start = c;
+             (start = PageStartIn(start, c + length, block, blockStart)) < c + length;) {
+            if (MatchSplitsAt(pattern, base + (c - blockStart), start - c)) {
                 return false;
             }
         }
         return true;
-    };
-    const auto isCharStart = [&](std::uint64_t c) {
-        if (IsUtf16(encoding)) {
-            return c % 2 == 0;
-        }
-        if (!walk) {
-            return true; // in UTF-8 every byte that is no continuation byte starts a character
-        }
-        const char* base = block.data();
-        const std::size_t n = block.size();
-        const std::size_t lf = PrevLineFeed(base + (cursor - blockStart), n - (cursor - blockStart),
-                                            cursor, static_cast<std::size_t>(c - cursor));
-        if (lf != std::string_view::npos) {
-            cursor += lf + 1;
-        }
-        while (cursor < c) {
-            const std::size_t at = cursor - blockStart;
-            cursor += layout.CharLength(reinterpret_cast<const unsigned char*>(base + at), n - at);
-        }
-        return cursor == c;
     };
 
     while (true) {
@@ -487,7 +685,7 @@ bool CBookScanner::Find(std::u16string_view text, std::uint64_t from, std::uint6
         blockStart = keepFrom;
         const std::uint64_t readAt = blockStart + block.size();
         const std::size_t want =
-            static_cast<std::size_t>(std::min<std::uint64_t>(kBlockBytes, readEnd - readAt));
+            static_cast<std::size_t>(std::min<std::uint64_t>(m_blockBytes, readEnd - readAt));
         const std::size_t kept = block.size();
         block.resize(kept + want);
         const std::size_t got = m_book.m_hFile.ReadAt(readAt, block.data() + kept, want);
@@ -498,8 +696,8 @@ bool CBookScanner::Find(std::u16string_view text, std::uint64_t from, std::uint6
         // Candidates that begin after this have some of their bytes in the next block.
         std::uint64_t last;
         if (atEnd) {
-            last = blockEnd >= length ? std::min(to - 1, blockEnd - length) : 0;
-            if (blockEnd < length || last < candidate) {
+            last = blockEnd >= pattern.minBytes ? std::min(to - 1, blockEnd - pattern.minBytes) : 0;
+            if (blockEnd < pattern.minBytes || last < candidate) {
                 break;
             }
         } else {
@@ -511,23 +709,22 @@ bool CBookScanner::Find(std::u16string_view text, std::uint64_t from, std::uint6
         const char* base = block.data();
         while (candidate <= last) {
             std::uint64_t c;
-            if (pattern.anchorLength > 0) {
+            if (!pattern.anchor.empty()) {
                 const std::size_t searchFrom = candidate + pattern.anchorAt - blockStart;
                 const std::size_t searchEnd =
-                    last + pattern.anchorAt + pattern.anchorLength - blockStart;
-                const void* hit =
-                    memmem(base + searchFrom, searchEnd - searchFrom,
-                           pattern.bytes.data() + pattern.anchorAt, pattern.anchorLength);
+                    last + pattern.anchorAt + pattern.anchor.size() - blockStart;
+                const void* hit = memmem(base + searchFrom, searchEnd - searchFrom,
+                                         pattern.anchor.data(), pattern.anchor.size());
                 if (hit == nullptr) {
                     break;
                 }
                 c = blockStart + (static_cast<const char*>(hit) - base) - pattern.anchorAt;
             } else {
-                // All ASCII letters: look for the first one in either case.
-                const char first = pattern.bytes[0];
+                // No byte every match holds (ASCII letters, characters of several codes): look
+                // for the bytes a match may begin with.
                 std::size_t i = candidate - blockStart;
                 const std::size_t end = last - blockStart;
-                while (i <= end && static_cast<char>(base[i] | 0x20) != first) {
+                while (i <= end && !pattern.first[static_cast<unsigned char>(base[i])]) {
                     ++i;
                 }
                 if (i > end) {
@@ -535,14 +732,16 @@ bool CBookScanner::Find(std::u16string_view text, std::uint64_t from, std::uint6
                 }
                 c = blockStart + i;
             }
-            if (!matchesAt(base + (c - blockStart)) || !isCharStart(c)) {
+            const std::size_t length = MatchAt(pattern, base + (c - blockStart), blockEnd - c);
+            const int page = length == 0 ? 0 : PageOf(c, block, blockStart);
+            if (length == 0 || !shownAt(c, length, page)) {
                 candidate = c + 1;
                 continue;
             }
             ScanHit hit;
             hit.offset = c;
             hit.length = length;
-            hit.page = PageOf(c, block, blockStart);
+            hit.page = page;
             candidate = c + length;
             if (!Shown(hit.page, c)) {
                 continue; // after a NUL on its page, where the page shows nothing
@@ -559,24 +758,20 @@ bool CBookScanner::Find(std::u16string_view text, std::uint64_t from, std::uint6
         if (atEnd || candidate >= to) {
             break;
         }
-        if (walk && cursor < candidate) {
-            // Bring the walk up to the next candidate so the bytes before it can be let go.
+        if (m_chars != nullptr && cursor < candidate) {
+            // Bring the walk up to the next candidate's line or page, so the bytes before it can
+            // be let go.
             const std::size_t at = cursor - blockStart;
             const std::size_t lf = PrevLineFeed(base + at, block.size() - at, cursor,
                                                 static_cast<std::size_t>(candidate - cursor));
             if (lf != std::string_view::npos) {
                 cursor += lf + 1;
             }
-            while (cursor < candidate) {
-                const std::size_t i = cursor - blockStart;
-                const std::size_t step = layout.CharLength(
-                    reinterpret_cast<const unsigned char*>(base + i), block.size() - i);
-                if (cursor + step > candidate) {
-                    break;
-                }
-                cursor += step;
+            const int page = PageOf(candidate, block, blockStart);
+            if (page > 0 && cursor < page * kPage) {
+                cursor = std::max(cursor, EdgeCut(page, block, blockStart));
             }
-        } else if (!walk) {
+        } else if (m_chars == nullptr) {
             cursor = candidate;
         }
     }
@@ -629,7 +824,22 @@ std::u16string CBookScanner::LineAt(std::uint64_t offset) const {
     const std::size_t start = before == std::string_view::npos ? (from % unit) : before + unit;
     std::size_t end = NextLineFeed(bytes.data(), bytes.size(), from, at);
     end = end == std::string_view::npos ? bytes.size() : end;
-    const std::u16string line =
-        CResourceData::DecodeWindow(std::string_view(bytes).substr(start, end - start), *m_layout);
+    // Each page decodes its own part of the line, the last one with what follows the line.
+    std::vector<std::uint64_t> pageStarts;
+    std::size_t tailEnd = std::min(bytes.size(), end + kMaxCharBytes * unit);
+    for (int page = m_book.PageOfOffset(from + start) + 1; page < m_book.GetPageCount(); ++page) {
+        const std::uint64_t pageStart = m_book.PageStartOffset(page);
+        if (pageStart >= from + tailEnd) {
+            break;
+        }
+        if (pageStart >= from + end) {
+            tailEnd = static_cast<std::size_t>(pageStart - from);
+            break;
+        }
+        if (pageStart > from + start) {
+            pageStarts.push_back(pageStart);
+        }
+    }
+    const std::u16string line = DecodeShown(bytes, from, start, end, pageStarts, tailEnd);
     return std::u16string(TrimLine(line));
 }

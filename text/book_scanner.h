@@ -2,7 +2,9 @@
 
 #include "text/code_page_layout.h"
 #include "text/resource_data.h"
+#include "text/shown_characters.h"
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -39,6 +41,10 @@ public:
     // The book's page arithmetic, on the scanner's own handle.
     const CResourceData& Book() const { return m_book; }
 
+    // Reads the book in blocks of this many bytes instead (at least 1): small blocks put block
+    // edges inside small books, for tests.
+    void SetBlockBytes(std::size_t bytes) { m_blockBytes = bytes > 0 ? bytes : 1; }
+
     // Checked between blocks: once it is true every scan returns false at once.
     void SetCancelFlag(const std::atomic<bool>* cancel) { m_cancel = cancel; }
     void SetProgress(ProgressFn progress) { m_progress = std::move(progress); }
@@ -57,16 +63,32 @@ public:
     std::u16string LineAt(std::uint64_t offset) const;
 
 private:
+    // A phrase as the bytes that may show it: one element per character (or per two code units
+    // that one code shows), each with every code that shows it.
     struct Pattern {
-        std::string bytes;      // encoded; ASCII letters lower-cased
-        std::vector<bool> fold; // bytes that match in either case
-        std::size_t anchorAt = 0;
-        std::size_t anchorLength = 0; // longest run of exact bytes; 0 when all fold
+        struct Element {
+            std::vector<std::string> codes; // ASCII letters lower-cased when `fold`
+            bool fold = false;              // an ASCII letter: its letter bytes match either case
+        };
+        std::vector<Element> elements;
+        std::string anchor;            // bytes every match holds at the same place; empty when none
+        std::size_t anchorAt = 0;      // where in a match the anchor begins
+        std::array<bool, 256> first{}; // bytes a match may begin with
+        std::size_t minBytes = 0;
+        std::size_t maxBytes = 0;
     };
     std::string Encode(std::u16string_view text) const;
     // The encoded character, or empty when the book's encoding cannot hold it.
     std::string EncodeChar(char16_t c) const;
+    // Every code of the character; empty when the book's encoding cannot hold it.
+    std::vector<std::string> CodesOf(char16_t c) const;
     bool MakePattern(std::u16string_view text, Pattern& pattern) const;
+    // The bytes of the element's code at p (n bytes there), or 0.
+    static std::size_t ElementAt(const Pattern::Element& element, const char* p, std::size_t n);
+    // The bytes of a match of the pattern at p (n bytes there), or 0.
+    static std::size_t MatchAt(const Pattern& pattern, const char* p, std::size_t n);
+    // Whether a match at p has a character boundary `at` bytes into it.
+    static bool MatchSplitsAt(const Pattern& pattern, const char* p, std::size_t at);
     bool Cancelled() const;
     void ReportProgress(std::uint64_t done, std::uint64_t total) const;
     std::size_t UnitBytes() const;
@@ -86,15 +108,29 @@ private:
     void StartNulWatch(std::uint64_t from);
     // Whether the reader's page shows the byte at `offset` (its text ends at its first NUL).
     bool Shown(int page, std::uint64_t offset);
-    // The page of a byte; `block` (from file offset blockStart) saves reading its page edge.
+    // Where page `edge` begins; `block` (from file offset blockStart) saves reading its edge.
+    std::uint64_t EdgeCut(int edge, std::string_view block, std::uint64_t blockStart);
+    // The page of a byte.
     int PageOf(std::uint64_t offset, std::string_view block, std::uint64_t blockStart);
+    // The first page start in (from, to), or `to` when none: each page decodes its own bytes.
+    std::uint64_t PageStartIn(std::uint64_t from, std::uint64_t to, std::string_view block,
+                              std::uint64_t blockStart);
+    // The text pages show for bytes [from, to) of `bytes` (read at file offset `at`), `from` a
+    // character start. `pageStarts` are those in (from, to); bytes [to, tailEnd) are what
+    // follows on the page, which the decoder may look at to read the last character before `to`.
+    std::u16string DecodeShown(std::string_view bytes, std::uint64_t at, std::size_t from,
+                               std::size_t to, const std::vector<std::uint64_t>& pageStarts,
+                               std::size_t tailEnd) const;
+    // A line [from, end) of the block; `broken` when a line break ends it.
     void TestLine(std::string_view block, std::uint64_t blockStart, std::size_t from,
-                  std::size_t end, const HitFn& onHit, bool& stop);
+                  std::size_t end, bool broken, const HitFn& onHit, bool& stop);
     std::size_t BlankLengthAt(std::string_view bytes, std::size_t at) const;
     std::size_t BlankLengthBefore(std::string_view bytes, std::size_t end) const;
 
     CResourceData m_book;
     std::optional<CCodePageLayout> m_layout;
+    const CShownCharacters* m_chars = nullptr; // for legacy code pages
+    std::size_t m_blockBytes = kBlockBytes;
     std::vector<std::string> m_blanks;     // the encoded blanks, longest first
     std::vector<std::string> m_firstChars; // encoded first characters of headings
     std::size_t m_maxHeadingBytes = 0;
@@ -104,6 +140,7 @@ private:
     std::uint64_t m_pageNul = 0;
     const std::atomic<bool>* m_cancel = nullptr;
     ProgressFn m_progress;
-    int m_edgePage = -1; // the last page edge worked out, and where that page begins
-    std::uint64_t m_edgeStart = 0;
+    // The last page starts worked out: page, offset.
+    std::array<std::pair<int, std::uint64_t>, 2> m_edgeCuts{};
+    std::size_t m_edgeSlot = 0;
 };

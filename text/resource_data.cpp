@@ -531,13 +531,24 @@ std::size_t CResourceData::TextPositionOf(int page, std::uint64_t offset) const 
     const std::uint64_t start = PageStartOffset(page);
     // Only the page's own bytes are read, whatever offset comes (a damaged chapter list, a hit in
     // a file that has grown since it was opened).
-    offset = std::min({offset, PageStartOffset(page + 1), start + kWindowBytes});
+    const std::uint64_t end = std::min(PageStartOffset(page + 1), start + kWindowBytes);
+    offset = std::min(offset, end);
     if (offset <= start) {
         return 0;
     }
-    std::string before(offset - start, '\0');
-    before.resize(m_hFile.ReadAt(start, before.data(), before.size()));
-    const std::u16string text = DecodeWindow(NormalizeLineBreaks(before, m_nEncoding), m_layout);
+    constexpr std::uint64_t kAfter = 8; // the longest character, its line breaks CR LF
+    std::string bytes(std::min(offset + kAfter, end) - start, '\0');
+    bytes.resize(m_hFile.ReadAt(start, bytes.data(), bytes.size()));
+    const std::string_view before = std::string_view(bytes).substr(0, offset - start);
+    std::u16string text = DecodeWindow(NormalizeLineBreaks(before, m_nEncoding), m_layout);
+    if (!text.empty() && text.back() == kReplacement && bytes.size() > before.size()) {
+        // Bytes that end inside a character may read otherwise with the bytes after them (a
+        // GB18030 lead byte and a digit wait for two more): decode those too, then drop them.
+        const std::string after =
+            NormalizeLineBreaks(std::string_view(bytes).substr(before.size()), m_nEncoding);
+        text = DecodeWindow(NormalizeLineBreaks(before, m_nEncoding) + after, m_layout);
+        text.resize(text.size() - std::min(text.size(), DecodeWindow(after, m_layout).size()));
+    }
     // Every CR is the first half of a normalised CR LF, which the pane shows as one break; a
     // byte-order mark opening the text is not shown at all.
     const std::size_t mark = !text.empty() && text.front() == u'\uFEFF' ? 1 : 0;

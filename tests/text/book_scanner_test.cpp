@@ -328,3 +328,52 @@ TEST(BookScanner, SearchAndChaptersSeeWhatThePageShowsUpToANul) {
 }
 
 } // namespace
+
+namespace {
+
+// In a legacy code page the page shows an undefined pair as U+FFFD and then its second byte, and
+// shows some signs from either of two codes: search finds what the page shows, on its page. A
+// line ending in a GB18030 lead byte and a digit keeps the digit in its title and listed line.
+TEST(BookScanner, LegacyCodePagesAreSearchedAsTheirPagesShowThem) {
+    const struct {
+        const char* choice;
+        std::string bytes;
+        std::string phrase;
+        std::size_t count;
+    } cases[] = {
+        {"BIG5", {'\x81', 'A', 'B', 'C', '\n'}, "ABC", 1},
+        {"SHIFT_JIS", {'\xAB', '\x85', 'A', 'B', 'C', '\n'}, "ABC", 1},
+        {"SHIFT_JIS", "\x87\x9A\n\x81\xE6\n", "∵", 2}, // CP932's NEC and JIS codes of one sign
+        {"GB18030", {'x', '\x84', '2', '\x84', '0', 'A', 'A', '\n'}, "0AA", 1},
+        {"GB18030", {'x', '\x84', '1', 'A', 'B', '\n'}, "AB", 1}, // after a lead and a digit
+        {"GB18030", Encode("第1章 ", "GB18030") + "\x84\x31\n", "章", 1},
+    };
+    TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.phrase);
+        const std::string choice = c.choice;
+        const std::string& prose = choice == "BIG5"        ? test_books::kTraditionalProse
+                                   : choice == "SHIFT_JIS" ? test_books::kJapaneseProse
+                                                           : test_books::kChineseProse;
+        const std::string path = dir.Write("case.txt", Encode(prose, c.choice) + c.bytes);
+        CResourceData reader;
+        ASSERT_EQ(reader.OpenTxt(Wide(path), c.choice), 0);
+        CBookScanner scanner;
+        ASSERT_TRUE(scanner.Open(reader.m_strPath, reader.m_layout));
+        const std::vector<ScanHit> hits = FindAll(scanner, c.phrase, true);
+        ASSERT_EQ(hits.size(), c.count);
+        for (const ScanHit& hit : hits) {
+            ExpectShownWhereFound(reader, hit, c.phrase);
+            std::u16string shown = reader.m_strText;
+            std::erase(shown, u'\r');
+            EXPECT_NE(shown.find(u'\n' + hit.text + u'\n'), std::u16string::npos);
+        }
+        if (c.phrase == "章") {
+            const std::vector<ScanHit> chapters = AllChapters(scanner);
+            ASSERT_EQ(chapters.size(), 1u);
+            EXPECT_EQ(chapters[0].text, u"第1章 \uFFFD1");
+        }
+    }
+}
+
+} // namespace

@@ -90,6 +90,11 @@ TEST(VeskaPagesTest, PagesChaptersAndFindsOnStandardOutput) {
                                       "GB18030"));
     const std::string big5 = dir.Write("big5.txt", Encode(test_books::kTraditionalProse, "BIG5"));
     const Env big5Env{{"VESKA_CODEPAGE", "BIG5"}};
+    // Undefined pairs (U+FFFD, then their second byte), and a sign CP932 has two codes for.
+    const std::string badBig5 = dir.Write("bad-big5.txt", {'\x81', 'A', 'B', 'C', '\n'});
+    const std::string badSjis =
+        dir.Write("bad-sjis.txt", {'\xAB', '\x85', 'A', 'B', 'C', '\n', '\x87', '\x9A', '\n'});
+    const std::string badGb = dir.Write("bad-gb.txt", {'x', '\x84', '2', '\x84', '0', 'A', 'A'});
     const std::string log = dir.File("veska.log");
     const struct {
         std::vector<std::string> args;
@@ -104,6 +109,10 @@ TEST(VeskaPagesTest, PagesChaptersAndFindsOnStandardOutput) {
         {{"--chapters", novel}, "0\t第一章 故人重逢\n1\t番外 小城\n"},
         {{"--find", "形", novel}, "0\t一个形字在中文里\n"},
         {{"--find", "nowhere", novel}, ""},
+        {{"--encoding", "BIG5", "--find", "ABC", badBig5}, "0\t\uFFFDABC\n"},
+        {{"--encoding", "SHIFT_JIS", "--find", "ABC", badSjis}, "0\t\uFF6B\uFFFDABC\n"},
+        {{"--encoding", "SHIFT_JIS", "--find", "∵", badSjis}, "0\t∵\n"},
+        {{"--encoding", "GB18030", "--find", "0AA", badGb}, "0\tx\uFFFD2\uFFFD0AA\n"},
         // VESKA_CODEPAGE names the code page; an unknown one is reported and GB18030 stands in.
         {{big5}, "encoding ENCODING_ANSI\npages 1\ncodepage BIG5\n", big5Env},
         {{gb, "0"}, "第一章\r\n\r\n乙\r\n", {{"VESKA_CODEPAGE", "NO-SUCH-PAGE"}}, "NO-SUCH-PAGE"},
