@@ -39,12 +39,12 @@ bool CBookScanner::Open(const std::u16string& path, const CCodePageLayout& layou
     m_book.m_strPath = path;
     m_layout.emplace(layout);
     m_chars = layout.Encoding() == ENCODING_ANSI ? &CShownCharacters::Of(layout) : nullptr;
-    m_edgeCuts.fill({-1, 0});
+    m_edges.Reset();
 
     // Lines end at LF (or CR LF), and in old Mac files at a CR alone, as on the reader's pages.
     // Lone CRs are looked for only in a book that shows one in its opening bytes: looking on
     // every line would cost the scan a second pass over each line.
-    m_bLoneCr = false;
+    bool loneCr = false;
     std::string sample(static_cast<std::size_t>(std::min<std::uint64_t>(64 * 1024, Size())), '\0');
     sample.resize(m_book.m_hFile.ReadAt(0, sample.data(), sample.size()));
     const std::string cr = EncodeChar(u'\r');
@@ -52,10 +52,11 @@ bool CBookScanner::Open(const std::u16string& path, const CCodePageLayout& layou
     for (std::size_t i = cr.empty() ? std::string::npos : sample.find(cr);
          i != std::string::npos && i + cr.size() < sample.size(); i = sample.find(cr, i + 1)) {
         if (i % cr.size() == 0 && sample.compare(i + cr.size(), lf.size(), lf) != 0) {
-            m_bLoneCr = true;
+            loneCr = true;
             break;
         }
     }
+    m_feeds.Set(layout.Encoding(), loneCr);
 
     m_blanks.clear();
     for (char16_t c : {u' ', u'\t', u'\r', u'\v', u'\f', u'\u00A0', u'\u3000', u'\uFEFF'}) {
@@ -245,191 +246,6 @@ std::size_t CBookScanner::UnitBytes() const {
     return IsUtf16(m_book.m_nEncoding) ? 2 : 1;
 }
 
-std::size_t CBookScanner::LineFeedAt(const char* bytes, std::size_t n, std::uint64_t at,
-                                     std::size_t i, std::size_t first) const {
-    const TextEncoding encoding = m_book.m_nEncoding;
-    if (!IsUtf16(encoding)) {
-        return i;
-    }
-    // In UTF-16 a 0A byte is often half of another character: only the unit 000A counts.
-    if (encoding == ENCODING_UTF16LE && (at + i) % 2 == 0 && i + 1 < n && bytes[i + 1] == 0) {
-        return i;
-    }
-    if (encoding == ENCODING_UTF16BE && (at + i) % 2 == 1 && i > first && bytes[i - 1] == 0) {
-        return i - 1;
-    }
-    return std::string_view::npos;
-}
-
-std::size_t CBookScanner::NextLineFeed(const char* bytes, std::size_t n, std::uint64_t at,
-                                       std::size_t from) const {
-    // A line ends at LF, and at a CR of its own (a CR-only book), as on the reader's pages.
-    while (from < n) {
-        const char* lf = static_cast<const char*>(std::memchr(bytes + from, '\n', n - from));
-        const std::size_t lfAt = lf == nullptr ? n : static_cast<std::size_t>(lf - bytes);
-        const void* cr = m_bLoneCr ? std::memchr(bytes + from, '\r', lfAt - from) : nullptr;
-        const std::size_t i =
-            cr != nullptr ? static_cast<std::size_t>(static_cast<const char*>(cr) - bytes) : lfAt;
-        if (i == n) {
-            return std::string_view::npos;
-        }
-        if (const std::size_t feed = LineFeedAt(bytes, n, at, i, from);
-            feed != std::string_view::npos) {
-            return feed;
-        }
-        from = i + 1;
-    }
-    return std::string_view::npos;
-}
-
-std::size_t CBookScanner::PrevLineFeed(const char* bytes, std::size_t n, std::uint64_t at,
-                                       std::size_t before) const {
-    while (before > 0) {
-        const char* lf = static_cast<const char*>(memrchr(bytes, '\n', before));
-        const std::size_t after = lf == nullptr ? 0 : static_cast<std::size_t>(lf - bytes) + 1;
-        const void* cr = m_bLoneCr ? memrchr(bytes + after, '\r', before - after) : nullptr;
-        if (lf == nullptr && cr == nullptr) {
-            return std::string_view::npos;
-        }
-        const auto i = cr != nullptr
-                           ? static_cast<std::size_t>(static_cast<const char*>(cr) - bytes)
-                           : after - 1;
-        if (const std::size_t feed = LineFeedAt(bytes, n, at, i, 0);
-            feed != std::string_view::npos) {
-            return feed;
-        }
-        before = i;
-    }
-    return std::string_view::npos;
-}
-
-std::size_t CBookScanner::NulCharIn(const char* bytes, std::size_t n, std::uint64_t at) const {
-    if (!IsUtf16(m_book.m_nEncoding)) {
-        // No multi-byte character of a legacy code page or UTF-8 holds a zero byte.
-        const void* zero = std::memchr(bytes, 0, n);
-        return zero == nullptr ? std::string_view::npos
-                               : static_cast<std::size_t>(static_cast<const char*>(zero) - bytes);
-    }
-    for (std::size_t from = 0; from + 1 < n;) {
-        const void* pair = memmem(bytes + from, n - from, "\0\0", 2);
-        if (pair == nullptr) {
-            return std::string_view::npos;
-        }
-        const auto i = static_cast<std::size_t>(static_cast<const char*>(pair) - bytes);
-        if ((at + i) % 2 == 0) {
-            return i;
-        }
-        from = i + 1;
-    }
-    return std::string_view::npos;
-}
-
-void CBookScanner::NoteNuls(std::string_view bytes, std::uint64_t at) {
-    for (std::size_t from = 0; from < bytes.size();) {
-        const std::size_t i = NulCharIn(bytes.data() + from, bytes.size() - from, at + from);
-        if (i == std::string_view::npos) {
-            return;
-        }
-        m_lastNul = at + from + i;
-        from += i + 1;
-    }
-}
-
-void CBookScanner::StartNulWatch(std::uint64_t from) {
-    // A NUL before `from` on its page hides what follows it there too.
-    m_lastNul.reset();
-    m_nulPage = -1;
-    const std::uint64_t pageStart = m_book.PageStartOffset(m_book.PageOfOffset(from));
-    if (pageStart < from) {
-        std::string head(static_cast<std::size_t>(std::min<std::uint64_t>(
-                             from - pageStart, CResourceData::kWindowBytes)),
-                         '\0');
-        head.resize(m_book.m_hFile.ReadAt(from - head.size(), head.data(), head.size()));
-        NoteNuls(head, from - head.size());
-    }
-}
-
-bool CBookScanner::Shown(int page, std::uint64_t offset) {
-    // The reader's page ends at its first NUL character. Nearly every book has none: only a
-    // NUL seen within two pages before the offset costs a look at the page.
-    constexpr std::uint64_t kNear = 2 * CResourceData::kPageBytes;
-    if (!m_lastNul || *m_lastNul + kNear < offset) {
-        return true;
-    }
-    if (m_nulPage != page) {
-        m_nulPage = page;
-        m_pageNul = std::numeric_limits<std::uint64_t>::max();
-        const std::uint64_t start = m_book.PageStartOffset(page);
-        const std::uint64_t end = m_book.PageStartOffset(page + 1);
-        std::string bytes(static_cast<std::size_t>(std::min<std::uint64_t>(
-                              end - std::min(start, end), CResourceData::kWindowBytes)),
-                          '\0');
-        bytes.resize(m_book.m_hFile.ReadAt(start, bytes.data(), bytes.size()));
-        if (const std::size_t i = NulCharIn(bytes.data(), bytes.size(), start);
-            i != std::string_view::npos) {
-            m_pageNul = start + i;
-        }
-    }
-    return offset < m_pageNul;
-}
-
-std::uint64_t CBookScanner::EdgeCut(int edge, std::string_view block, std::uint64_t blockStart) {
-    for (const auto& [page, start] : m_edgeCuts) {
-        if (page == edge) {
-            return start;
-        }
-    }
-    constexpr std::uint64_t kPage = CResourceData::kPageBytes;
-    constexpr std::uint64_t kMargin = CResourceData::kMarginBytes;
-    // The bytes the start cut looks at: the margin before the edge and a little after it.
-    const std::uint64_t windowStart = edge * kPage - kMargin;
-    const std::uint64_t windowEnd = std::min(windowStart + kMargin + 16, Size());
-    std::uint64_t start = 0;
-    if (windowStart >= blockStart && windowEnd <= blockStart + block.size()) {
-        const std::string_view window =
-            block.substr(windowStart - blockStart, windowEnd - windowStart);
-        start = windowStart + m_book.CutsOfWindow(window, windowStart).start;
-    } else {
-        start = m_book.PageStartOffset(edge);
-    }
-    m_edgeSlot ^= 1;
-    m_edgeCuts[m_edgeSlot] = {edge, start};
-    return start;
-}
-
-int CBookScanner::PageOf(std::uint64_t offset, std::string_view block, std::uint64_t blockStart) {
-    constexpr std::uint64_t kPage = CResourceData::kPageBytes;
-    constexpr std::uint64_t kMargin = CResourceData::kMarginBytes;
-    const int count = m_book.GetPageCount();
-    const std::uint64_t nominal = offset / kPage;
-    if (count == 0 || nominal + 1 >= static_cast<std::uint64_t>(count) ||
-        offset + kMargin <= (nominal + 1) * kPage) {
-        // Far enough from the next page's edge that no cut can move the byte onto that page.
-        return count == 0 ? 0 : static_cast<int>(std::min<std::uint64_t>(nominal, count - 1));
-    }
-    const int edge = static_cast<int>(nominal + 1);
-    return offset >= EdgeCut(edge, block, blockStart) ? edge : edge - 1;
-}
-
-std::uint64_t CBookScanner::PageStartIn(std::uint64_t from, std::uint64_t to,
-                                        std::string_view block, std::uint64_t blockStart) {
-    constexpr std::uint64_t kPage = CResourceData::kPageBytes;
-    // A page starts at most this far before its nominal edge.
-    constexpr std::uint64_t kMargin = CResourceData::kMarginBytes;
-    std::uint64_t edge = from / kPage + 1;
-    if (edge * kPage >= to + kMargin) {
-        return to; // the usual case, decided without the page count
-    }
-    for (const auto count = static_cast<std::uint64_t>(m_book.GetPageCount());
-         edge < count && edge * kPage < to + kMargin; ++edge) {
-        const std::uint64_t start = EdgeCut(static_cast<int>(edge), block, blockStart);
-        if (start > from && start < to) {
-            return start;
-        }
-    }
-    return to;
-}
-
 std::u16string CBookScanner::DecodeShown(std::string_view bytes, std::uint64_t at, std::size_t from,
                                          std::size_t to,
                                          const std::vector<std::uint64_t>& pageStarts,
@@ -478,7 +294,7 @@ std::size_t CBookScanner::BlankLengthBefore(std::string_view bytes, std::size_t 
 void CBookScanner::TestLine(std::string_view block, std::uint64_t blockStart, std::size_t from,
                             std::size_t end, bool broken, const HitFn& onHit, bool& stop) {
     // The page shows a line up to a NUL in it (the block's NULs are noted before its lines).
-    if (m_lastNul && *m_lastNul >= blockStart + from) {
+    if (m_nuls.Last() && *m_nuls.Last() >= blockStart + from) {
         if (const std::size_t nul = NulCharIn(block.data() + from, end - from, blockStart + from);
             nul != std::string_view::npos) {
             end = from + nul;
@@ -560,7 +376,7 @@ bool CBookScanner::ScanChapters(const HitFn& onHit) {
     std::size_t pos = 0;
     bool skipping = false; // inside a line too long to be a heading
     bool stop = false;
-    m_edgeCuts.fill({-1, 0});
+    m_edges.Reset();
     StartNulWatch(0);
     while (!stop) {
         if (Cancelled()) {
@@ -627,7 +443,7 @@ bool CBookScanner::Find(std::u16string_view text, std::uint64_t from, std::uint6
     // candidate left: the decoding starts again at each line break and each page start.
     std::uint64_t cursor = from;
     std::uint64_t candidate = from; // the first candidate start not yet looked at
-    m_edgeCuts.fill({-1, 0});
+    m_edges.Reset();
     StartNulWatch(from);
 
     // Whether the page of `c` shows the match [c, c + length) as the phrase: the match begins

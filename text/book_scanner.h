@@ -1,6 +1,9 @@
 #pragma once
 
 #include "text/code_page_layout.h"
+#include "text/line_feeds.h"
+#include "text/nul_watch.h"
+#include "text/page_edges.h"
 #include "text/resource_data.h"
 #include "text/shown_characters.h"
 
@@ -92,29 +95,37 @@ private:
     bool Cancelled() const;
     void ReportProgress(std::uint64_t done, std::uint64_t total) const;
     std::size_t UnitBytes() const;
-    // Where the line feed whose LF byte is bytes[i] begins (bytes[0, n) start at file offset
-    // `at`; none is read before `first`), or npos when the byte is not a line feed.
+    // The line feeds, NULs and page starts of the bytes at hand (see their classes).
     std::size_t LineFeedAt(const char* bytes, std::size_t n, std::uint64_t at, std::size_t i,
-                           std::size_t first) const;
-    // Index of the next LF at or after `from` in bytes[0, n) that start at file offset `at`.
+                           std::size_t first) const {
+        return m_feeds.At(bytes, n, at, i, first);
+    }
     std::size_t NextLineFeed(const char* bytes, std::size_t n, std::uint64_t at,
-                             std::size_t from) const;
+                             std::size_t from) const {
+        return m_feeds.Next(bytes, n, at, from);
+    }
     std::size_t PrevLineFeed(const char* bytes, std::size_t n, std::uint64_t at,
-                             std::size_t before) const;
-    // Index of the first NUL character in bytes[0, n) that start at file offset `at`, or npos.
-    std::size_t NulCharIn(const char* bytes, std::size_t n, std::uint64_t at) const;
-    // NULs in bytes read at file offset `at`, and before `from` on its page when a scan starts.
-    void NoteNuls(std::string_view bytes, std::uint64_t at);
-    void StartNulWatch(std::uint64_t from);
-    // Whether the reader's page shows the byte at `offset` (its text ends at its first NUL).
-    bool Shown(int page, std::uint64_t offset);
-    // Where page `edge` begins; `block` (from file offset blockStart) saves reading its edge.
-    std::uint64_t EdgeCut(int edge, std::string_view block, std::uint64_t blockStart);
-    // The page of a byte.
-    int PageOf(std::uint64_t offset, std::string_view block, std::uint64_t blockStart);
-    // The first page start in (from, to), or `to` when none: each page decodes its own bytes.
+                             std::size_t before) const {
+        return m_feeds.Prev(bytes, n, at, before);
+    }
+    std::size_t NulCharIn(const char* bytes, std::size_t n, std::uint64_t at) const {
+        return CNulWatch::NulCharIn(bytes, n, at, m_book.m_nEncoding);
+    }
+    void NoteNuls(std::string_view bytes, std::uint64_t at) {
+        m_nuls.Note(bytes, at, m_book.m_nEncoding);
+    }
+    void StartNulWatch(std::uint64_t from) { m_nuls.Start(m_book, from); }
+    bool Shown(int page, std::uint64_t offset) { return m_nuls.Shown(m_book, page, offset); }
+    std::uint64_t EdgeCut(int edge, std::string_view block, std::uint64_t blockStart) {
+        return m_edges.EdgeCut(m_book, edge, block, blockStart);
+    }
+    int PageOf(std::uint64_t offset, std::string_view block, std::uint64_t blockStart) {
+        return m_edges.PageOf(m_book, offset, block, blockStart);
+    }
     std::uint64_t PageStartIn(std::uint64_t from, std::uint64_t to, std::string_view block,
-                              std::uint64_t blockStart);
+                              std::uint64_t blockStart) {
+        return m_edges.PageStartIn(m_book, from, to, block, blockStart);
+    }
     // The text pages show for bytes [from, to) of `bytes` (read at file offset `at`), `from` a
     // character start. `pageStarts` are those in (from, to); bytes [to, tailEnd) are what
     // follows on the page, which the decoder may look at to read the last character before `to`.
@@ -134,13 +145,9 @@ private:
     std::vector<std::string> m_blanks;     // the encoded blanks, longest first
     std::vector<std::string> m_firstChars; // encoded first characters of headings
     std::size_t m_maxHeadingBytes = 0;
-    bool m_bLoneCr = false;                 // the book ends lines with a CR alone too
-    std::optional<std::uint64_t> m_lastNul; // the last NUL character the scan has read
-    int m_nulPage = -1;                     // the page last looked at for a NUL, and its first
-    std::uint64_t m_pageNul = 0;
+    CLineFeeds m_feeds;
+    CNulWatch m_nuls;
+    CPageEdges m_edges;
     const std::atomic<bool>* m_cancel = nullptr;
     ProgressFn m_progress;
-    // The last page starts worked out: page, offset.
-    std::array<std::pair<int, std::uint64_t>, 2> m_edgeCuts{};
-    std::size_t m_edgeSlot = 0;
 };
