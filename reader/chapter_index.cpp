@@ -1,11 +1,14 @@
 #include "reader/chapter_index.h"
 
+#include "diag/log.h"
 #include "reader/book_scan_worker.h"
 #include "text/chapter_cache.h"
 #include "text/chapter_finder.h"
+#include "text/chapter_rule_file.h"
 
 #include <memory>
 #include <optional>
+#include <set>
 
 CChapterIndex::CChapterIndex(QObject* parent)
     : QObject(parent), m_pWorker(new CBookScanWorker(this)) {
@@ -30,7 +33,14 @@ void CChapterIndex::Start(const std::u16string& path, const CCodePageLayout& lay
     m_chapters.clear();
     m_bComplete = false;
     m_nProgress = 0;
-    const CChapterRules rules = CChapterRules::BuiltIn();
+    CChapterRules rules = CChapterRules::BuiltIn();
+    for (const std::string& problem : CChapterRuleFile::LoadInto(dataDir, rules)) {
+        // Named once a run, not at every book opened.
+        static std::set<std::string> told;
+        if (told.insert(problem).second) {
+            CLog::Instance().Write(LOG_ERROR, problem.c_str());
+        }
+    }
     const std::string rulesId = rules.Identity();
     if (auto cached = CChapterCache(dataDir, rulesId).Load(path, layout)) {
         m_chapters = std::move(*cached);

@@ -20,8 +20,8 @@ public:
     // Waits for a running scan or save to stop.
     ~CChapterIndex() override;
 
-    // Forgets the list and makes the one of the book at `path` read in `layout`, keeping it in
-    // `dataDir`'s cache.
+    // Forgets the list and makes the one of the book at `path` read in `layout` with the built-in
+    // chapter rules and those of `dataDir`, keeping it in `dataDir`'s cache.
     void Start(const std::u16string& path, const CCodePageLayout& layout,
                const std::string& dataDir);
     void Cancel();

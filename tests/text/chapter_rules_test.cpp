@@ -3,6 +3,8 @@
 #include "platform/code_page.h"
 #include "tests/text/test_books.h"
 #include "text/chapter_finder.h"
+#include "text/chapter_rule_file.h"
+#include "text/json_value.h"
 #include "text/resource_data.h"
 
 #include <gtest/gtest.h>
@@ -83,6 +85,59 @@ TEST(ChapterRules, ThePatternOfAReadersRuleMatchesAtTheLineStart) {
     rules.Add(star);
     EXPECT_TRUE(rules.AnyFirstCharacter());
     EXPECT_EQ(rules.Match(u"☆、初到小城"), std::uint64_t(1) << (rules.size() - 1));
+}
+
+TEST(ChapterRuleFile, ReadsTheRulesReadersExchangeAndReportsWhatItLeavesOut) {
+    // JSON as such: escapes, a pair of escapes for one character, numbers kept as written.
+    const auto json = CJsonValue::Parse(
+        R"( [ {"name": "a\"\\\/\n\u4E2D\ud842\udfb7", "n": -1.50e+3, "t": true, "z": null} ] )");
+    ASSERT_TRUE(json);
+    const CJsonValue& item = json->Items().at(0);
+    EXPECT_EQ(item.Find("name")->Text(), "a\"\\/\n中𠮷");
+    EXPECT_EQ(item.Find("n")->Text(), "-1.50e+3");
+    EXPECT_TRUE(item.Find("t")->Bool());
+    EXPECT_EQ(item.Find("z")->GetKind(), CJsonValue::Kind::Null);
+    EXPECT_EQ(item.Find("missing"), nullptr);
+    for (const std::string& bad :
+         std::vector<std::string>{"[1,]", "{\"a\" 1}", "[1] 2", "\"\\ud842\"", "\"a", "tru", "01x",
+                                  std::string(100, '[') + std::string(100, ']')}) {
+        std::string error;
+        EXPECT_FALSE(CJsonValue::Parse(bad, &error)) << bad;
+        EXPECT_FALSE(error.empty()) << bad;
+    }
+
+    TempDir dir;
+    CChapterRules rules;
+    EXPECT_TRUE(CChapterRuleFile::LoadInto(dir.Path(), rules).empty()); // no file, no rules
+    EXPECT_EQ(rules.size(), 1u);
+    dir.Write(CChapterRuleFile::kFileName, R"([
+        {"id": 2, "name": "星号", "rule": "^☆、", "example": "☆、标题", "serialNumber": 5,
+         "enable": true, "replaceRegex": "", "extra": {"kept": [1, 2]}},
+        {"id": 1, "name": "数字", "rule": "^\\d+\\s", "serialNumber": 1, "enable": false},
+        {"id": 3, "name": "坏", "rule": "^(第", "serialNumber": 0},
+        {"id": 4, "name": "空"}
+    ])");
+    const std::vector<std::string> problems = CChapterRuleFile::LoadInto(dir.Path(), rules);
+    ASSERT_EQ(problems.size(), 2u);
+    EXPECT_NE(problems[0].find("\"坏\": invalid pattern"), std::string::npos) << problems[0];
+    EXPECT_NE(problems[1].find("\"空\": no pattern"), std::string::npos) << problems[1];
+    ASSERT_EQ(rules.size(), 3u);
+    EXPECT_EQ(rules[1].Name(), "数字");
+    EXPECT_FALSE(rules[1].Enabled());
+    EXPECT_EQ(rules[2].Name(), "星号");
+    EXPECT_EQ(rules.Match(u"☆、初到小城"), 4u);
+    EXPECT_EQ(rules.Match(u"12 初到小城"), 0u);
+
+    // A damaged file is named once and gives no rules at all.
+    for (const std::string damaged :
+         {"[{\"name\": \"星号\", \"rule\": \"^☆、\"", "{\"rule\": 1}"}) {
+        dir.Write(CChapterRuleFile::kFileName, damaged);
+        CChapterRules none;
+        const std::vector<std::string> said = CChapterRuleFile::LoadInto(dir.Path(), none);
+        ASSERT_EQ(said.size(), 1u) << damaged;
+        EXPECT_TRUE(said[0].starts_with("chapter_rules.json: ")) << said[0];
+        EXPECT_EQ(none.size(), 1u);
+    }
 }
 
 // Offsets of headings every `step` bytes from `from` up to `to`, all of `rule`.

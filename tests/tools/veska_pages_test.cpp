@@ -160,6 +160,36 @@ TEST(VeskaPagesTest, ChaptersFollowTheBooksOwnHeadingStyle) {
     EXPECT_NE(made.err.find("made by the reader"), std::string::npos) << made.err;
 }
 
+// The reader's own rules in chapter_rules.json of the data directory count as the built-in ones
+// do; a damaged file or a bad rule is said on standard error and left out.
+TEST(VeskaPagesTest, ChapterRulesOfTheDataDirectoryCount) {
+    TempDir dir;
+    const std::string prose = test_books::kChineseProse;
+    const std::string book =
+        dir.Write("stars.txt", Encode("☆、初到小城\n他在纸上画了☆、又画了一个圈。\n" + prose +
+                                          "☆、远行\n" + prose + "☆、归来\n" + prose,
+                                      "UTF-8"));
+    const Env env{{"VESKA_DATA_DIR", dir.Path()}};
+    dir.Write("chapter_rules.json",
+              R"([{"id": 7, "name": "星号", "rule": "^☆、", "example": "☆、标题", )"
+              R"("serialNumber": 0, "enable": true},)"
+              R"( {"id": 8, "name": "坏", "rule": "^(第", "serialNumber": 1, "enable": true}])");
+    const ToolRun listed = RunTool({"--chapters", book}, env);
+    EXPECT_EQ(listed.status, 0);
+    EXPECT_EQ(listed.out, "0\t☆、初到小城\n0\t☆、远行\n0\t☆、归来\n");
+    EXPECT_TRUE(
+        listed.err.starts_with("veska-pages: chapter_rules.json: rule \"坏\": invalid pattern ("))
+        << listed.err;
+    EXPECT_EQ(std::count(listed.err.begin(), listed.err.end(), '\n'), 1);
+
+    dir.Write("chapter_rules.json", "[{\"name\": \"星号\", \"rule\": \"^☆、\"}");
+    const ToolRun damaged = RunTool({"--chapters", book}, env);
+    EXPECT_EQ(damaged.status, 0);
+    EXPECT_NE(damaged.err.find("chapter_rules.json: not JSON"), std::string::npos) << damaged.err;
+    // The built-in rules alone: no headings, so one chapter the reader made.
+    EXPECT_EQ(damaged.out, "0\t☆、初到小城\n");
+}
+
 TEST(VeskaPagesTest, EncodingOptionForcesTheEncodingForTheRun) {
     TempDir dir;
     const std::string text = test_books::Repeated(test_books::kTraditionalProse, 20000);
