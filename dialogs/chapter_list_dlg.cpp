@@ -113,7 +113,7 @@ private:
 } // namespace
 
 CChapterListDlg::CChapterListDlg(const CChapterList& chapters, int current, QWidget* parent)
-    : QDialog(parent), m_model(new CChapterListModel(chapters, this)),
+    : QDialog(parent), m_chapters(chapters), m_model(new CChapterListModel(chapters, this)),
       m_growTimer(new QTimer(this)) {
     setObjectName(QStringLiteral("chapterListDlg"));
     setWindowTitle(QStringLiteral(u"目录"));
@@ -135,6 +135,12 @@ CChapterListDlg::CChapterListDlg(const CChapterList& chapters, int current, QWid
     m_progress->setObjectName(QStringLiteral("chapterProgress"));
     layout->addWidget(m_progress);
     m_progress->hide();
+    m_madeNote = new QLabel(
+        QStringLiteral(u"本书没有章节标题：以上章节由阅读器按段落划分，约一万字一章"), this);
+    m_madeNote->setObjectName(QStringLiteral("chapterMadeNote"));
+    m_madeNote->setWordWrap(true);
+    layout->addWidget(m_madeNote);
+    m_madeNote->setVisible(chapters.MadeByReader() && !chapters.empty());
     m_growTimer->setSingleShot(true);
     m_growTimer->setInterval(kGrowMs);
     connect(m_growTimer, &QTimer::timeout, this, &CChapterListDlg::ShowNewRows);
@@ -166,6 +172,7 @@ void CChapterListDlg::ChaptersAdded() {
 }
 
 void CChapterListDlg::ShowNewRows() {
+    m_madeNote->setVisible(m_chapters.MadeByReader() && !m_chapters.empty());
     const bool first = m_model->rowCount() == 0;
     if (m_model->Grow() && first && !m_list->currentIndex().isValid()) {
         m_list->setCurrentIndex(m_model->index(0, 0));

@@ -37,9 +37,11 @@ protected:
 private:
     void ShowNewRows();
 
+    const CChapterList& m_chapters;
     CChapterListModel* m_model;
     QListView* m_list;
     QLabel* m_progress;
+    QLabel* m_madeNote; // says the reader made the chapters of a book without headings
     QTimer* m_growTimer;
     int m_nSelected = -1;
 };

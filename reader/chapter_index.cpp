@@ -1,10 +1,14 @@
 #include "reader/chapter_index.h"
 
+#include "diag/log.h"
 #include "reader/book_scan_worker.h"
 #include "text/chapter_cache.h"
+#include "text/chapter_finder.h"
+#include "text/chapter_rule_file.h"
 
-#include <chrono>
+#include <memory>
 #include <optional>
+#include <set>
 
 CChapterIndex::CChapterIndex(QObject* parent)
     : QObject(parent), m_pWorker(new CBookScanWorker(this)) {
@@ -29,7 +33,16 @@ void CChapterIndex::Start(const std::u16string& path, const CCodePageLayout& lay
     m_chapters.clear();
     m_bComplete = false;
     m_nProgress = 0;
-    if (auto cached = CChapterCache(dataDir).Load(path, layout)) {
+    CChapterRules rules = CChapterRules::BuiltIn();
+    for (const std::string& problem : CChapterRuleFile::LoadInto(dataDir, rules)) {
+        // Named once a run, not at every book opened.
+        static std::set<std::string> told;
+        if (told.insert(problem).second) {
+            CLog::Instance().Write(LOG_ERROR, problem.c_str());
+        }
+    }
+    const std::string rulesId = rules.Identity();
+    if (auto cached = CChapterCache(dataDir, rulesId).Load(path, layout)) {
         m_chapters = std::move(*cached);
         m_bComplete = true;
         return;
@@ -38,46 +51,32 @@ void CChapterIndex::Start(const std::u16string& path, const CCodePageLayout& lay
     // list stale rather than wrong.
     const std::optional<CChapterCache::Stamp> stamp = CChapterCache::StampOf(path);
     CBookScanWorker* worker = m_pWorker;
-    worker->Start(path, layout,
-                  [this, worker, path, layout, dataDir, stamp](CBookScanner& scanner) {
-                      using Clock = std::chrono::steady_clock;
-                      CChapterList batch;
-                      auto lastPost = Clock::now();
-                      const auto post = [&] {
-                          worker->Post([this, batch = std::move(batch)] { Add(batch); });
-                          batch = CChapterList();
-                          lastPost = Clock::now();
-                      };
-                      const bool done = scanner.ScanChapters([&](const ScanHit& hit) {
-                          batch.push_back(hit);
-                          // The list fills as the scan goes, in steps the window can take in.
-                          if (batch.size() >= 512 ||
-                              Clock::now() - lastPost > std::chrono::milliseconds(100)) {
-                              post();
-                          }
-                          return true;
-                      });
-                      if (!done) {
-                          return;
-                      }
-                      post();
-                      // Posted after the last batch, so the list is whole when this runs.
-                      worker->Post([this, worker, path, layout, dataDir, stamp] {
-                          if (!stamp) {
-                              Complete();
-                              return;
-                          }
-                          worker->Run([this, worker, path, layout, dataDir, stamp] {
-                              CChapterCache(dataDir).Save(path, layout, *stamp, m_chapters);
-                              worker->Post([this] { Complete(); });
-                          });
-                      });
-                  });
+    worker->Start(path, layout, [=, this](CBookScanner& scanner) {
+        std::optional<CChapterList> found = CChapterFinder::Find(scanner, rules);
+        if (!found) {
+            return;
+        }
+        // The list comes over whole: which rule it follows is known once the whole book is read.
+        auto list = std::make_shared<CChapterList>(std::move(*found));
+        worker->Post([this, list] { Add(std::move(*list)); });
+        // Posted after the list, so the list is whole when this runs.
+        worker->Post([=, this] {
+            if (!stamp) {
+                Complete();
+                return;
+            }
+            worker->Run([=, this] {
+                CChapterCache(dataDir, rulesId).Save(path, layout, *stamp, m_chapters);
+                worker->Post([this] { Complete(); });
+            });
+        });
+    });
 }
 
-void CChapterIndex::Add(const CChapterList& batch) {
-    m_chapters.Append(batch);
-    emit chaptersAdded(int(batch.size()));
+void CChapterIndex::Add(CChapterList&& list) {
+    const std::size_t count = list.size();
+    m_chapters = std::move(list);
+    emit chaptersAdded(int(count));
 }
 
 void CChapterIndex::Complete() {

@@ -9,9 +9,10 @@
 class CBookScanWorker;
 
 // The chapter list of the open book: from the cache in the data directory, or from a scan on a
-// worker thread that fills the list as it goes. Once the scan is through, the same thread saves
-// the list, reading the one copy the window thread holds, which nothing changes until the next
-// Start or Cancel (both wait for the save); the list counts as complete once it is saved.
+// worker thread with every chapter rule, which hands the list over once the scan has picked the
+// rule that fits the book. Then the same thread saves the list, reading the one copy the window
+// thread holds, which nothing changes until the next Start or Cancel (both wait for the save);
+// the list counts as complete once it is saved.
 class CChapterIndex : public QObject {
     Q_OBJECT
 public:
@@ -19,8 +20,8 @@ public:
     // Waits for a running scan or save to stop.
     ~CChapterIndex() override;
 
-    // Forgets the list and makes the one of the book at `path` read in `layout`, keeping it in
-    // `dataDir`'s cache.
+    // Forgets the list and makes the one of the book at `path` read in `layout` with the built-in
+    // chapter rules and those of `dataDir`, keeping it in `dataDir`'s cache.
     void Start(const std::u16string& path, const CCodePageLayout& layout,
                const std::string& dataDir);
     void Cancel();
@@ -33,12 +34,12 @@ public:
     template <typename ReachedFn> int ChapterAt(int page, ReachedFn reached) const;
 
 signals:
-    // `count` headings found since the last batch: the last ones of Chapters().
+    // The list has come: `count` chapters, all of Chapters().
     void chaptersAdded(int count);
     void progress(int percent);
 
 private:
-    void Add(const CChapterList& batch);
+    void Add(CChapterList&& list);
     void Complete();
 
     CBookScanWorker* m_pWorker;

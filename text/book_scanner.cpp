@@ -66,14 +66,31 @@ bool CBookScanner::Open(const std::u16string& path, const CCodePageLayout& layou
     }
     std::sort(m_blanks.begin(), m_blanks.end(),
               [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+    PrepareRules();
+    return true;
+}
+
+void CBookScanner::SetChapterRules(CChapterRules rules) {
+    m_rules = std::move(rules);
+    if (m_layout) {
+        PrepareRules();
+    }
+}
+
+void CBookScanner::PrepareRules() {
     m_firstChars.clear();
-    for (char16_t c : HeadingFirstCharacters()) {
+    m_firstBytes.fill(false);
+    for (char16_t c : m_rules.FirstCharacters()) {
         for (std::string& bytes : CodesOf(c)) {
-            m_firstChars.push_back(std::move(bytes));
+            if (!bytes.empty()) {
+                m_firstBytes[static_cast<unsigned char>(bytes[0])] = true;
+                m_firstChars.push_back(std::move(bytes));
+            }
         }
     }
-    m_maxHeadingBytes = kMaxHeadingChars * kMaxCharBytes;
-    return true;
+    m_bAnyFirst = m_rules.AnyFirstCharacter();
+    m_maxHeadingChars = m_rules.MaxChars();
+    m_maxHeadingBytes = m_maxHeadingChars * kMaxCharBytes;
 }
 
 std::string CBookScanner::Encode(std::u16string_view text) const {
@@ -314,14 +331,21 @@ void CBookScanner::TestLine(std::string_view block, std::uint64_t blockStart, st
         return;
     }
     const std::string_view rest = block.substr(p, end - p);
-    const auto first =
-        std::find_if(m_firstChars.begin(), m_firstChars.end(),
-                     [&](const std::string& code) { return rest.starts_with(code); });
-    if (first == m_firstChars.end()) {
-        return;
+    std::size_t firstBytes = 1;
+    if (!m_bAnyFirst) {
+        if (!m_firstBytes[static_cast<unsigned char>(rest[0])]) {
+            return;
+        }
+        const auto first =
+            std::find_if(m_firstChars.begin(), m_firstChars.end(),
+                         [&](const std::string& code) { return rest.starts_with(code); });
+        if (first == m_firstChars.end()) {
+            return;
+        }
+        firstBytes = first->size();
     }
     // A page that starts inside one of those characters shows something else there.
-    const std::uint64_t firstEnd = blockStart + p + first->size();
+    const std::uint64_t firstEnd = blockStart + p + firstBytes;
     for (std::uint64_t at = blockStart + from;
          (at = PageStartIn(at, firstEnd, block, blockStart)) < firstEnd;) {
         std::size_t q = from;
@@ -356,11 +380,16 @@ void CBookScanner::TestLine(std::string_view block, std::uint64_t blockStart, st
             blockStart);
     }
     const std::u16string line = DecodeShown(block, blockStart, p, end, pageStarts, tailEnd);
-    if (std::optional<std::u16string> title = HeadingTitle(line)) {
+    const std::u16string_view title = TrimLine(line);
+    if (title.size() > 2 * m_maxHeadingChars) {
+        return; // longer than any rule's heading however many pairs it holds
+    }
+    if (const std::uint64_t rules = m_rules.Match(title)) {
         ScanHit hit;
         hit.offset = blockStart + p;
         hit.page = PageOf(hit.offset, block, blockStart);
-        hit.text = std::move(*title);
+        hit.text = std::u16string(title);
+        hit.rules = rules;
         if (Shown(hit.page, hit.offset)) {
             stop = !onHit(hit);
         }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "text/chapter_rules.h"
 #include "text/code_page_layout.h"
 #include "text/line_feeds.h"
 #include "text/nul_watch.h"
@@ -22,6 +23,7 @@ struct ScanHit {
     int page = 0;             // the page that shows that byte, as the reader cuts pages
     std::u16string text;      // a heading's title; an occurrence's trimmed line when asked for
     std::size_t length = 0;   // an occurrence's bytes
+    std::uint64_t rules = 0;  // a heading's: bit i for each chapter rule i it is a heading of
 };
 
 // Reads a whole book in blocks, in its own encoding, for chapter headings and for a phrase.
@@ -51,8 +53,15 @@ public:
     // Checked between blocks: once it is true every scan returns false at once.
     void SetCancelFlag(const std::atomic<bool>* cancel) { m_cancel = cancel; }
     void SetProgress(ProgressFn progress) { m_progress = std::move(progress); }
+    // For work that reads the book through the scanner: the flag, and progress as a scan's.
+    bool Cancelled() const;
+    void ReportProgress(std::uint64_t done, std::uint64_t total) const;
 
-    // Every heading, in book order. false when cancelled.
+    // The rules headings are found by (today's rule alone unless set).
+    void SetChapterRules(CChapterRules rules);
+    const CChapterRules& ChapterRules() const { return m_rules; }
+
+    // Every line that is a heading of one of the rules, in book order. false when cancelled.
     bool ScanChapters(const HitFn& onHit);
     // The non-overlapping occurrences of `text` that begin in [from, to), in book order. `from`
     // must be where a character begins (0, a page start, the end of an earlier occurrence).
@@ -92,8 +101,6 @@ private:
     static std::size_t MatchAt(const Pattern& pattern, const char* p, std::size_t n);
     // Whether a match at p has a character boundary `at` bytes into it.
     static bool MatchSplitsAt(const Pattern& pattern, const char* p, std::size_t at);
-    bool Cancelled() const;
-    void ReportProgress(std::uint64_t done, std::uint64_t total) const;
     std::size_t UnitBytes() const;
     // The line feeds, NULs and page starts of the bytes at hand (see their classes).
     std::size_t LineFeedAt(const char* bytes, std::size_t n, std::uint64_t at, std::size_t i,
@@ -137,13 +144,19 @@ private:
                   std::size_t end, bool broken, const HitFn& onHit, bool& stop);
     std::size_t BlankLengthAt(std::string_view bytes, std::size_t at) const;
     std::size_t BlankLengthBefore(std::string_view bytes, std::size_t end) const;
+    // Encodes the rules' first characters and sizes their longest heading for the book.
+    void PrepareRules();
 
     CResourceData m_book;
     std::optional<CCodePageLayout> m_layout;
     const CShownCharacters* m_chars = nullptr; // for legacy code pages
     std::size_t m_blockBytes = kBlockBytes;
-    std::vector<std::string> m_blanks;     // the encoded blanks, longest first
+    std::vector<std::string> m_blanks; // the encoded blanks, longest first
+    CChapterRules m_rules;
     std::vector<std::string> m_firstChars; // encoded first characters of headings
+    std::array<bool, 256> m_firstBytes{};  // the bytes they begin with
+    bool m_bAnyFirst = false;              // a rule's headings may begin with anything
+    std::size_t m_maxHeadingChars = 0;
     std::size_t m_maxHeadingBytes = 0;
     CLineFeeds m_feeds;
     CNulWatch m_nuls;

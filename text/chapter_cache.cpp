@@ -15,9 +15,9 @@
 
 namespace {
 
-constexpr const char* kMagic = "veska-chapters 1";
+constexpr const char* kMagic = "veska-chapters 2";
 // The longest entry a list may hold: two numbers, two TABs, a title and a LF. A heading is at
-// most 30 characters of at most 120 bytes in the book, so its title is far shorter than this;
+// most 60 characters, 240 bytes in UTF-8, so its title is far shorter than this;
 // with the count this bounds the file, and the count is bounded by the book's size.
 constexpr std::size_t kMaxEntryBytes = 20 + 1 + 10 + 1 + 512 + 1;
 // Lists are read and written in blocks of this size.
@@ -35,7 +35,7 @@ std::string HexOf(std::string_view bytes) {
 
 // The header: the book's identity, so a list is only ever used for the file it came from.
 std::string HeaderOf(const std::u16string& path, const CCodePageLayout& layout,
-                     const CChapterCache::Stamp& stamp, std::size_t count) {
+                     const std::string& rules, const CChapterCache::Stamp& stamp) {
     // A legacy book in another code page than the default names it after the encoding: its
     // headings are other characters and may lie elsewhere.
     std::string encoding = TextEncodingName(layout.Encoding());
@@ -44,7 +44,31 @@ std::string HeaderOf(const std::u16string& path, const CCodePageLayout& layout,
     }
     return std::string(kMagic) + "\npath " + HexOf(EncodeUtf8(path)) + "\nsize " +
            std::to_string(stamp.size) + "\nmtime " + std::to_string(stamp.mtimeNs) + "\nencoding " +
-           encoding + "\ncount " + std::to_string(count) + "\n";
+           encoding + "\nrules " + rules + "\n";
+}
+
+// What the list is: the rule its headings are of, whether the reader made it, how long it is.
+std::string KindOf(const CChapterList& chapters) {
+    return "rule " + HexOf(chapters.RuleName()) + "\nmade " +
+           (chapters.MadeByReader() ? "1" : "0") + "\ncount " + std::to_string(chapters.size()) +
+           "\n";
+}
+
+std::optional<std::string> FromHex(std::string_view hex) {
+    const auto digit = [](char c) {
+        return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+    };
+    std::string bytes;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+        if (digit(hex[i]) < 0 || digit(hex[i + 1]) < 0) {
+            return std::nullopt;
+        }
+        bytes += char(digit(hex[i]) * 16 + digit(hex[i + 1]));
+    }
+    if (hex.size() % 2 != 0) {
+        return std::nullopt;
+    }
+    return bytes;
 }
 
 // A decimal number of at most `max` at text[at], up to a TAB, which it steps over; nothing for
@@ -78,7 +102,8 @@ std::optional<CChapterCache::Stamp> CChapterCache::StampOf(const std::u16string&
                  static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
 }
 
-CChapterCache::CChapterCache(std::string dataDir) : m_dir(FsPathFromAnsi(dataDir) + "/chapters") {}
+CChapterCache::CChapterCache(std::string dataDir, std::string rules)
+    : m_dir(FsPathFromAnsi(dataDir) + "/chapters"), m_rules(std::move(rules)) {}
 
 std::string CChapterCache::FileOf(const std::u16string& path) const {
     // FNV-1a of the path's bytes; the header holds the whole path, so a collision only costs
@@ -99,10 +124,9 @@ std::optional<CChapterList> CChapterCache::Load(const std::u16string& path,
     if (!stamp || !reader.Open(FileOf(path), UINT64_MAX)) {
         return std::nullopt;
     }
-    // The header must be exactly what this book would be saved with now: all but the count
-    // first, then the count.
-    std::string header = HeaderOf(path, layout, *stamp, 0);
-    header.erase(header.rfind("count "));
+    // The header must be exactly what this book would be saved with now, then what the list
+    // is.
+    const std::string header = HeaderOf(path, layout, m_rules, *stamp);
     std::string line;
     std::size_t read = 0;
     while (read < header.size()) {
@@ -112,6 +136,16 @@ std::optional<CChapterList> CChapterCache::Load(const std::u16string& path,
         }
         read += line.size();
     }
+    std::optional<std::string> rule;
+    if (!reader.NextLine(line, 5 + 2 * kMaxEntryBytes) || !line.starts_with("rule ") ||
+        line.back() != '\n' ||
+        !(rule = FromHex(std::string_view(line).substr(5, line.size() - 6)))) {
+        return std::nullopt;
+    }
+    if (!reader.NextLine(line, 8) || (line != "made 0\n" && line != "made 1\n")) {
+        return std::nullopt;
+    }
+    const bool made = line == "made 1\n";
     std::uint64_t count = 0;
     if (!reader.NextLine(line, 32) || !line.starts_with("count ") ||
         std::from_chars(line.data() + 6, line.data() + line.size(), count).ec != std::errc() ||
@@ -152,6 +186,8 @@ std::optional<CChapterList> CChapterCache::Load(const std::u16string& path,
     if (reader.Failed() || chapters.size() != count) {
         return std::nullopt;
     }
+    chapters.SetRuleName(std::move(*rule));
+    chapters.SetMadeByReader(made);
     return chapters;
 }
 
@@ -164,7 +200,7 @@ bool CChapterCache::Save(const std::u16string& path, const CCodePageLayout& layo
     std::error_code ignored;
     std::filesystem::create_directories(m_dir, ignored);
     CAtomicFileWriter file(FileOf(path));
-    std::string text = HeaderOf(path, layout, stamp, chapters.size());
+    std::string text = HeaderOf(path, layout, m_rules, stamp) + KindOf(chapters);
     text.reserve(text.size() + kBlockBytes + kMaxEntryBytes);
     char number[24];
     const auto append = [&](std::uint64_t value, char after) {

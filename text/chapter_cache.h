@@ -1,6 +1,7 @@
 #pragma once
 
 #include "text/chapter_list.h"
+#include "text/chapter_rules.h"
 
 #include <cstdint>
 #include <optional>
@@ -8,8 +9,9 @@
 
 // The chapter list of each book kept between runs, in "chapters/" of the data directory: one
 // file per book, named after a hash of its path. A list belongs to the book's path, size,
-// modification time and encoding (with the code page of a legacy book); a list for another state of
-// the file, or a damaged file, is ignored (and rewritten after the next scan). Lists are read and
+// modification time and encoding (with the code page of a legacy book) and to the chapter rules it
+// was made with; a list for another state of the file or other rules, or a damaged file, is
+// ignored (and rewritten after the next scan). Lists are read and
 // written in blocks: a list of a million headings never has its file's bytes whole in memory.
 class CChapterCache {
 public:
@@ -21,8 +23,10 @@ public:
     };
     static std::optional<Stamp> StampOf(const std::u16string& path);
 
-    // dataDir in the legacy code page, like GetDataDir().
-    explicit CChapterCache(std::string dataDir);
+    // dataDir in the legacy code page, like GetDataDir(); `rules` is the Identity() of the
+    // chapter rules lists are made with.
+    explicit CChapterCache(std::string dataDir,
+                           std::string rules = CChapterRules::BuiltIn().Identity());
 
     // The book's list, when one was saved for the file as it is now.
     std::optional<CChapterList> Load(const std::u16string& path,
@@ -37,4 +41,5 @@ public:
 
 private:
     std::string m_dir; // file-system encoding
+    std::string m_rules;
 };

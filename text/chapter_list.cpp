@@ -14,6 +14,8 @@ void CChapterList::clear() {
     std::vector<std::int32_t>().swap(m_pages);
     std::vector<std::uint64_t>().swap(m_titleEnds);
     std::string().swap(m_titles);
+    m_rule.clear();
+    m_bMade = false;
 }
 
 void CChapterList::reserve(std::size_t count, std::size_t titleBytes) {

@@ -65,6 +65,14 @@ public:
     const_iterator begin() const { return {this, 0}; }
     const_iterator end() const { return {this, size()}; }
 
+    // The chapter rule the headings are of (UTF-8); empty for a list the reader made.
+    const std::string& RuleName() const { return m_rule; }
+    void SetRuleName(std::string name) { m_rule = std::move(name); }
+    // A book without headings gets chapters the reader cut at paragraph ends, named by their
+    // opening words.
+    bool MadeByReader() const { return m_bMade; }
+    void SetMadeByReader(bool made) { m_bMade = made; }
+
     // The heap the list holds.
     std::size_t CapacityBytes() const;
 
@@ -74,4 +82,6 @@ private:
     std::vector<std::uint64_t>
         m_titleEnds; // title i is m_titles[m_titleEnds[i - 1], m_titleEnds[i])
     std::string m_titles;
+    std::string m_rule;
+    bool m_bMade = false;
 };

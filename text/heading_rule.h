@@ -23,3 +23,18 @@ std::optional<std::u16string> HeadingTitle(std::u16string_view line);
 // The first characters a heading can begin with (after its leading blanks), for scanners that
 // look at encoded bytes before decoding a line.
 const std::u16string& HeadingFirstCharacters();
+
+// The heading forms of the built-in chapter rules. Each takes a trimmed line.
+
+// "第" + numerals + unit (blanks allowed between them), then the end, a blank or a separator
+// (：: 、. and the like); or 卷 + numerals the same way; or 序, 序章, 楔子, 番外一, 尾声, 后记
+// and the like, alone or before a separator.
+bool IsSeparatedHeading(std::u16string_view title);
+// An opening bracket (【〔[［〖), a heading, a number or a named part, the matching closing
+// bracket, then anything: 【第一章】标题, 〔012〕, [楔子] 开端.
+bool IsBracketedHeading(std::u16string_view title);
+// "正文", blanks or separators, then a numbered heading: 正文 第一章 标题.
+bool IsBodyHeading(std::u16string_view title);
+// "Chapter" in any case, blanks, then digits, Roman numerals or English number words
+// ("Twenty-One"), then the end or a separator; or Prologue, Epilogue alone or before one.
+bool IsEnglishHeading(std::u16string_view title);

@@ -1,12 +1,15 @@
 // veska-pages BOOK      prints "encoding NAME", "pages N" and "codepage NAME"
 // veska-pages BOOK K    prints the text of page K (counted from 0) as UTF-8
-// veska-pages --chapters BOOK     prints "PAGE<TAB>TITLE" per chapter heading
+// veska-pages --chapters BOOK     prints "PAGE<TAB>TITLE" per chapter, as the reader lists them
 // veska-pages --find TEXT BOOK    prints "PAGE<TAB>LINE" per occurrence of TEXT
 // --encoding NAME       reads the book in that encoding instead of detecting it
+// Chapters follow the built-in rules and those of chapter_rules.json in the data directory.
 // Its manual page, res/man/veska-pages.1, says the same as the usage text.
 #include "platform/code_page.h"
 #include "platform/paths.h"
 #include "text/book_scanner.h"
+#include "text/chapter_finder.h"
+#include "text/chapter_rule_file.h"
 #include "text/encoding_choice.h"
 #include "text/resource_data.h"
 
@@ -15,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <sys/stat.h>
 
@@ -28,6 +32,8 @@ constexpr const char* kUsage =
     "  veska-pages BOOK              prints the book's encoding, page count and code page\n"
     "  veska-pages BOOK PAGE         prints page PAGE (counted from 0) as UTF-8\n"
     "  veska-pages --chapters BOOK   prints each chapter heading: its page, a TAB, its title\n"
+    "                                (a book without headings: chapters the reader makes;\n"
+    "                                rules of chapter_rules.json in the data directory count)\n"
     "  veska-pages --find TEXT BOOK  prints each occurrence of TEXT (ASCII letters in any case):\n"
     "                                its page, a TAB, the line it begins in\n"
     "  --encoding NAME               reads the book as GB18030, BIG5, SHIFT_JIS, EUC-KR, UTF-8,\n"
@@ -92,7 +98,20 @@ int Scan(const char* path, const char* findText, const std::string& choice) {
         return written;
     };
     if (findText == nullptr) {
-        scanner.ScanChapters(print);
+        // The chapters the reader lists: the headings of the rule that fits the book.
+        CChapterRules rules = CChapterRules::BuiltIn();
+        for (const std::string& problem : CChapterRuleFile::LoadInto(GetDataDir(), rules)) {
+            std::fprintf(stderr, "veska-pages: %s\n", problem.c_str());
+        }
+        const std::optional<CChapterList> chapters = CChapterFinder::Find(scanner, rules);
+        if (chapters && chapters->MadeByReader() && !chapters->empty()) {
+            std::fputs("veska-pages: no chapter headings; chapters made by the reader at paragraph "
+                       "ends\n",
+                       stderr);
+        }
+        for (std::size_t i = 0; chapters && i < chapters->size() && written; ++i) {
+            print((*chapters)[i]);
+        }
     } else {
         scanner.Find(DecodeUtf8(findText), 0, scanner.Size(), true, print);
     }

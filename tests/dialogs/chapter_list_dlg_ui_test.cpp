@@ -60,6 +60,24 @@ TEST_F(ChapterListDlgTest, RowsFollowTheListWhileItIsScannedAndADoubleClickPicks
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
     EXPECT_EQ(dialog.Selected(), 3);
+    EXPECT_FALSE(dialog.findChild<QLabel*>(QStringLiteral("chapterMadeNote"))->isVisible());
+}
+
+// Chapters the reader made for a book without headings say so under the list.
+TEST_F(ChapterListDlgTest, ChaptersTheReaderMadeAreMarked) {
+    CChapterList chapters;
+    CChapterListDlg dialog(chapters, -1);
+    dialog.SetProgress(50);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    auto* note = dialog.findChild<QLabel*>(QStringLiteral("chapterMadeNote"));
+    EXPECT_FALSE(note->isVisible());
+    chapters.Add(0, 0, "清晨的小城还没有完全醒来…");
+    chapters.SetMadeByReader(true);
+    dialog.ChaptersAdded();
+    dialog.SetProgress(100);
+    EXPECT_TRUE(note->isVisible());
+    EXPECT_EQ(dialog.List()->model()->rowCount(), 1);
 }
 
 } // namespace

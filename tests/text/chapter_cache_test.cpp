@@ -56,6 +56,37 @@ TEST(ChapterCache, ListServesOnlyTheSameFileAndDamageIsIgnored) {
     EXPECT_FALSE(cache.Load(book, utf8));
 }
 
+// A list made with other chapter rules is another list; what the list is comes back with it.
+TEST(ChapterCache, ListServesOnlyTheRulesItWasMadeWith) {
+    const CCodePageLayout utf8(ENCODING_UTF8, "UTF-8");
+    TempDir dir;
+    const std::u16string book = DecodeUtf8(dir.Write("book.txt", "清晨的小城\n还没有醒来\n"));
+    const auto stamp = CChapterCache::StampOf(book);
+    ASSERT_TRUE(stamp);
+    CChapterRules fewer = CChapterRules::BuiltIn();
+    fewer[1].SetEnabled(false);
+    const CChapterCache builtIn(dir.Path());
+    const CChapterCache other(dir.Path(), fewer.Identity());
+    CChapterList made = {{0, 0, u"清晨的小城"}, {16, 0, u"还没有醒来"}};
+    made.SetMadeByReader(true);
+    ASSERT_TRUE(builtIn.Save(book, utf8, *stamp, made));
+    EXPECT_FALSE(other.Load(book, utf8));
+    auto loaded = builtIn.Load(book, utf8);
+    ASSERT_TRUE(loaded);
+    EXPECT_TRUE(loaded->MadeByReader());
+    EXPECT_EQ(loaded->RuleName(), "");
+
+    CChapterList found = {{0, 0, u"清晨的小城"}};
+    found.SetRuleName("第X章：标题\n（分隔符）");
+    ASSERT_TRUE(other.Save(book, utf8, *stamp, found));
+    EXPECT_FALSE(builtIn.Load(book, utf8));
+    loaded = other.Load(book, utf8);
+    ASSERT_TRUE(loaded);
+    EXPECT_FALSE(loaded->MadeByReader());
+    EXPECT_EQ(loaded->RuleName(), found.RuleName());
+    EXPECT_EQ(loaded->size(), 1u);
+}
+
 // Entries a damaged or hand-made list may hold: each would have sent the window decoding from far
 // away, wrapped a page number or run a title to the end of the file. The list is then ignored.
 TEST(ChapterCache, EntriesThatCannotBeTheBooksAreRefused) {

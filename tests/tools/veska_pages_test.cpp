@@ -1,6 +1,7 @@
 // veska-pages run as a child process, the way a user runs it.
 #include "tests/text/test_books.h"
 
+#include <algorithm>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <map>
@@ -133,6 +134,60 @@ TEST(VeskaPagesTest, PagesChaptersAndFindsOnStandardOutput) {
     const std::string line = "Info: CResourceData::OpenTxt \n";
     EXPECT_EQ(dir.Read("veska.log"), line + line);
     EXPECT_EQ(RunTool({abc, "99"}, {{"VESKA_LOG", "-"}}).err, line); // not a terminal: no colours
+}
+
+// --chapters lists what the reader lists: the headings of the style the book uses, or, without
+// headings, chapters the reader makes (and says so).
+TEST(VeskaPagesTest, ChaptersFollowTheBooksOwnHeadingStyle) {
+    TempDir dir;
+    const std::string prose = test_books::kChineseProse;
+    const std::string bracketed = dir.Write(
+        "bracketed.txt", Encode("【第一章】初到小城\n他翻到【第二章】时睡着了。\n" + prose +
+                                    "【第二章】远行\n" + prose + "第三章写得不好，他说。\n",
+                                "GB18030"));
+    const ToolRun listed = RunTool({"--chapters", bracketed});
+    EXPECT_EQ(listed.status, 0);
+    EXPECT_EQ(listed.out, "0\t【第一章】初到小城\n0\t【第二章】远行\n");
+    EXPECT_EQ(listed.err, "");
+
+    const std::string plain =
+        dir.Write("plain.txt", Encode(test_books::RepeatedProse(90'000), "GB18030"));
+    const ToolRun made = RunTool({"--chapters", plain});
+    EXPECT_EQ(made.status, 0);
+    EXPECT_EQ(made.out.substr(0, made.out.find('\n')), "0\t清晨的小城还没有完全醒来…");
+    const auto lines = std::count(made.out.begin(), made.out.end(), '\n'); // of 30 000 characters
+    EXPECT_TRUE(lines == 3 || lines == 4) << made.out;
+    EXPECT_NE(made.err.find("made by the reader"), std::string::npos) << made.err;
+}
+
+// The reader's own rules in chapter_rules.json of the data directory count as the built-in ones
+// do; a damaged file or a bad rule is said on standard error and left out.
+TEST(VeskaPagesTest, ChapterRulesOfTheDataDirectoryCount) {
+    TempDir dir;
+    const std::string prose = test_books::kChineseProse;
+    const std::string book =
+        dir.Write("stars.txt", Encode("☆、初到小城\n他在纸上画了☆、又画了一个圈。\n" + prose +
+                                          "☆、远行\n" + prose + "☆、归来\n" + prose,
+                                      "UTF-8"));
+    const Env env{{"VESKA_DATA_DIR", dir.Path()}};
+    dir.Write("chapter_rules.json",
+              R"([{"id": 7, "name": "星号", "rule": "^☆、", "example": "☆、标题", )"
+              R"("serialNumber": 0, "enable": true},)"
+              R"( {"id": 8, "name": "坏", "rule": "^(第", "serialNumber": 1, "enable": true}])");
+    const ToolRun listed = RunTool({"--chapters", book}, env);
+    EXPECT_EQ(listed.status, 0);
+    EXPECT_EQ(listed.out, "0\t☆、初到小城\n0\t☆、远行\n0\t☆、归来\n");
+    EXPECT_TRUE(
+        listed.err.starts_with("veska-pages: chapter_rules.json: rule \"坏\": invalid pattern ("))
+        << listed.err;
+    EXPECT_EQ(std::count(listed.err.begin(), listed.err.end(), '\n'), 1);
+
+    dir.Write("chapter_rules.json", "[{\"name\": \"星号\", \"rule\": \"^☆、\"}");
+    const ToolRun damaged = RunTool({"--chapters", book}, env);
+    EXPECT_EQ(damaged.status, 0);
+    EXPECT_NE(damaged.err.find("chapter_rules.json: not JSON"), std::string::npos) << damaged.err;
+    // The built-in rules alone: no headings, so one chapter the reader made.
+    EXPECT_EQ(damaged.out, "0\t☆、初到小城\n");
 }
 
 TEST(VeskaPagesTest, EncodingOptionForcesTheEncodingForTheRun) {

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "text/chapter_rules.h"
+
+#include <string>
+#include <vector>
+
+// The reader's own chapter rules: "chapter_rules.json" in the data directory, in the TOC-rule
+// JSON that readers exchange, a list of objects with "id", "name", "rule" (the pattern),
+// "example", "serialNumber" and "enable".
+class CChapterRuleFile {
+public:
+    static constexpr const char* kFileName = "chapter_rules.json";
+    // Larger files are no list of rules.
+    static constexpr std::size_t kMaxBytes = 4 * 1024 * 1024;
+
+    // Adds the file's rules to `rules` in their serialNumber order, the disabled ones disabled.
+    // A missing file adds nothing. What the reader should hear of comes back, one line each: a
+    // damaged file (nothing of it is used), a rule without a pattern or with an invalid one (that
+    // rule is left out). dataDir is in the legacy code page, like GetDataDir().
+    static std::vector<std::string> LoadInto(const std::string& dataDir, CChapterRules& rules);
+};

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+// A JSON value: enough of JSON to read the rule files readers exchange. Strings are UTF-8;
+// numbers keep their text, so nothing is rounded on the way through.
+class CJsonValue {
+public:
+    enum class Kind { Null, Bool, Number, String, Array, Object };
+    using Member = std::pair<std::string, CJsonValue>;
+
+    // The whole text as one value; nothing when it is not JSON, with `error` saying where.
+    static std::optional<CJsonValue> Parse(std::string_view text, std::string* error = nullptr);
+
+    Kind GetKind() const { return m_kind; }
+    bool Bool() const { return m_bool; }
+    // A number's or a string's text.
+    const std::string& Text() const { return m_text; }
+    const std::vector<CJsonValue>& Items() const { return m_items; }
+    const std::vector<Member>& Members() const { return m_members; }
+    // The member named `key` of an object, or null when there is none.
+    const CJsonValue* Find(std::string_view key) const;
+
+    // Nesting deeper than this is refused: a hostile file must not exhaust the stack.
+    static constexpr int kMaxDepth = 64;
+
+private:
+    class Parser; // reads one document, keeping its place and its first error
+    friend class Parser;
+    Kind m_kind = Kind::Null;
+    bool m_bool = false;
+    std::string m_text;
+    std::vector<CJsonValue> m_items;
+    std::vector<Member> m_members;
+};
