@@ -1,6 +1,7 @@
 #pragma once
 
 #include "text/code_page_layout.h"
+#include "text/find_pattern.h"
 #include "text/resource_data.h"
 #include "text/shown_characters.h"
 
@@ -49,6 +50,10 @@ public:
     void SetCancelFlag(const std::atomic<bool>* cancel) { m_cancel = cancel; }
     void SetProgress(ProgressFn progress) { m_progress = std::move(progress); }
 
+    // Whether a phrase also finds its spellings in the other scripts (山雨欲来 finds 山雨欲來
+    // too, and the other way round); on unless turned off.
+    void SetAcrossScripts(bool across) { m_bAcrossScripts = across; }
+
     // Every heading, in book order. false when cancelled.
     bool ScanChapters(const HitFn& onHit);
     // The non-overlapping occurrences of `text` that begin in [from, to), in book order. `from`
@@ -63,32 +68,13 @@ public:
     std::u16string LineAt(std::uint64_t offset) const;
 
 private:
-    // A phrase as the bytes that may show it: one element per character (or per two code units
-    // that one code shows), each with every code that shows it.
-    struct Pattern {
-        struct Element {
-            std::vector<std::string> codes; // ASCII letters lower-cased when `fold`
-            bool fold = false;              // an ASCII letter: its letter bytes match either case
-        };
-        std::vector<Element> elements;
-        std::string anchor;            // bytes every match holds at the same place; empty when none
-        std::size_t anchorAt = 0;      // where in a match the anchor begins
-        std::array<bool, 256> first{}; // bytes a match may begin with
-        std::size_t minBytes = 0;
-        std::size_t maxBytes = 0;
-    };
     std::string Encode(std::u16string_view text) const;
     // The encoded character, or empty when the book's encoding cannot hold it.
     std::string EncodeChar(char16_t c) const;
     // Every code of the character; empty when the book's encoding cannot hold it.
     std::vector<std::string> CodesOf(char16_t c) const;
-    bool MakePattern(std::u16string_view text, Pattern& pattern) const;
-    // The bytes of the element's code at p (n bytes there), or 0.
-    static std::size_t ElementAt(const Pattern::Element& element, const char* p, std::size_t n);
-    // The bytes of a match of the pattern at p (n bytes there), or 0.
-    static std::size_t MatchAt(const Pattern& pattern, const char* p, std::size_t n);
-    // Whether a match at p has a character boundary `at` bytes into it.
-    static bool MatchSplitsAt(const Pattern& pattern, const char* p, std::size_t at);
+    // The pattern of the phrase, with its other spellings when searching across scripts.
+    bool MakePattern(std::u16string_view text, CFindPattern& pattern) const;
     bool Cancelled() const;
     void ReportProgress(std::uint64_t done, std::uint64_t total) const;
     std::size_t UnitBytes() const;
@@ -134,7 +120,8 @@ private:
     std::vector<std::string> m_blanks;     // the encoded blanks, longest first
     std::vector<std::string> m_firstChars; // encoded first characters of headings
     std::size_t m_maxHeadingBytes = 0;
-    bool m_bLoneCr = false;                 // the book ends lines with a CR alone too
+    bool m_bLoneCr = false; // the book ends lines with a CR alone too
+    bool m_bAcrossScripts = true;
     std::optional<std::uint64_t> m_lastNul; // the last NUL character the scan has read
     int m_nulPage = -1;                     // the page last looked at for a NUL, and its first
     std::uint64_t m_pageNul = 0;
