@@ -16,7 +16,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION text)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${VESKA_HOME_URL}")
-# Depends from the libraries the programs link (Qt, libcurl, uchardet, the C++ runtime).
+# Depends from the libraries the programs link (Qt, libcurl, uchardet, OpenCC with its
+# dictionaries, the C++ runtime).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The text needs CJK fonts; Qt's own dialogs speak Chinese with its translations.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk, qt6-translations-l10n")

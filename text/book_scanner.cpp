@@ -3,6 +3,7 @@
 #include "platform/code_page.h"
 #include "platform/paths.h"
 #include "text/heading_rule.h"
+#include "text/script_converter.h"
 
 #include <algorithm>
 #include <cstring>
@@ -12,10 +13,6 @@ namespace {
 
 bool IsUtf16(TextEncoding encoding) {
     return encoding == ENCODING_UTF16LE || encoding == ENCODING_UTF16BE;
-}
-
-bool IsAsciiLetter(char16_t c) {
-    return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
 }
 
 constexpr char16_t kReplacement = 0xFFFD;
@@ -131,122 +128,39 @@ std::vector<std::string> CBookScanner::CodesOf(char16_t c) const {
     return {EncodeChar(c)};
 }
 
-bool CBookScanner::MakePattern(std::u16string_view text, Pattern& pattern) const {
-    pattern = {};
-    for (std::size_t i = 0; i < text.size();) {
-        Pattern::Element element;
-        std::size_t units = 1;
+bool CBookScanner::MakePattern(std::u16string_view text, CFindPattern& pattern) const {
+    const auto codesAt = [this](std::u16string_view rest) {
         if (m_chars != nullptr) {
-            CShownCharacters::Codes codes = m_chars->CodesAt(text.substr(i));
-            units = codes.units;
-            element.codes = std::move(codes.bytes);
+            return m_chars->CodesAt(rest);
+        }
+        CFindPattern::Codes codes;
+        // A surrogate pair is encoded as one character.
+        const bool pair = rest.size() > 1 && rest[0] >= 0xD800 && rest[0] <= 0xDBFF &&
+                          rest[1] >= 0xDC00 && rest[1] <= 0xDFFF;
+        codes.units = pair ? 2 : 1;
+        codes.bytes.push_back(Encode(rest.substr(0, codes.units)));
+        return codes;
+    };
+    if (!m_bAcrossScripts) {
+        return pattern.Make(text, codesAt);
+    }
+    // Spellings the book's code page cannot hold are left out (Big5 has no 来). One whose
+    // characters do not pair with the others' is left out too: OpenCC's script dictionaries map
+    // each phrase to one of its own length, so only a code page's own quirks make one.
+    bool made = false;
+    for (const std::u16string& spelling : CScriptConverter::Spellings(text)) {
+        CFindPattern other;
+        if (!other.Make(spelling, codesAt)) {
+            continue;
+        }
+        if (!made) {
+            pattern = std::move(other);
+            made = true;
         } else {
-            // A surrogate pair is encoded as one character.
-            const bool pair = i + 1 < text.size() && text[i] >= 0xD800 && text[i] <= 0xDBFF &&
-                              text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
-            units = pair ? 2 : 1;
-            element.codes.push_back(Encode(text.substr(i, units)));
-        }
-        if (element.codes.empty()) {
-            return false; // no occurrence can exist in this code page
-        }
-        element.fold = units == 1 && IsAsciiLetter(text[i]);
-        for (std::string& code : element.codes) {
-            for (char& b : code) {
-                b = element.fold && IsAsciiLetter(static_cast<unsigned char>(b)) ? (b | 0x20) : b;
-            }
-        }
-        const auto [shortest, longest] = std::minmax_element(
-            element.codes.begin(), element.codes.end(),
-            [](const std::string& a, const std::string& b) { return a.size() < b.size(); });
-        pattern.minBytes += shortest->size();
-        pattern.maxBytes += longest->size();
-        pattern.elements.push_back(std::move(element));
-        i += units;
-    }
-    // The anchor: the longest run of bytes that only match themselves, from characters of one
-    // code, at a distance from the match's start that every match has.
-    std::string run;
-    std::size_t at = 0;
-    for (const Pattern::Element& element : pattern.elements) {
-        if (element.codes.size() > 1) {
-            run.clear();
-            const std::size_t size = element.codes[0].size();
-            if (std::any_of(element.codes.begin(), element.codes.end(),
-                            [&](const std::string& code) { return code.size() != size; })) {
-                break;
-            }
-            at += size;
-            continue;
-        }
-        for (char b : element.codes[0]) {
-            ++at;
-            if (element.fold && IsAsciiLetter(static_cast<unsigned char>(b))) {
-                run.clear();
-                continue;
-            }
-            run += b;
-            if (run.size() > pattern.anchor.size()) {
-                pattern.anchor = run;
-                pattern.anchorAt = at - run.size();
-            }
+            pattern.Merge(other);
         }
     }
-    for (const std::string& code : pattern.elements[0].codes) {
-        const auto b = static_cast<unsigned char>(code[0]);
-        pattern.first[b] = true;
-        if (pattern.elements[0].fold && IsAsciiLetter(b)) {
-            pattern.first[b & ~0x20u] = true;
-        }
-    }
-    return !pattern.elements.empty() && pattern.minBytes > 0;
-}
-
-std::size_t CBookScanner::ElementAt(const Pattern::Element& element, const char* p, std::size_t n) {
-    for (const std::string& code : element.codes) {
-        if (code.size() > n) {
-            continue;
-        }
-        if (!element.fold) {
-            if (std::memcmp(p, code.data(), code.size()) == 0) {
-                return code.size();
-            }
-            continue;
-        }
-        std::size_t k = 0;
-        while (k < code.size() &&
-               (IsAsciiLetter(static_cast<unsigned char>(code[k])) ? static_cast<char>(p[k] | 0x20)
-                                                                   : p[k]) == code[k]) {
-            ++k;
-        }
-        if (k == code.size()) {
-            return k;
-        }
-    }
-    return 0;
-}
-
-std::size_t CBookScanner::MatchAt(const Pattern& pattern, const char* p, std::size_t n) {
-    std::size_t at = 0;
-    for (const Pattern::Element& element : pattern.elements) {
-        const std::size_t length = ElementAt(element, p + at, n - at);
-        if (length == 0) {
-            return 0;
-        }
-        at += length;
-    }
-    return at;
-}
-
-bool CBookScanner::MatchSplitsAt(const Pattern& pattern, const char* p, std::size_t at) {
-    std::size_t end = 0;
-    for (const Pattern::Element& element : pattern.elements) {
-        end += ElementAt(element, p + end, std::numeric_limits<std::size_t>::max());
-        if (end >= at) {
-            return end > at;
-        }
-    }
-    return false;
+    return made;
 }
 
 bool CBookScanner::Cancelled() const {
@@ -452,7 +366,7 @@ bool CBookScanner::ScanChapters(const HitFn& onHit) {
 
 bool CBookScanner::Find(std::u16string_view text, std::uint64_t from, std::uint64_t to,
                         bool withLine, const HitFn& onHit) {
-    Pattern pattern;
+    CFindPattern pattern;
     to = std::min(to, Size());
     if (!MakePattern(text, pattern) || from >= to) {
         return !Cancelled();
@@ -463,7 +377,7 @@ bool CBookScanner::Find(std::u16string_view text, std::uint64_t from, std::uint6
     const int pageCount = m_book.GetPageCount();
     // Bytes a candidate needs after its start: the longest match, and the longest character
     // that may hold the start (so a walk never sees a cut-off character).
-    const std::size_t lookAhead = std::max(pattern.maxBytes, kMaxCharBytes);
+    const std::size_t lookAhead = std::max(pattern.MaxBytes(), kMaxCharBytes);
     const std::uint64_t readEnd = std::min(Size(), to + lookAhead);
     std::string block;
     block.reserve(m_blockBytes + lookAhead);
@@ -514,7 +428,7 @@ bool CBookScanner::Find(std::u16string_view text, std::uint64_t from, std::uint6
         }
         for (std::uint64_t start = c;
              (start = PageStartIn(start, c + length, block, blockStart)) < c + length;) {
-            if (MatchSplitsAt(pattern, base + (c - blockStart), start - c)) {
+            if (pattern.SplitsAt(base + (c - blockStart), start - c)) {
                 return false;
             }
         }
@@ -541,8 +455,9 @@ bool CBookScanner::Find(std::u16string_view text, std::uint64_t from, std::uint6
         // Candidates that begin after this have some of their bytes in the next block.
         std::uint64_t last;
         if (atEnd) {
-            last = blockEnd >= pattern.minBytes ? std::min(to - 1, blockEnd - pattern.minBytes) : 0;
-            if (blockEnd < pattern.minBytes || last < candidate) {
+            last = blockEnd >= pattern.MinBytes() ? std::min(to - 1, blockEnd - pattern.MinBytes())
+                                                  : 0;
+            if (blockEnd < pattern.MinBytes() || last < candidate) {
                 break;
             }
         } else {
@@ -554,22 +469,22 @@ bool CBookScanner::Find(std::u16string_view text, std::uint64_t from, std::uint6
         const char* base = block.data();
         while (candidate <= last) {
             std::uint64_t c;
-            if (!pattern.anchor.empty()) {
-                const std::size_t searchFrom = candidate + pattern.anchorAt - blockStart;
+            if (!pattern.Anchor().empty()) {
+                const std::size_t searchFrom = candidate + pattern.AnchorAt() - blockStart;
                 const std::size_t searchEnd =
-                    last + pattern.anchorAt + pattern.anchor.size() - blockStart;
+                    last + pattern.AnchorAt() + pattern.Anchor().size() - blockStart;
                 const void* hit = memmem(base + searchFrom, searchEnd - searchFrom,
-                                         pattern.anchor.data(), pattern.anchor.size());
+                                         pattern.Anchor().data(), pattern.Anchor().size());
                 if (hit == nullptr) {
                     break;
                 }
-                c = blockStart + (static_cast<const char*>(hit) - base) - pattern.anchorAt;
+                c = blockStart + (static_cast<const char*>(hit) - base) - pattern.AnchorAt();
             } else {
                 // No byte every match holds (ASCII letters, characters of several codes): look
                 // for the bytes a match may begin with.
                 std::size_t i = candidate - blockStart;
                 const std::size_t end = last - blockStart;
-                while (i <= end && !pattern.first[static_cast<unsigned char>(base[i])]) {
+                while (i <= end && !pattern.MayBeginWith(static_cast<unsigned char>(base[i]))) {
                     ++i;
                 }
                 if (i > end) {
@@ -577,7 +492,7 @@ bool CBookScanner::Find(std::u16string_view text, std::uint64_t from, std::uint6
                 }
                 c = blockStart + i;
             }
-            const std::size_t length = MatchAt(pattern, base + (c - blockStart), blockEnd - c);
+            const std::size_t length = pattern.MatchAt(base + (c - blockStart), blockEnd - c);
             const int page = length == 0 ? 0 : PageOf(c, block, blockStart);
             if (length == 0 || !shownAt(c, length, page)) {
                 candidate = c + 1;

@@ -2,6 +2,7 @@
 
 #include "text/chapter_rules.h"
 #include "text/code_page_layout.h"
+#include "text/find_pattern.h"
 #include "text/line_feeds.h"
 #include "text/nul_watch.h"
 #include "text/page_edges.h"
@@ -60,6 +61,9 @@ public:
     // The rules headings are found by (today's rule alone unless set).
     void SetChapterRules(CChapterRules rules);
     const CChapterRules& ChapterRules() const { return m_rules; }
+    // Whether a phrase also finds its spellings in the other scripts (山雨欲来 finds 山雨欲來
+    // too, and the other way round); on unless turned off.
+    void SetAcrossScripts(bool across) { m_bAcrossScripts = across; }
 
     // Every line that is a heading of one of the rules, in book order. false when cancelled.
     bool ScanChapters(const HitFn& onHit);
@@ -75,32 +79,13 @@ public:
     std::u16string LineAt(std::uint64_t offset) const;
 
 private:
-    // A phrase as the bytes that may show it: one element per character (or per two code units
-    // that one code shows), each with every code that shows it.
-    struct Pattern {
-        struct Element {
-            std::vector<std::string> codes; // ASCII letters lower-cased when `fold`
-            bool fold = false;              // an ASCII letter: its letter bytes match either case
-        };
-        std::vector<Element> elements;
-        std::string anchor;            // bytes every match holds at the same place; empty when none
-        std::size_t anchorAt = 0;      // where in a match the anchor begins
-        std::array<bool, 256> first{}; // bytes a match may begin with
-        std::size_t minBytes = 0;
-        std::size_t maxBytes = 0;
-    };
     std::string Encode(std::u16string_view text) const;
     // The encoded character, or empty when the book's encoding cannot hold it.
     std::string EncodeChar(char16_t c) const;
     // Every code of the character; empty when the book's encoding cannot hold it.
     std::vector<std::string> CodesOf(char16_t c) const;
-    bool MakePattern(std::u16string_view text, Pattern& pattern) const;
-    // The bytes of the element's code at p (n bytes there), or 0.
-    static std::size_t ElementAt(const Pattern::Element& element, const char* p, std::size_t n);
-    // The bytes of a match of the pattern at p (n bytes there), or 0.
-    static std::size_t MatchAt(const Pattern& pattern, const char* p, std::size_t n);
-    // Whether a match at p has a character boundary `at` bytes into it.
-    static bool MatchSplitsAt(const Pattern& pattern, const char* p, std::size_t at);
+    // The pattern of the phrase, with its other spellings when searching across scripts.
+    bool MakePattern(std::u16string_view text, CFindPattern& pattern) const;
     std::size_t UnitBytes() const;
     // The line feeds, NULs and page starts of the bytes at hand (see their classes).
     std::size_t LineFeedAt(const char* bytes, std::size_t n, std::uint64_t at, std::size_t i,
@@ -161,6 +146,7 @@ private:
     CLineFeeds m_feeds;
     CNulWatch m_nuls;
     CPageEdges m_edges;
+    bool m_bAcrossScripts = true;
     const std::atomic<bool>* m_cancel = nullptr;
     ProgressFn m_progress;
 };

@@ -3,6 +3,7 @@
 // veska-pages --chapters BOOK     prints "PAGE<TAB>TITLE" per chapter, as the reader lists them
 // veska-pages --find TEXT BOOK    prints "PAGE<TAB>LINE" per occurrence of TEXT
 // --encoding NAME       reads the book in that encoding instead of detecting it
+// --script s|t|tw|hk    prints the text in Simplified, Traditional, Taiwan's or Hong Kong's script
 // Chapters follow the built-in rules and those of chapter_rules.json in the data directory.
 // Its manual page, res/man/veska-pages.1, says the same as the usage text.
 #include "platform/code_page.h"
@@ -12,12 +13,14 @@
 #include "text/chapter_rule_file.h"
 #include "text/encoding_choice.h"
 #include "text/resource_data.h"
+#include "text/script_converter.h"
 
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
@@ -29,15 +32,19 @@ constexpr const char* kUsage =
     "       veska-pages --chapters BOOK\n"
     "       veska-pages --find TEXT BOOK\n"
     "       veska-pages --encoding NAME BOOK [PAGE]  (also before --chapters and --find)\n"
+    "       veska-pages --script SCRIPT BOOK [PAGE]  (also before --chapters and --find)\n"
     "  veska-pages BOOK              prints the book's encoding, page count and code page\n"
     "  veska-pages BOOK PAGE         prints page PAGE (counted from 0) as UTF-8\n"
     "  veska-pages --chapters BOOK   prints each chapter heading: its page, a TAB, its title\n"
     "                                (a book without headings: chapters the reader makes;\n"
     "                                rules of chapter_rules.json in the data directory count)\n"
-    "  veska-pages --find TEXT BOOK  prints each occurrence of TEXT (ASCII letters in any case):\n"
-    "                                its page, a TAB, the line it begins in\n"
+    "  veska-pages --find TEXT BOOK  prints each occurrence of TEXT (ASCII letters in any case,\n"
+    "                                Chinese in either script): its page, a TAB, the line it\n"
+    "                                begins in\n"
     "  --encoding NAME               reads the book as GB18030, BIG5, SHIFT_JIS, EUC-KR, UTF-8,\n"
     "                                UTF-16LE or UTF-16BE instead of detecting its encoding\n"
+    "  --script SCRIPT               prints the text converted with OpenCC to s (Simplified),\n"
+    "                                t (Traditional), tw (Taiwan) or hk (Hong Kong)\n"
     "  veska-pages -h, --help        prints this help\n"
     "  veska-pages --version         prints the version\n";
 
@@ -81,8 +88,24 @@ int CannotOpen(const char* path) {
     return 1;
 }
 
+// The text in the script asked for (as it is without one). A failure is reported once, and
+// the text stays as it is.
+std::u16string Converted(const CScriptConverter* converter, const std::u16string& text, bool& ok) {
+    if (converter == nullptr) {
+        return text;
+    }
+    std::string error;
+    std::u16string result = converter->Convert(text, &error);
+    if (!error.empty() && ok) {
+        std::fprintf(stderr, "veska-pages: the text stays unconverted: %s\n", error.c_str());
+    }
+    ok = ok && error.empty();
+    return result;
+}
+
 // --chapters BOOK and --find TEXT BOOK: one "PAGE<TAB>TEXT" line per hit, in book order.
-int Scan(const char* path, const char* findText, const std::string& choice) {
+int Scan(const char* path, const char* findText, const std::string& choice,
+         const CScriptConverter* converter) {
     CResourceData book;
     if (book.OpenTxt(WidePathFromFs(path), choice) != 0) {
         return CannotOpen(path);
@@ -92,8 +115,10 @@ int Scan(const char* path, const char* findText, const std::string& choice) {
         return CannotOpen(path);
     }
     bool written = true;
+    bool converted = true;
     const auto print = [&](const ScanHit& hit) {
-        const std::string line = std::to_string(hit.page) + "\t" + EncodeUtf8(hit.text) + "\n";
+        const std::string line = std::to_string(hit.page) + "\t" +
+                                 EncodeUtf8(Converted(converter, hit.text, converted)) + "\n";
         written = std::fwrite(line.data(), 1, line.size(), stdout) == line.size();
         return written;
     };
@@ -115,36 +140,31 @@ int Scan(const char* path, const char* findText, const std::string& choice) {
     } else {
         scanner.Find(DecodeUtf8(findText), 0, scanner.Size(), true, print);
     }
-    return written && std::fflush(stdout) == 0 ? 0 : 1;
+    return written && std::fflush(stdout) == 0 && converted ? 0 : 1;
 }
 
-// Takes "--encoding NAME" (or "--encoding=NAME") out of the arguments. False, with a message,
-// for a missing or unknown name.
-bool TakeEncodingOption(int& argc, char** argv, std::string& choice) {
+// Takes "--OPTION VALUE" (or "--OPTION=VALUE") out of the arguments: its value, nothing when it
+// is not there, or "" with a message when it has none.
+std::optional<std::string> TakeOption(int& argc, char** argv, const std::string& option,
+                                      const char* valueName) {
+    std::optional<std::string> value;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         int used = 0;
-        std::string name;
-        if (arg == "--encoding") {
-            if (i + 1 >= argc) {
-                std::fputs("veska-pages: --encoding needs a NAME\n", stderr);
-                return false;
-            }
-            name = argv[i + 1];
+        if (arg == option && i + 1 < argc) {
+            value = argv[i + 1];
             used = 2;
-        } else if (arg.starts_with("--encoding=")) {
-            name = arg.substr(std::strlen("--encoding="));
+        } else if (arg.starts_with(option + "=")) {
+            value = arg.substr(option.size() + 1);
             used = 1;
+        } else if (arg == option) {
+            value = "";
         } else {
             continue;
         }
-        choice = CEncodingChoice::Canonical(name);
-        if (choice.empty()) {
-            std::fprintf(stderr,
-                         "veska-pages: unknown encoding \"%s\" (known: GB18030, BIG5, SHIFT_JIS, "
-                         "EUC-KR, UTF-8, UTF-16LE, UTF-16BE)\n",
-                         name.c_str());
-            return false;
+        if (value->empty()) {
+            std::fprintf(stderr, "veska-pages: %s needs a %s\n", option.c_str(), valueName);
+            return value;
         }
         for (int k = i; k + used <= argc; ++k) {
             argv[k] = argv[k + used]; // argv[argc] is the terminating null
@@ -152,7 +172,53 @@ bool TakeEncodingOption(int& argc, char** argv, std::string& choice) {
         argc -= used;
         --i;
     }
-    return true;
+    return value;
+}
+
+// Takes "--encoding NAME" out of the arguments. False, with a message, for a missing or unknown
+// name.
+bool TakeEncodingOption(int& argc, char** argv, std::string& choice) {
+    const std::optional<std::string> name = TakeOption(argc, argv, "--encoding", "NAME");
+    if (!name) {
+        return true;
+    }
+    if (name->empty()) {
+        return false;
+    }
+    choice = CEncodingChoice::Canonical(*name);
+    if (choice.empty()) {
+        std::fprintf(stderr,
+                     "veska-pages: unknown encoding \"%s\" (known: GB18030, BIG5, SHIFT_JIS, "
+                     "EUC-KR, UTF-8, UTF-16LE, UTF-16BE)\n",
+                     name->c_str());
+    }
+    return !choice.empty();
+}
+
+// Takes "--script SCRIPT" out of the arguments. False, with a message, for a missing or unknown
+// script.
+bool TakeScriptOption(int& argc, char** argv, CScriptConverter::Script& script) {
+    const std::optional<std::string> name = TakeOption(argc, argv, "--script", "SCRIPT");
+    if (!name) {
+        return true;
+    }
+    static const std::pair<const char*, CScriptConverter::Script> kScripts[] = {
+        {"s", CScriptConverter::Script::kSimplified},
+        {"t", CScriptConverter::Script::kTraditional},
+        {"tw", CScriptConverter::Script::kTaiwan},
+        {"hk", CScriptConverter::Script::kHongKong},
+    };
+    for (const auto& [key, value] : kScripts) {
+        if (*name == key) {
+            script = value;
+            return true;
+        }
+    }
+    if (!name->empty()) {
+        std::fprintf(stderr, "veska-pages: unknown script \"%s\" (known: s, t, tw, hk)\n",
+                     name->c_str());
+    }
+    return false;
 }
 
 } // namespace
@@ -160,7 +226,8 @@ bool TakeEncodingOption(int& argc, char** argv, std::string& choice) {
 int main(int argc, char** argv) {
     LegacyCodePageName(); // reports an unknown VESKA_CODEPAGE before anything else
     std::string choice;
-    if (!TakeEncodingOption(argc, argv, choice)) {
+    CScriptConverter::Script script = CScriptConverter::Script::kOriginal;
+    if (!TakeEncodingOption(argc, argv, choice) || !TakeScriptOption(argc, argv, script)) {
         return 2;
     }
     if (argc == 2 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
@@ -171,14 +238,22 @@ int main(int argc, char** argv) {
         std::fputs("veska-pages " VESKA_VERSION "\n", stdout);
         return 0;
     }
+    // The dictionaries are loaded only for a run that prints text.
+    const auto converter = [script]() -> std::unique_ptr<CScriptConverter> {
+        if (script == CScriptConverter::Script::kOriginal) {
+            return nullptr;
+        }
+        return std::make_unique<CScriptConverter>(script);
+    };
     if (argc >= 2 && std::strcmp(argv[1], "--chapters") == 0) {
-        return argc == 3 ? Scan(argv[2], nullptr, choice) : UsageError("--chapters takes one BOOK");
+        return argc == 3 ? Scan(argv[2], nullptr, choice, converter().get())
+                         : UsageError("--chapters takes one BOOK");
     }
     if (argc >= 2 && std::strcmp(argv[1], "--find") == 0) {
         if (argc != 4 || argv[2][0] == '\0') {
             return UsageError("--find takes a non-empty TEXT and one BOOK");
         }
-        return Scan(argv[3], argv[2], choice);
+        return Scan(argv[3], argv[2], choice, converter().get());
     }
     if (argc < 2 || argc > 3) {
         return UsageError(nullptr);
@@ -203,5 +278,7 @@ int main(int argc, char** argv) {
         return WriteAll(summary) ? 0 : 1;
     }
     book.GotoPage(page);
-    return WriteAll(EncodeUtf8(book.m_strText)) ? 0 : 1;
+    bool converted = true;
+    const std::string text = EncodeUtf8(Converted(converter().get(), book.m_strText, converted));
+    return WriteAll(text) && converted ? 0 : 1;
 }

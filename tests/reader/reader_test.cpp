@@ -88,9 +88,18 @@ TEST_F(ReaderLayerTest, TheSearchWorkerReportsItsResultOnTheWindowThread) {
     ASSERT_TRUE(search.Start(Wide(path), CCodePageLayout(ENCODING_ANSI, "GB18030"),
                              {Wide("乙2"), true, std::nullopt, 0, 0}));
     ASSERT_TRUE(found.wait(20000));
-    const auto result = found.takeFirst().at(0).value<CBookSearch::Result>();
+    auto result = found.takeFirst().at(0).value<CBookSearch::Result>();
     ASSERT_TRUE(result.found);
     EXPECT_EQ(result.found->page, 2);
+    // The find bar's search is across scripts: 山雨欲来 finds the 山雨欲來 on page 2.
+    path = dir.Write("scripts.txt", PagedBook(2) + Encode("山雨欲來\n", "GB18030"));
+    ASSERT_TRUE(search.Start(Wide(path), CCodePageLayout(ENCODING_ANSI, "GB18030"),
+                             {Wide("山雨欲来"), true, std::nullopt, 0, 0}));
+    ASSERT_TRUE(found.wait(20000));
+    result = found.takeFirst().at(0).value<CBookSearch::Result>();
+    ASSERT_TRUE(result.found);
+    EXPECT_EQ(result.found->page, 2);
+    EXPECT_EQ(result.found->length, 8u);
     EXPECT_FALSE(search.Start(Wide(dir.File("missing.txt")),
                               CCodePageLayout(ENCODING_ANSI, "GB18030"),
                               {Wide("乙"), true, std::nullopt, 0, 0}));

@@ -224,11 +224,49 @@ TEST(BookScanner, ABig5BookIsScannedInTheCodePageItIsReadIn) {
         EXPECT_EQ(EncodeUtf8(hits[i].text), titles[i]);
         EXPECT_EQ(reader.PageOfOffset(hits[i].offset), hits[i].page);
     }
-    const auto found = FindAll(scanner, "老槐樹下", true);
+    // Typed in Simplified, which Big5 cannot even hold, the phrase finds its Traditional
+    // spelling; a search in one script finds nothing.
+    const auto found = FindAll(scanner, "老槐树下", true);
     ASSERT_EQ(found.size(), CountOf(utf8, "老槐樹下"));
     for (const ScanHit& hit : {found.front(), found.back()}) {
         EXPECT_NE(EncodeUtf8(hit.text).find("老槐樹下"), std::string::npos);
         ExpectShownWhereFound(reader, hit, "老槐樹下");
+    }
+    EXPECT_EQ(FindAll(scanner, "老槐樹下", false).size(), found.size());
+    scanner.SetAcrossScripts(false);
+    EXPECT_TRUE(FindAll(scanner, "老槐树下", false).empty());
+}
+
+// A book that mixes the scripts: either spelling finds both, in book order, forwards and
+// backwards, in every kind of encoding; each occurrence as long as its own bytes.
+TEST(BookScanner, APhraseFindsItsSpellingsInEitherScript) {
+    std::string utf8;
+    std::vector<std::string> expected;
+    for (int i = 0; i < 40; ++i) {
+        expected.push_back(i % 3 == 0 ? "頭髮" : "头发");
+        utf8 += test_books::Repeated(test_books::kChineseProse, 200 * (i % 7)) + "她的" +
+                expected.back() + "乱了\n";
+    }
+    TempDir dir;
+    for (const char* encoding : {"GB18030", "UTF-8", "UTF-16LE"}) {
+        SCOPED_TRACE(encoding);
+        const std::string bom = std::string_view(encoding) == "UTF-16LE" ? "\xFF\xFE" : "";
+        CResourceData reader;
+        ASSERT_EQ(reader.OpenTxt(Wide(dir.Write("mixed.txt", bom + Encode(utf8, encoding)))), 0);
+        CBookScanner scanner;
+        ASSERT_TRUE(scanner.Open(reader.m_strPath, reader.m_layout));
+        scanner.SetBlockBytes(4000); // block edges inside occurrences
+        for (const char* typed : {"头发", "頭髮"}) {
+            const std::vector<ScanHit> hits = FindAll(scanner, typed, false);
+            ASSERT_EQ(hits.size(), expected.size());
+            for (std::size_t i = 0; i < hits.size(); ++i) {
+                ExpectShownWhereFound(reader, hits[i], expected[i]);
+                EXPECT_EQ(hits[i].length, Encode(expected[i], encoding).size());
+            }
+            const std::optional<ScanHit> last = scanner.FindLast(DecodeUtf8(typed), hits[1].offset);
+            ASSERT_TRUE(last);
+            EXPECT_EQ(last->offset, hits[0].offset);
+        }
     }
 }
 

@@ -2,6 +2,7 @@
 #include "tests/text/test_books.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <map>
@@ -23,6 +24,17 @@ struct ToolRun {
     std::string out;
     std::string err;
 };
+
+// Lines of the text that hold the phrase.
+std::size_t CountOfLines(const std::string& text, const std::string& phrase) {
+    std::size_t count = 0;
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        count += text.substr(start, end - start).find(phrase) != std::string::npos;
+        start = end + 1;
+    }
+    return count;
+}
 
 // Runs veska-pages with these arguments and these variables added to the environment. Its
 // outputs go to files, which are no terminal either.
@@ -267,6 +279,76 @@ TEST(VeskaPagesTest, EveryPageOfABookInTheCodePageVeskaCodepageNames) {
     }
     using test_books::WithoutLineBreaks, test_books::Wide;
     EXPECT_EQ(WithoutLineBreaks(Wide(joined)), WithoutLineBreaks(Wide(text)));
+}
+
+// What OpenCC's own tool makes of the text with the configuration.
+std::string OpenCC(const TempDir& dir, const std::string& text, const std::string& config) {
+    const std::string in = dir.Write("opencc-in.txt", text);
+    const std::string out = dir.File("opencc-out.txt");
+    const std::string command = "opencc -c " + config + " -i '" + in + "' -o '" + out + "'";
+    EXPECT_EQ(std::system(command.c_str()), 0) << command
+                                               << " (scripts/install-deps --test "
+                                                  "installs opencc)";
+    return dir.Read("opencc-out.txt");
+}
+
+// Pages of a Big5 book in Simplified and of a GB18030 book in the Traditional scripts are what
+// OpenCC's tool gives for the same page, and a phrase typed in the other script is found in
+// both: every 山雨欲來 in the Big5 book for 山雨欲来.
+TEST(VeskaPagesTest, ScriptsAreOpenCCsAndFindWorksAcrossThem) {
+    TempDir dir;
+    const std::string traditional = test_books::Repeated(
+        "山雨欲來風滿樓，他的頭髮亂了。\n" + test_books::kTraditionalProse, 30000);
+    const std::string simplified = test_books::Repeated(
+        "山雨欲来风满楼，他的头发乱了，鼠标和软件都在理发店里。\n" + test_books::kChineseProse,
+        30000);
+    const struct {
+        std::string path;
+        std::vector<std::pair<std::string, std::string>> scripts; // option, OpenCC configuration
+        std::string typed, spelled;
+        std::size_t count;
+    } books[] = {
+        {dir.Write("big5.txt", Encode(traditional, "BIG5")),
+         {{"s", "t2s.json"}},
+         "山雨欲来",
+         "山雨欲來",
+         CountOfLines(traditional, "山雨欲來")},
+        {dir.Write("gb.txt", Encode(simplified, "GB18030")),
+         {{"t", "s2t.json"}, {"tw", "s2twp.json"}, {"hk", "s2hk.json"}},
+         "山雨欲來",
+         "山雨欲来",
+         CountOfLines(simplified, "山雨欲来")},
+    };
+    for (const auto& book : books) {
+        SCOPED_TRACE(book.path);
+        const std::string summary = RunTool({book.path}).out;
+        const int pages = std::stoi(summary.substr(summary.find("pages ") + 6));
+        ASSERT_GE(pages, 3);
+        for (const int page : {0, pages / 2, pages - 1}) {
+            const std::string shown = RunTool({book.path, std::to_string(page)}).out;
+            for (const auto& [option, config] : book.scripts) {
+                SCOPED_TRACE(option + " " + std::to_string(page));
+                const ToolRun converted =
+                    RunTool({"--script", option, book.path, std::to_string(page)});
+                EXPECT_EQ(converted.status, 0);
+                EXPECT_EQ(converted.err, "");
+                EXPECT_NE(converted.out, shown);
+                EXPECT_EQ(converted.out, OpenCC(dir, shown, config));
+            }
+        }
+        const ToolRun found = RunTool({"--find", book.typed, book.path});
+        EXPECT_EQ(found.status, 0);
+        EXPECT_EQ(found.out, RunTool({"--find", book.spelled, book.path}).out);
+        EXPECT_EQ(CountOfLines(found.out, book.spelled), book.count);
+        EXPECT_GT(book.count, 10u);
+    }
+    // Listed lines are converted too; an unknown script is wrong usage.
+    const ToolRun lines = RunTool({"--script=s", "--find", "頭髮", books[0].path});
+    EXPECT_EQ(lines.out.substr(0, lines.out.find('\n')), "0\t山雨欲来风满楼，他的头发乱了。");
+    const ToolRun unknown = RunTool({"--script", "x", books[0].path, "0"});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_EQ(unknown.out, "");
+    EXPECT_NE(unknown.err.find("unknown script"), std::string::npos);
 }
 
 } // namespace

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Chinese text in another script, with OpenCC's phrase-level dictionaries from the system's
+// OpenCC data (头发 becomes 頭髮, not 頭發). Whatever goes wrong (missing data, a text that is
+// no valid Unicode) leaves the text as it was, with a reason to report; nothing throws.
+class CScriptConverter {
+public:
+    // The scripts a reader may choose; kOriginal leaves the text as the book spells it.
+    enum class Script { kOriginal, kSimplified, kTraditional, kTaiwan, kHongKong };
+
+    explicit CScriptConverter(Script target);
+    // An OpenCC configuration: a file name from the system's OpenCC data, or a path.
+    explicit CScriptConverter(const std::string& config);
+    ~CScriptConverter();
+    CScriptConverter(const CScriptConverter&) = delete;
+    CScriptConverter& operator=(const CScriptConverter&) = delete;
+
+    // The text in the target script; the text as it was when it cannot be converted, with the
+    // reason in *error ("" when it was converted). Safe to call from several threads at once.
+    std::u16string Convert(std::u16string_view text, std::string* error = nullptr) const;
+    // Why the dictionaries could not be loaded; "" when they were (or for kOriginal).
+    const std::string& OpenError() const { return m_openError; }
+
+    // The OpenCC configuration of the script, as `opencc -c` takes it; nullptr for kOriginal.
+    static const char* ConfigOf(Script script);
+
+    // The phrase as typed and as it is spelled in Simplified, Traditional, Taiwan's and Hong
+    // Kong's characters: each spelling once, the typed one first. Only the typed phrase when the
+    // dictionaries are missing.
+    static std::vector<std::u16string> Spellings(std::u16string_view phrase);
+
+private:
+    void Open(const std::string& config);
+    std::string ConvertUtf8(const std::string& utf8, std::string* error) const;
+
+    void* m_handle = nullptr; // OpenCC's converter; nullptr when none
+    std::string m_openError;
+};
