@@ -39,6 +39,17 @@ TEST(ScriptConverter, ConvertsPhrasesAndKeepsEverythingElseInPlace) {
     EXPECT_EQ(error, "");
 }
 
+// Positions in the converted text lead back to the original through a phrase of another length
+// (借记卡 → 簽帳金融卡): its start and end exactly, the units between in proportion.
+TEST(ScriptConverter, ConvertedPositionsMapBackToTheOriginal) {
+    const CScriptConverter taiwan(Script::kTaiwan);
+    const std::u16string text(u"他的借记卡\0丢了\r\n", 10);
+    const CScriptConverter::Mapped mapped = taiwan.ConvertMapped(text);
+    EXPECT_EQ(mapped.text, std::u16string(u"他的簽帳金融卡\0丟了\r\n", 12));
+    EXPECT_EQ(mapped.source, (std::vector<std::size_t>{0, 1, 2, 2, 3, 3, 4, 5, 6, 7, 8, 9, 10}));
+    EXPECT_EQ(taiwan.Convert(text), mapped.text);
+}
+
 // A missing configuration, a configuration whose dictionary is missing, and a text that is no
 // valid UTF-16: the text as it was and a reason, each time.
 TEST(ScriptConverter, WhatCannotBeConvertedStaysAsItWasWithAReason) {
@@ -55,6 +66,7 @@ TEST(ScriptConverter, WhatCannotBeConvertedStaysAsItWasWithAReason) {
         std::string error;
         EXPECT_EQ(converter.Convert(u"头发", &error), u"头发");
         EXPECT_EQ(error, converter.OpenError());
+        EXPECT_EQ(converter.ConvertMapped(u"头发").source, (std::vector<std::size_t>{0, 1, 2}));
     }
 
     const CScriptConverter traditional(Script::kTraditional);
