@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <exception>
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -74,6 +75,34 @@ const char* CScriptConverter::ConfigOf(Script script) {
         return "s2hk.json";
     }
     return nullptr;
+}
+
+namespace {
+
+constexpr std::pair<CScriptConverter::Script, const char*> kNames[] = {
+    {CScriptConverter::Script::kOriginal, "original"}, {CScriptConverter::Script::kSimplified, "s"},
+    {CScriptConverter::Script::kTraditional, "t"},     {CScriptConverter::Script::kTaiwan, "tw"},
+    {CScriptConverter::Script::kHongKong, "hk"},
+};
+
+} // namespace
+
+const char* CScriptConverter::NameOf(Script script) {
+    for (const auto& [value, name] : kNames) {
+        if (value == script) {
+            return name;
+        }
+    }
+    return kNames[0].second;
+}
+
+std::optional<CScriptConverter::Script> CScriptConverter::FromName(std::string_view name) {
+    for (const auto& [value, known] : kNames) {
+        if (name == known) {
+            return value;
+        }
+    }
+    return std::nullopt;
 }
 
 void CScriptConverter::ConvertPiece(std::u16string_view piece, std::size_t start,

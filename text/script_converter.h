@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,6 +44,10 @@ public:
 
     // The OpenCC configuration of the script, as `opencc -c` takes it; nullptr for kOriginal.
     static const char* ConfigOf(Script script);
+    // The script's name where choices are kept and typed: "original", "s", "t", "tw", "hk".
+    static const char* NameOf(Script script);
+    // The script of a name NameOf gives; nothing for any other text.
+    static std::optional<Script> FromName(std::string_view name);
 
     // The phrase as typed and as it is spelled in Simplified, Traditional, Taiwan's and Hong
     // Kong's characters: each spelling once, the typed one first. Only the typed phrase when the

@@ -33,6 +33,12 @@ TEST(ScriptConverter, ConvertsPhrasesAndKeepsEverythingElseInPlace) {
               u"山雨欲来风满楼，头发");
     EXPECT_EQ(CScriptConverter(Script::kTaiwan).Convert(u"鼠标和软件"), u"滑鼠和軟體");
     EXPECT_EQ(CScriptConverter(Script::kHongKong).Convert(u"头发"), u"頭髮");
+    // The names choices are kept by.
+    for (const Script script : {Script::kOriginal, Script::kSimplified, Script::kTraditional,
+                                Script::kTaiwan, Script::kHongKong}) {
+        EXPECT_EQ(CScriptConverter::FromName(CScriptConverter::NameOf(script)), script);
+    }
+    EXPECT_FALSE(CScriptConverter::FromName("S"));
     const CScriptConverter original(Script::kOriginal);
     EXPECT_EQ(original.OpenError(), "");
     EXPECT_EQ(original.Convert(u"头发", &error), u"头发");
