@@ -29,6 +29,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr std::uint64_t kBookBytes = 500ull * 1000 * 1000;
 const char16_t kPhrase[] = u"老槐树下";
+// A phrase whose every character differs between the scripts (頭髮): no byte is common to all
+// its spellings, so the search cannot skip ahead with memmem.
+const char16_t kSpelledApart[] = u"头发";
 
 std::u16string NumberText(int n) {
     std::u16string text;
@@ -144,10 +147,10 @@ int main(int argc, char** argv) {
         const std::optional<CChapterList> list = CChapterFinder::Find(scanner, rules);
         chapters = list ? list->size() : 0;
     });
-    const auto timeFind = [&](std::size_t& count) {
+    const auto timeFind = [&](std::size_t& count, const char16_t* phrase = kPhrase) {
         return Best([&] {
             count = 0;
-            scanner.Find(kPhrase, 0, scanner.Size(), false, [&](const ScanHit&) {
+            scanner.Find(phrase, 0, scanner.Size(), false, [&](const ScanHit&) {
                 ++count;
                 return true;
             });
@@ -158,7 +161,10 @@ int main(int argc, char** argv) {
     scanner.SetAcrossScripts(false);
     std::size_t plainFound = 0;
     const double plainFind = timeFind(plainFound);
+    std::size_t apartFound = 0;
+    const double plainApart = timeFind(apartFound, kSpelledApart);
     scanner.SetAcrossScripts(true);
+    const double scanApart = timeFind(apartFound, kSpelledApart);
 
     // Memory a scan adds (the chapter list included), sampled every millisecond.
     std::atomic<bool> scanning{true};
@@ -208,13 +214,17 @@ int main(int argc, char** argv) {
                 scanFind, grepFind, scanFind / grepFind, found, grepPhrase);
     std::printf("%-34s %9.3f %9s %7.2f   (%zu occurrences; ratio: across scripts / plain)\n",
                 "find 老槐树下 as typed only", plainFind, "", scanFind / plainFind, plainFound);
+    std::printf("%-34s %9.3f %9s %7.2f   (%zu occurrences; ratio: across scripts / as typed "
+                "%.3f s)\n",
+                "find 头发", scanApart, "", scanApart / plainApart, apartFound, plainApart);
     std::printf("memory during a chapter scan: +%.1f MB over %.1f MB\n", (peakKb - idleKb) / 1024.0,
                 idleKb / 1024.0);
     std::printf("page step during a scan: median %.3f ms, 99%% %.3f ms, max %.3f ms (%zu steps)\n",
                 steps[steps.size() / 2], steps[steps.size() * 99 / 100], steps.back(),
                 steps.size());
     const bool ok = scanChapters <= 3 * grepChapters && scanFind <= 3 * grepFind &&
-                    scanFind <= 2 * plainFind && peakKb - idleKb <= 16 * 1024 && steps.back() < 5;
+                    scanFind <= 2 * plainFind && scanApart <= 2 * plainApart &&
+                    peakKb - idleKb <= 16 * 1024 && steps.back() < 5;
     std::printf("%s\n", ok ? "within the targets" : "OUTSIDE THE TARGETS");
     return ok ? 0 : 1;
 }

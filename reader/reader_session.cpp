@@ -5,7 +5,7 @@
 #include "platform/text_line_reader.h"
 #include "reader/book_search.h"
 #include "reader/chapter_index.h"
-#include "settings/book_encoding_store.h"
+#include "settings/book_choice_store.h"
 #include "settings/settings_store.h"
 #include "text/encoding_choice.h"
 #include "text/text_convert.h"
@@ -175,8 +175,8 @@ int CReaderSession::Open(const std::u16string& path) {
     // The scans read the current book: stop them before it closes.
     m_pChapters->Cancel();
     m_pSearch->Cancel();
-    const std::string choice =
-        CEncodingChoice::Canonical(CBookEncodingStore(GetDataDir()).Get(fullPath));
+    const std::string choice = CEncodingChoice::Canonical(
+        CBookChoiceStore(GetDataDir(), CBookChoiceStore::kEncodingFileName).Get(fullPath));
     const int result = m_book.OpenTxt(fullPath, choice);
     if (result != 0) {
         if (hadBook && m_book.OpenTxt(previousPath, previousChoice) == 0) {
@@ -225,7 +225,8 @@ bool CReaderSession::SetEncodingChoice(const std::string& choice) {
     if (!HasBook() || m_book.SetEncodingChoice(choice) != 0) {
         return false;
     }
-    if (!CBookEncodingStore(GetDataDir()).Set(m_book.m_strPath, choice)) {
+    if (!CBookChoiceStore(GetDataDir(), CBookChoiceStore::kEncodingFileName)
+             .Set(m_book.m_strPath, choice)) {
         LogMessage message;
         LogAppend(message, "cannot remember the encoding of the book");
         CLog::Instance().Write(LOG_ERROR, message);

@@ -63,6 +63,7 @@ ReadingPrefs LoadReadingPrefs(const std::string& configDir, int* refusedErrno) {
     ReadInt(file, "window_width", 1, 1 << 15, prefs.window_width);
     ReadInt(file, "window_height", 1, 1 << 15, prefs.window_height);
     ReadInt(file, "window_maximized", 0, 1, prefs.window_maximized);
+    ReadInt(file, "script", 0, ReadingPrefs::kMaxScript, prefs.script);
     if (prefs.window_width == 0 || prefs.window_height == 0) {
         prefs.window_width = prefs.window_height = 0; // half a size is no size
     }
@@ -91,5 +92,6 @@ bool SaveReadingPrefs(const ReadingPrefs& prefs, const std::string& configDir) {
     file.SetInt("window_width", prefs.window_width);
     file.SetInt("window_height", prefs.window_height);
     file.SetInt("window_maximized", prefs.window_maximized);
+    file.SetInt("script", prefs.script);
     return file.Save(path) == 0;
 }

@@ -12,6 +12,7 @@ struct ReadingPrefs {
     static constexpr int kMaxScrollSpeed = 10;
     // Scroll speed at which automatic scrolling moves one pixel per tick.
     static constexpr int kDefaultScrollSpeed = 4;
+    static constexpr int kMaxScript = 4;
 
     std::string font_face; // UTF-8, as fontconfig names families; empty: the reader's own face
     int margin_left = 4;   // pixels between the pane's frame and the text
@@ -32,6 +33,9 @@ struct ReadingPrefs {
     int window_width = 0;
     int window_height = 0;
     int window_maximized = 0;
+    // The script books are shown in unless one has its own choice: 0 as written, 1 Simplified,
+    // 2 Traditional, 3 Taiwan's, 4 Hong Kong's.
+    int script = 0;
 
     bool operator==(const ReadingPrefs&) const = default;
 };

@@ -467,6 +467,7 @@ bool CBookScanner::Find(std::u16string_view text, std::uint64_t from, std::uint6
             last = std::min(to - 1, blockEnd - lookAhead);
         }
         const char* base = block.data();
+        std::vector<std::size_t> starts; // NextStart's places in this block
         while (candidate <= last) {
             std::uint64_t c;
             if (!pattern.Anchor().empty()) {
@@ -482,12 +483,9 @@ bool CBookScanner::Find(std::u16string_view text, std::uint64_t from, std::uint6
             } else {
                 // No byte every match holds (ASCII letters, characters of several codes): look
                 // for the bytes a match may begin with.
-                std::size_t i = candidate - blockStart;
-                const std::size_t end = last - blockStart;
-                while (i <= end && !pattern.MayBeginWith(static_cast<unsigned char>(base[i]))) {
-                    ++i;
-                }
-                if (i > end) {
+                const std::size_t i =
+                    pattern.NextStart(base, candidate - blockStart, last + 1 - blockStart, starts);
+                if (i == std::string_view::npos) {
                     break;
                 }
                 c = blockStart + i;

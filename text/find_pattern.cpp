@@ -96,6 +96,7 @@ void CFindPattern::Summarize() {
         }
     }
     m_first.fill(false);
+    m_firstBytes.clear();
     if (m_elements.empty()) {
         return;
     }
@@ -106,6 +107,40 @@ void CFindPattern::Summarize() {
             m_first[b & ~0x20u] = true;
         }
     }
+    for (int b = 0; b < 256; ++b) {
+        if (m_first[b]) {
+            m_firstBytes.push_back(static_cast<unsigned char>(b));
+        }
+    }
+}
+
+std::size_t CFindPattern::NextStart(const char* bytes, std::size_t from, std::size_t end,
+                                    std::vector<std::size_t>& next) const {
+    constexpr std::size_t kNone = std::string_view::npos;
+    constexpr std::size_t kUnknown = kNone - 1;
+    if (m_firstBytes.size() > 4) {
+        while (from < end && !m_first[static_cast<unsigned char>(bytes[from])]) {
+            ++from;
+        }
+        return from < end ? from : kNone;
+    }
+    // A few bytes (a letter in either case, a character in either script): memchr for each,
+    // which is several times faster than a walk byte by byte. Each one's place is kept, so a
+    // rare byte is not looked for again at every place of a common one.
+    if (next.size() != m_firstBytes.size()) {
+        next.assign(m_firstBytes.size(), kUnknown);
+    }
+    std::size_t start = kNone;
+    for (std::size_t k = 0; k < m_firstBytes.size(); ++k) {
+        std::size_t& at = next[k];
+        if (at == kUnknown || (at != kNone && at < from)) {
+            const void* found =
+                from < end ? std::memchr(bytes + from, m_firstBytes[k], end - from) : nullptr;
+            at = found == nullptr ? kNone : static_cast<const char*>(found) - bytes;
+        }
+        start = std::min(start, at);
+    }
+    return start;
 }
 
 std::size_t CFindPattern::ElementAt(const Element& element, const char* p, std::size_t n) {

@@ -36,8 +36,11 @@ public:
     // Bytes every match holds at the same place, AnchorAt() bytes into it; empty when none.
     const std::string& Anchor() const { return m_anchor; }
     std::size_t AnchorAt() const { return m_anchorAt; }
-    // Whether a match may begin with the byte.
-    bool MayBeginWith(unsigned char b) const { return m_first[b]; }
+    // Where in bytes[from, end) the next match may begin (a byte a match begins with), or npos.
+    // `next` keeps, between calls over the same bytes and end, where each such byte was found
+    // last; empty it for other bytes.
+    std::size_t NextStart(const char* bytes, std::size_t from, std::size_t end,
+                          std::vector<std::size_t>& next) const;
     std::size_t MinBytes() const { return m_minBytes; }
     std::size_t MaxBytes() const { return m_maxBytes; }
 
@@ -54,7 +57,8 @@ private:
     std::vector<Element> m_elements;
     std::string m_anchor;
     std::size_t m_anchorAt = 0;
-    std::array<bool, 256> m_first{};
+    std::array<bool, 256> m_first{};         // bytes a match may begin with
+    std::vector<unsigned char> m_firstBytes; // the same, listed
     std::size_t m_minBytes = 0;
     std::size_t m_maxBytes = 0;
 };

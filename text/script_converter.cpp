@@ -2,15 +2,19 @@
 
 #include "platform/code_page.h"
 
-#include <opencc.h>
+#include <opencc/Config.hpp>
+#include <opencc/ConversionChain.hpp>
+#include <opencc/Converter.hpp>
+#include <opencc/Exception.hpp>
+#include <opencc/Segmentation.hpp>
+#include <opencc/Segments.hpp>
 
 #include <algorithm>
-#include <cstdint>
+#include <exception>
+#include <stdexcept>
+#include <utility>
 
 namespace {
-
-// opencc_open's failure value.
-const opencc_t kNoConverter = reinterpret_cast<opencc_t>(static_cast<std::intptr_t>(-1));
 
 bool IsHigh(char16_t c) {
     return c >= 0xD800 && c <= 0xDBFF;
@@ -44,23 +48,18 @@ CScriptConverter::CScriptConverter(const std::string& config) {
 }
 
 void CScriptConverter::Open(const std::string& config) {
-    // OpenCC looks for a bare name in its data directory, and reports a missing or damaged
-    // configuration or dictionary by its error rather than by throwing through its C calls.
-    const opencc_t handle = opencc_open(config.c_str());
-    if (handle == kNoConverter || handle == nullptr) {
-        const char* why = opencc_error();
-        m_openError = "cannot load the OpenCC configuration " + config + ": " +
-                      (why != nullptr && *why != '\0' ? why : "unknown error");
-        return;
+    // OpenCC looks for a bare name in its data directory; a missing or damaged configuration or
+    // dictionary is an exception (OpenCC's own are no std::exception).
+    try {
+        m_converter = opencc::Config().NewFromFile(config);
+    } catch (const opencc::Exception& e) {
+        m_openError = "cannot load the OpenCC configuration " + config + ": " + e.what();
+    } catch (const std::exception& e) {
+        m_openError = "cannot load the OpenCC configuration " + config + ": " + e.what();
     }
-    m_handle = handle;
 }
 
-CScriptConverter::~CScriptConverter() {
-    if (m_handle != nullptr) {
-        opencc_close(m_handle);
-    }
-}
+CScriptConverter::~CScriptConverter() = default;
 
 const char* CScriptConverter::ConfigOf(Script script) {
     switch (script) {
@@ -78,50 +77,101 @@ const char* CScriptConverter::ConfigOf(Script script) {
     return nullptr;
 }
 
-std::string CScriptConverter::ConvertUtf8(const std::string& utf8, std::string* error) const {
-    char* converted = opencc_convert_utf8(m_handle, utf8.data(), utf8.size());
-    if (converted == nullptr) {
-        if (error != nullptr) {
-            const char* why = opencc_error();
-            *error = std::string("OpenCC cannot convert the text: ") +
-                     (why != nullptr && *why != '\0' ? why : "unknown error");
+namespace {
+
+constexpr std::pair<CScriptConverter::Script, const char*> kNames[] = {
+    {CScriptConverter::Script::kOriginal, "original"}, {CScriptConverter::Script::kSimplified, "s"},
+    {CScriptConverter::Script::kTraditional, "t"},     {CScriptConverter::Script::kTaiwan, "tw"},
+    {CScriptConverter::Script::kHongKong, "hk"},
+};
+
+} // namespace
+
+const char* CScriptConverter::NameOf(Script script) {
+    for (const auto& [value, name] : kNames) {
+        if (value == script) {
+            return name;
         }
-        return utf8;
     }
-    std::string result(converted);
-    opencc_convert_utf8_free(converted);
-    return result;
+    return kNames[0].second;
 }
 
-std::u16string CScriptConverter::Convert(std::u16string_view text, std::string* error) const {
-    std::string why = m_openError;
-    std::u16string result(text);
-    if (m_handle != nullptr && HasLoneSurrogate(text)) {
-        why = "the text holds a lone UTF-16 surrogate";
-    } else if (m_handle != nullptr) {
-        // OpenCC reads its input up to the first NUL, so the pieces between NULs go one by one.
-        std::u16string converted;
-        converted.reserve(text.size());
-        for (std::size_t start = 0; why.empty();) {
-            const std::size_t nul = std::min(text.find(u'\0', start), text.size());
-            if (nul > start) {
-                converted +=
-                    DecodeUtf8(ConvertUtf8(EncodeUtf8(text.substr(start, nul - start)), &why));
-            }
-            if (nul == text.size()) {
-                break;
-            }
-            converted += u'\0';
-            start = nul + 1;
+std::optional<CScriptConverter::Script> CScriptConverter::FromName(std::string_view name) {
+    for (const auto& [value, known] : kNames) {
+        if (name == known) {
+            return value;
         }
-        if (why.empty()) {
-            result = std::move(converted);
+    }
+    return std::nullopt;
+}
+
+void CScriptConverter::ConvertPiece(std::u16string_view piece, std::size_t start,
+                                    Mapped& out) const {
+    // What Converter::Convert does, segment by segment: each segment converts to one output
+    // segment, so where each phrase came from is known.
+    const opencc::SegmentsPtr segments = m_converter->GetSegmentation()->Segment(EncodeUtf8(piece));
+    const opencc::SegmentsPtr converted = m_converter->GetConversionChain()->Convert(segments);
+    if (converted->Length() != segments->Length()) {
+        throw std::runtime_error("OpenCC's conversion changed the number of segments");
+    }
+    std::size_t at = start;
+    for (std::size_t i = 0; i < segments->Length(); ++i) {
+        const std::size_t from = DecodeUtf8(segments->At(i)).size();
+        const std::u16string to = DecodeUtf8(converted->At(i));
+        for (std::size_t k = 0; k < to.size(); ++k) {
+            out.source.push_back(at + (to.size() == from ? k : k * from / to.size()));
+        }
+        out.text += to;
+        at += from;
+    }
+}
+
+CScriptConverter::Mapped CScriptConverter::ConvertMapped(std::u16string_view text,
+                                                         std::string* error) const {
+    std::string why = m_openError;
+    Mapped result;
+    if (m_converter != nullptr && HasLoneSurrogate(text)) {
+        why = "the text holds a lone UTF-16 surrogate";
+    } else if (m_converter != nullptr) {
+        // Text after a NUL would be lost to OpenCC's C strings: the pieces between NULs go one
+        // by one.
+        result.text.reserve(text.size());
+        result.source.reserve(text.size() + 1);
+        try {
+            for (std::size_t start = 0;;) {
+                const std::size_t nul = std::min(text.find(u'\0', start), text.size());
+                if (nul > start) {
+                    ConvertPiece(text.substr(start, nul - start), start, result);
+                }
+                if (nul == text.size()) {
+                    break;
+                }
+                result.text += u'\0';
+                result.source.push_back(nul);
+                start = nul + 1;
+            }
+            result.source.push_back(text.size());
+        } catch (const opencc::Exception& e) {
+            why = std::string("OpenCC cannot convert the text: ") + e.what();
+        } catch (const std::exception& e) {
+            why = std::string("OpenCC cannot convert the text: ") + e.what();
+        }
+    }
+    if (!why.empty() || m_converter == nullptr) {
+        result.text = std::u16string(text);
+        result.source.resize(text.size() + 1);
+        for (std::size_t i = 0; i <= text.size(); ++i) {
+            result.source[i] = i;
         }
     }
     if (error != nullptr) {
         *error = why;
     }
     return result;
+}
+
+std::u16string CScriptConverter::Convert(std::u16string_view text, std::string* error) const {
+    return ConvertMapped(text, error).text;
 }
 
 std::vector<std::u16string> CScriptConverter::Spellings(std::u16string_view phrase) {

@@ -202,17 +202,11 @@ bool TakeScriptOption(int& argc, char** argv, CScriptConverter::Script& script) 
     if (!name) {
         return true;
     }
-    static const std::pair<const char*, CScriptConverter::Script> kScripts[] = {
-        {"s", CScriptConverter::Script::kSimplified},
-        {"t", CScriptConverter::Script::kTraditional},
-        {"tw", CScriptConverter::Script::kTaiwan},
-        {"hk", CScriptConverter::Script::kHongKong},
-    };
-    for (const auto& [key, value] : kScripts) {
-        if (*name == key) {
-            script = value;
-            return true;
-        }
+    // Converting to the book's own script is what printing without the option does.
+    const std::optional<CScriptConverter::Script> named = CScriptConverter::FromName(*name);
+    if (named && *named != CScriptConverter::Script::kOriginal) {
+        script = *named;
+        return true;
     }
     if (!name->empty()) {
         std::fprintf(stderr, "veska-pages: unknown script \"%s\" (known: s, t, tw, hk)\n",

@@ -1,6 +1,6 @@
 // The reader's settings files: config.cfg, reading.cfg and book_encoding.cfg.
 
-#include "settings/book_encoding_store.h"
+#include "settings/book_choice_store.h"
 #include "settings/config_file.h"
 #include "settings/reader_settings.h"
 #include "settings/reading_prefs.h"
@@ -73,10 +73,12 @@ TEST(ReadingPrefs, UnknownKeysComeBackWholeHoweverLong) {
     test_books::TempDir dir;
     const std::string future = "future_key=" + std::string(9000, 'v') + "\n";
     const std::string tooLong = "huge=" + std::string(CConfigFile::kMaxWholeLineBytes, 'h') + "\n";
-    dir.Write("reading.cfg", future + tooLong + "margin_left=9\n");
+    dir.Write("reading.cfg", future + tooLong + "margin_left=9\nscript=5\n");
     ReadingPrefs prefs = LoadReadingPrefs(dir.Path());
     EXPECT_EQ(prefs.margin_left, 9);
+    EXPECT_EQ(prefs.script, 0); // no such script
     prefs.margin_left = 10;
+    prefs.script = ReadingPrefs::kMaxScript;
     ASSERT_TRUE(SaveReadingPrefs(prefs, dir.Path()));
     const std::string saved = dir.Read("reading.cfg");
     EXPECT_NE(saved.find(future), std::string::npos);
@@ -107,9 +109,9 @@ TEST(ReadingPrefs, ARefusedFileIsNeverSavedOver) {
     EXPECT_EQ(dir.Read("reading.cfg"), "margin_left=9\n");
 }
 
-TEST(BookEncodingStore, ChoicesAreKeptPerBookWhateverThePathHolds) {
+TEST(BookChoiceStore, ChoicesAreKeptPerBookWhateverThePathHolds) {
     test_books::TempDir dir;
-    const CBookEncodingStore store(dir.Path());
+    const CBookChoiceStore store(dir.Path(), CBookChoiceStore::kEncodingFileName);
     // Paths that a plain key=value line would mangle: '=', '%', '#', line breaks, spaces, and
     // Chinese; and two paths that differ only where one has a byte the other has escaped.
     const std::u16string paths[] = {
@@ -129,16 +131,32 @@ TEST(BookEncodingStore, ChoicesAreKeptPerBookWhateverThePathHolds) {
     ASSERT_TRUE(store.Set(paths[0], ""));
     EXPECT_EQ(store.Get(paths[0]), "");
     EXPECT_EQ(store.Get(paths[1]), "GB18030");
-    const std::string file = dir.Read(CBookEncodingStore::kFileName);
+    const std::string file = dir.Read(CBookChoiceStore::kEncodingFileName);
     EXPECT_EQ(std::count(file.begin(), file.end(), '\n'), 5);
     EXPECT_EQ(std::count(file.begin(), file.end(), '='), 5);
 }
 
-TEST(BookEncodingStore, DamagedLinesAreIgnored) {
+// Each kind of choice in a file of its own: a book's script leaves its encoding as it was.
+TEST(BookChoiceStore, EachKindOfChoiceHasAFileOfItsOwn) {
     test_books::TempDir dir;
-    const CBookEncodingStore store(dir.Path());
-    const std::string key = CBookEncodingStore::KeyOf(u"/books/kept.txt");
-    dir.Write(CBookEncodingStore::kFileName,
+    const CBookChoiceStore encodings(dir.Path(), CBookChoiceStore::kEncodingFileName);
+    const CBookChoiceStore scripts(dir.Path(), CBookChoiceStore::kScriptFileName);
+    const std::u16string book = u"/books/山雨.txt";
+    ASSERT_TRUE(encodings.Set(book, "BIG5"));
+    ASSERT_TRUE(scripts.Set(book, "s"));
+    EXPECT_EQ(encodings.Get(book), "BIG5");
+    EXPECT_EQ(scripts.Get(book), "s");
+    EXPECT_EQ(dir.Read(CBookChoiceStore::kScriptFileName), CBookChoiceStore::KeyOf(book) + "=s\n");
+    ASSERT_TRUE(scripts.Set(book, ""));
+    EXPECT_EQ(scripts.Get(book), "");
+    EXPECT_EQ(encodings.Get(book), "BIG5");
+}
+
+TEST(BookChoiceStore, DamagedLinesAreIgnored) {
+    test_books::TempDir dir;
+    const CBookChoiceStore store(dir.Path(), CBookChoiceStore::kEncodingFileName);
+    const std::string key = CBookChoiceStore::KeyOf(u"/books/kept.txt");
+    dir.Write(CBookChoiceStore::kEncodingFileName,
               "no equals sign\n=BIG5\n\xFF\xFE garbage\n" + key + "=EUC-KR\r\n");
     EXPECT_EQ(store.Get(u"/books/kept.txt"), "EUC-KR");
     ASSERT_TRUE(store.Set(u"/books/new.txt", "BIG5"));
@@ -147,33 +165,33 @@ TEST(BookEncodingStore, DamagedLinesAreIgnored) {
 }
 
 // A long path in Chinese makes a key line far longer than 8 KB, each byte written as %XX.
-TEST(BookEncodingStore, ALongPathKeepsItsChoiceThroughOtherBooksSaves) {
+TEST(BookChoiceStore, ALongPathKeepsItsChoiceThroughOtherBooksSaves) {
     test_books::TempDir dir;
-    const CBookEncodingStore store(dir.Path());
+    const CBookChoiceStore store(dir.Path(), CBookChoiceStore::kEncodingFileName);
     const std::u16string deep = u"/books/" + std::u16string(970, u'长') + u".txt";
-    ASSERT_GT(CBookEncodingStore::KeyOf(deep).size(), 8192u);
+    ASSERT_GT(CBookChoiceStore::KeyOf(deep).size(), 8192u);
     ASSERT_TRUE(store.Set(deep, "BIG5"));
     EXPECT_EQ(store.Get(deep), "BIG5");
     ASSERT_TRUE(store.Set(u"/books/short.txt", "GB18030"));
     EXPECT_EQ(store.Get(deep), "BIG5");
-    const std::string file = dir.Read(CBookEncodingStore::kFileName);
+    const std::string file = dir.Read(CBookChoiceStore::kEncodingFileName);
     EXPECT_EQ(std::count(file.begin(), file.end(), '\n'), 2);
 }
 
 // A file that is there but was not read holds other books' choices: it is never replaced.
-TEST(BookEncodingStore, AFileThatCannotBeReadIsNotWrittenOver) {
+TEST(BookChoiceStore, AFileThatCannotBeReadIsNotWrittenOver) {
     test_books::TempDir dir;
-    const CBookEncodingStore store(dir.Path());
-    const std::string path = dir.File(CBookEncodingStore::kFileName);
-    const std::string kept = CBookEncodingStore::KeyOf(u"/books/a.txt") + "=BIG5\n";
+    const CBookChoiceStore store(dir.Path(), CBookChoiceStore::kEncodingFileName);
+    const std::string path = dir.File(CBookChoiceStore::kEncodingFileName);
+    const std::string kept = CBookChoiceStore::KeyOf(u"/books/a.txt") + "=BIG5\n";
 
     if (geteuid() != 0) { // root reads it anyway
-        dir.Write(CBookEncodingStore::kFileName, kept);
+        dir.Write(CBookChoiceStore::kEncodingFileName, kept);
         ASSERT_EQ(chmod(path.c_str(), 0200), 0);
         EXPECT_EQ(store.Get(u"/books/a.txt"), "");
         EXPECT_FALSE(store.Set(u"/books/b.txt", "UTF-8"));
         ASSERT_EQ(chmod(path.c_str(), 0600), 0);
-        EXPECT_EQ(dir.Read(CBookEncodingStore::kFileName), kept);
+        EXPECT_EQ(dir.Read(CBookChoiceStore::kEncodingFileName), kept);
     }
 
     std::filesystem::remove(path);

@@ -33,10 +33,27 @@ TEST(ScriptConverter, ConvertsPhrasesAndKeepsEverythingElseInPlace) {
               u"山雨欲来风满楼，头发");
     EXPECT_EQ(CScriptConverter(Script::kTaiwan).Convert(u"鼠标和软件"), u"滑鼠和軟體");
     EXPECT_EQ(CScriptConverter(Script::kHongKong).Convert(u"头发"), u"頭髮");
+    // The names choices are kept by.
+    for (const Script script : {Script::kOriginal, Script::kSimplified, Script::kTraditional,
+                                Script::kTaiwan, Script::kHongKong}) {
+        EXPECT_EQ(CScriptConverter::FromName(CScriptConverter::NameOf(script)), script);
+    }
+    EXPECT_FALSE(CScriptConverter::FromName("S"));
     const CScriptConverter original(Script::kOriginal);
     EXPECT_EQ(original.OpenError(), "");
     EXPECT_EQ(original.Convert(u"头发", &error), u"头发");
     EXPECT_EQ(error, "");
+}
+
+// Positions in the converted text lead back to the original through a phrase of another length
+// (借记卡 → 簽帳金融卡): its start and end exactly, the units between in proportion.
+TEST(ScriptConverter, ConvertedPositionsMapBackToTheOriginal) {
+    const CScriptConverter taiwan(Script::kTaiwan);
+    const std::u16string text(u"他的借记卡\0丢了\r\n", 10);
+    const CScriptConverter::Mapped mapped = taiwan.ConvertMapped(text);
+    EXPECT_EQ(mapped.text, std::u16string(u"他的簽帳金融卡\0丟了\r\n", 12));
+    EXPECT_EQ(mapped.source, (std::vector<std::size_t>{0, 1, 2, 2, 3, 3, 4, 5, 6, 7, 8, 9, 10}));
+    EXPECT_EQ(taiwan.Convert(text), mapped.text);
 }
 
 // A missing configuration, a configuration whose dictionary is missing, and a text that is no
@@ -55,6 +72,7 @@ TEST(ScriptConverter, WhatCannotBeConvertedStaysAsItWasWithAReason) {
         std::string error;
         EXPECT_EQ(converter.Convert(u"头发", &error), u"头发");
         EXPECT_EQ(error, converter.OpenError());
+        EXPECT_EQ(converter.ConvertMapped(u"头发").source, (std::vector<std::size_t>{0, 1, 2}));
     }
 
     const CScriptConverter traditional(Script::kTraditional);

@@ -3,13 +3,17 @@
 #include <string>
 #include <string_view>
 
-// The encoding chosen for each book, kept in "book_encoding.cfg" in the data directory: one line
-// per book, its path percent-encoded (so '=', line breaks and any other byte are safe) = the
-// name of the choice. Lines that do not parse are ignored; the caller checks the names.
-class CBookEncodingStore {
+// A choice made for each book (its encoding, its script), each kind in a file of its own in the
+// data directory: one line per book, its path percent-encoded (so '=', line breaks and any other
+// byte are safe) = the name of the choice. Lines that do not parse are ignored; the caller checks
+// the names.
+class CBookChoiceStore {
 public:
-    // dataDir in the legacy code page, as GetDataDir() gives it.
-    explicit CBookEncodingStore(std::string dataDir);
+    static constexpr const char* kEncodingFileName = "book_encoding.cfg";
+    static constexpr const char* kScriptFileName = "book_script.cfg";
+
+    // dataDir in the legacy code page, as GetDataDir() gives it; the file one of the names above.
+    CBookChoiceStore(std::string dataDir, const char* fileName);
 
     // The choice remembered for the book as written, or "" when there is none.
     std::string Get(std::u16string_view bookPath) const;
@@ -20,8 +24,6 @@ public:
 
     // The file's key for a book path.
     static std::string KeyOf(std::u16string_view bookPath);
-
-    static constexpr const char* kFileName = "book_encoding.cfg";
 
 private:
     std::string m_filePath;

@@ -1,12 +1,12 @@
-#include "settings/book_encoding_store.h"
+#include "settings/book_choice_store.h"
 
 #include "platform/paths.h"
 #include "settings/config_file.h"
 
-CBookEncodingStore::CBookEncodingStore(std::string dataDir)
-    : m_filePath(std::move(dataDir) + "/" + kFileName) {}
+CBookChoiceStore::CBookChoiceStore(std::string dataDir, const char* fileName)
+    : m_filePath(std::move(dataDir) + "/" + fileName) {}
 
-std::string CBookEncodingStore::KeyOf(std::u16string_view bookPath) {
+std::string CBookChoiceStore::KeyOf(std::u16string_view bookPath) {
     // The path's file-system bytes, with every byte that could end the key, end the line or
     // start a comment written as %XX.
     static const char kHex[] = "0123456789ABCDEF";
@@ -22,14 +22,14 @@ std::string CBookEncodingStore::KeyOf(std::u16string_view bookPath) {
     return key;
 }
 
-std::string CBookEncodingStore::Get(std::u16string_view bookPath) const {
+std::string CBookChoiceStore::Get(std::u16string_view bookPath) const {
     CConfigFile file;
     file.Load(m_filePath, CConfigFile::LongLines::kWhole);
     const auto found = file.m_values.find(KeyOf(bookPath));
     return found == file.m_values.end() ? std::string() : found->second;
 }
 
-bool CBookEncodingStore::Set(std::u16string_view bookPath, std::string_view choice) const {
+bool CBookChoiceStore::Set(std::u16string_view bookPath, std::string_view choice) const {
     CConfigFile file;
     if (file.Load(m_filePath, CConfigFile::LongLines::kWhole) == -2) {
         return false; // the other books' choices were not read: they must not be written over
