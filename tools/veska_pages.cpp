@@ -4,6 +4,7 @@
 // veska-pages --find TEXT BOOK    prints "PAGE<TAB>LINE" per occurrence of TEXT
 // --encoding NAME       reads the book in that encoding instead of detecting it
 // Chapters follow the built-in rules and those of chapter_rules.json in the data directory.
+// --rule NAME           lists the headings of that chapter rule instead of the one picked
 // Its manual page, res/man/veska-pages.1, says the same as the usage text.
 #include "platform/code_page.h"
 #include "platform/paths.h"
@@ -36,6 +37,7 @@ constexpr const char* kUsage =
     "                                rules of chapter_rules.json in the data directory count)\n"
     "  veska-pages --find TEXT BOOK  prints each occurrence of TEXT (ASCII letters in any case):\n"
     "                                its page, a TAB, the line it begins in\n"
+    "  --rule NAME                   lists the headings of that chapter rule (with --chapters)\n"
     "  --encoding NAME               reads the book as GB18030, BIG5, SHIFT_JIS, EUC-KR, UTF-8,\n"
     "                                UTF-16LE or UTF-16BE instead of detecting its encoding\n"
     "  veska-pages -h, --help        prints this help\n"
@@ -82,7 +84,8 @@ int CannotOpen(const char* path) {
 }
 
 // --chapters BOOK and --find TEXT BOOK: one "PAGE<TAB>TEXT" line per hit, in book order.
-int Scan(const char* path, const char* findText, const std::string& choice) {
+int Scan(const char* path, const char* findText, const std::string& choice,
+         const std::string& ruleName) {
     CResourceData book;
     if (book.OpenTxt(WidePathFromFs(path), choice) != 0) {
         return CannotOpen(path);
@@ -103,7 +106,23 @@ int Scan(const char* path, const char* findText, const std::string& choice) {
         for (const std::string& problem : CChapterRuleFile::LoadInto(GetDataDir(), rules)) {
             std::fprintf(stderr, "veska-pages: %s\n", problem.c_str());
         }
-        const std::optional<CChapterList> chapters = CChapterFinder::Find(scanner, rules);
+        int forced = -1;
+        if (!ruleName.empty()) {
+            std::string names;
+            for (std::size_t i = 0; i < rules.size(); ++i) {
+                names += (i == 0 ? "" : ", ") + rules[i].Name();
+                if (rules[i].Name() == ruleName && rules[i].IsValid() && forced < 0) {
+                    forced = int(i);
+                    rules[i].SetEnabled(true);
+                }
+            }
+            if (forced < 0) {
+                std::fprintf(stderr, "veska-pages: no chapter rule named \"%s\" (rules: %s)\n",
+                             ruleName.c_str(), names.c_str());
+                return 2;
+            }
+        }
+        const std::optional<CChapterList> chapters = CChapterFinder::Find(scanner, rules, forced);
         if (chapters && chapters->MadeByReader() && !chapters->empty()) {
             std::fputs("veska-pages: no chapter headings; chapters made by the reader at paragraph "
                        "ends\n",
@@ -118,33 +137,25 @@ int Scan(const char* path, const char* findText, const std::string& choice) {
     return written && std::fflush(stdout) == 0 ? 0 : 1;
 }
 
-// Takes "--encoding NAME" (or "--encoding=NAME") out of the arguments. False, with a message,
-// for a missing or unknown name.
-bool TakeEncodingOption(int& argc, char** argv, std::string& choice) {
+// Takes "OPTION NAME" (or "OPTION=NAME") out of the arguments, the last one counting. False,
+// with a message, when NAME is missing.
+bool TakeOption(int& argc, char** argv, const std::string& option,
+                std::optional<std::string>& value) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         int used = 0;
-        std::string name;
-        if (arg == "--encoding") {
+        if (arg == option) {
             if (i + 1 >= argc) {
-                std::fputs("veska-pages: --encoding needs a NAME\n", stderr);
+                std::fprintf(stderr, "veska-pages: %s needs a NAME\n", option.c_str());
                 return false;
             }
-            name = argv[i + 1];
+            value = argv[i + 1];
             used = 2;
-        } else if (arg.starts_with("--encoding=")) {
-            name = arg.substr(std::strlen("--encoding="));
+        } else if (arg.starts_with(option + "=")) {
+            value = arg.substr(option.size() + 1);
             used = 1;
         } else {
             continue;
-        }
-        choice = CEncodingChoice::Canonical(name);
-        if (choice.empty()) {
-            std::fprintf(stderr,
-                         "veska-pages: unknown encoding \"%s\" (known: GB18030, BIG5, SHIFT_JIS, "
-                         "EUC-KR, UTF-8, UTF-16LE, UTF-16BE)\n",
-                         name.c_str());
-            return false;
         }
         for (int k = i; k + used <= argc; ++k) {
             argv[k] = argv[k + used]; // argv[argc] is the terminating null
@@ -155,12 +166,34 @@ bool TakeEncodingOption(int& argc, char** argv, std::string& choice) {
     return true;
 }
 
+// Takes "--encoding NAME" (or "--encoding=NAME") out of the arguments. False, with a message,
+// for a missing or unknown name.
+bool TakeEncodingOption(int& argc, char** argv, std::string& choice) {
+    std::optional<std::string> name;
+    if (!TakeOption(argc, argv, "--encoding", name)) {
+        return false;
+    }
+    if (!name) {
+        return true;
+    }
+    choice = CEncodingChoice::Canonical(*name);
+    if (choice.empty()) {
+        std::fprintf(stderr,
+                     "veska-pages: unknown encoding \"%s\" (known: GB18030, BIG5, SHIFT_JIS, "
+                     "EUC-KR, UTF-8, UTF-16LE, UTF-16BE)\n",
+                     name->c_str());
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     LegacyCodePageName(); // reports an unknown VESKA_CODEPAGE before anything else
     std::string choice;
-    if (!TakeEncodingOption(argc, argv, choice)) {
+    std::optional<std::string> rule;
+    if (!TakeEncodingOption(argc, argv, choice) || !TakeOption(argc, argv, "--rule", rule)) {
         return 2;
     }
     if (argc == 2 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
@@ -172,13 +205,14 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (argc >= 2 && std::strcmp(argv[1], "--chapters") == 0) {
-        return argc == 3 ? Scan(argv[2], nullptr, choice) : UsageError("--chapters takes one BOOK");
+        return argc == 3 ? Scan(argv[2], nullptr, choice, rule.value_or(""))
+                         : UsageError("--chapters takes one BOOK");
     }
     if (argc >= 2 && std::strcmp(argv[1], "--find") == 0) {
         if (argc != 4 || argv[2][0] == '\0') {
             return UsageError("--find takes a non-empty TEXT and one BOOK");
         }
-        return Scan(argv[3], argv[2], choice);
+        return Scan(argv[3], argv[2], choice, rule.value_or(""));
     }
     if (argc < 2 || argc > 3) {
         return UsageError(nullptr);
