@@ -8,7 +8,6 @@
 
 #include <memory>
 #include <optional>
-#include <set>
 
 CChapterIndex::CChapterIndex(QObject* parent)
     : QObject(parent), m_pWorker(new CBookScanWorker(this)) {
@@ -35,10 +34,10 @@ void CChapterIndex::Start(const std::u16string& path, const CCodePageLayout& lay
     m_nProgress = 0;
     CChapterRules rules = CChapterRules::BuiltIn();
     for (const std::string& problem : CChapterRuleFile::LoadInto(dataDir, rules)) {
-        // Named once a run, not at every book opened.
-        static std::set<std::string> told;
-        if (told.insert(problem).second) {
+        // Named once, not at every book opened.
+        if (m_told.insert(problem).second) {
             CLog::Instance().Write(LOG_ERROR, problem.c_str());
+            emit rulesProblem(QString::fromStdString(problem));
         }
     }
     const std::string rulesId = rules.Identity();

@@ -4,6 +4,7 @@
 
 #include <QObject>
 
+#include <set>
 #include <string>
 
 class CBookScanWorker;
@@ -37,6 +38,8 @@ signals:
     // The list has come: `count` chapters, all of Chapters().
     void chaptersAdded(int count);
     void progress(int percent);
+    // What is wrong with the chapter rules file of the data directory, each thing once.
+    void rulesProblem(const QString& problem);
 
 private:
     void Add(CChapterList&& list);
@@ -44,6 +47,7 @@ private:
 
     CBookScanWorker* m_pWorker;
     CChapterList m_chapters;
+    std::set<std::string> m_told; // the rules file's problems already named
     bool m_bComplete = false;
     int m_nProgress = 0;
 };

@@ -33,6 +33,9 @@ CReaderSession::CReaderSession(CSettingsStore& settings, QObject* parent)
     m_placeTimer.setSingleShot(true);
     m_placeTimer.setInterval(kPlaceSaveDelayMs);
     connect(&m_placeTimer, &QTimer::timeout, this, &CReaderSession::SavePlace);
+    connect(m_pChapters, &CChapterIndex::rulesProblem, this, [this](const QString& problem) {
+        emit notice(QStringLiteral(u"章节规则有误，已跳过"), problem);
+    });
 }
 
 // The workers stop and join before the book they read is closed.

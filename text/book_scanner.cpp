@@ -204,6 +204,34 @@ std::u16string CBookScanner::DecodeShown(std::string_view bytes, std::uint64_t a
     return text + last;
 }
 
+std::size_t CBookScanner::MinCharsOf(std::string_view bytes) const {
+    std::size_t chars = 0;
+    switch (m_book.m_nEncoding) {
+    case ENCODING_UTF8:
+        for (std::size_t i = 0; i < bytes.size() && chars <= m_maxHeadingChars; ++i) {
+            chars += (static_cast<unsigned char>(bytes[i]) & 0xC0) != 0x80;
+        }
+        return chars;
+    case ENCODING_UTF16LE:
+    case ENCODING_UTF16BE:
+        return bytes.size() / 4; // every character one or two units
+    case ENCODING_ANSI:
+        break;
+    }
+    if (!m_layout->CodePage().starts_with("GB")) {
+        return bytes.size() / 4; // no code page has longer characters
+    }
+    // GB18030: one byte, or a lead byte and a second one (a digit starts a four-byte code).
+    // Counting stops once past every rule's longest heading.
+    for (std::size_t i = 0; i < bytes.size() && chars <= m_maxHeadingChars; ++chars) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        const bool four =
+            b >= 0x81 && i + 1 < bytes.size() && bytes[i + 1] >= '0' && bytes[i + 1] <= '9';
+        i += b < 0x80 ? 1 : four ? 4 : 2;
+    }
+    return chars;
+}
+
 std::size_t CBookScanner::BlankLengthAt(std::string_view bytes, std::size_t at) const {
     for (const std::string& blank : m_blanks) {
         if (bytes.substr(at, blank.size()) == blank) {
@@ -277,6 +305,12 @@ void CBookScanner::TestLine(std::string_view block, std::uint64_t blockStart, st
             return; // too long to be a heading whatever its characters are
         }
         e -= blank;
+    }
+    for (std::size_t blank; (blank = BlankLengthBefore(block.substr(0, e), e)) > 0 && e > p;) {
+        e -= blank;
+    }
+    if (e - p > m_maxHeadingChars && MinCharsOf(block.substr(p, e - p)) > m_maxHeadingChars) {
+        return; // most paragraphs: no need to decode them to know
     }
     // Decode the whole line from its first non-blank as its pages show it: trailing bytes
     // stripped above only shortened the test, the rule itself runs on the decoded text.

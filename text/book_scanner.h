@@ -129,6 +129,9 @@ private:
                   std::size_t end, bool broken, const HitFn& onHit, bool& stop);
     std::size_t BlankLengthAt(std::string_view bytes, std::size_t at) const;
     std::size_t BlankLengthBefore(std::string_view bytes, std::size_t end) const;
+    // How many characters the bytes show at least: lines longer than every rule's headings are
+    // passed over without decoding them.
+    std::size_t MinCharsOf(std::string_view bytes) const;
     // Encodes the rules' first characters and sizes their longest heading for the book.
     void PrepareRules();
 

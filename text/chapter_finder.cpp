@@ -20,8 +20,8 @@ std::uint64_t BytesPerChar(TextEncoding encoding) {
 
 } // namespace
 
-std::optional<CChapterList> CChapterFinder::Find(CBookScanner& scanner,
-                                                 const CChapterRules& rules) {
+std::optional<CChapterList> CChapterFinder::Find(CBookScanner& scanner, const CChapterRules& rules,
+                                                 int forced) {
     scanner.SetChapterRules(rules);
     CChapterList found;
     std::vector<std::uint64_t> offsets;
@@ -34,8 +34,11 @@ std::optional<CChapterList> CChapterFinder::Find(CBookScanner& scanner,
         })) {
         return std::nullopt;
     }
-    const int pick = Pick(offsets, bits, std::min(rules.size(), CChapterRules::kMaxRules),
-                          scanner.Size(), BytesPerChar(scanner.Book().m_nEncoding));
+    const std::size_t count = std::min(rules.size(), CChapterRules::kMaxRules);
+    const int pick =
+        forced >= 0 && std::size_t(forced) < count
+            ? forced
+            : Pick(offsets, bits, count, scanner.Size(), BytesPerChar(scanner.Book().m_nEncoding));
     CChapterList chapters;
     if (pick < 0) {
         if (!MakeChapters(scanner, chapters)) {

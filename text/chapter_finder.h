@@ -20,8 +20,10 @@ public:
     static constexpr std::uint64_t kTooShortChars = 50;
 
     // Scans the book the scanner has open with every rule at once and keeps the headings of the
-    // one picked. Nothing when cancelled.
-    static std::optional<CChapterList> Find(CBookScanner& scanner, const CChapterRules& rules);
+    // one picked, or of rule `forced` when it is one (however few or many they are). Nothing when
+    // cancelled.
+    static std::optional<CChapterList> Find(CBookScanner& scanner, const CChapterRules& rules,
+                                            int forced = -1);
 
     // The rule to take, from the headings each rule found (offsets in book order, with the bits
     // of the rules they are headings of): the one with the most chapters of plausible length,

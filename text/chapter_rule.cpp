@@ -3,6 +3,7 @@
 #include "platform/code_page.h"
 
 #include <regex>
+#include <vector>
 
 namespace {
 
@@ -22,6 +23,47 @@ std::wstring Wide(std::u16string_view text) {
     return wide;
 }
 
+// Whether a group that holds a repetition or alternatives is itself repeated ("(a+)+",
+// "(a|aa)*"): the matcher backtracks, and such a pattern can take exponential time on a line
+// that nearly matches. Such patterns are refused rather than left to hang a scan.
+bool MayRunAway(std::string_view pattern) {
+    std::vector<bool> open; // per open group: whether it holds a repetition or alternatives
+    bool inClass = false;
+    bool afterGroup = false; // the last thing was a group's ")"
+    bool groupGrows = false; // and that group holds a repetition or alternatives
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        const char c = pattern[i];
+        const bool wasAfterGroup = afterGroup;
+        afterGroup = false;
+        if (c == '\\') {
+            ++i;
+        } else if (inClass) {
+            inClass = c != ']';
+        } else if (c == '*' || c == '+' || c == '{') {
+            if (wasAfterGroup && groupGrows) {
+                return true;
+            }
+            if (!open.empty()) {
+                open.back() = true;
+            }
+        } else if (c == '[') {
+            inClass = true;
+        } else if (c == '(') {
+            open.push_back(false);
+        } else if (c == ')' && !open.empty()) {
+            groupGrows = open.back();
+            open.pop_back();
+            if (!open.empty() && groupGrows) {
+                open.back() = true;
+            }
+            afterGroup = true;
+        } else if (c == '|' && !open.empty()) {
+            open.back() = true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 struct CChapterRule::Compiled {
@@ -38,6 +80,10 @@ CChapterRule CChapterRule::FromPattern(std::string name, std::string pattern) {
     rule.m_name = std::move(name);
     rule.m_pattern = std::move(pattern);
     rule.m_maxChars = kPatternMaxChars;
+    if (MayRunAway(rule.m_pattern)) {
+        rule.m_error = "a repeated group repeats or has alternatives: it may run away";
+        return rule;
+    }
     try {
         rule.m_regex = std::make_shared<const Compiled>(
             Compiled{std::wregex(Wide(DecodeUtf8(rule.m_pattern)), std::regex::ECMAScript)});

@@ -16,7 +16,8 @@ public:
     CChapterRule(std::string name, std::string pattern, std::u16string firstChars, MatchFn match,
                  std::size_t maxChars);
     // The reader's own rule: an ECMAScript regular expression that must match at the start of
-    // the trimmed line. An invalid pattern gives a rule that matches nothing, with Error() set.
+    // the trimmed line. An invalid pattern, or one that may run away (a repeated group that
+    // repeats or has alternatives), gives a rule that matches nothing, with Error() set.
     static CChapterRule FromPattern(std::string name, std::string pattern);
 
     const std::string& Name() const { return m_name; }

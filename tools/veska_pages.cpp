@@ -5,6 +5,7 @@
 // --encoding NAME       reads the book in that encoding instead of detecting it
 // --script s|t|tw|hk    prints the text in Simplified, Traditional, Taiwan's or Hong Kong's script
 // Chapters follow the built-in rules and those of chapter_rules.json in the data directory.
+// --rule NAME           lists the headings of that chapter rule instead of the one picked
 // Its manual page, res/man/veska-pages.1, says the same as the usage text.
 #include "platform/code_page.h"
 #include "platform/paths.h"
@@ -41,6 +42,7 @@ constexpr const char* kUsage =
     "  veska-pages --find TEXT BOOK  prints each occurrence of TEXT (ASCII letters in any case,\n"
     "                                Chinese in either script): its page, a TAB, the line it\n"
     "                                begins in\n"
+    "  --rule NAME                   lists the headings of that chapter rule (with --chapters)\n"
     "  --encoding NAME               reads the book as GB18030, BIG5, SHIFT_JIS, EUC-KR, UTF-8,\n"
     "                                UTF-16LE or UTF-16BE instead of detecting its encoding\n"
     "  --script SCRIPT               prints the text converted with OpenCC to s (Simplified),\n"
@@ -105,7 +107,7 @@ std::u16string Converted(const CScriptConverter* converter, const std::u16string
 
 // --chapters BOOK and --find TEXT BOOK: one "PAGE<TAB>TEXT" line per hit, in book order.
 int Scan(const char* path, const char* findText, const std::string& choice,
-         const CScriptConverter* converter) {
+         const CScriptConverter* converter, const std::string& ruleName) {
     CResourceData book;
     if (book.OpenTxt(WidePathFromFs(path), choice) != 0) {
         return CannotOpen(path);
@@ -128,7 +130,23 @@ int Scan(const char* path, const char* findText, const std::string& choice,
         for (const std::string& problem : CChapterRuleFile::LoadInto(GetDataDir(), rules)) {
             std::fprintf(stderr, "veska-pages: %s\n", problem.c_str());
         }
-        const std::optional<CChapterList> chapters = CChapterFinder::Find(scanner, rules);
+        int forced = -1;
+        if (!ruleName.empty()) {
+            std::string names;
+            for (std::size_t i = 0; i < rules.size(); ++i) {
+                names += (i == 0 ? "" : ", ") + rules[i].Name();
+                if (rules[i].Name() == ruleName && rules[i].IsValid() && forced < 0) {
+                    forced = int(i);
+                    rules[i].SetEnabled(true);
+                }
+            }
+            if (forced < 0) {
+                std::fprintf(stderr, "veska-pages: no chapter rule named \"%s\" (rules: %s)\n",
+                             ruleName.c_str(), names.c_str());
+                return 2;
+            }
+        }
+        const std::optional<CChapterList> chapters = CChapterFinder::Find(scanner, rules, forced);
         if (chapters && chapters->MadeByReader() && !chapters->empty()) {
             std::fputs("veska-pages: no chapter headings; chapters made by the reader at paragraph "
                        "ends\n",
@@ -215,13 +233,16 @@ bool TakeScriptOption(int& argc, char** argv, CScriptConverter::Script& script) 
     return false;
 }
 
+
 } // namespace
 
 int main(int argc, char** argv) {
     LegacyCodePageName(); // reports an unknown VESKA_CODEPAGE before anything else
     std::string choice;
     CScriptConverter::Script script = CScriptConverter::Script::kOriginal;
-    if (!TakeEncodingOption(argc, argv, choice) || !TakeScriptOption(argc, argv, script)) {
+    const std::optional<std::string> rule = TakeOption(argc, argv, "--rule", "NAME");
+    if ((rule && rule->empty()) || !TakeEncodingOption(argc, argv, choice) ||
+        !TakeScriptOption(argc, argv, script)) {
         return 2;
     }
     if (argc == 2 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
@@ -240,14 +261,14 @@ int main(int argc, char** argv) {
         return std::make_unique<CScriptConverter>(script);
     };
     if (argc >= 2 && std::strcmp(argv[1], "--chapters") == 0) {
-        return argc == 3 ? Scan(argv[2], nullptr, choice, converter().get())
+        return argc == 3 ? Scan(argv[2], nullptr, choice, converter().get(), rule.value_or(""))
                          : UsageError("--chapters takes one BOOK");
     }
     if (argc >= 2 && std::strcmp(argv[1], "--find") == 0) {
         if (argc != 4 || argv[2][0] == '\0') {
             return UsageError("--find takes a non-empty TEXT and one BOOK");
         }
-        return Scan(argv[3], argv[2], choice, converter().get());
+        return Scan(argv[3], argv[2], choice, converter().get(), rule.value_or(""));
     }
     if (argc < 2 || argc > 3) {
         return UsageError(nullptr);

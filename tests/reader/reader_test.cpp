@@ -128,6 +128,35 @@ TEST_F(ReaderLayerTest, ChaptersComeFromTheScanThenFromTheCache) {
     }
 }
 
+// The data directory's chapter rules count, and what is wrong with them reaches the status bar
+// once, however many books open.
+TEST_F(ReaderLayerTest, TheDataDirectorysRulesCountAndTheirProblemsAreToldOnce) {
+    path = dir.Write("stars.txt",
+                     Encode("☆、开端\n" + test_books::kChineseProse +
+                                "他画了☆、又画了一个圈。\n☆、远行\n" + test_books::kChineseProse,
+                            "GB18030"));
+    dir.Write("chapter_rules.json", R"([{"name": "星号", "rule": "^☆、"},
+                                        {"name": "坏", "rule": "^(第"}])");
+    const CCodePageLayout layout(ENCODING_ANSI, "GB18030");
+    CSettingsStore settings(dir.Path());
+    CReaderSession session(settings);
+    QSignalSpy notices(&session, &CReaderSession::notice);
+    for (int open = 0; open < 2; ++open) {
+        CChapterIndex& index = session.Chapters();
+        index.Start(Wide(path), layout, dir.Path());
+        QElapsedTimer waited;
+        waited.start();
+        while (!index.IsComplete()) {
+            ASSERT_LT(waited.elapsed(), 20000);
+            QCoreApplication::processEvents();
+        }
+        ASSERT_EQ(index.Chapters().size(), 2u);
+        EXPECT_EQ(index.Chapters()[1].text, u"☆、远行");
+    }
+    ASSERT_EQ(notices.size(), 1);
+    EXPECT_NE(notices[0][1].toString().indexOf(QStringLiteral(u"\"坏\"")), -1);
+}
+
 // Another book opened while the list just scanned is being saved waits for the save, which reads
 // the index's own list: the list is kept whole, and the save leaves nothing else behind.
 TEST_F(ReaderLayerTest, AnotherBookWaitsForTheSaveOfTheListJustScanned) {

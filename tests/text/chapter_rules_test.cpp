@@ -77,6 +77,13 @@ TEST(ChapterRules, ThePatternOfAReadersRuleMatchesAtTheLineStart) {
     EXPECT_FALSE(bad.IsValid());
     EXPECT_FALSE(bad.Error().empty());
     EXPECT_FALSE(bad.Matches(u"第(一章"));
+    // Patterns that could backtrack for ages on a 50-character line are refused up front.
+    for (const char* runaway : {"(a+)+b", "((a|aa))*$", "(第\\s*)+章", "(x{1,3}){2,}"}) {
+        EXPECT_FALSE(CChapterRule::FromPattern("慢", runaway).IsValid()) << runaway;
+    }
+    for (const char* fine : {"^(第|卷).{0,20}$", "(ab)+", "[(a+)]+", "\\(a+\\)+", "(a+)?"}) {
+        EXPECT_TRUE(CChapterRule::FromPattern("快", fine).IsValid()) << fine;
+    }
 
     CChapterRules rules = CChapterRules::BuiltIn();
     const std::string before = rules.Identity();

@@ -161,6 +161,16 @@ TEST(VeskaPagesTest, ChaptersFollowTheBooksOwnHeadingStyle) {
     EXPECT_EQ(listed.status, 0);
     EXPECT_EQ(listed.out, "0\t【第一章】初到小城\n0\t【第二章】远行\n");
     EXPECT_EQ(listed.err, "");
+    // A rule named on the command line gives its headings, even none; an unknown name is refused.
+    EXPECT_EQ(RunTool({"--rule", "【第X章】标题（括号）", "--chapters", bracketed}).out,
+              listed.out);
+    const ToolRun forced = RunTool({"--chapters", "--rule=第X章（常见）", bracketed});
+    EXPECT_EQ(forced.out, "0\t第三章写得不好，他说。\n");
+    const ToolRun unknown = RunTool({"--chapters", bracketed, "--rule", "nothing"});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_NE(unknown.err.find("no chapter rule named \"nothing\" (rules: 第X章（常见）, "),
+              std::string::npos)
+        << unknown.err;
 
     const std::string plain =
         dir.Write("plain.txt", Encode(test_books::RepeatedProse(90'000), "GB18030"));
