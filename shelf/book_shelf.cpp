@@ -329,6 +329,35 @@ bool CBookShelf::RecordReading(const std::string& path, const ReadingState& stat
     return query.numRowsAffected() == 1;
 }
 
+bool CBookShelf::Remove(const std::string& path) {
+    if (!m_bOpen) {
+        return false;
+    }
+    QSqlQuery query(QSqlDatabase::database(m_strConnection, false));
+    query.prepare(QStringLiteral("DELETE FROM books WHERE path = ?"));
+    query.addBindValue(Blob(path));
+    if (!query.exec()) {
+        m_strError = query.lastError().text();
+        return false;
+    }
+    return query.numRowsAffected() == 1;
+}
+
+bool CBookShelf::SetMissing(const std::string& path, bool missing) {
+    if (!m_bOpen) {
+        return false;
+    }
+    QSqlQuery query(QSqlDatabase::database(m_strConnection, false));
+    query.prepare(QStringLiteral("UPDATE books SET missing = ? WHERE path = ?"));
+    query.addBindValue(missing ? 1 : 0);
+    query.addBindValue(Blob(path));
+    if (!query.exec()) {
+        m_strError = query.lastError().text();
+        return false;
+    }
+    return query.numRowsAffected() == 1;
+}
+
 std::vector<ShelfBook> CBookShelf::Books() const {
     std::vector<ShelfBook> books;
     if (!m_bOpen) {

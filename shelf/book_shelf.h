@@ -58,6 +58,11 @@ public:
     // Where the reader is in the book, read `now` (0: when is not known).
     bool RecordReading(const std::string& path, const ReadingState& state, std::int64_t now);
 
+    // Takes the book off the shelf (never the file).
+    bool Remove(const std::string& path);
+    // Marks the book's file as gone, or as found again.
+    bool SetMissing(const std::string& path, bool missing);
+
     // Every book, the one read last first, then those never read, newest first.
     std::vector<ShelfBook> Books() const;
 

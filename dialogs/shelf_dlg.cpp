@@ -1,0 +1,163 @@
+#include "dialogs/shelf_dlg.h"
+
+#include "platform/paths.h"
+#include "shelf/book_shelf.h"
+#include "widgets/dialog_template.h"
+
+#include <QDateTime>
+#include <QDesktopServices>
+#include <QDialogButtonBox>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPushButton>
+#include <QSortFilterProxyModel>
+#include <QStandardItemModel>
+#include <QTreeView>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include <sys/stat.h>
+
+namespace {
+
+QStandardItem* Cell(const QString& text, const QVariant& sortKey) {
+    auto* item = new QStandardItem(text);
+    item->setData(sortKey, CShelfDlg::kSortRole);
+    item->setEditable(false);
+    return item;
+}
+
+QString TimeText(std::int64_t seconds) {
+    return seconds == 0 ? QString()
+                        : QDateTime::fromSecsSinceEpoch(seconds).toString(
+                              QStringLiteral("yyyy-MM-dd HH:mm"));
+}
+
+} // namespace
+
+CShelfDlg::CShelfDlg(CBookShelf& shelf, QWidget* parent)
+    : QDialog(parent), m_shelf(shelf), m_model(new QStandardItemModel(0, kColumns, this)),
+      m_proxy(new QSortFilterProxyModel(this)), m_filter(new QLineEdit(this)),
+      m_list(new QTreeView(this)) {
+    setWindowTitle(QStringLiteral(u"书架"));
+    setFont(CommonDialogFont());
+    m_model->setHorizontalHeaderLabels({QStringLiteral(u"书名"), QStringLiteral(u"作者"),
+                                        QStringLiteral(u"进度"), QStringLiteral(u"上次阅读"),
+                                        QStringLiteral(u"加入"), QStringLiteral(u"大小")});
+    m_proxy->setSourceModel(m_model);
+    m_proxy->setSortRole(kSortRole);
+    m_proxy->setFilterRole(kFilterRole);
+    m_proxy->setFilterKeyColumn(kTitle);
+    m_proxy->setFilterCaseSensitivity(Qt::CaseInsensitive);
+    m_filter->setPlaceholderText(QStringLiteral(u"按书名、作者或路径筛选"));
+    m_filter->setClearButtonEnabled(true);
+    connect(m_filter, &QLineEdit::textChanged, this, &CShelfDlg::SetFilter);
+    m_list->setModel(m_proxy);
+    m_list->setRootIsDecorated(false);
+    m_list->setUniformRowHeights(true); // ten thousand rows lay out at once
+    m_list->setSortingEnabled(true);
+    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_list->header()->setSectionResizeMode(kTitle, QHeaderView::Stretch);
+    m_list->header()->setStretchLastSection(false);
+    connect(m_list, &QTreeView::activated, this, &CShelfDlg::OpenCurrent);
+
+    auto* buttons = new QDialogButtonBox(this);
+    QPushButton* open =
+        buttons->addButton(QStringLiteral(u"打开(&O)"), QDialogButtonBox::ActionRole);
+    QPushButton* remove =
+        buttons->addButton(QStringLiteral(u"从书架移除(&R)"), QDialogButtonBox::ActionRole);
+    QPushButton* folder =
+        buttons->addButton(QStringLiteral(u"打开所在文件夹(&F)"), QDialogButtonBox::ActionRole);
+    buttons->addButton(QStringLiteral(u"关闭"), QDialogButtonBox::RejectRole);
+    connect(open, &QPushButton::clicked, this, &CShelfDlg::OpenCurrent);
+    connect(remove, &QPushButton::clicked, this, &CShelfDlg::RemoveCurrent);
+    connect(folder, &QPushButton::clicked, this, &CShelfDlg::ShowCurrentFolder);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_filter);
+    layout->addWidget(m_list);
+    layout->addWidget(buttons);
+    resize(760, 480);
+    Reload();
+    m_list->sortByColumn(kLastRead, Qt::DescendingOrder);
+}
+
+void CShelfDlg::Reload() {
+    m_model->removeRows(0, m_model->rowCount());
+    const std::vector<ShelfBook> books = m_shelf.Books();
+    for (const ShelfBook& book : books) {
+        struct stat info {};
+        const bool missing = ::stat(book.path.c_str(), &info) != 0;
+        if (missing != book.missing) {
+            m_shelf.SetMissing(book.path, missing);
+        }
+        const QString path = QString::fromStdU16String(WidePathFromFs(book.path));
+        QList<QStandardItem*> row{
+            Cell(missing ? QStringLiteral(u"%1（文件不存在）").arg(book.title) : book.title,
+                 book.title),
+            Cell(book.author, book.author),
+            Cell(QString::asprintf("%.1f%%", book.progress), book.progress),
+            Cell(TimeText(book.lastRead), qint64(book.lastRead)),
+            Cell(TimeText(book.added), qint64(book.added)),
+            Cell(QLocale::system().formattedDataSize(qint64(book.size)), qint64(book.size))};
+        row[kTitle]->setData(path, kPathRole);
+        row[kTitle]->setData(QByteArray::fromStdString(book.path), kKeyRole);
+        row[kTitle]->setData(
+            book.title + QLatin1Char('\n') + book.author + QLatin1Char('\n') + path, kFilterRole);
+        row[kTitle]->setToolTip(path);
+        if (missing) {
+            for (QStandardItem* cell : row) {
+                cell->setForeground(palette().color(QPalette::Disabled, QPalette::Text));
+            }
+        }
+        m_model->appendRow(row);
+    }
+    if (m_proxy->rowCount() > 0) {
+        m_list->setCurrentIndex(m_proxy->index(0, 0));
+    }
+}
+
+void CShelfDlg::SetFilter(const QString& text) {
+    if (m_filter->text() != text) {
+        m_filter->setText(text); // comes back here through textChanged
+        return;
+    }
+    m_proxy->setFilterFixedString(text);
+    if (!m_list->currentIndex().isValid() && m_proxy->rowCount() > 0) {
+        m_list->setCurrentIndex(m_proxy->index(0, 0));
+    }
+}
+
+QString CShelfDlg::PathAt(int row) const {
+    return m_proxy->index(row, kTitle).data(kPathRole).toString();
+}
+
+void CShelfDlg::OpenCurrent() {
+    const QModelIndex current = m_list->currentIndex();
+    if (current.isValid()) {
+        emit openBook(PathAt(current.row()));
+    }
+}
+
+void CShelfDlg::RemoveCurrent() {
+    const QModelIndex current = m_list->currentIndex();
+    if (!current.isValid()) {
+        return;
+    }
+    const QModelIndex source = m_proxy->mapToSource(current);
+    const QByteArray key = m_proxy->index(current.row(), kTitle).data(kKeyRole).toByteArray();
+    if (m_shelf.Remove(key.toStdString())) {
+        m_model->removeRow(source.row());
+    }
+}
+
+void CShelfDlg::ShowCurrentFolder() {
+    const QModelIndex current = m_list->currentIndex();
+    if (current.isValid()) {
+        QDesktopServices::openUrl(
+            QUrl::fromLocalFile(QFileInfo(PathAt(current.row())).absolutePath()));
+    }
+}
