@@ -28,6 +28,8 @@ constexpr int kPlaceSaveDelayMs = 2000;
 // Posted below the priority of the window's paint request, so it is delivered after the paint.
 const QEvent::Type kRecordReadStateEvent = QEvent::Type(QEvent::registerEventType());
 constexpr int kAfterPaintPriority = Qt::LowEventPriority - 1;
+// Text that has not moved for this long means the reader was away: that time is not reading.
+constexpr qint64 kIdleMs = 5 * 60 * 1000;
 } // namespace
 
 CReaderSession::CReaderSession(CSettingsStore& settings, QObject* parent)
@@ -128,6 +130,9 @@ void CReaderSession::OpenShelf() {
 }
 
 void CReaderSession::RecordShelfOpened() {
+    // Another book's clock starts at its first move.
+    m_moveClock.invalidate();
+    m_nReadingMs = 0;
     m_strShelfKey = CBookShelf::KeyOf(FsPathOfFile(m_book.m_strPath));
     if (Shelf() == nullptr) {
         return;
@@ -170,7 +175,10 @@ void CReaderSession::RecordShelfReading() {
         state.chapters = int(m_pChapters->Chapters().size());
     }
     state.atEnd = page + 1 >= m_book.GetPageCount();
-    m_pShelf->RecordReading(m_strShelfKey, state, QDateTime::currentSecsSinceEpoch());
+    state.readSeconds = m_nReadingMs / 1000;
+    if (m_pShelf->RecordReading(m_strShelfKey, state, QDateTime::currentSecsSinceEpoch())) {
+        m_nReadingMs -= state.readSeconds * 1000; // the part of a second waits for the next
+    }
 }
 
 void CReaderSession::ReportRefusedFile(const std::string& path, int err, const QString& outcome,
@@ -326,7 +334,19 @@ bool CReaderSession::SetEncodingChoice(const std::string& choice) {
     return true;
 }
 
+void CReaderSession::CountReadingTime() {
+    if (!m_moveClock.isValid()) {
+        m_moveClock.start();
+        return;
+    }
+    const qint64 gap = m_moveClock.restart();
+    if (gap <= kIdleMs) {
+        m_nReadingMs += gap;
+    }
+}
+
 void CReaderSession::PageShown() {
+    CountReadingTime();
     emit stateChanged();
     // Writing two files is slower than the page turn itself: the reader sees the page first.
     // Turns that come faster than the paints share one write.
@@ -358,6 +378,7 @@ bool CReaderSession::event(QEvent* event) {
 
 void CReaderSession::ScreenScrolled(int topCharacter) {
     m_nTopCharacter = topCharacter;
+    CountReadingTime();
     emit progressChanged();
     if (Recording() && !m_placeTimer.isActive()) {
         m_placeTimer.start();

@@ -5,6 +5,7 @@
 #include "shelf/book_shelf.h"
 #include "text/resource_data.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -99,6 +100,8 @@ private:
     void OpenShelf();
     void RecordShelfOpened();
     void RecordShelfReading();
+    // The text moved: the time since it last moved is reading time, unless the reader was away.
+    void CountReadingTime();
     // The characters of the page as the pane holds them: a line break is one.
     int PaneCharacters() const;
 
@@ -108,6 +111,8 @@ private:
     CReadPlaceStore m_places;
     std::unique_ptr<CBookShelf> m_pShelf;
     std::string m_strShelfKey; // the open book's path on the shelf
+    QElapsedTimer m_moveClock; // since the text last moved
+    qint64 m_nReadingMs = 0;   // reading time not yet on the shelf
     CChapterIndex* m_pChapters;
     CBookSearch* m_pSearch;
     int m_nOpenedTop = 0;

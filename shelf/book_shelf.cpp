@@ -314,13 +314,14 @@ bool CBookShelf::RecordReading(const std::string& path, const ReadingState& stat
     query.prepare(
         QStringLiteral("UPDATE books SET progress = ?, chapter = COALESCE(?, ''),"
                        " chapters = COALESCE(?, chapters), last_read = COALESCE(?, last_read),"
-                       " finished = (finished OR ?)"
+                       " finished = (finished OR ?), reading_seconds = reading_seconds + ?"
                        " WHERE path = ?"));
     query.addBindValue(state.progress);
     query.addBindValue(state.chapter);
     query.addBindValue(state.chapters >= 0 ? QVariant(state.chapters) : QVariant());
     query.addBindValue(now != 0 ? QVariant(qint64(now)) : QVariant());
     query.addBindValue(state.atEnd ? 1 : 0);
+    query.addBindValue(qint64(state.readSeconds));
     query.addBindValue(Blob(path));
     if (!query.exec()) {
         m_strError = query.lastError().text();

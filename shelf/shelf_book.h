@@ -7,10 +7,11 @@
 
 // Where the reader is in a book, as the shelf records it.
 struct ReadingState {
-    double progress = 0; // percent, as the status bar shows it
-    QString chapter;     // the chapter on screen; empty before the first heading
-    int chapters = -1;   // the book's headings once all are known, else -1
-    bool atEnd = false;  // the last page is on screen
+    double progress = 0;          // percent, as the status bar shows it
+    QString chapter;              // the chapter on screen; empty before the first heading
+    int chapters = -1;            // the book's headings once all are known, else -1
+    bool atEnd = false;           // the last page is on screen
+    std::int64_t readSeconds = 0; // reading time since the last record
 };
 
 // One row of the shelf.

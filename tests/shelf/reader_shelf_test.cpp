@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QSignalSpy>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -40,6 +41,9 @@ TEST_F(ReaderShelfTest, PagesReadAreOnTheShelfAtOnceAndADamagedShelfIsRebuilt) {
         ASSERT_EQ(session.Open(Wide(path)), 0);
         pages = session.Book().GetPageCount();
         for (int turn = 0; turn < 3; ++turn) {
+            if (turn == 2) {
+                QTest::qWait(1100); // a second's reading of the page shown
+            }
             ASSERT_TRUE(session.StepPage(+1));
             session.PageShown();
             QCoreApplication::processEvents();
@@ -57,6 +61,8 @@ TEST_F(ReaderShelfTest, PagesReadAreOnTheShelfAtOnceAndADamagedShelfIsRebuilt) {
         EXPECT_NEAR(books[0].progress, 3.0 * 4092 * 100 / double(text.size()), 0.05);
         EXPECT_EQ(QDateTime::fromSecsSinceEpoch(books[0].lastRead).date(), QDate::currentDate());
         EXPECT_FALSE(books[0].finished);
+        EXPECT_GE(books[0].readingSeconds, 1);
+        EXPECT_LT(books[0].readingSeconds, 10);
     }
 
     dir.Write(CBookShelf::kFileName, test_books::RepeatedProse(4096));
