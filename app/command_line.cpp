@@ -3,16 +3,23 @@
 #include <algorithm>
 #include <cstdio>
 #include <string_view>
+#include <utility>
 
 // The manual page, res/man/veska.1, says the same.
 const char* const kReaderUsage =
     "usage: veska [BOOK]\n"
-    "  veska             starts the reader\n"
-    "  veska BOOK        opens BOOK (a text file) where its reading stopped\n"
-    "  veska -h, --help  prints this help\n"
-    "  veska --version   prints the version\n"
+    "       veska --add PATH...\n"
+    "       veska --shelf\n"
+    "  veska               starts the reader\n"
+    "  veska BOOK          opens BOOK (a text file) where its reading stopped\n"
+    "  veska --add PATH... puts books, and the .txt books of folders and their folders, on the\n"
+    "                      shelf, and prints what it added and skipped\n"
+    "  veska --shelf       prints the shelf, a book a line: title, author, progress, last read,\n"
+    "                      path, separated by tabs\n"
+    "  veska -h, --help    prints this help\n"
+    "  veska --version     prints the version\n"
     "A reader already running with the same data directory opens BOOK itself and comes to the\n"
-    "front; the new launch then ends at once.\n";
+    "front; the new launch then ends at once. The shelf commands need no display.\n";
 
 ReaderCommandLine ParseReaderCommandLine(const std::vector<std::string>& args) {
     ReaderCommandLine result;
@@ -31,22 +38,52 @@ ReaderCommandLine ParseReaderCommandLine(const std::vector<std::string>& args) {
         }
     }
     bool optionsEnded = false;
+    std::vector<std::string> operands;
+    const auto usageError = [&](std::string problem) {
+        result.action = ReaderCommandLine::Action::UsageError;
+        result.problem = std::move(problem);
+        return result;
+    };
     for (const std::string& arg : args) {
         if (!optionsEnded && arg == "--") {
             optionsEnded = true;
             continue;
         }
+        if (!optionsEnded && (arg == "--add" || arg == "--shelf")) {
+            if (result.action != ReaderCommandLine::Action::Read) {
+                return usageError("--add and --shelf go alone, once");
+            }
+            result.action = arg == "--add" ? ReaderCommandLine::Action::AddToShelf
+                                           : ReaderCommandLine::Action::PrintShelf;
+            continue;
+        }
         if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
-            result.action = ReaderCommandLine::Action::UsageError;
-            result.problem = "unknown option \"" + arg + "\"";
-            return result;
+            return usageError("unknown option \"" + arg + "\"");
         }
-        if (!result.book.empty() || arg.empty()) {
-            result.action = ReaderCommandLine::Action::UsageError;
-            result.problem = arg.empty() ? "the book's name is empty" : "only one BOOK at a time";
-            return result;
+        if (arg.empty()) {
+            return usageError(result.action == ReaderCommandLine::Action::AddToShelf
+                                  ? "a PATH is empty"
+                                  : "the book's name is empty");
         }
-        result.book = arg;
+        operands.push_back(arg);
+    }
+    switch (result.action) {
+    case ReaderCommandLine::Action::AddToShelf:
+        if (operands.empty()) {
+            return usageError("--add needs a PATH");
+        }
+        result.paths = std::move(operands);
+        break;
+    case ReaderCommandLine::Action::PrintShelf:
+        if (!operands.empty()) {
+            return usageError("--shelf takes no PATH");
+        }
+        break;
+    default:
+        if (operands.size() > 1) {
+            return usageError("only one BOOK at a time");
+        }
+        result.book = operands.empty() ? std::string() : operands.front();
     }
     return result;
 }

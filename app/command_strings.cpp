@@ -26,6 +26,8 @@ QString CommandString(int id) {
         return QStringLiteral(u"自动滚屏\n自动滚屏");
     case ID_CHAPTER_LIST:
         return QStringLiteral(u"章节目录\n目录(M)");
+    case ID_SHELF:
+        return QStringLiteral(u"书架：所有的书和阅读进度\n书架(L)");
     case ID_OPEN_READ_MARK:
         return QStringLiteral(u"打开书签\n书签");
     case ID_NET_LIBRARY:

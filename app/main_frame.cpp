@@ -7,6 +7,7 @@
 #include "app/window_placement.h"
 #include "app/x11_window_title.h"
 #include "diag/crash_handler.h"
+#include "dialogs/shelf_dlg.h"
 #include "reader/reader_session.h"
 #include "res/picture_resources.h"
 #include "res/resource.h"
@@ -15,6 +16,7 @@
 #include "view/txt_rich_edit.h"
 #include "view/veska_view.h"
 #include "widgets/link_opener.h"
+#include "widgets/modal_hook.h"
 
 #include <QAction>
 #include <QApplication>
@@ -294,6 +296,12 @@ void CMainFrame::CreateReaderToolBar() {
                           QVariant::fromValue(LoadBitmapIcon(IDB_CHAPTER_LIST)));
     m_wndReaderBar->addAction(chapters);
     m_wndReaderBar->widgetForAction(chapters)->installEventFilter(this);
+    QAction* shelf = MakeAction(ID_SHELF, CommandToolTip(ID_SHELF));
+    shelf->setProperty(
+        CTrueColorToolBar::kOwnPictureProperty,
+        QVariant::fromValue(PlaceholderIcon(QStringLiteral(u"书"), 16, QColor(0x4A, 0x6A, 0x9A))));
+    m_wndReaderBar->addAction(shelf);
+    m_wndReaderBar->widgetForAction(shelf)->installEventFilter(this);
     // The encoding button has a picture of its own and opens the view's encoding menu. As a widget
     // it keeps its picture whatever the strip gives the buttons.
     auto* encoding = new QToolButton(m_wndReaderBar);
@@ -398,6 +406,9 @@ void CMainFrame::OnCommand(int id) {
     case ID_OPEN_READ_MARK:
         OnOpenReadMark();
         return;
+    case ID_SHELF:
+        OnShelf();
+        return;
     case ID_NET_LIBRARY:
         return; // no network library yet: the button does nothing
     case ID_OPTION:
@@ -466,6 +477,19 @@ void CMainFrame::OnTrayShow() {
 
 void CMainFrame::OnOpenReadMark() {
     m_pView->OnOpenReadMark();
+}
+
+void CMainFrame::OnShelf() {
+    CBookShelf* shelf = m_pView->Session().Shelf();
+    if (shelf == nullptr) {
+        return; // the status bar said why when the reader started
+    }
+    CShelfDlg dlg(*shelf, this);
+    connect(&dlg, &CShelfDlg::openBook, this, [this, &dlg](const QString& path) {
+        dlg.accept();
+        m_pView->OpenBook(path.toStdU16String());
+    });
+    RunModal(dlg);
 }
 
 void CMainFrame::OnOption() {

@@ -59,6 +59,7 @@ public:
     // Shows the window, restored from hidden or minimised, raised and focused.
     void OnTrayShow();
     void OnOpenReadMark();
+    void OnShelf();
     void OnOption();
     void OnJoke();
     void SendStatistics();

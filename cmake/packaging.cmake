@@ -17,8 +17,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION text)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${VESKA_HOME_URL}")
 # Depends from the libraries the programs link (Qt, libcurl, uchardet, OpenCC with its
-# dictionaries, the C++ runtime).
+# dictionaries, the C++ runtime), and the SQLite driver Qt SQL loads as a plugin, which no link
+# names.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite")
 # The text needs CJK fonts; Qt's own dialogs speak Chinese with its translations.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk, qt6-translations-l10n")
 # The first line is the summary, the rest the long text (CPack indents it; an empty line parts

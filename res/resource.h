@@ -57,6 +57,7 @@ constexpr int ID_NEXT_CHAPTER = 32842;
 constexpr int ID_FIND = 32843;
 constexpr int ID_FIND_NEXT = 32844;
 constexpr int ID_FIND_PREV = 32845;
+constexpr int ID_SHELF = 32846;       // 书架
 constexpr int ID_FULL_SCREEN = 32870; // F11
 // Reader keys without a button.
 constexpr int ID_NEXT_LINE = 32871;

@@ -24,6 +24,7 @@ const std::vector<KeyBinding>& KeyTable() {
         {QKeySequence(Qt::Key_G), ID_GOTO_PAGE, false},
         {QKeySequence(Qt::Key_H), ID_OPEN_READ_MARK, false},
         {QKeySequence(Qt::Key_M), ID_CHAPTER_LIST, false},
+        {QKeySequence(Qt::Key_L), ID_SHELF, false},
         {QKeySequence(Qt::Key_O), ID_FILE_OPEN, false},
         // The whole window.
         {QKeySequence(Qt::CTRL | Qt::Key_N), ID_OPEN_READ_MARK, true},

@@ -20,6 +20,10 @@ grep -q '^veska: unknown option "--bogus"' "$tmp/err" && grep -q '^usage: veska'
     fail "no usage text for --bogus"
 run 2 -platform offscreen a.txt b.txt
 grep -q 'only one BOOK' "$tmp/err" || fail "Qt's own options counted as books"
+run 2 --add
+grep -q -- '--add needs a PATH' "$tmp/err" || fail "--add without a PATH"
+run 2 --shelf book.txt
+grep -q -- '--shelf takes no PATH' "$tmp/err" || fail "--shelf with a PATH"
 run 0 --help
 grep -q '^usage: veska' "$tmp/out" || fail "no help on standard output"
 run 0 --version

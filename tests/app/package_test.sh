@@ -30,7 +30,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [[ $(field Package) == veska && $(field Version) == "$version" && $(field Section) == text &&
     -n $(field Maintainer) && $(field Recommends) == *fonts-noto-cjk* ]] ||
     fail "control fields: $(dpkg-deb -f "$deb" Package Version Section Maintainer Recommends)"
-for library in libqt6widgets6 libqt6network6 libcurl4 libopencc1.1 libc6 libstdc++6; do
+for library in libqt6widgets6 libqt6network6 libqt6sql6-sqlite libcurl4 libopencc1.1 libc6 libstdc++6; do
     [[ $(field Depends) == *"$library"* ]] || fail "Depends lacks $library: $(field Depends)"
 done
 [[ $(field Description) == *纯文本小说阅读器* && $(field Description) == *plain-text* ]] ||

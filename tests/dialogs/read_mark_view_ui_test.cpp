@@ -4,12 +4,15 @@
 #include "tests/app/ui_test_support.h"
 #include "tests/dialogs/dialog_test_support.h"
 
+#include "dialogs/shelf_dlg.h"
+
 #include <QContextMenuEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTreeView>
 
 namespace {
 
@@ -188,6 +191,24 @@ TEST_F(ReaderTest, GoToPageClampsToTheBookAndRecordsEvenTheSamePage) {
     EXPECT_EQ(goTo("2"), 2);
     ASSERT_EQ(SavedHistory().m_listLocal.size(), 1u);
     EXPECT_EQ(SavedHistory().m_listLocal.front().nReadPage, 1);
+}
+
+// L in the pane opens 书架 with every book opened so far; Enter there opens the picked one.
+TEST_F(BookmarkCommandTest, TheShelfKeyListsTheBooksReadAndEnterOpensOne) {
+    const QString first = MakeBook(QStringLiteral(u"甲.txt"), 9000);
+    const QString second = MakeBook(QStringLiteral(u"乙.txt"), 9000, 1);
+    Open(first);
+    Open(second);
+    int rows = 0;
+    ScopedModalHook hook([&](QDialog& window) {
+        auto& shelf = static_cast<CShelfDlg&>(window);
+        rows = shelf.List()->model()->rowCount();
+        shelf.SetFilter(QStringLiteral(u"甲"));
+        QTest::keyClick(shelf.List(), Qt::Key_Return);
+    });
+    QTest::keyClick(m_pane, Qt::Key_L);
+    EXPECT_EQ(rows, 2);
+    EXPECT_EQ(BookName(), u"甲.txt");
 }
 
 } // namespace
