@@ -62,6 +62,7 @@ const DialogTemplate& AboutTemplate() {
             {K::Static, IDC_STATIC, QStringLiteral("查找下一个:F3"), 110, 192, 80, 10},
             {K::Static, IDC_STATIC, QStringLiteral("目录:M"), 196, 178, 80, 10},
             {K::Static, IDC_STATIC, QStringLiteral("上/下一章:Ctrl+↑/↓"), 196, 192, 90, 10},
+            {K::Static, IDC_STATIC, QStringLiteral("书架:L"), 290, 122, 50, 10},
             {K::Static, IDC_LINK_JOKE, QString(), 300, 192, 42, 10},
         }};
     return dialogTemplate;

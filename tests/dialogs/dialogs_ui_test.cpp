@@ -115,7 +115,7 @@ TEST_F(AboutDlgTest, EveryTextFitsTheLinksOpenAndTheUsualKeysEndIt) {
         for (const QLabel* label : window.findChildren<QLabel*>()) {
             help += label->text() + u'\n';
         }
-        for (const char* key : {"Page Up", "F11", "Ctrl+F", "F3", ":M", "Ctrl+↑/↓"}) {
+        for (const char* key : {"Page Up", "F11", "Ctrl+F", "F3", ":M", "Ctrl+↑/↓", ":L"}) {
             EXPECT_TRUE(help.contains(QString::fromUtf8(key))) << key;
         }
         EXPECT_TRUE(window.isVisible());
