@@ -69,8 +69,6 @@ CShelfDlg::CShelfDlg(CBookShelf& shelf, QWidget* parent)
     m_list->setUniformRowHeights(true); // ten thousand rows lay out at once
     m_list->setSortingEnabled(true);
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_list->header()->setSectionResizeMode(kTitle, QHeaderView::Stretch);
-    m_list->header()->setStretchLastSection(false);
     connect(m_list, &QTreeView::activated, this, &CShelfDlg::OpenCurrent);
 
     auto* buttons = new QDialogButtonBox(this);
@@ -100,7 +98,7 @@ void CShelfDlg::Reload() {
     // proxy would take a second.
     m_proxy->setSourceModel(nullptr);
     m_model->removeRows(0, m_model->rowCount());
-    const QLocale locale = QLocale::system();
+    const QLocale locale; // the reader's, Chinese whatever the environment's
     const std::vector<ShelfBook> books = m_shelf.Books();
     std::vector<std::pair<const std::string*, bool>> changed; // files gone or found again
     for (const ShelfBook& book : books) {
@@ -117,7 +115,8 @@ void CShelfDlg::Reload() {
             Cell(QString::asprintf("%.1f%%", book.progress), book.progress),
             Cell(TimeText(book.lastRead), qint64(book.lastRead)),
             Cell(TimeText(book.added), qint64(book.added)),
-            Cell(locale.formattedDataSize(qint64(book.size)), qint64(book.size))};
+            Cell(locale.formattedDataSize(qint64(book.size), 1, QLocale::DataSizeTraditionalFormat),
+                 qint64(book.size))};
         row[kTitle]->setData(path, kPathRole);
         row[kTitle]->setData(QByteArray::fromStdString(book.path), kKeyRole);
         row[kTitle]->setData(
@@ -138,6 +137,16 @@ void CShelfDlg::Reload() {
         m_shelf.CommitBatch();
     }
     m_proxy->setSourceModel(m_model);
+    // A new source gives the view new columns: the title takes what the others leave, which are
+    // wide enough for a date and time, a size and a percentage.
+    QHeaderView* header = m_list->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(kTitle, QHeaderView::Stretch);
+    const int em = m_list->fontMetrics().horizontalAdvance(u'中');
+    const int widths[kColumns] = {0, em * 7, em * 5, em * 10, em * 10, em * 6};
+    for (int column = kAuthor; column < kColumns; ++column) {
+        header->resizeSection(column, widths[column]);
+    }
     if (m_proxy->rowCount() > 0) {
         m_list->setCurrentIndex(m_proxy->index(0, 0));
     }
