@@ -4,6 +4,7 @@
 #include "platform/paths.h"
 #include "text/code_page_detector.h"
 #include "text/encoding_choice.h"
+#include "text/heading_rule.h"
 #include "text/resource_data.h"
 
 #include <algorithm>
@@ -22,20 +23,6 @@ constexpr int kLabelLines = 40;
 constexpr qsizetype kMaxTitle = 100;
 constexpr qsizetype kMaxAuthor = 50;
 
-bool IsBlank(char16_t c) {
-    return c == u' ' || c == u'\t' || c == u'\u3000' || c == u'\ufeff' || c == u'\u00a0';
-}
-
-std::u16string_view Trimmed(std::u16string_view s) {
-    while (!s.empty() && IsBlank(s.front())) {
-        s.remove_prefix(1);
-    }
-    while (!s.empty() && IsBlank(s.back())) {
-        s.remove_suffix(1);
-    }
-    return s;
-}
-
 // A value ends at a wide gap or at the next label: "书名：某书　作者：某人".
 std::u16string_view ValueOf(std::u16string_view value) {
     std::size_t end = std::min(value.size(), value.find(u"作者"));
@@ -45,7 +32,7 @@ std::u16string_view ValueOf(std::u16string_view value) {
             end = i;
         }
     }
-    return Trimmed(value.substr(0, end));
+    return TrimLine(value.substr(0, end));
 }
 
 // What follows the label and its colon, full-width or not.
@@ -54,7 +41,7 @@ std::optional<std::u16string_view> Labelled(std::u16string_view line, std::u16st
     if (at == std::u16string_view::npos) {
         return std::nullopt;
     }
-    const std::u16string_view rest = Trimmed(line.substr(at + label.size()));
+    const std::u16string_view rest = TrimLine(line.substr(at + label.size()));
     if (rest.empty() || (rest.front() != u'：' && rest.front() != u':')) {
         return std::nullopt;
     }
@@ -67,7 +54,7 @@ std::u16string_view Bracketed(std::u16string_view s) {
     if (s.empty() || s.front() != u'《' || close == std::u16string_view::npos) {
         return {};
     }
-    return Trimmed(s.substr(1, close - 1));
+    return TrimLine(s.substr(1, close - 1));
 }
 
 QString Cleaned(std::u16string_view text, qsizetype limit) {
@@ -144,7 +131,7 @@ void CBookProbe::TitleAndAuthor(std::u16string_view opening, std::u16string_view
         while (pos <= text.size() && lines < maxLines && (title.empty() || author.empty())) {
             std::size_t end = text.find_first_of(u"\r\n\u2028", pos);
             end = std::min(end, text.size());
-            const std::u16string_view line = Trimmed(text.substr(pos, end - pos));
+            const std::u16string_view line = TrimLine(text.substr(pos, end - pos));
             pos = end + 1;
             if (line.empty()) {
                 continue;
@@ -176,7 +163,7 @@ void CBookProbe::TitleAndAuthor(std::u16string_view opening, std::u16string_view
         scan(stem, 1);
     }
     if (title.empty()) {
-        title = Trimmed(stem).empty() ? fileName : Trimmed(stem);
+        title = TrimLine(stem).empty() ? fileName : TrimLine(stem);
     }
     facts.title = Cleaned(title, kMaxTitle);
     facts.author = Cleaned(author, kMaxAuthor);

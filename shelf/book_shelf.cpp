@@ -47,6 +47,17 @@ QVariant Blob(const std::string& bytes) {
     return QVariant(QByteArray(bytes.data(), qsizetype(bytes.size())));
 }
 
+// The values a new row starts with: path, title, author, size, encoding, added.
+void BindFacts(QSqlQuery& query, const std::string& path, const BookFacts& facts,
+               std::int64_t now) {
+    query.addBindValue(Blob(path));
+    query.addBindValue(facts.title);
+    query.addBindValue(facts.author);
+    query.addBindValue(qint64(facts.size));
+    query.addBindValue(facts.encoding);
+    query.addBindValue(qint64(now));
+}
+
 void LogShelf(const char* what, const QString& detail) {
     LogMessage message;
     LogAppend(message, what);
@@ -267,12 +278,7 @@ CBookShelf::AddResult CBookShelf::Add(const std::string& path, const BookFacts& 
         QStringLiteral("INSERT INTO books(path, title, author, size, encoding, added)"
                        " VALUES(?, COALESCE(?, ''), COALESCE(?, ''), ?, COALESCE(?, ''), ?)"
                        " ON CONFLICT(path) DO NOTHING"));
-    query.addBindValue(Blob(path));
-    query.addBindValue(facts.title);
-    query.addBindValue(facts.author);
-    query.addBindValue(qint64(facts.size));
-    query.addBindValue(facts.encoding);
-    query.addBindValue(qint64(now));
+    BindFacts(query, path, facts, now);
     if (!query.exec()) {
         m_strError = query.lastError().text();
         return AddResult::Failed;
@@ -291,12 +297,7 @@ bool CBookShelf::RecordOpened(const std::string& path, const BookFacts& facts, s
         " VALUES(?, COALESCE(?, ''), COALESCE(?, ''), ?, COALESCE(?, ''), ?, ?)"
         " ON CONFLICT(path) DO UPDATE SET size = excluded.size, encoding = excluded.encoding,"
         " missing = 0, last_read = COALESCE(excluded.last_read, last_read)"));
-    query.addBindValue(Blob(path));
-    query.addBindValue(facts.title);
-    query.addBindValue(facts.author);
-    query.addBindValue(qint64(facts.size));
-    query.addBindValue(facts.encoding);
-    query.addBindValue(qint64(now));
+    BindFacts(query, path, facts, now);
     query.addBindValue(read ? QVariant(qint64(now)) : QVariant());
     if (!query.exec()) {
         m_strError = query.lastError().text();
