@@ -299,6 +299,8 @@ int CReaderSession::Open(const std::u16string& path) {
         }
     }
     m_nTopCharacter = m_nOpenedTop;
+    m_strReflow = CBookChoiceStore(GetDataDir(), CBookChoiceStore::kReflowFileName).Get(fullPath);
+    ApplyTypesetting();
     StartChapters();
     RecordShelfOpened();
     return 0;
@@ -332,10 +334,80 @@ bool CReaderSession::SetEncodingChoice(const std::string& choice) {
         LogAppend(message, "cannot remember the encoding of the book");
         CLog::Instance().Write(LOG_ERROR, message);
     }
+    ApplyTypesetting();
     // Headings and phrases are other characters in another encoding: list the chapters anew.
     m_pSearch->Cancel();
     StartChapters();
     return true;
+}
+
+void CReaderSession::ApplyTypesetting() {
+    m_shownPages.clear();
+    m_typeset = m_typesetBase;
+    if (!HasBook()) {
+        return;
+    }
+    // Hard wrapping shows in the opening pages; three pages hold enough lines to tell.
+    std::u16string opening;
+    for (int page = 0; page < 3; ++page) {
+        opening += m_book.PaneTextOfPage(page);
+    }
+    m_nWrapColumns = CTypesetter::DetectWrapColumns(opening);
+    m_nLikeliestColumns = CTypesetter::DetectWrapColumns(opening, true);
+    m_typeset.reflowColumns = m_strReflow == "off"  ? 0
+                              : m_strReflow == "on" ? m_nLikeliestColumns
+                                                    : m_nWrapColumns;
+}
+
+void CReaderSession::SetTypesetting(const TypesetOptions& options) {
+    m_typesetBase = options;
+    ApplyTypesetting();
+}
+
+void CReaderSession::SetReflowChoice(const std::string& choice) {
+    if (!HasBook()) {
+        return;
+    }
+    m_strReflow = choice == "on" || choice == "off" ? choice : "";
+    if (!CBookChoiceStore(GetDataDir(), CBookChoiceStore::kReflowFileName)
+             .Set(m_book.m_strPath, m_strReflow)) {
+        LogMessage message;
+        LogAppend(message, "cannot remember the re-flow of the book");
+        CLog::Instance().Write(LOG_ERROR, message);
+    }
+    ApplyTypesetting();
+}
+
+const ShownPage& CReaderSession::ShownText(int page) {
+    const auto found = m_shownPages.find(page);
+    if (found != m_shownPages.end()) {
+        return found->second;
+    }
+    // The pane holds a few pages around the screen; far ones are read again when wanted.
+    constexpr std::size_t kKeptPages = 48;
+    if (m_shownPages.size() >= kKeptPages) {
+        m_shownPages.clear();
+    }
+    const CTypesetter setter(m_typeset);
+    ShownPage shown = setter.SetPage(m_book.PaneTextOfPage(page - 1), m_book.PaneTextOfPage(page),
+                                     m_book.PaneTextOfPage(page + 1));
+    return m_shownPages.emplace(page, std::move(shown)).first->second;
+}
+
+void CReaderSession::ScreenMoved(std::pair<int, int> place) {
+    const auto [page, pagePosition] = place;
+    if (!HasBook()) {
+        return;
+    }
+    if (page != m_book.m_nCurPage) {
+        m_book.GotoPage(page);
+        m_nTopCharacter = pagePosition;
+        PageShown();
+        return;
+    }
+    if (pagePosition != m_nTopCharacter) {
+        ScreenScrolled(pagePosition);
+    }
 }
 
 void CReaderSession::CountReadingTime() {

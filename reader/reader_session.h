@@ -4,12 +4,14 @@
 #include "history/reader_history.h"
 #include "shelf/book_shelf.h"
 #include "text/resource_data.h"
+#include "text/typesetter.h"
 
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
+#include <map>
 #include <memory>
 #include <string>
 
@@ -45,6 +47,23 @@ public:
     // the book; false without a book or for an unknown name.
     bool SetEncodingChoice(const std::string& choice);
 
+    // The page's text as the pane shows it, typeset; the pages read lately are kept.
+    const ShownPage& ShownText(int page);
+    // The typesetting of every book, from the reading preferences; the open book's re-flow of
+    // hard-wrapped lines comes on top.
+    void SetTypesetting(const TypesetOptions& options);
+    // In effect for the open book.
+    const TypesetOptions& Typesetting() const { return m_typeset; }
+    // The open book's re-flow: "" decided from its opening pages, "on" or "off"; kept for the
+    // book in a file of its own.
+    const std::string& ReflowChoice() const { return m_strReflow; }
+    void SetReflowChoice(const std::string& choice);
+    // The screen's first whole line is now at (page, position in its text); the page becomes
+    // the current page when it is another.
+    void ScreenMoved(std::pair<int, int> place);
+    // The first character on screen, in the current page's text.
+    int TopCharacter() const { return m_nTopCharacter; }
+
     bool HasBook() const;
     const CResourceData& Book() const { return m_book; }
     CChapterIndex& Chapters() { return *m_pChapters; }
@@ -75,6 +94,8 @@ public:
     // How far into the book the first character on screen is, in percent of its bytes, for a
     // page text of `characters` characters; -1 without a book.
     double ReadPercent(int characters) const;
+    // The characters of the current page as the pane counts them: a line break is one.
+    int PaneCharacters() const;
 
     // Tells the reader (notice), the log and standard error that a data file (path in the
     // legacy code page) was left unread and will not be saved over; `err` is the errno of why,
@@ -102,11 +123,18 @@ private:
     void RecordShelfReading();
     // The text moved: the time since it last moved is reading time, unless the reader was away.
     void CountReadingTime();
-    // The characters of the page as the pane holds them: a line break is one.
-    int PaneCharacters() const;
+
+    // The open book's typesetting from the base and its re-flow choice; the shown pages anew.
+    void ApplyTypesetting();
 
     CSettingsStore& m_settings;
     CResourceData m_book;
+    TypesetOptions m_typesetBase;
+    TypesetOptions m_typeset;
+    std::map<int, ShownPage> m_shownPages;
+    std::string m_strReflow;
+    int m_nWrapColumns = 0;      // the open book's hard wrap, 0 when its opening shows none
+    int m_nLikeliestColumns = 0; // the width it would be wrapped at, for a re-flow asked for
     CReaderHistory m_history;
     CReadPlaceStore m_places;
     std::unique_ptr<CBookShelf> m_pShelf;

@@ -11,6 +11,7 @@ class CBookChoiceStore {
 public:
     static constexpr const char* kEncodingFileName = "book_encoding.cfg";
     static constexpr const char* kScriptFileName = "book_script.cfg";
+    static constexpr const char* kReflowFileName = "book_reflow.cfg";
 
     // dataDir in the legacy code page, as GetDataDir() gives it; the file one of the names above.
     CBookChoiceStore(std::string dataDir, const char* fileName);

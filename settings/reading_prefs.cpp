@@ -64,6 +64,11 @@ ReadingPrefs LoadReadingPrefs(const std::string& configDir, int* refusedErrno) {
     ReadInt(file, "window_height", 1, 1 << 15, prefs.window_height);
     ReadInt(file, "window_maximized", 0, 1, prefs.window_maximized);
     ReadInt(file, "script", 0, ReadingPrefs::kMaxScript, prefs.script);
+    ReadInt(file, "indent", 0, 1, prefs.indent);
+    ReadInt(file, "blank_lines", 0, 2, prefs.blank_lines);
+    ReadInt(file, "paragraph_spacing", 0, ReadingPrefs::kMaxParagraphSpacing,
+            prefs.paragraph_spacing);
+    ReadInt(file, "justify", 0, 1, prefs.justify);
     if (prefs.window_width == 0 || prefs.window_height == 0) {
         prefs.window_width = prefs.window_height = 0; // half a size is no size
     }
@@ -93,5 +98,9 @@ bool SaveReadingPrefs(const ReadingPrefs& prefs, const std::string& configDir) {
     file.SetInt("window_height", prefs.window_height);
     file.SetInt("window_maximized", prefs.window_maximized);
     file.SetInt("script", prefs.script);
+    file.SetInt("indent", prefs.indent);
+    file.SetInt("blank_lines", prefs.blank_lines);
+    file.SetInt("paragraph_spacing", prefs.paragraph_spacing);
+    file.SetInt("justify", prefs.justify);
     return file.Save(path) == 0;
 }

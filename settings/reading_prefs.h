@@ -36,6 +36,14 @@ struct ReadingPrefs {
     // The script books are shown in unless one has its own choice: 0 as written, 1 Simplified,
     // 2 Traditional, 3 Taiwan's, 4 Hong Kong's.
     int script = 0;
+    // Typesetting: paragraph indents made two ideographic spaces (1) or left as in the file (0);
+    // blank lines kept (0), runs of them made one (1), or removed (2) with paragraph_spacing
+    // pixels between paragraphs instead; lines justified (1) or ragged right (0).
+    static constexpr int kMaxParagraphSpacing = 100;
+    int indent = 1;
+    int blank_lines = 1;
+    int paragraph_spacing = 8;
+    int justify = 1;
 
     bool operator==(const ReadingPrefs&) const = default;
 };

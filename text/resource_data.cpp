@@ -444,13 +444,30 @@ int CResourceData::OpenTxt(const std::u16string& path, std::string_view choice) 
     return 0;
 }
 
-void CResourceData::ReadWindow() {
-    const bool firstPage = m_nCurPage <= 0;
+std::u16string CResourceData::TextOfPage(int page) const {
+    const bool firstPage = page <= 0;
     const std::uint64_t offset =
-        firstPage ? 0 : static_cast<std::uint64_t>(m_nCurPage) * kPageBytes - kMarginBytes;
+        firstPage ? 0 : static_cast<std::uint64_t>(page) * kPageBytes - kMarginBytes;
     std::string window(firstPage ? kFirstWindowBytes : kWindowBytes, '\0');
     window.resize(m_hFile.ReadAt(offset, window.data(), window.size()));
-    m_strText = PageTextOfWindow(window, offset);
+    return PageTextOfWindow(window, offset);
+}
+
+std::u16string CResourceData::PaneTextOfPage(int page) const {
+    if (page < 0 || page >= GetPageCount()) {
+        return {};
+    }
+    std::u16string text = page == m_nCurPage ? m_strText : TextOfPage(page);
+    // Each CR is the first half of a normalised CR LF; a byte-order mark is never shown.
+    std::erase(text, u'\r');
+    if (page == 0 && !text.empty() && text.front() == u'\uFEFF') {
+        text.erase(0, 1);
+    }
+    return text;
+}
+
+void CResourceData::ReadWindow() {
+    m_strText = TextOfPage(m_nCurPage);
 }
 
 int CResourceData::GotoPage(int page) {

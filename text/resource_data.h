@@ -51,6 +51,10 @@ public:
     // the pane shows it, where each line break (CR LF in m_strText) is one character.
     std::size_t TextPositionOf(int page, std::uint64_t offset) const;
 
+    // Any page's text as the pane counts it, as TextPositionOf does: line breaks LF alone, no
+    // byte-order mark. "" outside the book.
+    std::u16string PaneTextOfPage(int page) const;
+
     std::u16string m_strText; // text of the current page
     std::u16string m_strPath; // path given to OpenTxt
     std::u16string m_strName; // what follows the last '/' of the path
@@ -125,6 +129,8 @@ private:
     void ChooseEncoding(std::string_view sample, std::string_view choice);
     // Reads the current page's window and rebuilds m_strText.
     void ReadWindow();
+    // Reads page `page`'s window and builds its text.
+    std::u16string TextOfPage(int page) const;
     // Cuts, normalises and decodes the window that starts at file offset `windowStart`.
     std::u16string PageTextOfWindow(std::string_view window, std::uint64_t windowStart) const;
     // The cut of a legacy-code-page edge at file offset `edge`, from up to kLookBackBytes

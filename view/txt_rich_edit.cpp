@@ -15,7 +15,9 @@
 #include <QStyle>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextFrame>
 #include <QTextLayout>
+#include <QTimer>
 #include <QWheelEvent>
 
 #include <fontconfig/fontconfig.h>
@@ -24,6 +26,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <map>
+#include <utility>
 
 namespace {
 
@@ -92,6 +95,7 @@ CTxtRichEdit::CTxtRichEdit(QWidget* parent) : QTextEdit(parent) {
     connect(verticalScrollBar(), &QScrollBar::rangeChanged, this, [this] {
         if (!m_bHoldTop) {
             ScrollToCharacter(m_nTopChar);
+            ScheduleKeepTextAround();
         }
     });
 }
@@ -127,14 +131,27 @@ void CTxtRichEdit::SetTextFont(const std::u16string& face, int height) {
     setFont(*m_pFont);
     ApplyPageMargins(); // a line cap is counted in characters of this font
     SetTextColor(m_crTextColor);
-    ScrollToCharacter(m_nTopChar);
-    viewport()->update();
+    // The line distance is counted from the font height: it follows the font, so the same
+    // settings give the same pitch however they were reached.
+    SetRowDis(m_nRowDis);
 }
 
 void CTxtRichEdit::SetRowDis(int value) {
     m_nRowDis = value;
     const double points = double(m_nFontHeight) + value - 1;
     m_nLineDistance = std::max(0, int(points * logicalDpiY() / 72.0 + 0.5));
+    ApplyLineDistance();
+    ApplyEndRoom();
+    ScrollToCharacter(m_nTopChar);
+    viewport()->update();
+}
+
+void CTxtRichEdit::SetParagraphLook(bool justify, int spacing) {
+    if (m_bJustify == justify && m_nParagraphSpacing == std::max(0, spacing)) {
+        return;
+    }
+    m_bJustify = justify;
+    m_nParagraphSpacing = std::max(0, spacing);
     ApplyLineDistance();
     ScrollToCharacter(m_nTopChar);
     viewport()->update();
@@ -144,7 +161,8 @@ QTextBlockFormat CTxtRichEdit::LineFormat() const {
     QTextBlockFormat format;
     format.setLineHeight(m_nLineDistance, QTextBlockFormat::MinimumHeight);
     format.setTopMargin(0);
-    format.setBottomMargin(0);
+    format.setBottomMargin(m_nParagraphSpacing);
+    format.setAlignment(m_bJustify ? Qt::AlignJustify : Qt::AlignLeft);
     return format;
 }
 
@@ -184,7 +202,9 @@ void CTxtRichEdit::ApplyPageMargins() {
     const int inner = std::min({kDefaultMargin, m_nMarginLeft, m_nMarginRight});
     if (int(document()->documentMargin()) != inner) {
         document()->setDocumentMargin(inner);
+        m_nEndRoom = -1; // the margin was set on every side
     }
+    ApplyEndRoom();
     int left = m_nMarginLeft - inner;
     int right = m_nMarginRight - inner;
     int column = 0;
@@ -216,6 +236,24 @@ void CTxtRichEdit::ApplyPageMargins() {
     }
 }
 
+void CTxtRichEdit::ApplyEndRoom() {
+    // Room below the text for a screen less a line, so that any line can be the first on screen
+    // (a page's start near the end of the book, the last chapter's heading).
+    const int room = std::max(0, viewport()->height() - m_nLineDistance);
+    if (room == m_nEndRoom) {
+        return;
+    }
+    m_nEndRoom = room;
+    QTextFrame* root = document()->rootFrame();
+    QTextFrameFormat format = root->frameFormat();
+    format.setBottomMargin(document()->documentMargin() + room);
+    root->setFrameFormat(format);
+}
+
+qreal CTxtRichEdit::TextHeight() const {
+    return document()->size().height() - std::max(0, m_nEndRoom);
+}
+
 void CTxtRichEdit::SetPaneText(const std::u16string& text) {
     // Callers report the new page themselves; the scrolling done here is no reader's.
     m_bHoldTop = true;
@@ -237,8 +275,6 @@ void CTxtRichEdit::SetPaneText(const std::u16string& text) {
     verticalScrollBar()->setValue(0);
     m_bHoldTop = false;
     m_nTopChar = 0;
-    m_nDwellTicks = 0;
-    m_nWheelAtEdge = 0;
 }
 
 int CTxtRichEdit::FirstVisibleCharacter() const {
@@ -251,6 +287,104 @@ void CTxtRichEdit::OnScrolled() {
     }
     m_nTopChar = FirstVisibleCharacter();
     emit scrolled(m_nTopChar);
+    ScheduleKeepTextAround();
+}
+
+void CTxtRichEdit::ScheduleKeepTextAround() {
+    // Not from inside the scroll bar's own signal: the text changes once the scroll is done.
+    if (!m_bKeepPending && m_supplier.more) {
+        m_bKeepPending = true;
+        QTimer::singleShot(0, this, [this] {
+            m_bKeepPending = false;
+            KeepTextAround();
+        });
+    }
+}
+
+void CTxtRichEdit::EditKeepingScreen(const std::function<int()>& edit) {
+    // The first line on screen keeps its place to the pixel: the document moves under it.
+    QScrollBar* bar = verticalScrollBar();
+    const bool held = std::exchange(m_bHoldTop, true);
+    const qreal offset = bar->value() - LineTop(LineFromChar(m_nTopChar));
+    const int shift = edit();
+    m_nTopChar = std::max(0, m_nTopChar + shift);
+    EnsureLayout();
+    bar->setValue(int(std::lround(LineTop(LineFromChar(m_nTopChar)) + offset)));
+    m_bHoldTop = held;
+}
+
+void CTxtRichEdit::KeepTextAround() {
+    if (!m_supplier.more || m_bKeepingAround) {
+        return;
+    }
+    m_bKeepingAround = true;
+    // The reader's screen stays to the pixel: no snapping to a line start while text comes.
+    const bool held = std::exchange(m_bHoldTop, true);
+    EnsureLayout();
+    QScrollBar* bar = verticalScrollBar();
+    QTextDocument* doc = document();
+    const qreal screen = std::max(1, viewport()->height());
+    constexpr qreal kScreensHeld = 2; // text held beyond the window on each side
+    constexpr qreal kScreensKept = 4; // text further away than this is let go
+    const auto documentEnd = [doc] { return doc->characterCount() - 1; };
+    // A page may show nothing (blank lines removed): a bound on the pages one call reads.
+    for (int pages = 0; pages < 64; ++pages) {
+        if (TextHeight() - (bar->value() + screen) >= kScreensHeld * screen) {
+            break;
+        }
+        const std::optional<std::u16string> text = m_supplier.more(true);
+        if (!text) {
+            break;
+        }
+        QTextCursor cursor(doc);
+        cursor.movePosition(QTextCursor::End);
+        cursor.insertText(QString::fromStdU16String(*text));
+        EnsureLayout();
+    }
+    for (int pages = 0; pages < 64 && bar->value() < kScreensHeld * screen; ++pages) {
+        std::optional<std::u16string> text;
+        EditKeepingScreen([&] {
+            text = m_supplier.more(false);
+            if (!text) {
+                return 0;
+            }
+            QTextCursor cursor(doc);
+            cursor.insertText(QString::fromStdU16String(*text));
+            return int(text->size());
+        });
+        if (!text) {
+            break;
+        }
+    }
+    while (true) {
+        const int length = m_supplier.edgeLength(true);
+        if (length < 0 ||
+            LineBottom(LineFromChar(length)) >= bar->value() - kScreensKept * screen) {
+            break;
+        }
+        EditKeepingScreen([&] {
+            QTextCursor cursor(doc);
+            cursor.setPosition(length, QTextCursor::KeepAnchor);
+            cursor.removeSelectedText();
+            m_supplier.dropped(true);
+            return -length;
+        });
+    }
+    while (true) {
+        const int length = m_supplier.edgeLength(false);
+        const int start = documentEnd() - length;
+        if (length < 0 || start < 0 ||
+            LineTop(LineFromChar(start)) <= bar->value() + (kScreensKept + 1) * screen) {
+            break;
+        }
+        QTextCursor cursor(doc);
+        cursor.setPosition(start);
+        cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+        m_supplier.dropped(false);
+    }
+    m_bHoldTop = held;
+    m_bKeepingAround = false;
 }
 
 void CTxtRichEdit::ScrollToCharacter(int position) {
@@ -279,18 +413,6 @@ QString CTxtRichEdit::SelectedText() const {
     text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
     text.replace(QChar::LineSeparator, QLatin1Char('\n'));
     return text;
-}
-
-void CTxtRichEdit::ReplacePaneTextInPlace(const std::u16string& text) {
-    const int top = verticalScrollBar()->value();
-    const bool lineMarked = textCursor().hasSelection();
-    const int line = CurrentLine();
-    SetPaneText(text);
-    if (lineMarked) {
-        SelectLine(std::min(line, GetLineCount() - 1));
-    }
-    EnsureLayout(); // the scroll range of the new text
-    verticalScrollBar()->setValue(top);
 }
 
 void CTxtRichEdit::EnsureLayout() const {
@@ -399,60 +521,77 @@ void CTxtRichEdit::SelectLine(int line) {
     ensureCursorVisible();
 }
 
-void CTxtRichEdit::NextScreen() {
-    const QScrollBar* bar = verticalScrollBar();
-    if (bar->value() >= bar->maximum() && TurnForward()) {
-        return;
+qreal CTxtRichEdit::LineTop(int line) const {
+    const int position = std::max(0, LineIndex(line));
+    const QTextBlock block = document()->findBlock(position);
+    if (!block.isValid()) {
+        return document()->size().height();
     }
-    verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    qreal top = block.layout()->position().y();
+    const QTextLine textLine = block.layout()->lineForTextPosition(position - block.position());
+    if (textLine.isValid()) {
+        top += textLine.y();
+    }
+    return top;
+}
+
+qreal CTxtRichEdit::LineBottom(int line) const {
+    // Down to where the next line starts, so that the line distance and paragraph spacing count.
+    return line + 1 < GetLineCount() ? LineTop(line + 1) : TextHeight();
+}
+
+int CTxtRichEdit::LastWholeLine() const {
+    const qreal bottom = verticalScrollBar()->value() + viewport()->height();
+    int line = GetFirstVisibleLine();
+    const int count = GetLineCount();
+    while (line + 1 < count && LineBottom(line + 1) <= bottom + 0.5) {
+        ++line;
+    }
+    return line;
+}
+
+void CTxtRichEdit::NextScreen() {
+    KeepTextAround();
+    const int first = GetFirstVisibleLine();
+    const int next = std::max(LastWholeLine() + 1, first + 1);
+    if (next < GetLineCount()) {
+        ScrollToCharacter(LineIndex(next));
+    }
     SelectLine(GetFirstVisibleLine());
+    KeepTextAround();
 }
 
 void CTxtRichEdit::PrevScreen() {
-    if (verticalScrollBar()->value() <= 0 && TurnBackToLastScreen()) {
-        return;
+    KeepTextAround();
+    QScrollBar* bar = verticalScrollBar();
+    const int first = GetFirstVisibleLine();
+    if (first > 0) {
+        // The line before the first whole one ends the new screen; the top goes down to the next
+        // line start, so that no line shows cut in half there.
+        const qreal wanted = LineBottom(first - 1) - viewport()->height();
+        int top = first - 1;
+        while (top > 0 && LineTop(top - 1) >= wanted - 0.5) {
+            --top;
+        }
+        ScrollToCharacter(LineIndex(top));
+    } else {
+        bar->setValue(0);
     }
-    verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepSub);
-}
-
-bool CTxtRichEdit::TurnForward() {
-    if (!m_turnPage || !m_turnPage(+1)) {
-        return false;
-    }
-    SelectLine(0);
-    viewport()->update();
-    emit pageStepped();
-    return true;
-}
-
-bool CTxtRichEdit::TurnBackToLastScreen() {
-    if (!m_turnPage || !m_turnPage(-1)) {
-        return false;
-    }
-    EnsureLayout(); // the scroll range must cover the whole page
-    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
     SelectLine(GetFirstVisibleLine());
-    viewport()->update();
-    emit pageStepped();
-    return true;
+    KeepTextAround();
 }
 
 void CTxtRichEdit::AutoScrollStep() {
     QScrollBar* bar = verticalScrollBar();
-    if (bar->value() < bar->maximum()) {
-        m_nDwellTicks = 0;
+    // The end of the book stops where its last line is at the bottom of the window.
+    if (bar->value() + viewport()->height() < TextHeight()) {
         bar->setValue(bar->value() + 1);
-        return;
     }
-    // Scrolled through, a line shown at the bottom edge would be read one screen later; a page
-    // shorter than the window is read in the time its own height takes.
-    const int textHeight = int(document()->size().height());
-    const int dwell = std::min(textHeight, viewport()->height());
-    if (++m_nDwellTicks < dwell) {
-        return;
+    // Text comes in well before the window reaches it; only a step that nears the end of what is
+    // held waits for it here.
+    if (TextHeight() - bar->value() < 2 * viewport()->height()) {
+        KeepTextAround();
     }
-    m_nDwellTicks = 0;
-    TurnForward();
 }
 
 void CTxtRichEdit::PrevLine() {
@@ -468,24 +607,6 @@ void CTxtRichEdit::NextLine() {
     if (current + 1 < count) {
         SelectLine(current + 1);
     }
-}
-
-// The new page is shown before the state is recorded, so that the place saved with it is the
-// page's top rather than the old page's screen.
-void CTxtRichEdit::PrevPage() {
-    if (m_turnPage && m_turnPage(-1)) {
-        SelectLine(0);
-        viewport()->update();
-    }
-    emit pageStepped();
-}
-
-void CTxtRichEdit::NextPage() {
-    if (m_turnPage && m_turnPage(+1)) {
-        SelectLine(0);
-        viewport()->update();
-    }
-    emit pageStepped();
 }
 
 void CTxtRichEdit::SelectLineAt(const QPoint& point) {
@@ -548,12 +669,6 @@ void CTxtRichEdit::keyPressEvent(QKeyEvent* event) {
     case ID_PREV_SCREEN:
         PrevScreen();
         break;
-    case ID_NEXT_PAGE:
-        NextPage();
-        break;
-    case ID_PREV_PAGE:
-        PrevPage();
-        break;
     case ID_NEXT_LINE:
         NextLine();
         break;
@@ -578,11 +693,13 @@ void CTxtRichEdit::resizeEvent(QResizeEvent* event) {
     // A new width rewraps the text: keep the line the reader was at on top.
     m_bHoldTop = true;
     QTextEdit::resizeEvent(event);
+    ApplyEndRoom();
     if (m_nLineChars > 0) {
         ApplyPageMargins(); // the centred column follows the pane's width
     }
     m_bHoldTop = false;
     ScrollToCharacter(m_nTopChar);
+    ScheduleKeepTextAround();
 }
 
 void CTxtRichEdit::showEvent(QShowEvent* event) {
@@ -595,29 +712,7 @@ void CTxtRichEdit::showEvent(QShowEvent* event) {
 
 void CTxtRichEdit::wheelEvent(QWheelEvent* event) {
     m_bCtrlAlone = false; // Ctrl with the wheel is not the pause
-    const int delta = event->angleDelta().y();
-    const QScrollBar* bar = verticalScrollBar();
-    const bool pastEnd = delta < 0 && bar->value() >= bar->maximum();
-    const bool pastStart = delta > 0 && bar->value() <= 0;
-    if (!pastEnd && !pastStart) {
-        m_nWheelAtEdge = 0;
-        QTextEdit::wheelEvent(event);
-        return;
-    }
-    // One notch (120) past the edge turns the page; a touchpad's small steps add up to one.
-    if ((m_nWheelAtEdge < 0) != (delta < 0)) {
-        m_nWheelAtEdge = 0;
-    }
-    m_nWheelAtEdge += delta;
-    if (std::abs(m_nWheelAtEdge) >= 120) {
-        m_nWheelAtEdge = 0;
-        if (pastEnd) {
-            TurnForward();
-        } else {
-            TurnBackToLastScreen();
-        }
-    }
-    event->accept();
+    QTextEdit::wheelEvent(event);
 }
 
 void CTxtRichEdit::mousePressEvent(QMouseEvent* event) {

@@ -5,14 +5,15 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 class QFont;
 
-// The read-only text pane that fills the reader view: shows one page (or the welcome text), owns
-// the font, colours and line spacing, marks the reading line by selecting one whole display line
-// (a wrapped line of the layout) and turns the reader keys into commands. It shows pages; the
-// page turner it is given brings them.
+// The read-only text pane that fills the reader view: shows a stretch of the book as one
+// continuous text (or the welcome text), owns the font, colours and line spacing, marks the
+// reading line by selecting one whole display line (a wrapped line of the layout) and turns the
+// reader keys into commands. Its text supplier brings the book's text as the reader moves.
 class CTxtRichEdit : public QTextEdit {
     Q_OBJECT
 public:
@@ -30,29 +31,36 @@ public:
     // Text `left` and `right` pixels in from the frame. With lineChars > 0 no display line holds
     // more than that many full-width characters, and the narrower column is centred.
     void SetPageMargins(int left, int right, int lineChars);
+    // Paragraphs justified (both edges straight) or ragged right, and `spacing` pixels between
+    // paragraphs.
+    void SetParagraphLook(bool justify, int spacing);
     // Replaces the whole text; the line spacing applies to it.
     void SetPaneText(const std::u16string& text);
-    // Replaces the text of the same page read another way, keeping the screen: the scroll
-    // position and the marked reading line stay where they were, as far as the new text reaches.
-    void ReplacePaneTextInPlace(const std::u16string& text);
 
-    // Brings the next (+1) or previous (-1) page into the pane through SetPaneText; false when
-    // there is none.
-    using PageTurner = std::function<bool(int step)>;
-    void SetPageTurner(PageTurner turner) { m_turnPage = std::move(turner); }
+    // The pane holds a stretch of the book; the supplier brings the text next to it as the reader
+    // moves, and takes back what has gone far out of sight.
+    struct TextSupplier {
+        // The text that follows (forward) or comes before what the pane holds, now counted as
+        // held; nullopt at that end of the book.
+        std::function<std::optional<std::u16string>(bool forward)> more;
+        // Characters of the first (front) or last piece held, -1 when it is the only one.
+        std::function<int(bool front)> edgeLength;
+        // That piece is no longer held.
+        std::function<void(bool front)> dropped;
+    };
+    void SetTextSupplier(TextSupplier supplier) { m_supplier = std::move(supplier); }
+    // Brings text in until there are a few screens of it on either side of the window (as far as
+    // the book goes), and lets go of text far out of sight; what is on screen does not move.
+    void KeepTextAround();
 
-    // Navigation inside the page and between pages. The screen steps go on across page edges:
-    // on the last screen of a page the next screen is the next page's first one, on the first
-    // screen the previous one is the previous page's last one.
+    // The screen steps: Space (Page Down) brings the line after the last whole line on screen
+    // to the top, Page Up shows the screen before the first whole line; the first whole line is
+    // marked either way.
     void NextScreen();
     void PrevScreen();
     void PrevLine();
     void NextLine();
-    void PrevPage();
-    void NextPage();
-    // One tick of automatic scrolling: a pixel down; at the end of a page, once its last screen
-    // (or the whole of a page shorter than the window) has had the time its text takes at this
-    // speed, the next page.
+    // One tick of automatic scrolling: a pixel down.
     void AutoScrollStep();
 
     // The first character of the first display line on screen.
@@ -85,9 +93,6 @@ public:
 signals:
     // A reader key or the view's part of it: a command of res/resource.h.
     void command(int id);
-    // A page step was tried (the arrow keys), or a page came through a screen step, the wheel or
-    // automatic scrolling.
-    void pageStepped();
     // The first character on screen changed by the reader's scrolling.
     void scrolled(int topCharacter);
     // A lone Ctrl press and release, or a left click: pause or resume automatic scrolling.
@@ -112,16 +117,29 @@ private:
     void ApplyLineDistance();
     // Wrap width and viewport margins for the page margins, the widest line and the pane width.
     void ApplyPageMargins();
-    // Turns to the next page, or to the previous page's last screen; false (and nothing changes)
-    // at either end of the book.
-    bool TurnForward();
-    bool TurnBackToLastScreen();
     int FirstVisibleCharacter() const;
+    // The top of a display line and of the line after it (the document's end after the last),
+    // in document pixels.
+    qreal LineTop(int line) const;
+    qreal LineBottom(int line) const;
+    // The last display line wholly in the window.
+    int LastWholeLine() const;
+    // Changes the text at either end of the document, keeping the screen where it is.
+    void EditKeepingScreen(const std::function<int()>& edit);
+    void ScheduleKeepTextAround();
+    // Room below the text, and the height of the text without it.
+    void ApplyEndRoom();
+    qreal TextHeight() const;
     void OnScrolled();
     // Lays out the whole text so that display lines can be counted.
     void EnsureLayout() const;
 
-    PageTurner m_turnPage;
+    TextSupplier m_supplier;
+    bool m_bKeepPending = false;   // KeepTextAround posted
+    bool m_bKeepingAround = false; // inside KeepTextAround
+    bool m_bJustify = true;
+    int m_nParagraphSpacing = 0;
+    int m_nEndRoom = -1;       // pixels below the text, -1 before they are set
     bool m_bCtrlAlone = false; // Ctrl is down and no other key came with it
     std::unique_ptr<QFont> m_pFont;
     unsigned m_crTextColor = 0;
@@ -138,6 +156,4 @@ public:
     static constexpr int kDefaultMargin = 4;
     int m_nTopChar = 0;      // what the reader sees first: kept through relayouts
     bool m_bHoldTop = false; // scrolling done here, not by the reader
-    int m_nDwellTicks = 0;   // auto-scroll ticks spent at the end of the page
-    int m_nWheelAtEdge = 0;  // wheel turn collected at a page edge
 };

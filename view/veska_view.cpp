@@ -94,13 +94,19 @@ void CVeskaView::OnInitialUpdate() {
     m_pTxtEdit->SetTextColor(unsigned(settings.font_color));
     m_pTxtEdit->SetBackColor(unsigned(settings.back_color));
     m_pTxtEdit->SetRowDis(settings.font_row_dis);
+    ApplyTypesetting();
     emit nightChanged(prefs.night != 0);
 
     m_pTxtEdit->SetPaneText(GetWelcomeText());
     m_pTxtEdit->setFocus(); // the reader keys go to the pane
-    m_pTxtEdit->SetPageTurner([this](int step) { return TurnPage(step); });
-    connect(m_pTxtEdit, &CTxtRichEdit::pageStepped, this, &CVeskaView::UpdateReadState);
-    connect(m_pTxtEdit, &CTxtRichEdit::scrolled, m_pSession.get(), &CReaderSession::ScreenScrolled);
+    CTxtRichEdit::TextSupplier supplier;
+    supplier.more = [this](bool forward) { return MoreText(forward); };
+    supplier.edgeLength = [this](bool front) {
+        return m_strip.Count() > 1 ? (front ? m_strip.FrontLength() : m_strip.BackLength()) : -1;
+    };
+    supplier.dropped = [this](bool front) { front ? m_strip.PopFront() : m_strip.PopBack(); };
+    m_pTxtEdit->SetTextSupplier(std::move(supplier));
+    connect(m_pTxtEdit, &CTxtRichEdit::scrolled, this, &CVeskaView::OnPaneScrolled);
     connect(m_pTxtEdit, &CTxtRichEdit::command, this, [this](int id) {
         if (!OnCommand(id)) {
             emit commandRequested(id);
@@ -146,10 +152,8 @@ bool CVeskaView::OnCommand(int id) {
         StepRowDis(id == ID_ROW_DIS_BIGGER ? 1 : -1);
         return true;
     case ID_NEXT_PAGE:
-        m_pTxtEdit->NextPage();
-        return true;
     case ID_PREV_PAGE:
-        m_pTxtEdit->PrevPage();
+        StepPage(id == ID_NEXT_PAGE ? 1 : -1);
         return true;
     case ID_NEXT_SCREEN:
         m_pTxtEdit->NextScreen();
@@ -226,36 +230,107 @@ int CVeskaView::OpenBook(const std::u16string& path) {
     if (result != 0) {
         return result;
     }
-    if (m_pTxtEdit != nullptr) {
-        m_pTxtEdit->SetPaneText(m_pSession->Book().m_strText);
-        if (m_pSession->OpenedTopCharacter() > 0) {
-            m_pTxtEdit->ScrollToCharacter(m_pSession->OpenedTopCharacter());
-        }
-    }
+    ShowPlace(m_pSession->Book().m_nCurPage, m_pSession->OpenedTopCharacter(), true);
     UpdateReadState();
     RecordReadState(); // a book just opened is in the history at once
     return 0;
 }
 
-void CVeskaView::ShowPage() {
-    if (m_pTxtEdit != nullptr) {
-        m_pTxtEdit->SetPaneText(m_pSession->Book().m_strText);
+void CVeskaView::ShowPlace(int page, int pagePosition, bool anew) {
+    if (m_pTxtEdit == nullptr || !HasBook()) {
+        return;
     }
+    if (!anew && m_strip.StartOf(page) >= 0) {
+        // A page the pane holds (the next one, a chapter close by): only the screen moves.
+        m_pTxtEdit->ScrollToCharacter(PanePositionOf(page, pagePosition));
+        m_pTxtEdit->KeepTextAround();
+        return;
+    }
+    // The page alone first, then the text around it: the paragraph cut by the page's top edge
+    // is whole before the screen is placed, so its lines wrap as they always will.
+    const ShownPage& shown = m_pSession->ShownText(page);
+    m_strip.Clear();
+    m_strip.PushBack(page, int(shown.text.size()));
+    m_pTxtEdit->SetPaneText(shown.text);
+    const int target = shown.ShownOf(pagePosition);
+    m_pTxtEdit->ScrollToCharacter(target);
+    m_pTxtEdit->KeepTextAround();
+    m_pTxtEdit->ScrollToCharacter(PanePositionOf(page, pagePosition));
+    m_pTxtEdit->KeepTextAround();
 }
 
-bool CVeskaView::TurnPage(int step) {
-    if (!m_pSession->StepPage(step)) {
-        return false;
+std::optional<std::u16string> CVeskaView::MoreText(bool forward) {
+    if (!HasBook() || m_strip.Empty()) {
+        return std::nullopt;
     }
-    ShowPage();
-    return true;
+    const int page = forward ? m_strip.LastPage() + 1 : m_strip.FirstPage() - 1;
+    if (page < 0 || page >= m_pSession->Book().GetPageCount()) {
+        return std::nullopt;
+    }
+    const std::u16string& text = m_pSession->ShownText(page).text;
+    if (forward) {
+        m_strip.PushBack(page, int(text.size()));
+    } else {
+        m_strip.PushFront(page, int(text.size()));
+    }
+    return text;
+}
+
+int CVeskaView::PanePositionOf(int page, int pagePosition) {
+    const int start = m_strip.StartOf(page);
+    if (start < 0) {
+        return -1;
+    }
+    return start + m_pSession->ShownText(page).ShownOf(pagePosition);
+}
+
+int CVeskaView::PanePositionOfOffset(int page, std::uint64_t offset) {
+    return PanePositionOf(page, int(m_pSession->Book().TextPositionOf(page, offset)));
+}
+
+std::pair<int, int> CVeskaView::PagePlaceOf(int panePosition) {
+    const CPageStrip::Place place = m_strip.PlaceOf(panePosition);
+    if (place.page < 0) {
+        return {m_pSession->Book().m_nCurPage, 0};
+    }
+    const std::vector<int>& source = m_pSession->ShownText(place.page).source;
+    if (std::size_t(place.shown) < source.size()) {
+        return {place.page, source[std::size_t(place.shown)]};
+    }
+    return {place.page, source.empty() ? 0 : source.back() + 1};
+}
+
+void CVeskaView::OnPaneScrolled(int topCharacter) {
+    // Pages that show nothing (blanks only) place nothing.
+    if (!HasBook() || m_strip.Length() == 0) {
+        return;
+    }
+    m_pSession->ScreenMoved(TopPlaceOf(topCharacter));
+}
+
+std::pair<int, int> CVeskaView::TopPlaceOf(int lineStart) {
+    // A line that runs over a page edge is the later page's: → shows a page's start on the
+    // first line, and that line names the page.
+    const int next = m_pTxtEdit->LineIndex(m_pTxtEdit->LineFromChar(lineStart) + 1);
+    const int lineEnd = next < 0 ? m_strip.Length() : next - 1;
+    const int endPage = m_strip.PlaceOf(std::max(lineStart, lineEnd)).page;
+    const std::pair<int, int> place = PagePlaceOf(lineStart);
+    return place.first == endPage || endPage < 0 ? place : std::pair<int, int>{endPage, 0};
+}
+
+void CVeskaView::StepPage(int step) {
+    if (HasBook() && m_pSession->StepPage(step)) {
+        ShowPlace(m_pSession->Book().m_nCurPage, 0);
+        m_pTxtEdit->SelectLine(m_pTxtEdit->GetFirstVisibleLine());
+    }
+    UpdateReadState();
 }
 
 void CVeskaView::GotoPage(int index) {
     // Without a book the welcome text stays; the status is refreshed as any page step does.
     if (HasBook()) {
         m_pSession->GoToPage(index);
-        ShowPage();
+        ShowPlace(m_pSession->Book().m_nCurPage, 0);
     }
     UpdateReadState();
 }
@@ -271,13 +346,13 @@ QMenu* CVeskaView::EncodingMenu() {
 }
 
 void CVeskaView::OnEncodingChoice(const std::string& choice) {
+    const int page = m_pSession->Book().m_nCurPage;
+    const int top = m_pSession->TopCharacter();
     if (!m_pSession->SetEncodingChoice(choice)) {
         return;
     }
     m_lastFound.reset();
-    if (m_pTxtEdit != nullptr) {
-        m_pTxtEdit->ReplacePaneTextInPlace(m_pSession->Book().m_strText);
-    }
+    ShowPlace(page, top, true);
     if (m_pEncodingMenu != nullptr) {
         m_pEncodingMenu->Update();
     }
@@ -302,7 +377,7 @@ double CVeskaView::ReadPercent() const {
     if (m_pTxtEdit == nullptr) {
         return -1;
     }
-    return m_pSession->ReadPercent(m_pTxtEdit->document()->characterCount() - 1);
+    return m_pSession->ReadPercent(m_pSession->PaneCharacters());
 }
 
 void CVeskaView::OnEditCopy() {
@@ -425,6 +500,8 @@ void CVeskaView::ApplyReadingPrefs() {
     const ReadingPrefs& prefs = Prefs();
     const ReaderSettings& settings = Settings();
     const int top = m_pTxtEdit->TopCharacter();
+    const int page = m_pSession->Book().m_nCurPage;
+    const int pageTop = m_pSession->TopCharacter();
     const std::u16string face = FaceOf(prefs);
     if (face != m_pTxtEdit->FaceName()) {
         m_pTxtEdit->SetTextFont(face, settings.font_height);
@@ -433,7 +510,37 @@ void CVeskaView::ApplyReadingPrefs() {
     m_pTxtEdit->SetTextColor(unsigned(settings.font_color));
     m_pTxtEdit->SetBackColor(unsigned(settings.back_color));
     emit nightChanged(prefs.night != 0);
-    m_pTxtEdit->ScrollToCharacter(top);
+    if (ApplyTypesetting()) {
+        ShowPlace(page, pageTop, true); // the same first line, set anew
+    } else {
+        m_pTxtEdit->ScrollToCharacter(top);
+    }
+}
+
+bool CVeskaView::ApplyTypesetting() {
+    const ReadingPrefs& prefs = Prefs();
+    TypesetOptions options;
+    options.indent =
+        prefs.indent != 0 ? TypesetOptions::Indent::TwoSpaces : TypesetOptions::Indent::AsInFile;
+    options.blankLines = TypesetOptions::BlankLines(std::clamp(prefs.blank_lines, 0, 2));
+    const int spacing =
+        options.blankLines == TypesetOptions::BlankLines::Remove ? prefs.paragraph_spacing : 0;
+    m_pTxtEdit->SetParagraphLook(prefs.justify != 0, spacing);
+    TypesetOptions current = m_pSession->Typesetting();
+    current.reflowColumns = 0;
+    if (current == options && m_bTypesetApplied) {
+        return false;
+    }
+    m_bTypesetApplied = true;
+    m_pSession->SetTypesetting(options);
+    return HasBook();
+}
+
+void CVeskaView::SetReflowChoice(const std::string& choice) {
+    const int page = m_pSession->Book().m_nCurPage;
+    const int top = m_pSession->TopCharacter();
+    m_pSession->SetReflowChoice(choice);
+    ShowPlace(page, top, true);
 }
 
 void CVeskaView::OnDropFiles(const QStringList& paths) {
@@ -509,42 +616,26 @@ bool CVeskaView::ChaptersComplete() const {
     return m_pSession->Chapters().IsComplete();
 }
 
-int CVeskaView::TextPositionOf(std::uint64_t offset) const {
-    const CResourceData& book = m_pSession->Book();
-    return int(book.TextPositionOf(book.m_nCurPage, offset));
-}
-
 int CVeskaView::CurrentChapter() const {
-    if (!HasBook() || m_pTxtEdit == nullptr) {
+    if (!HasBook() || m_pTxtEdit == nullptr || m_strip.Empty()) {
         return -1;
     }
-    const auto chapterOfLine = [this](int line) {
+    auto* self = const_cast<CVeskaView*>(this); // the shown pages are a cache
+    const auto chapterOfLine = [&](int line) {
         const int nextLine = m_pTxtEdit->LineIndex(line + 1);
-        return m_pSession->Chapters().ChapterAt(
-            m_pSession->Book().m_nCurPage, [&](std::uint64_t offset) {
-                return nextLine < 0 || TextPositionOf(offset) < nextLine;
-            });
+        const int page = self->PagePlaceOf(m_pTxtEdit->LineIndex(line)).first;
+        return m_pSession->Chapters().ChapterAt(page, [&](std::uint64_t offset) {
+            if (nextLine < 0) {
+                return true;
+            }
+            const int chapterPage = m_pSession->Book().PageOfOffset(offset);
+            const int position = self->PanePositionOfOffset(chapterPage, offset);
+            return position < 0 ? chapterPage < m_strip.FirstPage() : position < nextLine;
+        });
     };
     // The chapter of the first whole line on screen: the same screen names the same chapter
-    // however the reader got there. A heading marked further down counts too (a chapter jump
-    // marks it where the page's last screen cannot bring it to the top).
-    const int top = chapterOfLine(m_pTxtEdit->GetFirstVisibleLine());
-    const int marked = m_pTxtEdit->CurrentLine();
-    const int markedChapter = chapterOfLine(marked);
-    if (markedChapter > top && m_pTxtEdit->textCursor().hasSelection() &&
-        m_pTxtEdit->LineFromChar(TextPositionOf(Chapters()[std::size_t(markedChapter)].offset)) ==
-            marked &&
-        IsLineOnScreen(marked)) {
-        return markedChapter;
-    }
-    return top;
-}
-
-bool CVeskaView::IsLineOnScreen(int line) const {
-    QTextCursor cursor(m_pTxtEdit->document());
-    cursor.setPosition(std::max(m_pTxtEdit->LineIndex(line), 0));
-    const QRect rect = m_pTxtEdit->cursorRect(cursor);
-    return rect.top() >= 0 && rect.bottom() <= m_pTxtEdit->viewport()->height();
+    // however the reader got there.
+    return chapterOfLine(m_pTxtEdit->GetFirstVisibleLine());
 }
 
 void CVeskaView::UpdateChapterStatus() {
@@ -559,15 +650,12 @@ void CVeskaView::GotoChapter(int index) {
         return;
     }
     const std::uint64_t offset = Chapters().Offset(std::size_t(index));
-    GotoPage(Chapters().Page(std::size_t(index)));
+    const int page = Chapters().Page(std::size_t(index));
+    m_pSession->GoToPage(page);
     // The heading's display line first on screen, marked as the reading line.
-    const int line = m_pTxtEdit->LineFromChar(TextPositionOf(offset));
-    m_pTxtEdit->SelectLine(line);
-    QTextCursor cursor(m_pTxtEdit->document());
-    cursor.setPosition(m_pTxtEdit->LineIndex(line));
-    QScrollBar* bar = m_pTxtEdit->verticalScrollBar();
-    bar->setValue(bar->value() + m_pTxtEdit->cursorRect(cursor).top());
-    UpdateChapterStatus();
+    ShowPlace(page, int(m_pSession->Book().TextPositionOf(page, offset)));
+    m_pTxtEdit->SelectLine(m_pTxtEdit->GetFirstVisibleLine());
+    UpdateReadState();
 }
 
 void CVeskaView::OnChapterList() {
@@ -643,8 +731,7 @@ void CVeskaView::FindNext(bool forward) {
     if (m_lastFound && m_strLastFind == text && m_lastFound->page == request.page) {
         request.last = m_lastFound;
     }
-    request.screenTop =
-        std::size_t(std::max(0, m_pTxtEdit->LineIndex(m_pTxtEdit->GetFirstVisibleLine())));
+    request.screenTop = std::size_t(std::max(0, m_pSession->TopCharacter()));
     m_strLastFind = text;
     m_pFindBar->SetStatus(QStringLiteral(u"正在查找…"));
     m_pSession->Search().Start(m_pSession->Book().m_strPath, m_pSession->Book().m_layout,
@@ -663,16 +750,26 @@ void CVeskaView::ShowFound(const CBookSearch::Result& result, bool forward) {
                                      : QStringLiteral(u"已到达书首，从书末继续查找");
     // The wrap-around belongs to the search: said in the find bar, the status bar stays as it is.
     m_pFindBar->SetStatus(result.wrapped ? wrapNote : QString());
-    if (found.page != m_pSession->Book().m_nCurPage) {
-        GotoPage(found.page);
+    const int position = int(m_pSession->Book().TextPositionOf(found.page, found.offset));
+    if (PanePositionOf(found.page, position) < 0) {
+        m_pSession->GoToPage(found.page);
+        ShowPlace(found.page, position);
+        UpdateReadState();
     }
-    // The occurrence selected and scrolled into view; the keyboard stays in the find field.
-    const int start = TextPositionOf(found.offset);
+    // The occurrence selected and scrolled into view; the keyboard stays in the find field. A
+    // phrase running past its page's end goes on in the next page's text.
+    const int start = PanePositionOf(found.page, position);
+    const int pageLength = int(m_pSession->Book().PaneTextOfPage(found.page).size());
+    const int endPosition = position + int(m_strLastFind.size());
+    int end = endPosition <= pageLength ? PanePositionOf(found.page, endPosition)
+                                        : PanePositionOf(found.page + 1, endPosition - pageLength);
+    if (end < start) {
+        end = start + int(m_strLastFind.size());
+    }
     QTextCursor cursor(m_pTxtEdit->document());
     cursor.setPosition(start);
-    cursor.setPosition(
-        std::min(start + int(m_strLastFind.size()), m_pTxtEdit->document()->characterCount() - 1),
-        QTextCursor::KeepAnchor);
+    cursor.setPosition(std::min(end, m_pTxtEdit->document()->characterCount() - 1),
+                       QTextCursor::KeepAnchor);
     m_pTxtEdit->setTextCursor(cursor);
     m_pTxtEdit->ensureCursorVisible();
     UpdateChapterStatus();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "reader/book_search.h"
+#include "reader/page_strip.h"
 #include "reader/reader_session.h"
 #include "settings/settings_store.h"
 #include "text/chapter_list.h"
@@ -40,6 +41,10 @@ public:
     // through here.
     int OpenBook(const std::u16string& path);
     void GotoPage(int index);
+    // → and ←: the start of the next or previous page's text first on screen.
+    void StepPage(int step);
+    // The open book's re-flow of hard-wrapped lines: "" automatic, "on", "off".
+    void SetReflowChoice(const std::string& choice);
     // After every attempt to change the page: the status now, the records after the paint.
     void UpdateReadState();
     // Writes the records UpdateReadState left for after the paint, if not done yet.
@@ -96,6 +101,15 @@ public:
     // Esc: stops a search, else closes the find bar, else leaves it to the window (escape).
     void OnEscape();
 
+    // Page places (page, position in its text) and pane positions: -1 for a page the pane does
+    // not hold.
+    int PanePositionOf(int page, int pagePosition);
+    int PanePositionOfOffset(int page, std::uint64_t offset);
+    std::pair<int, int> PagePlaceOf(int panePosition);
+    // The place of the display line starting at `lineStart` as the reader's place: its page is
+    // the page the line ends in.
+    std::pair<int, int> TopPlaceOf(int lineStart);
+
     // Whether a book is open: page commands before the first book record nothing.
     bool HasBook() const;
     CReaderSession& Session() { return *m_pSession; }
@@ -128,17 +142,19 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    // Whether the line is whole in the pane's window.
-    bool IsLineOnScreen(int line) const;
     void OnSize();
-    // Shows the session's page from its top.
-    void ShowPage();
-    // The pane's page turner: the next or previous page into the pane.
-    bool TurnPage(int step);
+    // Shows the book with the line holding `pagePosition` of page `page` first on screen; `anew`
+    // sets the text again even where the pane holds the page (its typesetting changed).
+    void ShowPlace(int page, int pagePosition, bool anew = false);
+    // The pane's text supplier: the page after or before those the pane holds.
+    std::optional<std::u16string> MoreText(bool forward);
+    // The first line on screen moved: the session follows it.
+    void OnPaneScrolled(int topCharacter);
+    // The reading preferences' typesetting to the session and the pane; true when the book's
+    // text must be set anew.
+    bool ApplyTypesetting();
     void UpdateChapterStatus();
     void ShowFound(const CBookSearch::Result& result, bool forward);
-    // The character index of `offset` in the current page's text.
-    int TextPositionOf(std::uint64_t offset) const;
     // Saves changed settings (font, spacing, scrolling).
     void SetSettings(const ReaderSettings& settings);
 
@@ -149,4 +165,6 @@ private:
     std::optional<ScanHit> m_lastFound;       // the occurrence selected last, for F3 / Shift+F3
     std::u16string m_strLastFind;
     CEncodingMenu* m_pEncodingMenu = nullptr;
+    CPageStrip m_strip;             // the pages the pane holds
+    bool m_bTypesetApplied = false; // the preferences' typesetting has reached the session
 };

@@ -109,14 +109,14 @@ TEST_F(BookmarkCommandTest, ReopensAtTheScreenLeftTheRecordedPageOrTheLastOne) {
     const QString five = MakeBook(QStringLiteral(u"书签屏.txt"), 5 * 4092);
     Open(five);
     Keys({Qt::Key_Right, Qt::Key_Space, Qt::Key_Space});
-    const int top = m_pane->TopCharacter();
+    const int top = m_view->Session().TopCharacter();
     ASSERT_GT(top, 0);
     Open(MakeBook(QStringLiteral("other.txt"), 4092, 1));
     Bookmarks({m_view->Session().History().m_listLocal.back()}, {},
               [](CTemplateDialog&, QTableWidget* list) { DoubleClick(list); });
     ASSERT_EQ(BookName(), u"书签屏.txt");
     EXPECT_EQ(Page(), 1);
-    EXPECT_EQ(m_pane->TopCharacter(), top);
+    EXPECT_EQ(m_view->Session().TopCharacter(), top);
     Bookmarks({Mark(five, 3, 5)}, {}, [](CTemplateDialog&, QTableWidget* list) { Popup(list, 0); });
     EXPECT_EQ(Page(), 3);
     const QString three = MakeBook(QStringLiteral(u"三页.txt"), 3 * 4092);

@@ -29,7 +29,10 @@ TEST_F(ChapterFindTest, ChapterListPicksAChapterAndCtrlArrowsStep) {
     EXPECT_EQ(m_frame->ChapterPane()->text(), QStringLiteral(u"|第1章　初见"));
     const auto topLine = [this] {
         const int line = m_pane->GetFirstVisibleLine();
-        return m_pane->toPlainText().mid(m_pane->LineIndex(line), m_pane->LineLength(line));
+        // Without the indent the pane sets before each paragraph.
+        return m_pane->toPlainText()
+            .mid(m_pane->LineIndex(line), m_pane->LineLength(line))
+            .trimmed();
     };
     const auto pick = [&](int key, Qt::KeyboardModifiers chord, int selected,
                           const std::function<void(QListView*)>& choose) {
@@ -130,8 +133,8 @@ TEST_F(ChapterFindTest, AnEncodingPickedReloadsInPlaceAndStaysWithTheBookUntilAu
     EXPECT_EQ(shownTitles(), titles);
     const QString detected = m_frame->CodePagePane()->text();
     Keys({Qt::Key_Right, Qt::Key_Right, Qt::Key_Space});
-    const int scrolled = m_pane->verticalScrollBar()->value();
-    ASSERT_GT(scrolled, 0);
+    const int top = m_view->Session().TopCharacter();
+    ASSERT_GT(top, 0);
     auto* button = m_frame->findChild<QToolButton*>(QStringLiteral("encodingButton"));
     Click(button->menu(), QStringLiteral("GB18030"));
     QTest::mouseClick(button, Qt::LeftButton);
@@ -139,9 +142,9 @@ TEST_F(ChapterFindTest, AnEncodingPickedReloadsInPlaceAndStaysWithTheBookUntilAu
     ASSERT_EQ(gb.OpenTxt(path.toStdU16String(), "GB18030"), 0);
     gb.GotoPage(2);
     EXPECT_EQ(Page(), 2);
-    EXPECT_EQ(m_pane->toPlainText(),
-              QString::fromStdU16String(gb.m_strText).replace(QStringLiteral("\r\n"), "\n"));
-    EXPECT_EQ(m_pane->verticalScrollBar()->value(), scrolled);
+    EXPECT_TRUE(m_pane->toPlainText().contains(
+        QStringView(gb.m_strText).mid(gb.m_strText.find(u'\n') + 1, 40)));
+    EXPECT_EQ(m_view->Session().TopCharacter(), top);
     EXPECT_EQ(StatusText(1), QStringLiteral(u"|正在阅读:  第3页"));
     EXPECT_EQ(m_frame->CodePagePane()->text(), QStringLiteral("|GB18030"));
     EXPECT_NE(shownTitles(), titles);
@@ -242,7 +245,8 @@ TEST_F(FindBarTest, TheSelectionIsThePhraseInABookWithAByteOrderMark) {
     EXPECT_EQ(Selected(), QStringLiteral(u"鲁卫"));
     KeyAndWait(Qt::Key_F3);
     EXPECT_EQ(Selected(), QStringLiteral(u"鲁卫"));
-    EXPECT_EQ(m_pane->textCursor().selectionStart(), int(text.find(u"鲁卫", 10)) - 2);
+    const int start = m_pane->textCursor().selectionStart();
+    EXPECT_EQ(m_pane->toPlainText().mid(start - 4, 4), QStringLiteral(u"第一章 "));
 }
 
 // A long book of nothing but blanks: the search runs for a while, and Esc stops it, leaving the

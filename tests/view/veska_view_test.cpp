@@ -31,8 +31,9 @@ TEST_F(ReaderViewTest, OpeningABookShowsItsFirstPageAndAFailedOpenLeavesItAsItWa
     EXPECT_EQ(ReadFile(DataPath("read_history.dat")), std::string());
     EXPECT_EQ(m_pane->toPlainText(), welcome);
     Open(MakeBook(QStringLiteral(u"十千字.txt"), 10000));
-    EXPECT_EQ(m_pane->toPlainText(), PageText());
-    EXPECT_TRUE(m_pane->toPlainText().startsWith(QStringLiteral(u"第1章")));
+    // The whole short book, each paragraph indented.
+    EXPECT_TRUE(m_pane->toPlainText().startsWith(QStringLiteral(u"　　第1章")));
+    EXPECT_EQ(m_view->Session().TopCharacter(), 0);
     EXPECT_EQ(StatusText(0), QStringLiteral(u"|阅读书籍:  十千字.txt"));
     EXPECT_EQ(StatusText(1), QStringLiteral(u"|正在阅读:  第1页"));
     EXPECT_EQ(StatusText(2), QStringLiteral(u"|共3页"));
@@ -74,12 +75,12 @@ TEST_F(ReaderViewTest, EveryWayOfOpeningABookReturnsToItsScreen) {
     WriteFile(m_dataDir.filePath(QStringLiteral("other/notes.md")), "x");
     Open(path);
     Keys({Qt::Key_Right, Qt::Key_Right, Qt::Key_Space, Qt::Key_Space});
-    const int top = m_pane->TopCharacter();
+    const int top = m_view->Session().TopCharacter();
     ASSERT_GT(top, 0);
-    EXPECT_EQ(top, m_pane->LineIndex(m_pane->GetFirstVisibleLine()));
+    EXPECT_EQ(m_pane->LineFromChar(m_pane->TopCharacter()), m_pane->GetFirstVisibleLine());
     Open(other);
     EXPECT_EQ(Page(), 0);
-    EXPECT_EQ(m_pane->TopCharacter(), 0);
+    EXPECT_EQ(m_view->Session().TopCharacter(), 0);
     QStringList listed;
     const auto fileDialog = [&](Qt::KeyboardModifiers modifiers) {
         ScopedModalHook choose([&](QDialog& dialog) {
@@ -118,8 +119,9 @@ TEST_F(ReaderViewTest, EveryWayOfOpeningABookReturnsToItsScreen) {
         Open(other);
         open();
         EXPECT_EQ(Page(), 2) << how;
-        EXPECT_EQ(m_pane->TopCharacter(), top) << how;
-        EXPECT_EQ(m_pane->LineIndex(m_pane->GetFirstVisibleLine()), top) << how;
+        EXPECT_EQ(m_view->Session().TopCharacter(), top) << how;
+        EXPECT_EQ(m_pane->LineFromChar(m_pane->TopCharacter()), m_pane->GetFirstVisibleLine())
+            << how;
         EXPECT_EQ(StatusText(1), QStringLiteral(u"|正在阅读:  第3页")) << how;
         EXPECT_EQ(SavedHistory().m_listLocal.back().nReadPage, 2) << how;
     }
@@ -132,7 +134,7 @@ TEST_F(ReaderViewTest, EveryWayOfOpeningABookReturnsToItsScreen) {
     m_view->Session().Places().Set({EncodeLegacy(path.toStdU16String()), 5, top});
     Open(path);
     EXPECT_EQ(Page(), 2);
-    EXPECT_EQ(m_pane->TopCharacter(), 0);
+    EXPECT_EQ(m_view->Session().TopCharacter(), 0);
 }
 
 // Each step from a value, by key or toolbar button, is saved at once; at the ends of their
@@ -182,12 +184,11 @@ TEST_F(ReaderViewTest, FontAndSpacingKeysStepWithinBoundsAndSaveAtOnce) {
     EXPECT_EQ(settings.font_height, 6);
 }
 
-// One pixel a tick; at the bottom the last screen gets the time a screen takes to scroll, then
-// the next page; a page shorter than the window waits as long as its text takes to scroll by;
-// the end of the book is where it stops. The timer runs only while the text scrolls: not when
+// One pixel a tick, on through page edges without a stop; the end of the book, its last line at
+// the bottom, is where it stops. The timer runs only while the text scrolls: not when
 // off, paused (by a lone Ctrl, with auto_click on) or hidden in the tray, and Ctrl+↓ (next
 // chapter) is no pause.
-TEST_F(ReaderViewTest, AutoScrollGoesOnThroughThePagesGivingEachItsTime) {
+TEST_F(ReaderViewTest, AutoScrollGoesOnThroughThePagesToTheEnd) {
     Open(MakeBook(QStringLiteral("scroll.txt"), 3 * 4092));
     const ReaderSettings& settings = m_view->Settings();
     ASSERT_EQ(settings.auto_read, 0);
@@ -195,33 +196,37 @@ TEST_F(ReaderViewTest, AutoScrollGoesOnThroughThePagesGivingEachItsTime) {
     EXPECT_FALSE(m_frame->Timer()->isActive()); // nothing to fetch, nothing scrolling: no ticks
     m_frame->Timer()->setInterval(24 * 3600 * 1000);
     QScrollBar* bar = m_pane->verticalScrollBar();
+    const int start = bar->value();
     Ticks(1);
-    EXPECT_EQ(bar->value(), 0);
+    EXPECT_EQ(bar->value(), start);
     Key(Qt::Key_A);
     EXPECT_EQ(SavedSettings().auto_read, 1);
     EXPECT_TRUE(m_frame->Action(ID_AUTO_SCROLL)->isChecked());
     Ticks(5);
-    EXPECT_EQ(bar->value(), 5);
-    bar->setValue(bar->maximum() - 2);
-    const int screen = m_pane->viewport()->height();
-    Ticks(2 + screen - 1);
-    EXPECT_EQ(bar->value(), bar->maximum());
-    EXPECT_EQ(Page(), 0);
-    Ticks(1);
-    EXPECT_EQ(Page(), 1);
-    EXPECT_EQ(bar->value(), 0);
-    EXPECT_EQ(SavedHistory().m_listLocal.front().nReadPage, 1);
-    m_pane->SetTextFont(m_pane->FaceName(), 5);
-    m_pane->SetRowDis(1);
-    ASSERT_EQ(bar->maximum(), 0);
-    const int height = int(m_pane->document()->size().height());
-    ASSERT_LT(height, screen);
-    int ticks = 0;
-    for (; Page() == 1 && ticks < 2 * screen; ++ticks) {
+    EXPECT_EQ(bar->value(), start + 5);
+    // On through the page edge a pixel a tick, without a stop: the next page is the current one
+    // once the first line on screen is its own.
+    QTextCursor edge(m_pane->document());
+    edge.setPosition(m_view->PanePositionOf(1, 0));
+    const int distance = m_pane->cursorRect(edge).top() + bar->value();
+    int ticks = start + 5;
+    for (; Page() == 0 && ticks < 4 * distance; ++ticks) {
         Ticks(1);
     }
-    EXPECT_EQ(ticks, height);
-    Ticks(2 * screen);
+    EXPECT_NEAR(ticks, distance, 2 * m_pane->LineDistancePixels());
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(SavedHistory().m_listLocal.front().nReadPage, 1);
+    // The end of the book: the last line comes to the window's bottom and the text stops.
+    m_view->GotoPage(2);
+    const int screen = m_pane->viewport()->height();
+    Ticks(4 * screen);
+    const int end = bar->value();
+    Ticks(3);
+    EXPECT_EQ(bar->value(), end);
+    QTextCursor last(m_pane->document());
+    last.movePosition(QTextCursor::End);
+    EXPECT_LE(m_pane->cursorRect(last).bottom(), screen);
+    EXPECT_GT(m_pane->cursorRect(last).bottom(), screen - 2 * m_pane->LineDistancePixels());
     EXPECT_EQ(Page(), 2);
     Key(Qt::Key_A);
     EXPECT_EQ(SavedSettings().auto_read, 0);
@@ -250,8 +255,8 @@ TEST_F(ReaderViewTest, AutoScrollGoesOnThroughThePagesGivingEachItsTime) {
     EXPECT_TRUE(m_frame->Timer()->isActive());
 }
 
-// No book, no progress; then the first line on screen, scrolling within the page moving it on up
-// to the next page's start.
+// No book, no progress; then the first line on screen, a screen within the page moving it on
+// less than a page.
 TEST_F(ReaderViewTest, ProgressFollowsTheFirstLineOnScreen) {
     const QLabel* progress = m_frame->ProgressPane();
     EXPECT_FALSE(progress->isVisible());
@@ -260,7 +265,7 @@ TEST_F(ReaderViewTest, ProgressFollowsTheFirstLineOnScreen) {
     EXPECT_EQ(progress->text(), QStringLiteral("0.0%"));
     Keys({Qt::Key_Right, Qt::Key_Right, Qt::Key_Right, Qt::Key_Right});
     EXPECT_EQ(progress->text(), QStringLiteral("40.0%"));
-    m_pane->verticalScrollBar()->setValue(m_pane->verticalScrollBar()->maximum());
+    Key(Qt::Key_Space);
     const double shown = progress->text().chopped(1).toDouble();
     EXPECT_GT(shown, 40.0);
     EXPECT_LT(shown, 50.0);
