@@ -44,6 +44,11 @@ public:
     // Shows and keeps changed reading preferences (and the colours night and day change); set
     // by whoever shows the text.
     std::function<void(const ReaderSettings&, const ReadingPrefs&)> m_onReadingChanged;
+    // The open book's re-flow of hard-wrapped lines ("" automatic, "on", "off"), shown on the
+    // reading page when there is a book; a change goes to m_onReflowChanged at once.
+    bool m_bHasBook = false;
+    std::string m_strReflow;
+    std::function<void(const std::string&)> m_onReflowChanged;
 
     // The window and its controls while DoModal runs; null otherwise.
     CTemplateDialog* m_pDialog = nullptr;

@@ -5,6 +5,7 @@
 #include "widgets/modal_hook.h"
 
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFontDatabase>
@@ -15,6 +16,8 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -65,6 +68,36 @@ CReadingDlg::CReadingDlg(COptionDlg& options, QWidget* parent)
     schemeRow->addWidget(m_btnNight);
     schemeRow->addStretch(1);
 
+    m_checkIndent = new QCheckBox(QStringLiteral(u"段首空两格(&I)"), this);
+    m_checkIndent->setObjectName(QStringLiteral("indent"));
+    m_checkIndent->setChecked(prefs.indent != 0);
+    m_comboBlankLines = new QComboBox(this);
+    m_comboBlankLines->setObjectName(QStringLiteral("blankLines"));
+    m_comboBlankLines->addItems({QStringLiteral(u"保留"), QStringLiteral(u"多个合并为一个"),
+                                 QStringLiteral(u"去除，段间留空")});
+    m_comboBlankLines->setCurrentIndex(std::clamp(prefs.blank_lines, 0, 2));
+    m_spinParagraphSpacing =
+        NumberBox(this, "paragraphSpacing", 0, ReadingPrefs::kMaxParagraphSpacing,
+                  prefs.paragraph_spacing, QStringLiteral(u" 像素"));
+    m_spinParagraphSpacing->setEnabled(prefs.blank_lines == 2);
+    m_checkJustify = new QCheckBox(QStringLiteral(u"两端对齐(&J)"), this);
+    m_checkJustify->setObjectName(QStringLiteral("justify"));
+    m_checkJustify->setChecked(prefs.justify != 0);
+    m_comboReflow = new QComboBox(this);
+    m_comboReflow->setObjectName(QStringLiteral("reflow"));
+    m_comboReflow->addItem(QStringLiteral(u"自动"), QString());
+    m_comboReflow->addItem(QStringLiteral(u"开"), QStringLiteral("on"));
+    m_comboReflow->addItem(QStringLiteral(u"关"), QStringLiteral("off"));
+    m_comboReflow->setCurrentIndex(
+        std::max(0, m_comboReflow->findData(QString::fromStdString(options.m_strReflow))));
+    m_comboReflow->setEnabled(options.m_bHasBook);
+    m_comboReflow->setToolTip(
+        QStringLiteral(u"把硬换行（每行字数几乎相同）的书接成整段；只对这本书"));
+    auto* marks = new QHBoxLayout;
+    marks->addWidget(m_checkIndent);
+    marks->addWidget(m_checkJustify);
+    marks->addStretch(1);
+
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral(u"字体(&F)："), m_comboFace);
     form->addRow(QStringLiteral(u"左边距(&L)："), m_spinMarginLeft);
@@ -72,6 +105,10 @@ CReadingDlg::CReadingDlg(COptionDlg& options, QWidget* parent)
     form->addRow(QStringLiteral(u"每行最多(&W)："), m_spinLineChars);
     form->addRow(QStringLiteral(u"滚动速度(&S)："), m_spinScrollSpeed);
     form->addRow(QStringLiteral(u"配色："), schemeRow);
+    form->addRow(QStringLiteral(u"排版："), marks);
+    form->addRow(QStringLiteral(u"空行(&B)："), m_comboBlankLines);
+    form->addRow(QStringLiteral(u"段间距(&P)："), m_spinParagraphSpacing);
+    form->addRow(QStringLiteral(u"本书重排硬换行(&H)："), m_comboReflow);
 
     auto* buttons = new QDialogButtonBox(this);
     QPushButton* close =
@@ -91,6 +128,18 @@ CReadingDlg::CReadingDlg(COptionDlg& options, QWidget* parent)
         connect(box, &QSpinBox::valueChanged, this, &CReadingDlg::OnNumberChanged);
     }
     connect(m_btnNight, &QRadioButton::clicked, this, [this] { OnNight(true); });
+    for (QCheckBox* box : {m_checkIndent, m_checkJustify}) {
+        connect(box, &QCheckBox::toggled, this, &CReadingDlg::OnTypesetChanged);
+    }
+    connect(m_comboBlankLines, &QComboBox::currentIndexChanged, this,
+            &CReadingDlg::OnTypesetChanged);
+    connect(m_spinParagraphSpacing, &QSpinBox::valueChanged, this, &CReadingDlg::OnTypesetChanged);
+    connect(m_comboReflow, &QComboBox::currentIndexChanged, this, [this] {
+        m_options.m_strReflow = m_comboReflow->currentData().toString().toStdString();
+        if (m_options.m_onReflowChanged) {
+            m_options.m_onReflowChanged(m_options.m_strReflow);
+        }
+    });
     connect(m_btnDay, &QRadioButton::clicked, this, [this] { OnNight(false); });
 }
 
@@ -140,6 +189,16 @@ void CReadingDlg::OnNumberChanged() {
     prefs.margin_right = m_spinMarginRight->value();
     prefs.line_chars = m_spinLineChars->value();
     prefs.scroll_speed = m_spinScrollSpeed->value();
+    m_options.ReadingChanged();
+}
+
+void CReadingDlg::OnTypesetChanged() {
+    ReadingPrefs& prefs = m_options.m_prefs;
+    prefs.indent = m_checkIndent->isChecked() ? 1 : 0;
+    prefs.blank_lines = m_comboBlankLines->currentIndex();
+    prefs.paragraph_spacing = m_spinParagraphSpacing->value();
+    prefs.justify = m_checkJustify->isChecked() ? 1 : 0;
+    m_spinParagraphSpacing->setEnabled(prefs.blank_lines == 2);
     m_options.ReadingChanged();
 }
 

@@ -99,18 +99,20 @@ int CTypesetter::DetectWrapColumns(std::u16string_view opening, bool likeliest) 
     if (lines < kMinLines) {
         return 0;
     }
-    // The width whose band (a few columns short of it to a couple over) holds the most lines.
+    // The width most lines end at; lines a few columns short of it (a full-width character or a
+    // word that did not fit) or a couple over (a closing mark) end at it too.
     int best = 0;
-    int bestLines = 0;
     for (int width = kMinWidth; width <= kMaxWidth; ++width) {
-        int band = 0;
-        for (int c = width - kShortOfWidth; c <= width + kOverWidth; ++c) {
-            band += count[std::size_t(c)];
-        }
-        if (band > bestLines) {
+        if (count[std::size_t(width)] > count[std::size_t(best)]) {
             best = width;
-            bestLines = band;
         }
+    }
+    if (best == 0) {
+        return 0;
+    }
+    int bestLines = 0;
+    for (int c = best - kShortOfWidth; c <= best + kOverWidth; ++c) {
+        bestLines += count[std::size_t(c)];
     }
     // Most lines end at the width and hardly any run past it.
     for (int c = best + kOverWidth + 1; c < int(count.size()); ++c) {

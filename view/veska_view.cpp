@@ -456,6 +456,9 @@ void CVeskaView::OnOption() {
         m_settings.SetPrefs(prefs);
         ApplyReadingPrefs();
     };
+    dialog.m_bHasBook = HasBook();
+    dialog.m_strReflow = m_pSession->ReflowChoice();
+    dialog.m_onReflowChanged = [this](const std::string& choice) { SetReflowChoice(choice); };
     if (dialog.DoModal(this) != IDOK) {
         return;
     }
