@@ -14,8 +14,10 @@
 #include "view/veska_view.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <benchmark/benchmark.h>
 
@@ -68,60 +70,166 @@ void BM_StartUpToShownWindow(benchmark::State& state) {
 }
 BENCHMARK(BM_StartUpToShownWindow)->Unit(benchmark::kMillisecond)->Iterations(30);
 
-void BM_PageStep(benchmark::State& state) {
+// A started reader with a long novel open, its data in a folder of its own.
+struct OpenReader {
     QTemporaryDir dir;
-    qputenv("VESKA_DATA_DIR", dir.path().toLocal8Bit());
-    const QString bookPath = dir.filePath(QStringLiteral(u"长篇.txt"));
-    {
+    CMainFrame* frame = nullptr;
+    CVeskaView* view = nullptr;
+    CTxtRichEdit* pane = nullptr;
+    int lastPage = 0;
+
+    bool Start(int pages) {
+        qputenv("VESKA_DATA_DIR", dir.path().toLocal8Bit());
+        const QString bookPath = dir.filePath(QStringLiteral(u"长篇.txt"));
         QFile book(bookPath);
-        const std::string bytes = ChineseNovel(400 * 4092);
+        const std::string bytes = ChineseNovel(std::size_t(pages) * 4092);
         if (!book.open(QIODevice::WriteOnly) ||
             book.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size())) {
-            state.SkipWithError("cannot write the book");
-            return;
+            return false;
         }
+        book.close();
+        CVeskaApp::Instance()->InitInstance(QStringList{QStringLiteral("veska")});
+        frame = CVeskaApp::Instance()->MainFrame();
+        WaitUntilShown(frame);
+        view = frame->GetActiveView();
+        pane = view->m_pTxtEdit;
+        view->OpenBook(bookPath.toStdU16String());
+        lastPage = view->Session().Book().GetPageCount() - 1;
+        QCoreApplication::processEvents();
+        return true;
     }
-    CVeskaApp* app = CVeskaApp::Instance();
-    app->InitInstance(QStringList{QStringLiteral("veska")});
-    CMainFrame* frame = app->MainFrame();
-    WaitUntilShown(frame);
-    CVeskaView* view = frame->GetActiveView();
-    CTxtRichEdit* pane = view->m_pTxtEdit;
-    view->OpenBook(bookPath.toStdU16String());
-    const int last = view->Session().Book().GetPageCount() - 1;
+    ~OpenReader() { CVeskaApp::Instance()->DestroyMainFrame(); }
+};
 
-    QCoreApplication::sendPostedEvents();
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+double Percentile90(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() * 9 / 10];
+}
+
+void BM_PageStep(benchmark::State& state) {
+    OpenReader reader;
+    if (!reader.Start(400)) {
+        state.SkipWithError("cannot write the book");
+        return;
+    }
     std::vector<double> steps, painted, paintedCpu;
     for (auto _ : state) {
-        if (view->Session().Book().m_nCurPage >= last) {
+        if (reader.view->Session().Book().m_nCurPage >= reader.lastPage) {
             state.PauseTiming();
-            view->GotoPage(0);
+            reader.view->GotoPage(0);
             QCoreApplication::sendPostedEvents();
             state.ResumeTiming();
         }
         const auto start = Clock::now();
         const double startCpu = ThreadCpuMs();
-        QTest::keyClick(pane, Qt::Key_Right);
+        QTest::keyClick(reader.pane, Qt::Key_Right);
         steps.push_back(Milliseconds(Clock::now() - start));
         // The paint the key asked for, into the offscreen window.
         QCoreApplication::sendPostedEvents();
         painted.push_back(Milliseconds(Clock::now() - start));
         paintedCpu.push_back(ThreadCpuMs() - startCpu);
     }
-    const auto median = [](std::vector<double>& v) {
-        std::sort(v.begin(), v.end());
-        return v[v.size() / 2];
-    };
-    if (!steps.empty()) {
-        state.counters["median_ms"] = median(steps);
-        state.counters["p90_ms"] = steps[steps.size() * 9 / 10];
-        state.counters["painted_median_ms"] = median(painted);
-        state.counters["painted_cpu_median_ms"] = median(paintedCpu);
-    }
+    state.counters["median_ms"] = Median(steps);
+    state.counters["p90_ms"] = Percentile90(steps);
+    state.counters["painted_median_ms"] = Median(painted);
+    state.counters["painted_cpu_median_ms"] = Median(paintedCpu);
     state.counters["page_bytes"] = 4092;
-    app->DestroyMainFrame();
 }
 BENCHMARK(BM_PageStep)->Unit(benchmark::kMillisecond)->Iterations(300);
+
+// Steps that move the text by pixels: one tick of automatic scrolling, or one wheel notch, each
+// with everything the event loop does after it (the paint, the pages brought in and let go).
+// The slowest step and the slowest step that crossed a page edge are printed beside the median.
+template <typename StepFn> void PixelSteps(benchmark::State& state, StepFn step) {
+    OpenReader reader;
+    if (!reader.Start(400)) {
+        state.SkipWithError("cannot write the book");
+        return;
+    }
+    std::vector<double> cpu;
+    double slowest = 0;
+    double slowestAtEdge = 0;
+    int edges = 0;
+    for (auto _ : state) {
+        const int page = reader.view->Session().Book().m_nCurPage;
+        const double startCpu = ThreadCpuMs();
+        step(*reader.pane);
+        QCoreApplication::processEvents();
+        const double used = ThreadCpuMs() - startCpu;
+        cpu.push_back(used);
+        slowest = std::max(slowest, used);
+        if (reader.view->Session().Book().m_nCurPage != page) {
+            ++edges;
+            slowestAtEdge = std::max(slowestAtEdge, used);
+        }
+    }
+    state.counters["cpu_median_ms"] = Median(cpu);
+    state.counters["cpu_p90_ms"] = Percentile90(cpu);
+    state.counters["cpu_max_ms"] = slowest;
+    state.counters["cpu_max_at_edge_ms"] = slowestAtEdge;
+    state.counters["page_edges"] = edges;
+}
+
+void BM_AutoScrollTick(benchmark::State& state) {
+    PixelSteps(state, [](CTxtRichEdit& pane) { pane.AutoScrollStep(); });
+}
+BENCHMARK(BM_AutoScrollTick)->Unit(benchmark::kMillisecond)->Iterations(6000);
+
+void BM_WheelNotch(benchmark::State& state) {
+    PixelSteps(state, [](CTxtRichEdit& pane) {
+        const QPointF at(50, 50);
+        QWheelEvent event(at, pane.viewport()->mapToGlobal(at), QPoint(), QPoint(0, -120),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(pane.viewport(), &event);
+    });
+}
+BENCHMARK(BM_WheelNotch)->Unit(benchmark::kMillisecond)->Iterations(600);
+
+// Opening a book until its first screen is painted: the book of VESKA_BENCH_BOOK, else the
+// 500 MB novel chapter_scan_bench leaves in /tmp, else a 40 MB one written here. Opening reads
+// a few pages whatever the size.
+void BM_OpenBook(benchmark::State& state) {
+    OpenReader reader;
+    if (!reader.Start(10)) {
+        state.SkipWithError("cannot write the book");
+        return;
+    }
+    QString path = qEnvironmentVariable("VESKA_BENCH_BOOK");
+    if (path.isEmpty() && QFile::exists(QStringLiteral("/tmp/veska-bench-novel.txt"))) {
+        path = QStringLiteral("/tmp/veska-bench-novel.txt");
+    }
+    if (path.isEmpty()) {
+        path = reader.dir.filePath(QStringLiteral(u"大部头.txt"));
+        QFile book(path);
+        const std::string bytes = ChineseNovel(std::size_t(40) << 20);
+        if (!book.open(QIODevice::WriteOnly) ||
+            book.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size())) {
+            state.SkipWithError("cannot write the book");
+            return;
+        }
+    }
+    const std::u16string small = reader.view->Session().Book().m_strPath;
+    std::vector<double> wall;
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        reader.view->OpenBook(path.toStdU16String());
+        QCoreApplication::sendPostedEvents();
+        wall.push_back(Milliseconds(Clock::now() - start));
+        state.PauseTiming();
+        reader.view->OpenBook(small);
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+    }
+    state.counters["median_ms"] = Median(wall);
+    state.counters["max_ms"] = *std::max_element(wall.begin(), wall.end());
+    state.counters["book_mb"] = double(QFileInfo(path).size()) / 1e6;
+}
+BENCHMARK(BM_OpenBook)->Unit(benchmark::kMillisecond)->Iterations(20);
 
 } // namespace
 
