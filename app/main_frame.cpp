@@ -311,8 +311,18 @@ void CMainFrame::CreateReaderToolBar() {
     encoding->setAutoRaise(true);
     encoding->setPopupMode(QToolButton::InstantPopup);
     encoding->setMenu(m_pView->EncodingMenu());
+    // 简繁: the book in the script the reader reads.
+    auto* script = new QToolButton(m_wndReaderBar);
+    script->setObjectName(QStringLiteral("scriptButton"));
+    script->setToolTip(QStringLiteral(u"简繁"));
+    script->setAccessibleName(QStringLiteral(u"简繁"));
+    script->setIcon(PlaceholderIcon(QStringLiteral(u"繁"), 16, QColor(0x8A, 0x4A, 0x3A)));
+    script->setAutoRaise(true);
+    script->setPopupMode(QToolButton::InstantPopup);
+    script->setMenu(m_pView->ScriptMenu());
     m_wndReaderBar->addSeparator();
     m_wndReaderBar->addWidget(encoding);
+    m_wndReaderBar->addWidget(script);
     if (m_wndReaderBar->SetImageListFromBitmap(16, TB_SETIMAGELIST, IDR_READER_BAR) &&
         m_wndReaderBar->SetImageListFromBitmap(16, TB_SETHOTIMAGELIST, IDR_READER_BAR)) {
         m_wndReaderBar->SetImageListFromBitmap(16, TB_SETDISABLEDIMAGELIST, IDR_READER_BAR);

@@ -41,7 +41,8 @@ public:
         if (index.column() == 1) {
             return page;
         }
-        const QString title = QString::fromStdU16String(m_chapters.Title(row));
+        const QString title = m_shown ? m_shown(m_chapters.Title(row))
+                                      : QString::fromStdU16String(m_chapters.Title(row));
         // Read out with its page, which the row shows apart from the title.
         return role == Qt::DisplayRole ? title : QStringLiteral(u"%1，第 %2 页").arg(title, page);
     }
@@ -62,6 +63,8 @@ public:
         endInsertRows();
         return true;
     }
+
+    std::function<QString(const std::u16string&)> m_shown;
 
 private:
     const CChapterList& m_chapters;
@@ -192,4 +195,8 @@ void CChapterListDlg::accept() {
     const QModelIndex index = m_list->currentIndex();
     m_nSelected = index.isValid() ? index.row() : -1;
     QDialog::accept();
+}
+
+void CChapterListDlg::SetTitleShown(std::function<QString(const std::u16string&)> shown) {
+    m_model->m_shown = std::move(shown);
 }

@@ -4,6 +4,9 @@
 
 #include <QDialog>
 
+#include <functional>
+#include <string>
+
 class QLabel;
 class QListView;
 class QTimer;
@@ -27,6 +30,8 @@ public:
     void SetProgress(int percent);
     // The picked chapter after the dialog is accepted.
     int Selected() const { return m_nSelected; }
+    // How a title is shown (in the script the book is read in); as listed without it.
+    void SetTitleShown(std::function<QString(const std::u16string&)> shown);
     // Column 0 of its model holds the titles, column 1 the pages as shown.
     QListView* List() const { return m_list; }
 

@@ -300,6 +300,10 @@ int CReaderSession::Open(const std::u16string& path) {
     }
     m_nTopCharacter = m_nOpenedTop;
     m_strReflow = CBookChoiceStore(GetDataDir(), CBookChoiceStore::kReflowFileName).Get(fullPath);
+    m_strScript = CBookChoiceStore(GetDataDir(), CBookChoiceStore::kScriptFileName).Get(fullPath);
+    if (!CScriptConverter::FromName(m_strScript)) {
+        m_strScript.clear(); // a damaged entry: the default
+    }
     ApplyTypesetting();
     StartChapters();
     RecordShelfOpened();
@@ -343,6 +347,15 @@ bool CReaderSession::SetEncodingChoice(const std::string& choice) {
 
 void CReaderSession::ApplyTypesetting() {
     m_shownPages.clear();
+    const CScriptConverter::Script script = ScriptInEffect();
+    if (script == CScriptConverter::Script::kOriginal) {
+        m_pConverter.reset();
+    } else if (!m_pConverter || m_pConverterScript != script) {
+        // Loading the dictionaries takes a while: once per script chosen.
+        m_pConverter = std::make_unique<CScriptConverter>(script);
+        m_pConverterScript = script;
+        m_bScriptNoticeGiven = false;
+    }
     m_typeset = m_typesetBase;
     if (!HasBook()) {
         return;
@@ -378,6 +391,66 @@ void CReaderSession::SetReflowChoice(const std::string& choice) {
     ApplyTypesetting();
 }
 
+void CReaderSession::SetDefaultScript(CScriptConverter::Script script) {
+    if (script != m_defaultScript) {
+        m_defaultScript = script;
+        ApplyTypesetting();
+    }
+}
+
+CScriptConverter::Script CReaderSession::ScriptInEffect() const {
+    return CScriptConverter::FromName(m_strScript).value_or(m_defaultScript);
+}
+
+void CReaderSession::SetScriptChoice(const std::string& name) {
+    if (!HasBook()) {
+        return;
+    }
+    m_strScript = CScriptConverter::FromName(name) ? name : "";
+    if (!CBookChoiceStore(GetDataDir(), CBookChoiceStore::kScriptFileName)
+             .Set(m_book.m_strPath, m_strScript)) {
+        LogMessage message;
+        LogAppend(message, "cannot remember the script of the book");
+        CLog::Instance().Write(LOG_ERROR, message);
+    }
+    ApplyTypesetting();
+}
+
+std::u16string CReaderSession::ShownTitle(std::u16string_view title) const {
+    if (!m_pConverter) {
+        return std::u16string(title);
+    }
+    return m_pConverter->Convert(title);
+}
+
+void CReaderSession::ConvertScript(ShownPage& shown) {
+    std::string error;
+    CScriptConverter::Mapped mapped = m_pConverter->ConvertMapped(shown.text, &error);
+    if (!error.empty()) {
+        // Shown as written; the reader hears of it once, not at every page.
+        if (!m_bScriptNoticeGiven) {
+            m_bScriptNoticeGiven = true;
+            LogMessage message;
+            LogAppend(message, "script conversion failed:");
+            LogAppend(message, error.c_str());
+            CLog::Instance().Write(LOG_ERROR, message);
+            emit notice(QStringLiteral(u"繁简转换不可用，显示原文"),
+                        QStringLiteral(u"繁简转换不可用（%1），书按原文显示。")
+                            .arg(QString::fromStdString(error)));
+        }
+        return;
+    }
+    // Each converted character comes from a typeset one, which comes from the page.
+    std::vector<int> source(mapped.text.size());
+    const int end = shown.source.empty() ? 0 : shown.source.back() + 1;
+    for (std::size_t i = 0; i < source.size(); ++i) {
+        const std::size_t from = mapped.source[i];
+        source[i] = from < shown.source.size() ? shown.source[from] : end;
+    }
+    shown.text = std::move(mapped.text);
+    shown.source = std::move(source);
+}
+
 const ShownPage& CReaderSession::ShownText(int page) {
     const auto found = m_shownPages.find(page);
     if (found != m_shownPages.end()) {
@@ -391,6 +464,9 @@ const ShownPage& CReaderSession::ShownText(int page) {
     const CTypesetter setter(m_typeset);
     ShownPage shown = setter.SetPage(m_book.PaneTextOfPage(page - 1), m_book.PaneTextOfPage(page),
                                      m_book.PaneTextOfPage(page + 1));
+    if (m_pConverter) {
+        ConvertScript(shown);
+    }
     return m_shownPages.emplace(page, std::move(shown)).first->second;
 }
 

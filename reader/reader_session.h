@@ -4,6 +4,7 @@
 #include "history/reader_history.h"
 #include "shelf/book_shelf.h"
 #include "text/resource_data.h"
+#include "text/script_converter.h"
 #include "text/typesetter.h"
 
 #include <QElapsedTimer>
@@ -58,6 +59,18 @@ public:
     // book in a file of its own.
     const std::string& ReflowChoice() const { return m_strReflow; }
     void SetReflowChoice(const std::string& choice);
+    // The script books are shown in unless one has its own choice (reading.cfg's `script`).
+    void SetDefaultScript(CScriptConverter::Script script);
+    CScriptConverter::Script DefaultScript() const { return m_defaultScript; }
+    // The open book's own script choice (CScriptConverter's names; "" follows the default), kept
+    // for the book in a file of its own; an unknown name forgets the choice.
+    const std::string& ScriptChoice() const { return m_strScript; }
+    void SetScriptChoice(const std::string& name);
+    // The script the open book is shown in.
+    CScriptConverter::Script ScriptInEffect() const;
+    // A text of the book (a chapter title) as the pane shows it: in the script in effect.
+    std::u16string ShownTitle(std::u16string_view title) const;
+
     // The screen's first whole line is now at (page, position in its text); the page becomes
     // the current page when it is another.
     void ScreenMoved(std::pair<int, int> place);
@@ -126,6 +139,9 @@ private:
 
     // The open book's typesetting from the base and its re-flow choice; the shown pages anew.
     void ApplyTypesetting();
+    // The shown page in the script in effect, its map composed; unconverted (and the reader told
+    // once) when conversion fails.
+    void ConvertScript(ShownPage& shown);
 
     CSettingsStore& m_settings;
     CResourceData m_book;
@@ -133,8 +149,13 @@ private:
     TypesetOptions m_typeset;
     std::map<int, ShownPage> m_shownPages;
     std::string m_strReflow;
-    int m_nWrapColumns = 0;      // the open book's hard wrap, 0 when its opening shows none
-    int m_nLikeliestColumns = 0; // the width it would be wrapped at, for a re-flow asked for
+    CScriptConverter::Script m_defaultScript = CScriptConverter::Script::kOriginal;
+    std::string m_strScript;
+    std::unique_ptr<CScriptConverter> m_pConverter; // for the script in effect; none for 原文
+    CScriptConverter::Script m_pConverterScript = CScriptConverter::Script::kOriginal;
+    bool m_bScriptNoticeGiven = false; // the conversion failed and the reader was told
+    int m_nWrapColumns = 0;            // the open book's hard wrap, 0 when its opening shows none
+    int m_nLikeliestColumns = 0;       // the width it would be wrapped at, for a re-flow asked for
     CReaderHistory m_history;
     CReadPlaceStore m_places;
     std::unique_ptr<CBookShelf> m_pShelf;

@@ -13,6 +13,7 @@
 #include "view/encoding_menu.h"
 #include "view/find_bar.h"
 #include "view/key_table.h"
+#include "view/script_menu.h"
 #include "view/txt_rich_edit.h"
 #include "widgets/book_file_dialog.h"
 #include "widgets/modal_hook.h"
@@ -114,7 +115,7 @@ void CVeskaView::OnInitialUpdate() {
     });
     connect(m_pTxtEdit, &CTxtRichEdit::pauseToggled, this, &CVeskaView::ToggleAutoScrollPause);
     connect(m_pTxtEdit, &CTxtRichEdit::contextMenuAt, this,
-            [this](const QPoint& at) { EncodingMenu()->popup(at); });
+            [this](const QPoint& at) { ContextMenu()->popup(at); });
     // The chapter on screen can change with every scroll inside the page.
     connect(m_pTxtEdit->verticalScrollBar(), &QScrollBar::valueChanged, this,
             &CVeskaView::UpdateChapterStatus);
@@ -335,6 +336,51 @@ void CVeskaView::GotoPage(int index) {
     UpdateReadState();
 }
 
+QMenu* CVeskaView::ScriptMenu() {
+    if (m_pScriptMenu == nullptr) {
+        m_pScriptMenu = new CScriptMenu(
+            [this] {
+                CScriptMenu::State state;
+                state.choice = m_pSession->ScriptChoice();
+                state.current = CScriptConverter::NameOf(m_pSession->ScriptInEffect());
+                state.fallback = CScriptConverter::NameOf(CScriptConverter::Script(
+                    std::clamp(Prefs().script, 0, ReadingPrefs::kMaxScript)));
+                state.hasBook = HasBook();
+                return state;
+            },
+            this);
+        connect(m_pScriptMenu, &CScriptMenu::chosen, this, &CVeskaView::OnScriptChoice);
+        connect(m_pScriptMenu, &CScriptMenu::defaultChosen, this, [this] {
+            ReadingPrefs prefs = Prefs();
+            prefs.script = int(m_pSession->ScriptInEffect());
+            m_settings.SetPrefs(prefs);
+            m_pSession->SetDefaultScript(m_pSession->ScriptInEffect());
+        });
+    }
+    return m_pScriptMenu;
+}
+
+QMenu* CVeskaView::ContextMenu() {
+    if (m_pContextMenu == nullptr) {
+        m_pContextMenu = new QMenu(this);
+        m_pContextMenu->setObjectName(QStringLiteral("paneMenu"));
+        auto* encoding = static_cast<CEncodingMenu*>(EncodingMenu());
+        m_pContextMenu->addActions(encoding->actions());
+        m_pContextMenu->addSeparator();
+        m_pContextMenu->addMenu(ScriptMenu());
+        connect(m_pContextMenu, &QMenu::aboutToShow, encoding, &CEncodingMenu::Update);
+    }
+    return m_pContextMenu;
+}
+
+void CVeskaView::OnScriptChoice(const std::string& choice) {
+    const int page = m_pSession->Book().m_nCurPage;
+    const int top = m_pSession->TopCharacter();
+    m_pSession->SetScriptChoice(choice);
+    ShowPlace(page, top, true);
+    UpdateChapterStatus();
+}
+
 QMenu* CVeskaView::EncodingMenu() {
     if (m_pEncodingMenu == nullptr) {
         m_pEncodingMenu = new CEncodingMenu(
@@ -529,12 +575,15 @@ bool CVeskaView::ApplyTypesetting() {
     const int spacing =
         options.blankLines == TypesetOptions::BlankLines::Remove ? prefs.paragraph_spacing : 0;
     m_pTxtEdit->SetParagraphLook(prefs.justify != 0, spacing);
+    const auto script =
+        CScriptConverter::Script(std::clamp(prefs.script, 0, ReadingPrefs::kMaxScript));
     TypesetOptions current = m_pSession->Typesetting();
     current.reflowColumns = 0;
-    if (current == options && m_bTypesetApplied) {
+    if (current == options && m_pSession->DefaultScript() == script && m_bTypesetApplied) {
         return false;
     }
     m_bTypesetApplied = true;
+    m_pSession->SetDefaultScript(script);
     m_pSession->SetTypesetting(options);
     return HasBook();
 }
@@ -643,9 +692,9 @@ int CVeskaView::CurrentChapter() const {
 
 void CVeskaView::UpdateChapterStatus() {
     const int current = CurrentChapter();
-    emit chapterChanged(current >= 0
-                            ? QString::fromStdU16String(Chapters().Title(std::size_t(current)))
-                            : QString());
+    emit chapterChanged(current >= 0 ? QString::fromStdU16String(m_pSession->ShownTitle(
+                                           Chapters().Title(std::size_t(current))))
+                                     : QString());
 }
 
 void CVeskaView::GotoChapter(int index) {
@@ -666,6 +715,9 @@ void CVeskaView::OnChapterList() {
         return;
     }
     CChapterListDlg dialog(Chapters(), CurrentChapter(), this);
+    dialog.SetTitleShown([this](const std::u16string& title) {
+        return QString::fromStdU16String(m_pSession->ShownTitle(title));
+    });
     dialog.SetProgress(m_pSession->Chapters().Progress());
     m_pChapterDlg = &dialog;
     const int result = RunModal(dialog);

@@ -16,6 +16,7 @@
 
 class CChapterListDlg;
 class CEncodingMenu;
+class CScriptMenu;
 class CFindBar;
 class CTxtRichEdit;
 class QMenu;
@@ -78,6 +79,13 @@ public:
     // The encoding menu of the toolbar button and the text pane: "自动检测", then each encoding
     // CEncodingChoice names; the one in effect for the open book is checked.
     QMenu* EncodingMenu();
+    // The 简繁 menu of the toolbar button and the text pane (CScriptMenu).
+    QMenu* ScriptMenu();
+    // The text pane's right-click menu: the encodings, then the 简繁 menu.
+    QMenu* ContextMenu();
+    // Shows the open book in the script `choice` names ("" follows the default), on the same
+    // first line, and remembers it for the book.
+    void OnScriptChoice(const std::string& choice);
     // Reads the open book in the encoding `choice` names ("" detects it again), on the same page
     // and screen, and remembers the choice for the book ("" forgets it).
     void OnEncodingChoice(const std::string& choice);
@@ -165,6 +173,8 @@ private:
     std::optional<ScanHit> m_lastFound;       // the occurrence selected last, for F3 / Shift+F3
     std::u16string m_strLastFind;
     CEncodingMenu* m_pEncodingMenu = nullptr;
+    CScriptMenu* m_pScriptMenu = nullptr;
+    QMenu* m_pContextMenu = nullptr;
     CPageStrip m_strip;             // the pages the pane holds
     bool m_bTypesetApplied = false; // the preferences' typesetting has reached the session
 };

@@ -152,7 +152,7 @@ TEST_F(ChapterFindTest, AnEncodingPickedReloadsInPlaceAndStaysWithTheBookUntilAu
     EXPECT_EQ(m_frame->CodePagePane()->text(), QStringLiteral("|GB18030"));
     EXPECT_TRUE(HoldsLegacy(ReadFile(DataPath("read_history.dat")), u"繁體.txt"));
 
-    QMenu* menu = m_view->EncodingMenu();
+    QMenu* menu = m_view->ContextMenu();
     QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(20, 20),
                             m_pane->viewport()->mapToGlobal(QPoint(20, 20)));
     QApplication::sendEvent(m_pane->viewport(), &click);

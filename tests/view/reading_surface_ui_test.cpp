@@ -9,6 +9,10 @@
 #include <QAbstractTextDocumentLayout>
 #include <QAccessible>
 #include <QAccessibleTextInterface>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QListView>
+#include <QMenu>
 #include <QScrollBar>
 #include <QTextBlock>
 
@@ -236,6 +240,65 @@ TEST_F(ReadingSurfaceTest, TheSameSettingsLayOutAlikeAndChaptersComeToTheTop) {
         EXPECT_EQ(TopLineText().trimmed(), heading) << i;
         EXPECT_EQ(m_frame->ChapterPane()->text(), QStringLiteral("|") + heading) << i;
     }
+}
+
+// A Big5 book read in Simplified characters: chosen in the pane's right-click menu, the pane, the
+// chapter pane, 目录 and a copy show Simplified text; the choice and the place (the same first
+// line) survive a restart, and 原文 gives the book back as written.
+TEST_F(ReadingSurfaceTest, TheScriptChosenConvertsWhatIsShownAndStaysWithTheBook) {
+    std::string utf8;
+    const char* const numbers[] = {"一", "二", "三", "四", "五", "六"};
+    for (const char* number : numbers) {
+        utf8 += std::string("第") + number + "章 山雨欲來\n";
+        for (int i = 0; i < 4; ++i) {
+            utf8 += test_books::kTraditionalProse;
+        }
+    }
+    const QString path = WriteBook(QStringLiteral(u"繁體.txt"), test_books::Encode(utf8, "BIG5"));
+    Open(path);
+    QTRY_VERIFY(m_view->ChaptersComplete());
+    Keys({Qt::Key_Right, Qt::Key_Space});
+    const QString before = TopLineText();
+    EXPECT_TRUE(m_pane->toPlainText().contains(QStringLiteral(u"鎮上修了一條新路")));
+
+    QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(20, 20),
+                            m_pane->viewport()->mapToGlobal(QPoint(20, 20)));
+    QApplication::sendEvent(m_pane->viewport(), &click);
+    QMenu* context = m_view->ContextMenu();
+    ASSERT_TRUE(context->isVisible());
+    QMenu* scripts = m_view->ScriptMenu();
+    EXPECT_TRUE(context->actions().contains(scripts->menuAction()));
+    context->hide();
+    scripts->popup(m_pane->mapToGlobal(QPoint(20, 20)));
+    for (QAction* action : scripts->actions()) {
+        if (action->data().toString() == QStringLiteral("s")) {
+            action->trigger();
+        }
+    }
+    EXPECT_TRUE(m_pane->toPlainText().contains(QStringLiteral(u"镇上修了一条新路")));
+    EXPECT_FALSE(m_pane->toPlainText().contains(QStringLiteral(u"鎮上")));
+    const QString converted = TopLineText();
+    EXPECT_EQ(converted.size(), before.size());
+    Key(Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), m_pane->textCursor().selectedText());
+    QTest::keyClick(m_pane, Qt::Key_Down, Qt::ControlModifier);
+    EXPECT_TRUE(m_frame->ChapterPane()->text().endsWith(QStringLiteral(u"章 山雨欲来")));
+    {
+        ScopedModalHook hook([](QDialog& dialog) {
+            auto* list = dialog.findChild<QListView*>(QStringLiteral("chapterList"));
+            EXPECT_EQ(list->model()->index(0, 0).data().toString(),
+                      QStringLiteral(u"第一章 山雨欲来"));
+            dialog.reject();
+        });
+        Key(Qt::Key_M);
+    }
+    const QString first = TopLineText();
+    Restart();
+    EXPECT_EQ(TopLineText(), first);
+    EXPECT_EQ(m_view->Session().ScriptChoice(), "s");
+    m_view->OnScriptChoice("original");
+    EXPECT_TRUE(m_pane->toPlainText().contains(QStringLiteral(u"鎮上修了一條新路")));
+    EXPECT_EQ(TopLineText().size(), first.size());
 }
 
 } // namespace
