@@ -2,6 +2,7 @@
 
 #include "app/command_strings.h"
 #include "app/night_palette.h"
+#include "app/shelf_recorder.h"
 #include "app/true_color_tool_bar.h"
 #include "app/veska_app.h"
 #include "app/window_placement.h"
@@ -142,6 +143,8 @@ bool CMainFrame::OnCreate() {
     setCentralWidget(m_pView);
     // The window shows what the reader layer and the view announce.
     connect(m_pView, &CVeskaView::notice, this, &CMainFrame::ShowNotice);
+    m_pShelfRecorder = new CShelfRecorder(m_pView->Session(), this);
+    connect(m_pShelfRecorder, &CShelfRecorder::notice, this, &CMainFrame::ShowNotice);
     connect(m_pView, &CVeskaView::stateChanged, this, &CMainFrame::UpdateStatusBar);
     connect(m_pView, &CVeskaView::progressChanged, this, &CMainFrame::UpdateProgress);
     connect(m_pView, &CVeskaView::chapterChanged, this, &CMainFrame::SetChapterStatus);
@@ -480,7 +483,7 @@ void CMainFrame::OnOpenReadMark() {
 }
 
 void CMainFrame::OnShelf() {
-    CBookShelf* shelf = m_pView->Session().Shelf();
+    CBookShelf* shelf = m_pShelfRecorder->Shelf();
     if (shelf == nullptr) {
         return; // the status bar said why when the reader started
     }

@@ -8,6 +8,7 @@
 #include <map>
 
 class CTrueColorToolBar;
+class CShelfRecorder;
 class CVeskaView;
 class QAction;
 class QHBoxLayout;
@@ -40,6 +41,7 @@ public:
     void InitialUpdateFrame();
 
     CVeskaView* GetActiveView() const { return m_pView; }
+    CShelfRecorder* ShelfRecorder() const { return m_pShelfRecorder; }
 
     // Routes a command: the view first, then the frame, then the application.
     void OnCommand(int id);
@@ -135,6 +137,8 @@ private:
     QMenu m_menuTray;
     IUrlGetManager* m_pUrlManager = nullptr;
     CVeskaView* m_pView = nullptr;
+    // A child made after the view: the session's last place reaches the shelf as the view goes.
+    CShelfRecorder* m_pShelfRecorder = nullptr;
     QTimer* m_timer = nullptr;
     std::map<int, QAction*> m_actions;
     // A move or resize comes as a stream of events: the place is saved once they stop.
