@@ -492,7 +492,14 @@ void CMainFrame::OnShelf() {
         dlg.accept();
         m_pView->OpenBook(path.toStdU16String());
     });
+    m_pShelfDlg = &dlg;
     RunModal(dlg);
+}
+
+void CMainFrame::OnShelfChanged() {
+    if (m_pShelfDlg != nullptr) {
+        m_pShelfDlg->Reload();
+    }
 }
 
 void CMainFrame::OnOption() {

@@ -4,10 +4,12 @@
 
 #include <QMainWindow>
 #include <QMenu>
+#include <QPointer>
 
 #include <map>
 
 class CTrueColorToolBar;
+class CShelfDlg;
 class CShelfRecorder;
 class CVeskaView;
 class QAction;
@@ -62,6 +64,8 @@ public:
     void OnTrayShow();
     void OnOpenReadMark();
     void OnShelf();
+    // Another process changed the shelf: the 书架 window, when open, shows it as it is now.
+    void OnShelfChanged();
     void OnOption();
     void OnJoke();
     void SendStatistics();
@@ -139,6 +143,7 @@ private:
     CVeskaView* m_pView = nullptr;
     // A child made after the view: the session's last place reaches the shelf as the view goes.
     CShelfRecorder* m_pShelfRecorder = nullptr;
+    QPointer<CShelfDlg> m_pShelfDlg; // while it is open
     QTimer* m_timer = nullptr;
     std::map<int, QAction*> m_actions;
     // A move or resize comes as a stream of events: the place is saved once they stop.

@@ -94,6 +94,9 @@ CShelfDlg::CShelfDlg(CBookShelf& shelf, QWidget* parent)
 }
 
 void CShelfDlg::Reload() {
+    // The book picked stays picked when the shelf is read again.
+    const QByteArray currentKey =
+        m_list->currentIndex().siblingAtColumn(kTitle).data(kKeyRole).toByteArray();
     // Filled apart from the view: ten thousand rows inserted one by one through the sorting
     // proxy would take a second.
     m_proxy->setSourceModel(nullptr);
@@ -147,8 +150,16 @@ void CShelfDlg::Reload() {
     for (int column = kAuthor; column < kColumns; ++column) {
         header->resizeSection(column, widths[column]);
     }
-    if (m_proxy->rowCount() > 0) {
-        m_list->setCurrentIndex(m_proxy->index(0, 0));
+    QModelIndex current = m_proxy->rowCount() > 0 ? m_proxy->index(0, 0) : QModelIndex();
+    if (!currentKey.isEmpty()) {
+        const QModelIndexList same =
+            m_proxy->match(m_proxy->index(0, kTitle), kKeyRole, currentKey, 1, Qt::MatchExactly);
+        if (!same.isEmpty()) {
+            current = same.first();
+        }
+    }
+    if (current.isValid()) {
+        m_list->setCurrentIndex(current);
     }
 }
 
