@@ -442,6 +442,8 @@ void CMainFrame::UpdateStatusBar() {
 void CMainFrame::UpdateProgress() {
     if (m_statusPanes != nullptr && m_pView != nullptr) {
         m_statusPanes->ShowProgress(m_pView->ReadPercent());
+        m_statusPanes->ShowTimeLeft(m_pShelfRecorder != nullptr ? m_pShelfRecorder->SecondsLeft()
+                                                                : -1);
     }
 }
 
@@ -663,6 +665,10 @@ void CMainFrame::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange) {
         RecordPlacement();
+    }
+    // Reading time counts only while the reader's window is the one in use.
+    if (event->type() == QEvent::ActivationChange && m_pShelfRecorder != nullptr) {
+        m_pShelfRecorder->SetWindowActive(isActiveWindow());
     }
 }
 

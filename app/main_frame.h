@@ -96,6 +96,7 @@ public:
     QLabel* CodePagePane() const { return m_statusPanes->CodePage(); }
     QLabel* NoticePane() const { return m_statusPanes->Notice(); }
     QLabel* ProgressPane() const { return m_statusPanes->Progress(); }
+    QLabel* TimeLeftPane() const { return m_statusPanes->TimeLeft(); }
     CTrueColorToolBar* MainToolBar() const { return m_wndToolBar; }
     CTrueColorToolBar* ReaderToolBar() const { return m_wndReaderBar; }
     QSystemTrayIcon* TrayIcon() const { return m_trayIcon; }

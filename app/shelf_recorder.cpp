@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <string_view>
+#include <utility>
 
 namespace {
 
@@ -44,6 +45,15 @@ CBookShelf* CShelfRecorder::Shelf() {
     return m_pShelf && m_pShelf->IsOpen() ? m_pShelf.get() : nullptr;
 }
 
+void CShelfRecorder::SetWindowActive(bool active) {
+    if (active == m_bWindowActive) {
+        return;
+    }
+    m_bWindowActive = active;
+    // Time away from the window is not reading: the clock starts again at the next move.
+    m_moveClock.invalidate();
+}
+
 void CShelfRecorder::OpenShelf() {
     if (m_pShelf) {
         return;
@@ -64,6 +74,9 @@ void CShelfRecorder::OpenShelf() {
                     QStringLiteral(u"书架“%1”已损坏，原文件已另存为“%2”；书架按阅读记录重建")
                         .arg(file, aside));
     }
+    const CBookShelf::ReadingTotals totals = m_pShelf->Totals(kMinSpeedSeconds);
+    m_dReadBytes += totals.bytes;
+    m_nSpeedMs += totals.seconds * 1000;
     if (!m_pShelf->Created()) {
         return;
     }
@@ -87,6 +100,7 @@ void CShelfRecorder::RecordOpened() {
     // Another book's clock starts at its first move.
     m_moveClock.invalidate();
     m_nReadingMs = 0;
+    m_dLastPosition = -1;
     const CResourceData& book = m_session.Book();
     m_strKey = CBookShelf::KeyOf(FsPathOfFile(book.m_strPath));
     if (Shelf() == nullptr) {
@@ -128,13 +142,38 @@ void CShelfRecorder::RecordReading() {
     }
 }
 
+double CShelfRecorder::BytePosition() const {
+    const double percent = m_session.ReadPercent(PaneCharacters(m_session.Book()));
+    return percent < 0 ? -1 : percent * double(m_session.Book().m_nFileSize) / 100.0;
+}
+
 void CShelfRecorder::CountReadingTime() {
+    if (!m_bWindowActive) {
+        return;
+    }
+    const double position = BytePosition();
+    const double lastPosition = std::exchange(m_dLastPosition, position);
     if (!m_moveClock.isValid()) {
         m_moveClock.start();
         return;
     }
     const qint64 gap = m_moveClock.restart();
-    if (gap <= kIdleMs) {
-        m_nReadingMs += gap;
+    if (gap > kIdleMs) {
+        return;
     }
+    m_nReadingMs += gap;
+    m_nSpeedMs += gap;
+    if (lastPosition >= 0 && position > lastPosition) {
+        m_dReadBytes += std::min(position - lastPosition, kMaxBytesPerMove);
+    }
+}
+
+qint64 CShelfRecorder::SecondsLeft() const {
+    const double position = BytePosition();
+    if (position < 0 || m_nSpeedMs < kMinSpeedSeconds * 1000 || m_dReadBytes <= 0) {
+        return -1;
+    }
+    const double bytesPerSecond = m_dReadBytes * 1000.0 / double(m_nSpeedMs);
+    const double left = std::max(0.0, double(m_session.Book().m_nFileSize) - position);
+    return qint64(left / bytesPerSecond);
 }

@@ -427,6 +427,23 @@ bool CBookShelf::Relocate(const std::string& path, const std::string& newPath) {
     return query.numRowsAffected() == 1;
 }
 
+CBookShelf::ReadingTotals CBookShelf::Totals(std::int64_t minSeconds) const {
+    ReadingTotals totals;
+    if (!m_bOpen) {
+        return totals;
+    }
+    QSqlQuery query(QSqlDatabase::database(m_strConnection, false));
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT TOTAL(size * progress / 100), TOTAL(reading_seconds)"
+                                 " FROM books WHERE reading_seconds >= ?"));
+    query.addBindValue(qint64(minSeconds));
+    if (query.exec() && query.next()) {
+        totals.bytes = query.value(0).toDouble();
+        totals.seconds = std::int64_t(query.value(1).toDouble());
+    }
+    return totals;
+}
+
 std::vector<ShelfBook> CBookShelf::Books() const {
     std::vector<ShelfBook> books;
     if (!m_bOpen) {

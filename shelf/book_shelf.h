@@ -69,6 +69,14 @@ public:
     // that path already.
     bool Relocate(const std::string& path, const std::string& newPath);
 
+    // What the reader has read, as far as the record tells: the bytes up to each book's progress
+    // and the reading time, over the books read for at least `minSeconds`.
+    struct ReadingTotals {
+        double bytes = 0;
+        std::int64_t seconds = 0;
+    };
+    ReadingTotals Totals(std::int64_t minSeconds) const;
+
     // Every book, the one read last first, then those never read, newest first.
     std::vector<ShelfBook> Books() const;
 
