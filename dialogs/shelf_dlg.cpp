@@ -64,6 +64,9 @@ CShelfDlg::CShelfDlg(CBookShelf& shelf, QWidget* parent)
     m_list->setSortingEnabled(true);
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
     connect(m_list, &QTreeView::activated, this, &CShelfDlg::OpenCurrent);
+    // "重新定位…" only for a book whose file is gone.
+    connect(m_list->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &CShelfDlg::UpdateButtons);
 
     auto* buttons = new QDialogButtonBox(this);
     QPushButton* open =
@@ -94,10 +97,6 @@ CShelfDlg::CShelfDlg(CBookShelf& shelf, QWidget* parent)
     resize(960, 520);
     Reload();
     m_list->sortByColumn(kLastRead, Qt::DescendingOrder);
-    // Set once the view has its model's selection, which Reload replaces.
-    connect(m_list->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            &CShelfDlg::UpdateButtons);
-    UpdateButtons();
 }
 
 void CShelfDlg::Reload() {
