@@ -1,5 +1,7 @@
 #include "app/command_line.h"
+#include "app/single_instance.h"
 #include "app/veska_app.h"
+#include "platform/paths.h"
 #include "shelf/shelf_command.h"
 #include "url_get/core/curl_global.h"
 
@@ -7,6 +9,11 @@
 
 #include <string>
 #include <vector>
+
+namespace {
+// How long `veska --add` waits for a running reader to take the news.
+constexpr int kTellReaderTimeoutMs = 2000;
+} // namespace
 
 int main(int argc, char** argv) {
     // The help, the version, a usage error and the shelf commands need no display: answer them
@@ -24,8 +31,18 @@ int main(int argc, char** argv) {
         // The database driver is a plugin, which an application object finds; no window is
         // made, so no display is needed.
         QCoreApplication core(argc, argv);
-        return early.action == ReaderCommandLine::Action::AddToShelf ? AddToShelf(early.paths)
-                                                                     : PrintShelf();
+        if (early.action == ReaderCommandLine::Action::PrintShelf) {
+            return PrintShelf();
+        }
+        return AddToShelf(early.paths, [] {
+            // A reader running on this data directory reads its shelf again, so that its 书架
+            // window shows the books; without one there is nobody to tell.
+            const QString name =
+                CSingleInstance::ServerName(QString::fromStdString(FsPathFromAnsi(GetDataDir())));
+            if (!name.isEmpty()) {
+                CSingleInstance::TellShelfChanged(name, kTellReaderTimeoutMs);
+            }
+        });
     }
     CVeskaApp app(argc, argv);
     UrlGetGlobalInit();

@@ -2,6 +2,7 @@
 
 #include "app/command_strings.h"
 #include "app/night_palette.h"
+#include "app/shelf_recorder.h"
 #include "app/true_color_tool_bar.h"
 #include "app/veska_app.h"
 #include "app/window_placement.h"
@@ -142,6 +143,8 @@ bool CMainFrame::OnCreate() {
     setCentralWidget(m_pView);
     // The window shows what the reader layer and the view announce.
     connect(m_pView, &CVeskaView::notice, this, &CMainFrame::ShowNotice);
+    m_pShelfRecorder = new CShelfRecorder(m_pView->Session(), this);
+    connect(m_pShelfRecorder, &CShelfRecorder::notice, this, &CMainFrame::ShowNotice);
     connect(m_pView, &CVeskaView::stateChanged, this, &CMainFrame::UpdateStatusBar);
     connect(m_pView, &CVeskaView::progressChanged, this, &CMainFrame::UpdateProgress);
     connect(m_pView, &CVeskaView::chapterChanged, this, &CMainFrame::SetChapterStatus);
@@ -449,6 +452,8 @@ void CMainFrame::UpdateStatusBar() {
 void CMainFrame::UpdateProgress() {
     if (m_statusPanes != nullptr && m_pView != nullptr) {
         m_statusPanes->ShowProgress(m_pView->ReadPercent());
+        m_statusPanes->ShowTimeLeft(m_pShelfRecorder != nullptr ? m_pShelfRecorder->SecondsLeft()
+                                                                : -1);
     }
 }
 
@@ -490,7 +495,7 @@ void CMainFrame::OnOpenReadMark() {
 }
 
 void CMainFrame::OnShelf() {
-    CBookShelf* shelf = m_pView->Session().Shelf();
+    CBookShelf* shelf = m_pShelfRecorder->Shelf();
     if (shelf == nullptr) {
         return; // the status bar said why when the reader started
     }
@@ -499,7 +504,14 @@ void CMainFrame::OnShelf() {
         dlg.accept();
         m_pView->OpenBook(path.toStdU16String());
     });
+    m_pShelfDlg = &dlg;
     RunModal(dlg);
+}
+
+void CMainFrame::OnShelfChanged() {
+    if (m_pShelfDlg != nullptr) {
+        m_pShelfDlg->Reload();
+    }
 }
 
 void CMainFrame::OnOption() {
@@ -663,6 +675,10 @@ void CMainFrame::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange) {
         RecordPlacement();
+    }
+    // Reading time counts only while the reader's window is the one in use.
+    if (event->type() == QEvent::ActivationChange && m_pShelfRecorder != nullptr) {
+        m_pShelfRecorder->SetWindowActive(isActiveWindow());
     }
 }
 

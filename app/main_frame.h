@@ -4,10 +4,13 @@
 
 #include <QMainWindow>
 #include <QMenu>
+#include <QPointer>
 
 #include <map>
 
 class CTrueColorToolBar;
+class CShelfDlg;
+class CShelfRecorder;
 class CVeskaView;
 class QAction;
 class QHBoxLayout;
@@ -40,6 +43,7 @@ public:
     void InitialUpdateFrame();
 
     CVeskaView* GetActiveView() const { return m_pView; }
+    CShelfRecorder* ShelfRecorder() const { return m_pShelfRecorder; }
 
     // Routes a command: the view first, then the frame, then the application.
     void OnCommand(int id);
@@ -60,6 +64,8 @@ public:
     void OnTrayShow();
     void OnOpenReadMark();
     void OnShelf();
+    // Another process changed the shelf: the 书架 window, when open, shows it as it is now.
+    void OnShelfChanged();
     void OnOption();
     void OnJoke();
     void SendStatistics();
@@ -90,6 +96,7 @@ public:
     QLabel* CodePagePane() const { return m_statusPanes->CodePage(); }
     QLabel* NoticePane() const { return m_statusPanes->Notice(); }
     QLabel* ProgressPane() const { return m_statusPanes->Progress(); }
+    QLabel* TimeLeftPane() const { return m_statusPanes->TimeLeft(); }
     CTrueColorToolBar* MainToolBar() const { return m_wndToolBar; }
     CTrueColorToolBar* ReaderToolBar() const { return m_wndReaderBar; }
     QSystemTrayIcon* TrayIcon() const { return m_trayIcon; }
@@ -135,6 +142,9 @@ private:
     QMenu m_menuTray;
     IUrlGetManager* m_pUrlManager = nullptr;
     CVeskaView* m_pView = nullptr;
+    // A child made after the view: the session's last place reaches the shelf as the view goes.
+    CShelfRecorder* m_pShelfRecorder = nullptr;
+    QPointer<CShelfDlg> m_pShelfDlg; // while it is open
     QTimer* m_timer = nullptr;
     std::map<int, QAction*> m_actions;
     // A move or resize comes as a stream of events: the place is saved once they stop.

@@ -139,6 +139,10 @@ bool CSingleInstance::HandOver(const QString& name, const QStringList& args, int
     return socket.getChar(&answer) && answer == kAnswer;
 }
 
+bool CSingleInstance::TellShelfChanged(const QString& name, int timeoutMs) {
+    return HandOver(name, QStringList{QString::fromLatin1(kShelfChanged)}, timeoutMs);
+}
+
 CSingleInstance::CSingleInstance(const QString& name, QObject* parent)
     : QObject(parent), m_name(name) {
     connect(&m_notifier, &QSocketNotifier::activated, this, &CSingleInstance::OnNewConnection);
@@ -317,5 +321,9 @@ void CSingleInstance::ReadMessage(QLocalSocket* socket) {
     socket->putChar(kAnswer);
     socket->flush();
     socket->disconnectFromServer();
+    if (args == QStringList{QString::fromLatin1(kShelfChanged)}) {
+        emit ShelfChanged();
+        return;
+    }
     emit ArgumentsReceived(args);
 }

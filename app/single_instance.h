@@ -30,6 +30,11 @@ public:
     // socket) or it runs as another user than ownerUid, who then learns nothing.
     static bool HandOver(const QString& name, const QStringList& args, int timeoutMs,
                          uid_t ownerUid = ::getuid());
+    // Tells the reader listening under name that another process changed the shelf (`veska
+    // --add`), through HandOver with kShelfChanged as the only argument: no book's path can be
+    // that word, and the reader neither opens nor comes to the front for it.
+    static bool TellShelfChanged(const QString& name, int timeoutMs);
+    static constexpr const char* kShelfChanged = "--shelf-changed";
 
     explicit CSingleInstance(const QString& name, QObject* parent = nullptr);
     ~CSingleInstance() override;
@@ -44,6 +49,8 @@ public:
 signals:
     // A later launch's arguments (the book's absolute path, or none).
     void ArgumentsReceived(const QStringList& args);
+    // Another process changed the shelf.
+    void ShelfChanged();
 
 private:
     bool Bind();

@@ -1,5 +1,6 @@
 #include "app/status_panes.h"
 
+#include "shelf/shelf_book.h"
 #include "widgets/elided_label.h"
 
 #include <QEvent>
@@ -51,6 +52,13 @@ CStatusPanes::CStatusPanes(QStatusBar* bar) : QObject(bar), m_bar(bar) {
         m_progress->fontMetrics().horizontalAdvance(QStringLiteral("100.0%")) + 12);
     m_progress->hide();
     m_layout->insertWidget(3, m_progress);
+    // Beside the progress, once the reader has read long enough for a speed.
+    m_timeLeft = new CElidedLabel(Qt::ElideRight, panes);
+    m_timeLeft->setObjectName(QStringLiteral("timeLeftPane"));
+    m_timeLeft->setFixedWidth(
+        m_timeLeft->fontMetrics().horizontalAdvance(QStringLiteral(u"剩余约999小时59分")) + 12);
+    m_timeLeft->hide();
+    m_layout->insertWidget(4, m_timeLeft);
     m_layout->addStretch(0);
     m_panes[0]->setText(QStringLiteral(u"就绪"));
     // Panes of a fixed size (the height of a framed line of text, the tallest item of the bar):
@@ -60,6 +68,7 @@ CStatusPanes::CStatusPanes(QStatusBar* bar) : QObject(bar), m_bar(bar) {
         pane->setFixedHeight(height);
     }
     m_progress->setFixedHeight(height);
+    m_timeLeft->setFixedHeight(height);
     bar->addWidget(panes, 1);
     m_chapter = new CElidedLabel(Qt::ElideRight, bar);
     m_chapter->setObjectName(QStringLiteral("chapterPane"));
@@ -98,7 +107,8 @@ void CStatusPanes::FitPanes() {
         kBookPaneWidths[0] + kBookPaneWidths[1] + kBookPaneWidths[2] + kChapterPaneWidth;
     // The other fixed panes, the spacing between all of them and the size grip.
     const int others = m_progress->width() + m_panes[3]->width() + m_codePage->sizeHint().width() +
-                       (m_notice->isVisible() ? m_notice->sizeHint().width() : 0) + 64;
+                       (m_notice->isVisible() ? m_notice->sizeHint().width() : 0) +
+                       (m_timeLeft->isHidden() ? 0 : m_timeLeft->width()) + 64;
     const double scale = std::clamp(double(m_bar->width() - others) / designed, 0.25, 1.0);
     for (int i = 0; i < 3; ++i) {
         m_panes[i]->setFixedWidth(int(kBookPaneWidths[i] * scale));
@@ -158,6 +168,22 @@ void CStatusPanes::ShowProgress(double percent) {
         m_progress->setText(text);
     }
     m_progress->show();
+}
+
+void CStatusPanes::ShowTimeLeft(qint64 seconds) {
+    const bool shown = seconds >= 0;
+    if (shown) {
+        // Minutes at least: "不到1分" would change with every line.
+        const QString text =
+            QStringLiteral(u"剩余约") + ShelfBook::DurationText(std::max<qint64>(seconds, 60));
+        if (m_timeLeft->text() != text) {
+            m_timeLeft->setText(text);
+        }
+    }
+    if (shown == m_timeLeft->isHidden()) {
+        m_timeLeft->setVisible(shown);
+        FitPanes();
+    }
 }
 
 void CStatusPanes::ShowPrompt(const QString& prompt) {

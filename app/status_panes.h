@@ -22,6 +22,8 @@ public:
     void ShowBook(const QString& name, int page, int pages, const QString& codePage);
     // How far into the book the first line on screen is, in percent; negative hides it.
     void ShowProgress(double percent);
+    // The time the rest of the book takes at the reader's speed; negative hides it.
+    void ShowTimeLeft(qint64 seconds);
     // A lasting notice (something the reader must know about this run): a short text, and the
     // whole story in its tooltip.
     void ShowNotice(const QString& text, const QString& detail);
@@ -34,6 +36,7 @@ public:
     QLabel* Notice() const { return m_notice; }
     QLabel* Chapter() const { return m_chapter; }
     QLabel* Progress() const { return m_progress; }
+    QLabel* TimeLeft() const { return m_timeLeft; }
     CLockIndicators* LockIndicators() const { return m_lockIndicators; }
 
 protected:
@@ -52,6 +55,7 @@ private:
     QLabel* m_notice = nullptr; // hidden until there is a notice
     QLabel* m_chapter = nullptr;
     QLabel* m_progress = nullptr;
+    QLabel* m_timeLeft = nullptr; // hidden until the reader's speed is known
     QHBoxLayout* m_layout = nullptr;
     bool m_bBookShown = false;
     CLockIndicators* m_lockIndicators = nullptr;

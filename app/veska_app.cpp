@@ -172,6 +172,11 @@ bool CVeskaApp::InitInstance(const QStringList& args) {
         m_pSingleInstance = std::make_unique<CSingleInstance>(serverName);
         connect(m_pSingleInstance.get(), &CSingleInstance::ArgumentsReceived, this,
                 &CVeskaApp::OnHandOver);
+        connect(m_pSingleInstance.get(), &CSingleInstance::ShelfChanged, this, [this] {
+            if (m_pMainFrame) {
+                m_pMainFrame->OnShelfChanged();
+            }
+        });
         if (!m_pSingleInstance->Listen()) {
             std::fprintf(stderr, "veska: later launches cannot reach this reader: no socket %s\n",
                          serverName.toLocal8Bit().constData());

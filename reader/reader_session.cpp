@@ -7,12 +7,10 @@
 #include "reader/chapter_index.h"
 #include "settings/book_choice_store.h"
 #include "settings/settings_store.h"
-#include "shelf/book_probe.h"
 #include "text/encoding_choice.h"
 #include "text/text_convert.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QEvent>
 #include <QFileInfo>
 
@@ -20,7 +18,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <string_view>
 
 namespace {
 // Scrolling saves the place this long after it starts, so auto-scroll writes it now and then.
@@ -28,8 +25,6 @@ constexpr int kPlaceSaveDelayMs = 2000;
 // Posted below the priority of the window's paint request, so it is delivered after the paint.
 const QEvent::Type kRecordReadStateEvent = QEvent::Type(QEvent::registerEventType());
 constexpr int kAfterPaintPriority = Qt::LowEventPriority - 1;
-// Text that has not moved for this long means the reader was away: that time is not reading.
-constexpr qint64 kIdleMs = 5 * 60 * 1000;
 } // namespace
 
 CReaderSession::CReaderSession(CSettingsStore& settings, QObject* parent)
@@ -90,98 +85,7 @@ void CReaderSession::LoadRecords() {
                 .arg(m_history.m_nFileRecords)
                 .arg(wide(fullPath)));
     }
-    OpenShelf();
-}
-
-void CReaderSession::OpenShelf() {
-    if (m_pShelf) {
-        return;
-    }
-    m_pShelf = std::make_unique<CBookShelf>(FsPathFromAnsi(GetDataDir()));
-    const QString file = QString::fromStdU16String(WidePathFromFs(m_pShelf->FilePath()));
-    if (!m_pShelf->Open()) {
-        std::fprintf(stderr, "veska: the shelf %s cannot be opened: %s\n",
-                     m_pShelf->FilePath().c_str(), m_pShelf->Error().toLocal8Bit().constData());
-        emit notice(
-            QStringLiteral(u"书架无法打开"),
-            QStringLiteral(u"书架“%1”无法打开（%2），本次不记录书架").arg(file, m_pShelf->Error()));
-        return;
-    }
-    if (!m_pShelf->SetAsideName().empty()) {
-        const QString aside = QString::fromStdU16String(WidePathFromFs(m_pShelf->SetAsideName()));
-        emit notice(QStringLiteral(u"书架已损坏，原文件另存为“%1”").arg(aside),
-                    QStringLiteral(u"书架“%1”已损坏，原文件已另存为“%2”；书架按阅读记录重建")
-                        .arg(file, aside));
-    }
-    if (!m_pShelf->Created()) {
-        return;
-    }
-    // A new shelf starts with the books of the history, where they were read to.
-    for (const ReadMarkInfo& mark : m_history.m_listLocal) {
-        const std::string key = CBookShelf::KeyOf(FsPathFromAnsi(mark.strFilePath));
-        BookFacts facts;
-        if (CBookProbe::Probe(key, facts) != CBookProbe::Outcome::Book) {
-            CBookProbe::TitleAndAuthor({}, AnsiToWide(mark.strBookName.c_str()).str(), facts);
-        }
-        ReadingState state;
-        if (mark.nTotalPages > 0) {
-            state.progress = std::clamp(100.0 * mark.nReadPage / mark.nTotalPages, 0.0, 100.0);
-        }
-        m_pShelf->RecordOpened(key, facts, QDateTime::currentSecsSinceEpoch(), false);
-        m_pShelf->RecordReading(key, state, 0);
-    }
-}
-
-void CReaderSession::RecordShelfOpened() {
-    // Another book's clock starts at its first move.
-    m_moveClock.invalidate();
-    m_nReadingMs = 0;
-    m_strShelfKey = CBookShelf::KeyOf(FsPathOfFile(m_book.m_strPath));
-    if (Shelf() == nullptr) {
-        return;
-    }
-    BookFacts facts;
-    if (CBookProbe::Probe(m_strShelfKey, facts) != CBookProbe::Outcome::Book) {
-        CBookProbe::TitleAndAuthor({}, m_book.m_strName, facts);
-    }
-    facts.size = m_book.m_nFileSize;
-    facts.encoding = QString::fromStdString(m_book.CodePageDisplayName());
-    m_pShelf->RecordOpened(m_strShelfKey, facts, QDateTime::currentSecsSinceEpoch(), Recording());
-}
-
-int CReaderSession::PaneCharacters() const {
-    const std::u16string& text = m_book.m_strText;
-    int characters = int(text.size());
-    for (std::size_t i = 0; i + 1 < text.size(); ++i) {
-        if (text[i] == u'\r' && text[i + 1] == u'\n') {
-            --characters;
-        }
-    }
-    return characters;
-}
-
-void CReaderSession::RecordShelfReading() {
-    if (Shelf() == nullptr || !HasBook()) {
-        return;
-    }
-    ReadingState state;
-    state.progress = std::max(0.0, ReadPercent(PaneCharacters()));
-    const int page = m_book.m_nCurPage;
-    const int chapter = m_pChapters->ChapterAt(page, [&](std::uint64_t offset) {
-        return m_book.TextPositionOf(page, offset) <= std::size_t(std::max(0, m_nTopCharacter));
-    });
-    if (chapter >= 0) {
-        const std::string_view title = m_pChapters->Chapters().TitleUtf8(std::size_t(chapter));
-        state.chapter = QString::fromUtf8(title.data(), qsizetype(title.size()));
-    }
-    if (m_pChapters->IsComplete()) {
-        state.chapters = int(m_pChapters->Chapters().size());
-    }
-    state.atEnd = page + 1 >= m_book.GetPageCount();
-    state.readSeconds = m_nReadingMs / 1000;
-    if (m_pShelf->RecordReading(m_strShelfKey, state, QDateTime::currentSecsSinceEpoch())) {
-        m_nReadingMs -= state.readSeconds * 1000; // the part of a second waits for the next
-    }
+    emit recordsLoaded();
 }
 
 void CReaderSession::ReportRefusedFile(const std::string& path, int err, const QString& outcome,
@@ -306,7 +210,7 @@ int CReaderSession::Open(const std::u16string& path) {
     }
     ApplyTypesetting();
     StartChapters();
-    RecordShelfOpened();
+    emit bookOpened();
     return 0;
 }
 
@@ -486,19 +390,7 @@ void CReaderSession::ScreenMoved(std::pair<int, int> place) {
     }
 }
 
-void CReaderSession::CountReadingTime() {
-    if (!m_moveClock.isValid()) {
-        m_moveClock.start();
-        return;
-    }
-    const qint64 gap = m_moveClock.restart();
-    if (gap <= kIdleMs) {
-        m_nReadingMs += gap;
-    }
-}
-
 void CReaderSession::PageShown() {
-    CountReadingTime();
     emit stateChanged();
     // Writing two files is slower than the page turn itself: the reader sees the page first.
     // Turns that come faster than the paints share one write.
@@ -530,7 +422,6 @@ bool CReaderSession::event(QEvent* event) {
 
 void CReaderSession::ScreenScrolled(int topCharacter) {
     m_nTopCharacter = topCharacter;
-    CountReadingTime();
     emit progressChanged();
     if (Recording() && !m_placeTimer.isActive()) {
         m_placeTimer.start();
@@ -543,7 +434,7 @@ void CReaderSession::SavePlace() {
         return;
     }
     m_places.Set({CurrentMark().strFilePath, m_book.m_nCurPage, m_nTopCharacter});
-    RecordShelfReading();
+    emit placeSaved();
 }
 
 double CReaderSession::ReadPercent(int characters) const {
@@ -559,4 +450,15 @@ double CReaderSession::ReadPercent(int characters) const {
     const double within = characters > 0 ? double(m_nTopCharacter) / double(characters) : 0.0;
     const double byte = double(std::min(start, size)) + within * double(end - std::min(start, end));
     return std::clamp(byte * 100.0 / double(size), 0.0, 100.0);
+}
+
+int CReaderSession::PaneCharacters() const {
+    const std::u16string& text = m_book.m_strText;
+    int characters = int(text.size());
+    for (std::size_t i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] == u'\r' && text[i + 1] == u'\n') {
+            --characters;
+        }
+    }
+    return characters;
 }

@@ -2,12 +2,10 @@
 
 #include "history/read_place_store.h"
 #include "history/reader_history.h"
-#include "shelf/book_shelf.h"
 #include "text/resource_data.h"
 #include "text/script_converter.h"
 #include "text/typesetter.h"
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -29,8 +27,8 @@ public:
     explicit CReaderSession(CSettingsStore& settings, QObject* parent = nullptr);
     ~CReaderSession() override;
 
-    // Loads the history and the places and opens the shelf, reporting (notice) what could not be
-    // read as it was. A shelf begun anew gets the history's books.
+    // Loads the history and the places, reporting (notice) what could not be read as it was;
+    // recordsLoaded follows.
     void LoadRecords();
 
     // 0 when the book opened; otherwise nothing changes (the book being read is reopened as it
@@ -90,8 +88,8 @@ public:
     CReaderHistory& History() { return m_history; }
     const CReaderHistory& History() const { return m_history; }
     CReadPlaceStore& Places() { return m_places; }
-    // The shelf, once LoadRecords has opened it; null before or when it cannot be opened.
-    CBookShelf* Shelf() { return m_pShelf && m_pShelf->IsOpen() ? m_pShelf.get() : nullptr; }
+    // Whether the reader's place is recorded: a book is open and recording is on.
+    bool Recording() const;
 
     // After every attempt to change the page: stateChanged now; the history and the place (when
     // recording is on) once the window has painted the new page.
@@ -101,8 +99,8 @@ public:
     void RecordReadState();
     // The first character on screen moved: progress now, the place soon.
     void ScreenScrolled(int topCharacter);
-    // Records where the reader is now, in the places and on the shelf (when recording is on and a
-    // book is open).
+    // Records where the reader is now in the places (when recording is on and a book is open),
+    // then says so with placeSaved.
     void SavePlace();
     // How far into the book the first character on screen is, in percent of its bytes, for a
     // page text of `characters` characters; -1 without a book.
@@ -123,19 +121,19 @@ signals:
     void stateChanged();
     // The first character on screen moved within the page.
     void progressChanged();
+    // LoadRecords has read the history and the places.
+    void recordsLoaded();
+    // Open has opened a book (the one it was asked for).
+    void bookOpened();
+    // SavePlace recorded the place of the book being read.
+    void placeSaved();
 
 protected:
     bool event(QEvent* event) override;
 
 private:
     const ReadMarkInfo* FindRecord(const std::string& name, const std::string& path) const;
-    bool Recording() const;
     void StartChapters();
-    void OpenShelf();
-    void RecordShelfOpened();
-    void RecordShelfReading();
-    // The text moved: the time since it last moved is reading time, unless the reader was away.
-    void CountReadingTime();
 
     // The open book's typesetting from the base and its re-flow choice; the shown pages anew.
     void ApplyTypesetting();
@@ -158,10 +156,6 @@ private:
     int m_nLikeliestColumns = 0;       // the width it would be wrapped at, for a re-flow asked for
     CReaderHistory m_history;
     CReadPlaceStore m_places;
-    std::unique_ptr<CBookShelf> m_pShelf;
-    std::string m_strShelfKey; // the open book's path on the shelf
-    QElapsedTimer m_moveClock; // since the text last moved
-    qint64 m_nReadingMs = 0;   // reading time not yet on the shelf
     CChapterIndex* m_pChapters;
     CBookSearch* m_pSearch;
     int m_nOpenedTop = 0;

@@ -19,7 +19,7 @@ namespace {
 
 std::atomic<int> g_nConnections{0};
 
-// Version 1. Texts are never NULL; a path is the file system's bytes, which need not be UTF-8.
+// Version 2. Texts are never NULL; a path is the file system's bytes, which need not be UTF-8.
 const char* const kSchema = "CREATE TABLE IF NOT EXISTS books ("
                             " id INTEGER PRIMARY KEY,"
                             " path BLOB NOT NULL UNIQUE,"
@@ -34,7 +34,13 @@ const char* const kSchema = "CREATE TABLE IF NOT EXISTS books ("
                             " added INTEGER NOT NULL,"
                             " reading_seconds INTEGER NOT NULL DEFAULT 0,"
                             " finished INTEGER NOT NULL DEFAULT 0,"
-                            " missing INTEGER NOT NULL DEFAULT 0)";
+                            " missing INTEGER NOT NULL DEFAULT 0,"
+                            " shelf_group TEXT NOT NULL DEFAULT '')";
+// What each older version lacks, by the version it was.
+const char* const kUpgrades[] = {
+    "",
+    "ALTER TABLE books ADD COLUMN shelf_group TEXT NOT NULL DEFAULT ''",
+};
 
 // SQLITE_CORRUPT and SQLITE_NOTADB. Anything else (a lock held too long, a full disk) is no
 // reason to put the file aside.
@@ -168,6 +174,10 @@ CBookShelf::Attempt CBookShelf::TryOpen() {
             m_strError = value.toString();
             return Attempt::Damaged;
         }
+        query.finish();
+        if (version < kSchemaVersion && !Migrate(version)) {
+            return Attempt::Failed;
+        }
         return Attempt::Opened;
     }
     // Another process may be making the schema too: the second finds it made.
@@ -183,6 +193,33 @@ CBookShelf::Attempt CBookShelf::TryOpen() {
     }
     m_bCreated = true;
     return Attempt::Opened;
+}
+
+bool CBookShelf::Migrate(int version) {
+    QSqlQuery query(QSqlDatabase::database(m_strConnection, false));
+    // Another process may be upgrading the file too: the second finds it done.
+    if (!query.exec(QStringLiteral("BEGIN IMMEDIATE")) ||
+        !query.exec(QStringLiteral("PRAGMA user_version")) || !query.next()) {
+        m_strError = query.lastError().text();
+        return false;
+    }
+    version = query.value(0).toInt();
+    query.finish();
+    bool ok = true;
+    for (int from = version; ok && from < kSchemaVersion; ++from) {
+        ok = query.exec(QString::fromLatin1(kUpgrades[from]));
+    }
+    if (!ok || !query.exec(QStringLiteral("PRAGMA user_version=%1").arg(kSchemaVersion)) ||
+        !query.exec(QStringLiteral("COMMIT"))) {
+        m_strError = query.lastError().text();
+        query.exec(QStringLiteral("ROLLBACK"));
+        return false;
+    }
+    LogMessage message;
+    LogAppend(message, "Shelf upgraded from schema");
+    LogAppend(message, std::to_string(version));
+    CLog::Instance().Write(LOG_INFO, message);
+    return true;
 }
 
 void CBookShelf::Close() {
@@ -360,6 +397,53 @@ bool CBookShelf::SetMissing(const std::string& path, bool missing) {
     return query.numRowsAffected() == 1;
 }
 
+bool CBookShelf::SetGroup(const std::string& path, const QString& group) {
+    if (!m_bOpen) {
+        return false;
+    }
+    QSqlQuery query(QSqlDatabase::database(m_strConnection, false));
+    query.prepare(QStringLiteral("UPDATE books SET shelf_group = COALESCE(?, '') WHERE path = ?"));
+    query.addBindValue(group.trimmed());
+    query.addBindValue(Blob(path));
+    if (!query.exec()) {
+        m_strError = query.lastError().text();
+        return false;
+    }
+    return query.numRowsAffected() == 1;
+}
+
+bool CBookShelf::Relocate(const std::string& path, const std::string& newPath) {
+    if (!m_bOpen) {
+        return false;
+    }
+    QSqlQuery query(QSqlDatabase::database(m_strConnection, false));
+    query.prepare(QStringLiteral("UPDATE books SET path = ?, missing = 0 WHERE path = ?"));
+    query.addBindValue(Blob(newPath));
+    query.addBindValue(Blob(path));
+    if (!query.exec()) {
+        m_strError = query.lastError().text();
+        return false;
+    }
+    return query.numRowsAffected() == 1;
+}
+
+CBookShelf::ReadingTotals CBookShelf::Totals(std::int64_t minSeconds) const {
+    ReadingTotals totals;
+    if (!m_bOpen) {
+        return totals;
+    }
+    QSqlQuery query(QSqlDatabase::database(m_strConnection, false));
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT TOTAL(size * progress / 100), TOTAL(reading_seconds)"
+                                 " FROM books WHERE reading_seconds >= ?"));
+    query.addBindValue(qint64(minSeconds));
+    if (query.exec() && query.next()) {
+        totals.bytes = query.value(0).toDouble();
+        totals.seconds = std::int64_t(query.value(1).toDouble());
+    }
+    return totals;
+}
+
 std::vector<ShelfBook> CBookShelf::Books() const {
     std::vector<ShelfBook> books;
     if (!m_bOpen) {
@@ -369,7 +453,7 @@ std::vector<ShelfBook> CBookShelf::Books() const {
     query.setForwardOnly(true);
     if (!query.exec(QStringLiteral(
             "SELECT path, title, author, encoding, chapter, size, chapters, progress, last_read,"
-            " added, reading_seconds, finished, missing FROM books"
+            " added, reading_seconds, finished, missing, shelf_group FROM books"
             " ORDER BY last_read IS NULL, last_read DESC, added DESC, id DESC"))) {
         return books;
     }
@@ -388,6 +472,7 @@ std::vector<ShelfBook> CBookShelf::Books() const {
         book.readingSeconds = query.value(10).toLongLong();
         book.finished = query.value(11).toInt() != 0;
         book.missing = query.value(12).toInt() != 0;
+        book.group = query.value(13).toString();
         books.push_back(std::move(book));
     }
     return books;

@@ -16,8 +16,9 @@
 // several processes share the file, each waiting its turn to write.
 class CBookShelf {
 public:
-    // PRAGMA user_version of the schema this program writes.
-    static constexpr int kSchemaVersion = 1;
+    // PRAGMA user_version of the schema this program writes. 2 added the reader's own groups; a
+    // version 1 file is brought up to it when opened.
+    static constexpr int kSchemaVersion = 2;
     static constexpr const char* kFileName = "library.sqlite";
     // How long a write waits for another process's write to end.
     static constexpr int kBusyTimeoutMs = 10000;
@@ -62,6 +63,19 @@ public:
     bool Remove(const std::string& path);
     // Marks the book's file as gone, or as found again.
     bool SetMissing(const std::string& path, bool missing);
+    // Puts the book in the reader's own group `group` (empty: in none).
+    bool SetGroup(const std::string& path, const QString& group);
+    // The book's file is now at `newPath`: the row keeps its record. False when another row has
+    // that path already.
+    bool Relocate(const std::string& path, const std::string& newPath);
+
+    // What the reader has read, as far as the record tells: the bytes up to each book's progress
+    // and the reading time, over the books read for at least `minSeconds`.
+    struct ReadingTotals {
+        double bytes = 0;
+        std::int64_t seconds = 0;
+    };
+    ReadingTotals Totals(std::int64_t minSeconds) const;
 
     // Every book, the one read last first, then those never read, newest first.
     std::vector<ShelfBook> Books() const;
@@ -69,6 +83,8 @@ public:
 private:
     enum class Attempt { Opened, Damaged, Failed };
     Attempt TryOpen();
+    // Brings a file of an older schema up to this one, in one transaction.
+    bool Migrate(int version);
     void Close();
     bool SetAside();
     bool Exec(const char* sql);

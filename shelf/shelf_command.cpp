@@ -58,7 +58,7 @@ std::unique_ptr<CBookShelf> OpenShelf() {
 
 } // namespace
 
-int AddToShelf(const std::vector<std::string>& paths) {
+int AddToShelf(const std::vector<std::string>& paths, const std::function<void()>& added) {
     const std::unique_ptr<CBookShelf> shelf = OpenShelf();
     if (!shelf) {
         return 1;
@@ -101,6 +101,9 @@ int AddToShelf(const std::vector<std::string>& paths) {
                 counts.added, counts.known, counts.notBooks + counts.unreadable + counts.linkLoops,
                 counts.notBooks, counts.unreadable, counts.linkLoops);
     std::fflush(stdout);
+    if (counts.added > 0 && added) {
+        added();
+    }
     return ok && written ? 0 : 1;
 }
 

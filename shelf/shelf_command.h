@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -7,7 +8,8 @@
 
 // `veska --add PATH...`: adds the books and folders, printing a line for each book added and
 // each file skipped, then the counts. 0 when every PATH was read and the shelf written.
-int AddToShelf(const std::vector<std::string>& paths);
+// `added` is called once at the end when a book was added.
+int AddToShelf(const std::vector<std::string>& paths, const std::function<void()>& added = {});
 
 // `veska --shelf`: one line per book, fields separated by tabs: title, author, progress
 // ("42.3%"), last read (local time, "2026-12-07T20:15:00"; empty if never), path. A backslash,

@@ -2,6 +2,7 @@
 // ended, full screen, the window's remembered place and the statistics request.
 
 #include "app/true_color_tool_bar.h"
+#include "shelf/book_shelf.h"
 #include "tests/app/ui_test_support.h"
 #include "tests/url_get/loopback_server.h"
 #include "url_get/core/url_get_manager.h"
@@ -77,6 +78,36 @@ TEST_F(MainFrameTest, StatusPanesCutLongTextsAndNeverOverlap) {
     EXPECT_TRUE(book->ShownText().endsWith(QStringLiteral(".txt")));
     EXPECT_TRUE(book->text().contains(name));
     QLabel* panes[] = {book, m_frame->StatusPane(1), m_frame->StatusPane(2),
+                       m_frame->ChapterPane()};
+    for (int i = 1; i < int(std::size(panes)); ++i) {
+        EXPECT_LE(panes[i - 1]->mapTo(m_frame, QPoint(panes[i - 1]->width(), 0)).x(),
+                  panes[i]->mapTo(m_frame, QPoint(0, 0)).x());
+    }
+}
+
+// With ten minutes of reading on record (300 000 bytes, 500 a second), the status bar tells how
+// long the rest of a book takes at that speed, in a pane that runs into no other in a narrow
+// window.
+class TimeLeftTest : public ReaderTest {
+protected:
+    void BeforeStart() override {
+        CBookShelf shelf(m_dataDir.path().toStdString());
+        ASSERT_TRUE(shelf.Open());
+        shelf.Add("/elsewhere/read.txt", {QStringLiteral(u"读过"), {}, "UTF-8", 600000}, 1);
+        shelf.RecordReading("/elsewhere/read.txt", {50.0, {}, -1, false, 600}, 2);
+    }
+};
+
+TEST_F(TimeLeftTest, TheStatusBarTellsTheTimeLeftAtTheReadersSpeed) {
+    EXPECT_TRUE(m_frame->TimeLeftPane()->isHidden()); // no book
+    const QString book = MakeBook(QStringLiteral(u"长篇.txt"), 150000);
+    Open(book);
+    const std::uint64_t size = m_view->Session().Book().m_nFileSize;
+    EXPECT_FALSE(m_frame->TimeLeftPane()->isHidden());
+    EXPECT_EQ(m_frame->TimeLeftPane()->text(), QStringLiteral(u"剩余约%1分").arg(size / 500 / 60));
+    m_frame->resize(560, 500);
+    QTRY_COMPARE(m_frame->width(), 560);
+    QLabel* panes[] = {m_frame->StatusPane(2), m_frame->ProgressPane(), m_frame->TimeLeftPane(),
                        m_frame->ChapterPane()};
     for (int i = 1; i < int(std::size(panes)); ++i) {
         EXPECT_LE(panes[i - 1]->mapTo(m_frame, QPoint(panes[i - 1]->width(), 0)).x(),

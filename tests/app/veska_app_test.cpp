@@ -3,12 +3,14 @@
 // directory, and a hung or killed reader does not keep a new one from starting.
 
 #include "app/single_instance.h"
+#include "dialogs/shelf_dlg.h"
 #include "tests/app/ui_test_support.h"
 
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QProcess>
 #include <QThread>
+#include <QTreeView>
 
 #include <algorithm>
 #include <csignal>
@@ -207,6 +209,53 @@ TEST_F(HandOverTest, TheReaderComesBackAndOpensTheBookOnceNoDialogIsOpen) {
     EXPECT_EQ(shownPath(), book);
     dialog.accept();
     QTRY_COMPARE_WITH_TIMEOUT(shownPath(), later, 2000);
+}
+
+// `veska --add` beside the running reader still prints what it added, and the reader's open 书架
+// window shows the books at once, the book picked in it still picked; no book is opened for it.
+TEST_F(HandOverTest, AnAddBesideTheReaderShowsInItsOpenShelfWindow) {
+    const QString book = MakeBook(QStringLiteral(u"在读.txt"), 9000);
+    Open(book);
+    QDir(m_dataDir.path()).mkpath(QStringLiteral(u"书库/卷一"));
+    WriteFile(m_dataDir.filePath(QStringLiteral(u"书库/甲.txt")),
+              "《甲书》\n作者：某甲\n\n正文。\n");
+    WriteFile(m_dataDir.filePath(QStringLiteral(u"书库/卷一/乙.txt")), "书名：乙书\n\n正文。\n");
+    int rowsBefore = -1;
+    int rowsAfter = -1;
+    QString picked;
+    QByteArray printed;
+    ScopedModalHook hook([&](QDialog& window) {
+        auto* shelf = qobject_cast<CShelfDlg*>(&window);
+        if (shelf == nullptr) {
+            return;
+        }
+        const QAbstractItemModel* model = shelf->List()->model();
+        rowsBefore = model->rowCount();
+        shelf->List()->sortByColumn(CShelfDlg::kAdded, Qt::DescendingOrder); // new books first
+        QProcess add;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+            environment.remove(QLatin1String(name));
+        }
+        environment.insert(QStringLiteral("VESKA_LOG"), QString());
+        add.setProcessEnvironment(environment);
+        add.start(QStringLiteral(VESKA_BINARY_DIR "/app/veska"),
+                  {QStringLiteral("--add"), m_dataDir.filePath(QStringLiteral(u"书库"))});
+        // The reader answers while the add runs: wait without blocking it.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return add.state() == QProcess::NotRunning; }, 10000));
+        printed = add.readAllStandardOutput();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return model->rowCount() == rowsBefore + 2; }, 3000));
+        rowsAfter = model->rowCount();
+        picked = shelf->PathAt(shelf->List()->currentIndex().row());
+        shelf->reject();
+    });
+    m_frame->OnCommand(ID_SHELF);
+    EXPECT_EQ(rowsBefore, 1);
+    EXPECT_EQ(rowsAfter, 3);
+    EXPECT_EQ(picked, book);
+    EXPECT_TRUE(printed.contains("2 added, 0 already on the shelf, 0 skipped"))
+        << printed.toStdString();
+    EXPECT_EQ(BookName(), u"在读.txt");
 }
 
 class SingleInstanceTest : public ReaderEnvironmentTest {

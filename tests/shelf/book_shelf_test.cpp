@@ -140,12 +140,62 @@ TEST_F(BookShelfTest, ADamagedFileIsSetAsideAndANewerOneLeftAlone) {
         EXPECT_EQ(shelf.Books().size(), 1u);
     }
     // A newer Veska's shelf is neither read nor touched.
-    Peek(File(), "PRAGMA user_version = 2");
+    Peek(File(), QStringLiteral("PRAGMA user_version = %1").arg(CBookShelf::kSchemaVersion + 1));
     const std::string before = dir.Read(CBookShelf::kFileName);
     CBookShelf newer(dir.Path());
     EXPECT_FALSE(newer.Open());
     EXPECT_TRUE(newer.Error().contains("newer"));
     EXPECT_EQ(dir.Read(CBookShelf::kFileName), before);
+}
+
+// A shelf from before the reader's own groups is brought up to date with its rows kept; a book
+// goes in a group and out of it, and a book's file found elsewhere keeps its record, unless
+// another row has that path.
+TEST_F(BookShelfTest, AnOlderFileIsUpgradedAndBooksAreGroupedAndRelocated) {
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "v1");
+        db.setDatabaseName(QString::fromStdString(File()));
+        ASSERT_TRUE(db.open());
+        QSqlQuery query(db);
+        ASSERT_TRUE(query.exec(
+            "CREATE TABLE books (id INTEGER PRIMARY KEY, path BLOB NOT NULL UNIQUE, title TEXT NOT "
+            "NULL, author TEXT NOT NULL DEFAULT '', size INTEGER NOT NULL DEFAULT 0, encoding TEXT "
+            "NOT NULL DEFAULT '', chapters INTEGER, progress REAL NOT NULL DEFAULT 0, chapter TEXT "
+            "NOT NULL DEFAULT '', last_read INTEGER, added INTEGER NOT NULL, reading_seconds "
+            "INTEGER NOT NULL DEFAULT 0, finished INTEGER NOT NULL DEFAULT 0, missing INTEGER NOT "
+            "NULL DEFAULT 0)"));
+        ASSERT_TRUE(query.exec("INSERT INTO books(path, title, progress, last_read, added,"
+                               " reading_seconds) VALUES(CAST('/书/旧.txt' AS BLOB), '旧书', 30,"
+                               " 5000, 1000, 600)"));
+        ASSERT_TRUE(query.exec("PRAGMA user_version = 1"));
+    }
+    QSqlDatabase::removeDatabase("v1");
+    CBookShelf shelf(dir.Path());
+    ASSERT_TRUE(shelf.Open()) << shelf.Error().toStdString();
+    EXPECT_FALSE(shelf.Created());
+    std::vector<ShelfBook> books = shelf.Books();
+    ASSERT_EQ(books.size(), 1u);
+    EXPECT_EQ(books[0].path, "/书/旧.txt");
+    EXPECT_EQ(books[0].readingSeconds, 600);
+    EXPECT_TRUE(books[0].group.isEmpty());
+    EXPECT_EQ(books[0].ReadingStateGroup(), ShelfBook::State::Reading);
+
+    EXPECT_TRUE(shelf.SetGroup("/书/旧.txt", QStringLiteral(u" 武侠 ")));
+    EXPECT_FALSE(shelf.SetGroup("/书/不在.txt", QStringLiteral(u"武侠")));
+    shelf.Add("/书/新.txt", Facts(u"新书"), 2000);
+    EXPECT_FALSE(shelf.Relocate("/书/旧.txt", "/书/新.txt"));
+    EXPECT_TRUE(shelf.SetMissing("/书/旧.txt", true));
+    EXPECT_TRUE(shelf.Relocate("/书/旧.txt", "/别处/旧.txt"));
+    books = shelf.Books();
+    ASSERT_EQ(books.size(), 2u);
+    EXPECT_EQ(books[0].path, "/别处/旧.txt");
+    EXPECT_EQ(books[0].group, QStringLiteral(u"武侠"));
+    EXPECT_EQ(books[0].readingSeconds, 600);
+    EXPECT_FALSE(books[0].missing);
+    EXPECT_EQ(books[1].ReadingStateGroup(), ShelfBook::State::Unread);
+    EXPECT_TRUE(shelf.SetGroup("/别处/旧.txt", QString()));
+    EXPECT_TRUE(shelf.Books()[0].group.isEmpty());
+    EXPECT_EQ(Peek(File(), "PRAGMA user_version").toInt(), CBookShelf::kSchemaVersion);
 }
 
 // Adds books one by one, telling the parent each one after its commit, until killed.
