@@ -360,10 +360,14 @@ const ShownPage& CReaderSession::ShownText(int page) {
     if (found != m_shownPages.end()) {
         return found->second;
     }
-    // The pane holds a few pages around the screen; far ones are read again when wanted.
+    // The pane holds a few pages around the screen: those stay, pages far from here go and are
+    // set again if they are wanted.
     constexpr std::size_t kKeptPages = 48;
+    constexpr int kNear = 12;
     if (m_shownPages.size() >= kKeptPages) {
-        m_shownPages.clear();
+        std::erase_if(m_shownPages, [page](const auto& entry) {
+            return entry.first < page - kNear || entry.first > page + kNear;
+        });
     }
     const CTypesetter setter(m_typeset);
     ShownPage shown = setter.SetPage(m_book.PaneTextOfPage(page - 1), m_book.PaneTextOfPage(page),

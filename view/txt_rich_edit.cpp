@@ -313,7 +313,7 @@ void CTxtRichEdit::EditKeepingScreen(const std::function<int()>& edit) {
     m_bHoldTop = held;
 }
 
-void CTxtRichEdit::KeepTextAround() {
+void CTxtRichEdit::KeepTextAround(qreal screensHeld) {
     if (!m_supplier.more || m_bKeepingAround) {
         return;
     }
@@ -324,12 +324,11 @@ void CTxtRichEdit::KeepTextAround() {
     QScrollBar* bar = verticalScrollBar();
     QTextDocument* doc = document();
     const qreal screen = std::max(1, viewport()->height());
-    constexpr qreal kScreensHeld = 2; // text held beyond the window on each side
     constexpr qreal kScreensKept = 4; // text further away than this is let go
     const auto documentEnd = [doc] { return doc->characterCount() - 1; };
     // A page may show nothing (blank lines removed): a bound on the pages one call reads.
     for (int pages = 0; pages < 64; ++pages) {
-        if (TextHeight() - (bar->value() + screen) >= kScreensHeld * screen) {
+        if (TextHeight() - (bar->value() + screen) >= screensHeld * screen) {
             break;
         }
         const std::optional<std::u16string> text = m_supplier.more(true);
@@ -341,7 +340,7 @@ void CTxtRichEdit::KeepTextAround() {
         cursor.insertText(QString::fromStdU16String(*text));
         EnsureLayout();
     }
-    for (int pages = 0; pages < 64 && bar->value() < kScreensHeld * screen; ++pages) {
+    for (int pages = 0; pages < 64 && bar->value() < screensHeld * screen; ++pages) {
         std::optional<std::u16string> text;
         EditKeepingScreen([&] {
             text = m_supplier.more(false);
@@ -356,7 +355,8 @@ void CTxtRichEdit::KeepTextAround() {
             break;
         }
     }
-    while (true) {
+    // Letting go waits for the full round, after the paint.
+    while (screensHeld >= kScreensHeld) {
         const int length = m_supplier.edgeLength(true);
         if (length < 0 ||
             LineBottom(LineFromChar(length)) >= bar->value() - kScreensKept * screen) {
@@ -370,7 +370,7 @@ void CTxtRichEdit::KeepTextAround() {
             return -length;
         });
     }
-    while (true) {
+    while (screensHeld >= kScreensHeld) {
         const int length = m_supplier.edgeLength(false);
         const int start = documentEnd() - length;
         if (length < 0 || start < 0 ||
@@ -551,18 +551,18 @@ int CTxtRichEdit::LastWholeLine() const {
 }
 
 void CTxtRichEdit::NextScreen() {
-    KeepTextAround();
+    KeepTextAround(kScreensNeeded);
     const int first = GetFirstVisibleLine();
     const int next = std::max(LastWholeLine() + 1, first + 1);
     if (next < GetLineCount()) {
         ScrollToCharacter(LineIndex(next));
     }
     SelectLine(GetFirstVisibleLine());
-    KeepTextAround();
+    ScheduleKeepTextAround();
 }
 
 void CTxtRichEdit::PrevScreen() {
-    KeepTextAround();
+    KeepTextAround(kScreensNeeded);
     QScrollBar* bar = verticalScrollBar();
     const int first = GetFirstVisibleLine();
     if (first > 0) {
@@ -578,7 +578,7 @@ void CTxtRichEdit::PrevScreen() {
         bar->setValue(0);
     }
     SelectLine(GetFirstVisibleLine());
-    KeepTextAround();
+    ScheduleKeepTextAround();
 }
 
 void CTxtRichEdit::AutoScrollStep() {
@@ -589,8 +589,8 @@ void CTxtRichEdit::AutoScrollStep() {
     }
     // Text comes in well before the window reaches it; only a step that nears the end of what is
     // held waits for it here.
-    if (TextHeight() - bar->value() < 2 * viewport()->height()) {
-        KeepTextAround();
+    if (TextHeight() - bar->value() < (1 + kScreensNeeded) * viewport()->height()) {
+        KeepTextAround(kScreensNeeded);
     }
 }
 

@@ -49,9 +49,14 @@ public:
         std::function<void(bool front)> dropped;
     };
     void SetTextSupplier(TextSupplier supplier) { m_supplier = std::move(supplier); }
-    // Brings text in until there are a few screens of it on either side of the window (as far as
-    // the book goes), and lets go of text far out of sight; what is on screen does not move.
-    void KeepTextAround();
+    // Brings text in until there are `screensHeld` screens of it on either side of the window (as
+    // far as the book goes), and with the full number lets go of text far out of sight; what is
+    // on screen does not move. A step does what it needs at once (kScreensNeeded) and leaves the
+    // rest for after the paint (ScheduleKeepTextAround).
+    static constexpr qreal kScreensHeld = 2;
+    static constexpr qreal kScreensNeeded = 1;
+    void KeepTextAround(qreal screensHeld = kScreensHeld);
+    void ScheduleKeepTextAround();
 
     // The screen steps: Space (Page Down) brings the line after the last whole line on screen
     // to the top, Page Up shows the screen before the first whole line; the first whole line is
@@ -126,7 +131,6 @@ private:
     int LastWholeLine() const;
     // Changes the text at either end of the document, keeping the screen where it is.
     void EditKeepingScreen(const std::function<int()>& edit);
-    void ScheduleKeepTextAround();
     // Room below the text, and the height of the text without it.
     void ApplyEndRoom();
     qreal TextHeight() const;

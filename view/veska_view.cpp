@@ -244,7 +244,8 @@ void CVeskaView::ShowPlace(int page, int pagePosition, bool anew) {
     if (!anew && m_strip.StartOf(page) >= 0) {
         // A page the pane holds (the next one, a chapter close by): only the screen moves.
         m_pTxtEdit->ScrollToCharacter(PanePositionOf(page, pagePosition));
-        m_pTxtEdit->KeepTextAround();
+        m_pTxtEdit->KeepTextAround(CTxtRichEdit::kScreensNeeded);
+        m_pTxtEdit->ScheduleKeepTextAround();
         return;
     }
     // The page alone first, then the text around it: the paragraph cut by the page's top edge
