@@ -28,8 +28,9 @@ constexpr int kAfterPaintPriority = Qt::LowEventPriority - 1;
 } // namespace
 
 CReaderSession::CReaderSession(CSettingsStore& settings, QObject* parent)
-    : QObject(parent), m_settings(settings), m_pChapters(new CChapterIndex(this)),
-      m_pSearch(new CBookSearch(this)) {
+    : QObject(parent), m_settings(settings),
+      m_shownPages([this](int page) { return m_book.PaneTextOfPage(page); }),
+      m_pChapters(new CChapterIndex(this)), m_pSearch(new CBookSearch(this)) {
     m_placeTimer.setSingleShot(true);
     m_placeTimer.setInterval(kPlaceSaveDelayMs);
     connect(&m_placeTimer, &QTimer::timeout, this, &CReaderSession::SavePlace);
@@ -250,18 +251,18 @@ bool CReaderSession::SetEncodingChoice(const std::string& choice) {
 }
 
 void CReaderSession::ApplyTypesetting() {
-    m_shownPages.clear();
     const CScriptConverter::Script script = ScriptInEffect();
     if (script == CScriptConverter::Script::kOriginal) {
         m_pConverter.reset();
     } else if (!m_pConverter || m_pConverterScript != script) {
         // Loading the dictionaries takes a while: once per script chosen.
-        m_pConverter = std::make_unique<CScriptConverter>(script);
+        m_pConverter = std::make_shared<const CScriptConverter>(script);
         m_pConverterScript = script;
         m_bScriptNoticeGiven = false;
     }
     m_typeset = m_typesetBase;
     if (!HasBook()) {
+        m_shownPages.Reset(m_typeset, m_pConverter);
         return;
     }
     // Hard wrapping shows in the opening pages; three pages hold enough lines to tell.
@@ -274,6 +275,7 @@ void CReaderSession::ApplyTypesetting() {
     m_typeset.reflowColumns = m_strReflow == "off"  ? 0
                               : m_strReflow == "on" ? m_nLikeliestColumns
                                                     : m_nWrapColumns;
+    m_shownPages.Reset(m_typeset, m_pConverter);
 }
 
 void CReaderSession::SetTypesetting(const TypesetOptions& options) {
@@ -327,55 +329,21 @@ std::u16string CReaderSession::ShownTitle(std::u16string_view title) const {
     return m_pConverter->Convert(title);
 }
 
-void CReaderSession::ConvertScript(ShownPage& shown) {
-    std::string error;
-    CScriptConverter::Mapped mapped = m_pConverter->ConvertMapped(shown.text, &error);
-    if (!error.empty()) {
-        // Shown as written; the reader hears of it once, not at every page.
-        if (!m_bScriptNoticeGiven) {
-            m_bScriptNoticeGiven = true;
-            LogMessage message;
-            LogAppend(message, "script conversion failed:");
-            LogAppend(message, error.c_str());
-            CLog::Instance().Write(LOG_ERROR, message);
-            emit notice(QStringLiteral(u"繁简转换不可用，显示原文"),
-                        QStringLiteral(u"繁简转换不可用（%1），书按原文显示。")
-                            .arg(QString::fromStdString(error)));
-        }
-        return;
-    }
-    // Each converted character comes from a typeset one, which comes from the page.
-    std::vector<int> source(mapped.text.size());
-    const int end = shown.source.empty() ? 0 : shown.source.back() + 1;
-    for (std::size_t i = 0; i < source.size(); ++i) {
-        const std::size_t from = mapped.source[i];
-        source[i] = from < shown.source.size() ? shown.source[from] : end;
-    }
-    shown.text = std::move(mapped.text);
-    shown.source = std::move(source);
-}
-
 const ShownPage& CReaderSession::ShownText(int page) {
-    const auto found = m_shownPages.find(page);
-    if (found != m_shownPages.end()) {
-        return found->second;
+    std::string error;
+    const ShownPage& shown = m_shownPages.Page(page, error);
+    // Shown as written; the reader hears of it once, not at every page.
+    if (!error.empty() && !m_bScriptNoticeGiven) {
+        m_bScriptNoticeGiven = true;
+        LogMessage message;
+        LogAppend(message, "script conversion failed:");
+        LogAppend(message, error.c_str());
+        CLog::Instance().Write(LOG_ERROR, message);
+        emit notice(QStringLiteral(u"繁简转换不可用，显示原文"),
+                    QStringLiteral(u"繁简转换不可用（%1），书按原文显示。")
+                        .arg(QString::fromStdString(error)));
     }
-    // The pane holds a few pages around the screen: those stay, pages far from here go and are
-    // set again if they are wanted.
-    constexpr std::size_t kKeptPages = 48;
-    constexpr int kNear = 12;
-    if (m_shownPages.size() >= kKeptPages) {
-        std::erase_if(m_shownPages, [page](const auto& entry) {
-            return entry.first < page - kNear || entry.first > page + kNear;
-        });
-    }
-    const CTypesetter setter(m_typeset);
-    ShownPage shown = setter.SetPage(m_book.PaneTextOfPage(page - 1), m_book.PaneTextOfPage(page),
-                                     m_book.PaneTextOfPage(page + 1));
-    if (m_pConverter) {
-        ConvertScript(shown);
-    }
-    return m_shownPages.emplace(page, std::move(shown)).first->second;
+    return shown;
 }
 
 void CReaderSession::ScreenMoved(std::pair<int, int> place) {

@@ -2,6 +2,7 @@
 
 #include "history/read_place_store.h"
 #include "history/reader_history.h"
+#include "reader/shown_pages.h"
 #include "text/resource_data.h"
 #include "text/script_converter.h"
 #include "text/typesetter.h"
@@ -137,19 +138,16 @@ private:
 
     // The open book's typesetting from the base and its re-flow choice; the shown pages anew.
     void ApplyTypesetting();
-    // The shown page in the script in effect, its map composed; unconverted (and the reader told
-    // once) when conversion fails.
-    void ConvertScript(ShownPage& shown);
 
     CSettingsStore& m_settings;
     CResourceData m_book;
     TypesetOptions m_typesetBase;
     TypesetOptions m_typeset;
-    std::map<int, ShownPage> m_shownPages;
+    CShownPages m_shownPages;
     std::string m_strReflow;
     CScriptConverter::Script m_defaultScript = CScriptConverter::Script::kOriginal;
     std::string m_strScript;
-    std::unique_ptr<CScriptConverter> m_pConverter; // for the script in effect; none for 原文
+    std::shared_ptr<const CScriptConverter> m_pConverter; // the script in effect; none for 原文
     CScriptConverter::Script m_pConverterScript = CScriptConverter::Script::kOriginal;
     bool m_bScriptNoticeGiven = false; // the conversion failed and the reader was told
     int m_nWrapColumns = 0;            // the open book's hard wrap, 0 when its opening shows none
