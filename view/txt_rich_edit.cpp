@@ -3,6 +3,7 @@
 #include "res/resource.h"
 #include "view/key_table.h"
 #include "view/pane_scroll_bar_style.h"
+#include "view/reader_font.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QContextMenuEvent>
@@ -20,8 +21,6 @@
 #include <QTimer>
 #include <QWheelEvent>
 
-#include <fontconfig/fontconfig.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -29,40 +28,6 @@
 #include <utility>
 
 namespace {
-
-// The face fontconfig would use for `face` in Simplified Chinese text. The reader's faces are
-// Windows fonts, which Linux rarely has; this finds the installed CJK face that stands in for
-// them. Asked once per face.
-QString FallbackFaceFor(const QString& face) {
-    static std::map<QString, QString> cache;
-    const auto found = cache.find(face);
-    if (found != cache.end()) {
-        return found->second;
-    }
-    QString result;
-    if (FcInit()) {
-        FcPattern* pattern = FcPatternCreate();
-        const QByteArray family = face.toUtf8();
-        FcPatternAddString(pattern, FC_FAMILY,
-                           reinterpret_cast<const FcChar8*>(family.constData()));
-        FcPatternAddString(pattern, FC_LANG, reinterpret_cast<const FcChar8*>("zh-cn"));
-        FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
-        FcDefaultSubstitute(pattern);
-        FcResult status = FcResultNoMatch;
-        FcPattern* match = FcFontMatch(nullptr, pattern, &status);
-        FcChar8* matched = nullptr;
-        if (match != nullptr &&
-            FcPatternGetString(match, FC_FAMILY, 0, &matched) == FcResultMatch) {
-            result = QString::fromUtf8(reinterpret_cast<const char*>(matched));
-        }
-        if (match != nullptr) {
-            FcPatternDestroy(match);
-        }
-        FcPatternDestroy(pattern);
-    }
-    cache.emplace(face, result);
-    return result;
-}
 
 QColor FromColorRef(unsigned color) {
     return QColor(int(color & 0xFF), int((color >> 8) & 0xFF), int((color >> 16) & 0xFF));
@@ -106,25 +71,7 @@ void CTxtRichEdit::SetTextFont(const std::u16string& face, int height) {
     if (!m_pFont) {
         m_pFont = std::make_unique<QFont>();
     }
-    const QString faceName = QString::fromStdU16String(face);
-    QStringList families{faceName};
-    const QString fallback = FallbackFaceFor(faceName);
-    if (!fallback.isEmpty() && fallback != faceName) {
-        families << fallback;
-    }
-    QFont font;
-    font.setFamilies(families);
-    font.setWeight(QFont::Thin);
-    font.setStyleHint(QFont::SansSerif);
-    font.setHintingPreference(QFont::PreferFullHinting);
-    // The height is the cell height (ascent + descent), not the em size: scale the pixel size
-    // until the font's cell matches it.
-    const int cell = std::max(1, height);
-    font.setPixelSize(cell);
-    const int measured = QFontMetrics(font).height();
-    if (measured > 0 && measured != cell) {
-        font.setPixelSize(std::max(1, int(double(cell) * cell / measured + 0.5)));
-    }
+    const QFont font = ReaderFont(QString::fromStdU16String(face), height);
     *m_pFont = font;
     m_nFontHeight = height;
     m_strFaceName = face;

@@ -13,6 +13,7 @@
 #include "view/encoding_menu.h"
 #include "view/find_bar.h"
 #include "view/key_table.h"
+#include "view/pane_book.h"
 #include "view/script_menu.h"
 #include "view/txt_rich_edit.h"
 #include "widgets/book_file_dialog.h"
@@ -100,13 +101,7 @@ void CVeskaView::OnInitialUpdate() {
 
     m_pTxtEdit->SetPaneText(GetWelcomeText());
     m_pTxtEdit->setFocus(); // the reader keys go to the pane
-    CTxtRichEdit::TextSupplier supplier;
-    supplier.more = [this](bool forward) { return MoreText(forward); };
-    supplier.edgeLength = [this](bool front) {
-        return m_strip.Count() > 1 ? (front ? m_strip.FrontLength() : m_strip.BackLength()) : -1;
-    };
-    supplier.dropped = [this](bool front) { front ? m_strip.PopFront() : m_strip.PopBack(); };
-    m_pTxtEdit->SetTextSupplier(std::move(supplier));
+    m_pPaneBook = std::make_unique<CPaneBook>(*m_pTxtEdit, *m_pSession);
     connect(m_pTxtEdit, &CTxtRichEdit::scrolled, this, &CVeskaView::OnPaneScrolled);
     connect(m_pTxtEdit, &CTxtRichEdit::command, this, [this](int id) {
         if (!OnCommand(id)) {
@@ -231,98 +226,23 @@ int CVeskaView::OpenBook(const std::u16string& path) {
     if (result != 0) {
         return result;
     }
-    ShowPlace(m_pSession->Book().m_nCurPage, m_pSession->OpenedTopCharacter(), true);
+    m_pPaneBook->ShowPlace(m_pSession->Book().m_nCurPage, m_pSession->OpenedTopCharacter(), true);
     UpdateReadState();
     RecordReadState(); // a book just opened is in the history at once
     return 0;
 }
 
-void CVeskaView::ShowPlace(int page, int pagePosition, bool anew) {
-    if (m_pTxtEdit == nullptr || !HasBook()) {
-        return;
-    }
-    if (!anew && m_strip.StartOf(page) >= 0) {
-        // A page the pane holds (the next one, a chapter close by): only the screen moves.
-        m_pTxtEdit->ScrollToCharacter(PanePositionOf(page, pagePosition));
-        m_pTxtEdit->KeepTextAround(CTxtRichEdit::kScreensNeeded);
-        m_pTxtEdit->ScheduleKeepTextAround();
-        return;
-    }
-    // The page alone first, then the text around it: the paragraph cut by the page's top edge
-    // is whole before the screen is placed, so its lines wrap as they always will.
-    const ShownPage& shown = m_pSession->ShownText(page);
-    m_strip.Clear();
-    m_strip.PushBack(page, int(shown.text.size()));
-    m_pTxtEdit->SetPaneText(shown.text);
-    const int target = shown.ShownOf(pagePosition);
-    m_pTxtEdit->ScrollToCharacter(target);
-    m_pTxtEdit->KeepTextAround();
-    m_pTxtEdit->ScrollToCharacter(PanePositionOf(page, pagePosition));
-    m_pTxtEdit->KeepTextAround();
-}
-
-std::optional<std::u16string> CVeskaView::MoreText(bool forward) {
-    if (!HasBook() || m_strip.Empty()) {
-        return std::nullopt;
-    }
-    const int page = forward ? m_strip.LastPage() + 1 : m_strip.FirstPage() - 1;
-    if (page < 0 || page >= m_pSession->Book().GetPageCount()) {
-        return std::nullopt;
-    }
-    const std::u16string& text = m_pSession->ShownText(page).text;
-    if (forward) {
-        m_strip.PushBack(page, int(text.size()));
-    } else {
-        m_strip.PushFront(page, int(text.size()));
-    }
-    return text;
-}
-
-int CVeskaView::PanePositionOf(int page, int pagePosition) {
-    const int start = m_strip.StartOf(page);
-    if (start < 0) {
-        return -1;
-    }
-    return start + m_pSession->ShownText(page).ShownOf(pagePosition);
-}
-
-int CVeskaView::PanePositionOfOffset(int page, std::uint64_t offset) {
-    return PanePositionOf(page, int(m_pSession->Book().TextPositionOf(page, offset)));
-}
-
-std::pair<int, int> CVeskaView::PagePlaceOf(int panePosition) {
-    const CPageStrip::Place place = m_strip.PlaceOf(panePosition);
-    if (place.page < 0) {
-        return {m_pSession->Book().m_nCurPage, 0};
-    }
-    const std::vector<int>& source = m_pSession->ShownText(place.page).source;
-    if (std::size_t(place.shown) < source.size()) {
-        return {place.page, source[std::size_t(place.shown)]};
-    }
-    return {place.page, source.empty() ? 0 : source.back() + 1};
-}
-
 void CVeskaView::OnPaneScrolled(int topCharacter) {
     // Pages that show nothing (blanks only) place nothing.
-    if (!HasBook() || m_strip.Length() == 0) {
+    if (!HasBook() || m_pPaneBook->Empty()) {
         return;
     }
-    m_pSession->ScreenMoved(TopPlaceOf(topCharacter));
-}
-
-std::pair<int, int> CVeskaView::TopPlaceOf(int lineStart) {
-    // A line that runs over a page edge is the later page's: → shows a page's start on the
-    // first line, and that line names the page.
-    const int next = m_pTxtEdit->LineIndex(m_pTxtEdit->LineFromChar(lineStart) + 1);
-    const int lineEnd = next < 0 ? m_strip.Length() : next - 1;
-    const int endPage = m_strip.PlaceOf(std::max(lineStart, lineEnd)).page;
-    const std::pair<int, int> place = PagePlaceOf(lineStart);
-    return place.first == endPage || endPage < 0 ? place : std::pair<int, int>{endPage, 0};
+    m_pSession->ScreenMoved(m_pPaneBook->TopPlaceOf(topCharacter));
 }
 
 void CVeskaView::StepPage(int step) {
     if (HasBook() && m_pSession->StepPage(step)) {
-        ShowPlace(m_pSession->Book().m_nCurPage, 0);
+        m_pPaneBook->ShowPlace(m_pSession->Book().m_nCurPage, 0);
         m_pTxtEdit->SelectLine(m_pTxtEdit->GetFirstVisibleLine());
     }
     UpdateReadState();
@@ -332,7 +252,7 @@ void CVeskaView::GotoPage(int index) {
     // Without a book the welcome text stays; the status is refreshed as any page step does.
     if (HasBook()) {
         m_pSession->GoToPage(index);
-        ShowPlace(m_pSession->Book().m_nCurPage, 0);
+        m_pPaneBook->ShowPlace(m_pSession->Book().m_nCurPage, 0);
     }
     UpdateReadState();
 }
@@ -378,7 +298,7 @@ void CVeskaView::OnScriptChoice(const std::string& choice) {
     const int page = m_pSession->Book().m_nCurPage;
     const int top = m_pSession->TopCharacter();
     m_pSession->SetScriptChoice(choice);
-    ShowPlace(page, top, true);
+    m_pPaneBook->ShowPlace(page, top, true);
     UpdateChapterStatus();
 }
 
@@ -399,7 +319,7 @@ void CVeskaView::OnEncodingChoice(const std::string& choice) {
         return;
     }
     m_lastFound.reset();
-    ShowPlace(page, top, true);
+    m_pPaneBook->ShowPlace(page, top, true);
     if (m_pEncodingMenu != nullptr) {
         m_pEncodingMenu->Update();
     }
@@ -561,7 +481,7 @@ void CVeskaView::ApplyReadingPrefs() {
     m_pTxtEdit->SetBackColor(unsigned(settings.back_color));
     emit nightChanged(prefs.night != 0);
     if (ApplyTypesetting()) {
-        ShowPlace(page, pageTop, true); // the same first line, set anew
+        m_pPaneBook->ShowPlace(page, pageTop, true); // the same first line, set anew
     } else {
         m_pTxtEdit->ScrollToCharacter(top);
     }
@@ -593,7 +513,7 @@ void CVeskaView::SetReflowChoice(const std::string& choice) {
     const int page = m_pSession->Book().m_nCurPage;
     const int top = m_pSession->TopCharacter();
     m_pSession->SetReflowChoice(choice);
-    ShowPlace(page, top, true);
+    m_pPaneBook->ShowPlace(page, top, true);
 }
 
 void CVeskaView::OnDropFiles(const QStringList& paths) {
@@ -670,20 +590,19 @@ bool CVeskaView::ChaptersComplete() const {
 }
 
 int CVeskaView::CurrentChapter() const {
-    if (!HasBook() || m_pTxtEdit == nullptr || m_strip.Empty()) {
+    if (!HasBook() || m_pTxtEdit == nullptr || m_pPaneBook->Empty()) {
         return -1;
     }
-    auto* self = const_cast<CVeskaView*>(this); // the shown pages are a cache
     const auto chapterOfLine = [&](int line) {
         const int nextLine = m_pTxtEdit->LineIndex(line + 1);
-        const int page = self->PagePlaceOf(m_pTxtEdit->LineIndex(line)).first;
+        const int page = m_pPaneBook->PagePlaceOf(m_pTxtEdit->LineIndex(line)).first;
         return m_pSession->Chapters().ChapterAt(page, [&](std::uint64_t offset) {
             if (nextLine < 0) {
                 return true;
             }
             const int chapterPage = m_pSession->Book().PageOfOffset(offset);
-            const int position = self->PanePositionOfOffset(chapterPage, offset);
-            return position < 0 ? chapterPage < m_strip.FirstPage() : position < nextLine;
+            const int position = m_pPaneBook->PanePositionOfOffset(chapterPage, offset);
+            return position < 0 ? chapterPage < m_pPaneBook->FirstPage() : position < nextLine;
         });
     };
     // The chapter of the first whole line on screen: the same screen names the same chapter
@@ -706,7 +625,7 @@ void CVeskaView::GotoChapter(int index) {
     const int page = Chapters().Page(std::size_t(index));
     m_pSession->GoToPage(page);
     // The heading's display line first on screen, marked as the reading line.
-    ShowPlace(page, int(m_pSession->Book().TextPositionOf(page, offset)));
+    m_pPaneBook->ShowPlace(page, int(m_pSession->Book().TextPositionOf(page, offset)));
     m_pTxtEdit->SelectLine(m_pTxtEdit->GetFirstVisibleLine());
     UpdateReadState();
 }
@@ -807,18 +726,19 @@ void CVeskaView::ShowFound(const CBookSearch::Result& result, bool forward) {
     // The wrap-around belongs to the search: said in the find bar, the status bar stays as it is.
     m_pFindBar->SetStatus(result.wrapped ? wrapNote : QString());
     const int position = int(m_pSession->Book().TextPositionOf(found.page, found.offset));
-    if (PanePositionOf(found.page, position) < 0) {
+    if (m_pPaneBook->PanePositionOf(found.page, position) < 0) {
         m_pSession->GoToPage(found.page);
-        ShowPlace(found.page, position);
+        m_pPaneBook->ShowPlace(found.page, position);
         UpdateReadState();
     }
     // The occurrence selected and scrolled into view; the keyboard stays in the find field. A
     // phrase running past its page's end goes on in the next page's text.
-    const int start = PanePositionOf(found.page, position);
+    const int start = m_pPaneBook->PanePositionOf(found.page, position);
     const int pageLength = int(m_pSession->Book().PaneTextOfPage(found.page).size());
     const int endPosition = position + int(m_strLastFind.size());
-    int end = endPosition <= pageLength ? PanePositionOf(found.page, endPosition)
-                                        : PanePositionOf(found.page + 1, endPosition - pageLength);
+    int end = endPosition <= pageLength
+                  ? m_pPaneBook->PanePositionOf(found.page, endPosition)
+                  : m_pPaneBook->PanePositionOf(found.page + 1, endPosition - pageLength);
     if (end < start) {
         end = start + int(m_strLastFind.size());
     }

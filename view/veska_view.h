@@ -1,7 +1,6 @@
 #pragma once
 
 #include "reader/book_search.h"
-#include "reader/page_strip.h"
 #include "reader/reader_session.h"
 #include "settings/settings_store.h"
 #include "text/chapter_list.h"
@@ -15,6 +14,7 @@
 #include <vector>
 
 class CChapterListDlg;
+class CPaneBook;
 class CEncodingMenu;
 class CScriptMenu;
 class CFindBar;
@@ -109,14 +109,8 @@ public:
     // Esc: stops a search, else closes the find bar, else leaves it to the window (escape).
     void OnEscape();
 
-    // Page places (page, position in its text) and pane positions: -1 for a page the pane does
-    // not hold.
-    int PanePositionOf(int page, int pagePosition);
-    int PanePositionOfOffset(int page, std::uint64_t offset);
-    std::pair<int, int> PagePlaceOf(int panePosition);
-    // The place of the display line starting at `lineStart` as the reader's place: its page is
-    // the page the line ends in.
-    std::pair<int, int> TopPlaceOf(int lineStart);
+    // The book in the pane: the pages it holds and the map between pane positions and places.
+    CPaneBook& PaneBook() { return *m_pPaneBook; }
 
     // Whether a book is open: page commands before the first book record nothing.
     bool HasBook() const;
@@ -151,11 +145,6 @@ protected:
 
 private:
     void OnSize();
-    // Shows the book with the line holding `pagePosition` of page `page` first on screen; `anew`
-    // sets the text again even where the pane holds the page (its typesetting changed).
-    void ShowPlace(int page, int pagePosition, bool anew = false);
-    // The pane's text supplier: the page after or before those the pane holds.
-    std::optional<std::u16string> MoreText(bool forward);
     // The first line on screen moved: the session follows it.
     void OnPaneScrolled(int topCharacter);
     // The reading preferences' typesetting to the session and the pane; true when the book's
@@ -175,6 +164,6 @@ private:
     CEncodingMenu* m_pEncodingMenu = nullptr;
     CScriptMenu* m_pScriptMenu = nullptr;
     QMenu* m_pContextMenu = nullptr;
-    CPageStrip m_strip;             // the pages the pane holds
+    std::unique_ptr<CPaneBook> m_pPaneBook;
     bool m_bTypesetApplied = false; // the preferences' typesetting has reached the session
 };

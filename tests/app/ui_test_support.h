@@ -10,6 +10,7 @@
 #include "res/resource.h"
 #include "settings/reader_settings.h"
 #include "settings/reading_prefs.h"
+#include "view/pane_book.h"
 #include "view/txt_rich_edit.h"
 #include "view/veska_view.h"
 #include "widgets/modal_hook.h"

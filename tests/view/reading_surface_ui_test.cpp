@@ -62,7 +62,7 @@ protected:
         return path;
     }
     std::pair<int, int> PlaceOfLine(int line) const {
-        return m_view->PagePlaceOf(m_pane->LineIndex(line));
+        return m_view->PaneBook().PagePlaceOf(m_pane->LineIndex(line));
     }
     int LastWholeLine() const {
         int line = m_pane->GetFirstVisibleLine();

@@ -57,7 +57,7 @@ TEST_F(TextPaneTest, PageKeysTurnPagesSelectTheFirstLineAndLineKeysMoveIt) {
         if (turn) {
             // The page's text starts on the first line on screen.
             EXPECT_EQ(m_view->Session().TopCharacter(), 0);
-            EXPECT_EQ(m_pane->LineFromChar(m_view->PanePositionOf(Page(), 0)),
+            EXPECT_EQ(m_pane->LineFromChar(m_view->PaneBook().PanePositionOf(Page(), 0)),
                       m_pane->GetFirstVisibleLine());
             EXPECT_EQ(StatusText(1), QStringLiteral(u"|正在阅读:  第%1页").arg(step.page));
         }
@@ -88,7 +88,9 @@ TEST_F(TextPaneTest, PageKeysTurnPagesSelectTheFirstLineAndLineKeysMoveIt) {
 // Space stays; the toolbar's previous screen is Page Up.
 TEST_F(TextPaneTest, ScreenKeysAndTheWheelGoOnAcrossPageEdges) {
     OpenNovel();
-    const auto placeOfLine = [&](int line) { return m_view->PagePlaceOf(m_pane->LineIndex(line)); };
+    const auto placeOfLine = [&](int line) {
+        return m_view->PaneBook().PagePlaceOf(m_pane->LineIndex(line));
+    };
     const auto lastWhole = [&] {
         const int bottom = m_pane->viewport()->height();
         int line = m_pane->GetFirstVisibleLine();

@@ -207,7 +207,7 @@ TEST_F(ReaderViewTest, AutoScrollGoesOnThroughThePagesToTheEnd) {
     // On through the page edge a pixel a tick, without a stop: the next page is the current one
     // once the first line on screen is its own.
     QTextCursor edge(m_pane->document());
-    edge.setPosition(m_view->PanePositionOf(1, 0));
+    edge.setPosition(m_view->PaneBook().PanePositionOf(1, 0));
     const int distance = m_pane->cursorRect(edge).top() + bar->value();
     int ticks = start + 5;
     for (; Page() == 0 && ticks < 4 * distance; ++ticks) {
