@@ -1,13 +1,15 @@
 // A page turn as the reader sees it: the real `veska` on an X server, keys sent with XTest, each
 // timed from the key event to the first change of the text area's pixels.
 //
-//   build/bench/x_page_bench [--turns N] [--book-mb M] [--veska PATH]
+//   build/bench/x_page_bench [--turns N] [--book-mb M] [--veska PATH] [--script N]
 //
 // Without DISPLAY it starts its own Xvfb (1280x1024, 24-bit) and stops it at the end. It writes a
 // GB18030 novel of M MB (default 10) into a temporary folder that is also the reader's data
 // folder, starts the reader, opens the book through the open-file dialog (key O, the path typed,
-// Enter), then times N (default 60) turns each of Right, Left and Space. Space at the bottom of a
-// page changes nothing; the benchmark then turns the page with an untimed Right and goes on.
+// Enter), then times N (default 60) turns each of Right, Left and Space. Should a Space change
+// nothing (the end of the book), an untimed Right follows and the run goes on. `--script N` shows
+// the book in another script (reading.cfg's `script`: 1 Simplified, 2 Traditional, 3 Taiwan's,
+// 4 Hong Kong's), each page converted as it comes in.
 //
 // The text area is sampled in the middle of the window (a quarter of the width in from each side,
 // 30% to 80% of the height), where a full page always has text and neither the toolbars nor the
@@ -397,6 +399,7 @@ long PeakResidentKb(pid_t pid) {
 int Run(int argc, char** argv) {
     int turns = 60;
     long bookMb = 10;
+    int script = 0; // reading.cfg's `script`: 0 the book as written, 3 Taiwan's characters
     std::filesystem::path veska =
         std::filesystem::canonical("/proc/self/exe").parent_path().parent_path() / "app" / "veska";
     for (int i = 1; i < argc; ++i) {
@@ -407,8 +410,12 @@ int Run(int argc, char** argv) {
             bookMb = std::max(1L, std::atol(argv[++i]));
         } else if (arg == "--veska" && i + 1 < argc) {
             veska = argv[++i];
+        } else if (arg == "--script" && i + 1 < argc) {
+            script = std::clamp(std::atoi(argv[++i]), 0, 4);
         } else {
-            std::fprintf(stderr, "usage: %s [--turns N] [--book-mb M] [--veska PATH]\n", argv[0]);
+            std::fprintf(stderr,
+                         "usage: %s [--turns N] [--book-mb M] [--veska PATH] [--script N]\n",
+                         argv[0]);
             return 2;
         }
     }
@@ -447,6 +454,14 @@ int Run(int argc, char** argv) {
         }
         if (!book.flush()) {
             Fail("cannot write " + bookPath);
+        }
+    }
+    if (script != 0) {
+        // Every book shown in that script: each page converted as it comes in.
+        std::ofstream prefs(folder / "reading.cfg");
+        prefs << "script=" << script << "\n";
+        if (!prefs.flush()) {
+            Fail("cannot write reading.cfg");
         }
     }
 
@@ -553,7 +568,7 @@ int Run(int argc, char** argv) {
     timeTurns(XK_Right, right);
     Progress("Right done");
     timeTurns(XK_Left, left);
-    // Space stops changing at the bottom of a page: then an untimed Right starts the next page.
+    // Space stops changing only at the end of the book: then an untimed Right goes on.
     for (int tries = 0; int(space.ms.size()) < turns && tries < turns * 4; ++tries) {
         cpuSince();
         if (const auto ms = TimedKey(dpy, sampler, XK_space, 300ms)) {
