@@ -538,7 +538,15 @@ bool CBookScanner::Find(std::u16string_view text, std::uint64_t from, std::uint6
             if (!Shown(hit.page, c)) {
                 continue; // after a NUL on its page, where the page shows nothing
             }
-            if (withLine) {
+            if (m_cleanUp.Changes()) {
+                std::u16string shown;
+                if (!SurvivesCleanUp(hit, shown)) {
+                    continue;
+                }
+                if (withLine) {
+                    hit.text = TrimLine(shown);
+                }
+            } else if (withLine) {
                 hit.text = LineAt(c);
             }
             if (!onHit(hit)) {
@@ -606,6 +614,39 @@ std::optional<ScanHit> CBookScanner::FindLast(std::u16string_view text, std::uin
 }
 
 std::u16string CBookScanner::LineAt(std::uint64_t offset) const {
+    std::size_t at = 0;
+    std::size_t units = 0;
+    const std::u16string line = LineOfMatch(offset, 0, at, units);
+    return std::u16string(TrimLine(line));
+}
+
+bool CBookScanner::SurvivesCleanUp(const ScanHit& hit, std::u16string& line) const {
+    std::size_t at = 0;
+    std::size_t units = 0;
+    const std::u16string source = LineOfMatch(hit.offset, hit.length, at, units);
+    const CReplaceRules::Shown shown = m_cleanUp.Apply(source);
+    line = shown.text;
+    if (units == 0 || at + units > source.size()) {
+        return !shown.removed;
+    }
+    // The match is still there when its units are all shown, in a row and unchanged.
+    for (std::size_t j = 0; j + units <= shown.text.size(); ++j) {
+        if (shown.from[j] != at) {
+            continue;
+        }
+        std::size_t k = 0;
+        while (k < units && shown.from[j + k] == at + k && shown.text[j + k] == source[at + k]) {
+            ++k;
+        }
+        if (k == units) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::u16string CBookScanner::LineOfMatch(std::uint64_t offset, std::size_t length,
+                                         std::size_t& atUnit, std::size_t& units) const {
     const std::uint64_t from = offset > kMaxLineBytes ? offset - kMaxLineBytes : 0;
     std::string bytes(static_cast<std::size_t>(std::min(Size(), offset + kMaxLineBytes) - from),
                       '\0');
@@ -632,6 +673,26 @@ std::u16string CBookScanner::LineAt(std::uint64_t offset) const {
             pageStarts.push_back(pageStart);
         }
     }
-    const std::u16string line = DecodeShown(bytes, from, start, end, pageStarts, tailEnd);
-    return std::u16string(TrimLine(line));
+    // The match's place: what its line shows before it, and what it shows itself.
+    const auto startsIn = [&](std::uint64_t lo, std::uint64_t hi) {
+        std::vector<std::uint64_t> in;
+        for (std::uint64_t s : pageStarts) {
+            if (s > lo && s < hi) {
+                in.push_back(s);
+            }
+        }
+        return in;
+    };
+    atUnit = 0;
+    units = 0;
+    const std::size_t matchEnd = std::min(end, at + length);
+    if (matchEnd > at) {
+        atUnit =
+            at <= start
+                ? 0
+                : DecodeShown(bytes, from, start, at, startsIn(from + start, offset), at).size();
+        units = DecodeShown(bytes, from, at, matchEnd, startsIn(offset, from + matchEnd), matchEnd)
+                    .size();
+    }
+    return DecodeShown(bytes, from, start, end, pageStarts, tailEnd);
 }

@@ -47,9 +47,22 @@ std::optional<CChapterList> CChapterFinder::Find(CBookScanner& scanner, const CC
         return chapters;
     }
     const std::uint64_t bit = std::uint64_t(1) << pick;
+    const CReplaceRules& cleanUp = scanner.CleanUp();
+    const bool cleaning = cleanUp.Changes();
     for (std::size_t i = 0; i < found.size(); ++i) {
-        if (bits[i] & bit) {
+        if (!(bits[i] & bit)) {
+            continue;
+        }
+        if (!cleaning) {
             chapters.Add(found.Offset(i), found.Page(i), found.TitleUtf8(i));
+            continue;
+        }
+        // The title as the heading's line shows; a heading the clean-up takes away is not
+        // listed, since the reader never sees it.
+        const CReplaceRules::Shown shown = cleanUp.Apply(DecodeUtf8(found.TitleUtf8(i)));
+        const std::u16string_view title = TrimLine(shown.text);
+        if (!shown.removed && !title.empty()) {
+            chapters.Add(found.Offset(i), found.Page(i), EncodeUtf8(title));
         }
     }
     chapters.SetRuleName(rules[std::size_t(pick)].Name());
@@ -128,6 +141,9 @@ bool CChapterFinder::MakeChapters(CBookScanner& scanner, CChapterList& chapters)
             // The opening may end inside a character.
             while (!text.empty() && text.back() == 0xFFFD) {
                 text.pop_back();
+            }
+            if (scanner.CleanUp().Changes()) {
+                text = scanner.CleanUp().Apply(text).text; // a paragraph taken away names none
             }
             std::u16string name(TrimLine(text));
             if (!name.empty()) {

@@ -156,6 +156,42 @@ void AddHeadings(std::vector<std::uint64_t>& offsets, std::vector<std::uint64_t>
     }
 }
 
+// Written back, the reader's rules keep what the reader does not know of them and the invalid
+// ones; another file's rules merge in by name.
+TEST(ChapterRuleFile, SavesKeepingUnknownMembersAndImportsByName) {
+    TempDir dir;
+    dir.Write("mine.json", R"([
+      {"id": -5, "name": "星号", "rule": "^☆、", "example": "☆、标题", "serialNumber": 3,
+       "enable": false, "replacement": "", "note": {"by": "书友"}},
+      {"id": 9, "name": "坏", "rule": "^(第", "serialNumber": 1}])");
+    std::vector<CChapterRule> rules;
+    ASSERT_EQ(CChapterRuleFile::Read(dir.File("mine.json"), rules, true).size(), 1u);
+    ASSERT_EQ(rules.size(), 2u);
+    EXPECT_EQ(rules[0].Name(), "坏");
+    EXPECT_FALSE(rules[0].IsValid());
+    rules.push_back(CChapterRules()[0]); // a built-in rule is never written
+    std::swap(rules[0], rules[1]);
+    ASSERT_TRUE(CChapterRuleFile::Save(dir.File("saved.json"), rules));
+    const std::optional<CJsonValue> saved = CJsonValue::Parse(dir.Read("saved.json"));
+    ASSERT_TRUE(saved && saved->Items().size() == 2u);
+    const CJsonValue& star = saved->Items()[0];
+    EXPECT_EQ(star.Find("id")->Text(), "-5");
+    EXPECT_EQ(star.Find("serialNumber")->Text(), "0");
+    EXPECT_FALSE(star.Find("enable")->Bool());
+    EXPECT_EQ(star.Find("example")->Text(), "☆、标题");
+    EXPECT_EQ(star.Find("note")->Find("by")->Text(), "书友");
+    EXPECT_EQ(star.Find("replacement")->Text(), "");
+    EXPECT_EQ(saved->Items()[1].Find("rule")->Text(), "^(第");
+
+    dir.Write("shared.json", R"([{"name": "坏", "rule": "^第.{1,4}节"},
+                                 {"name": "井号", "rule": "^#"}])");
+    EXPECT_TRUE(CChapterRuleFile::Import(dir.File("shared.json"), rules).empty());
+    ASSERT_EQ(rules.size(), 4u);
+    EXPECT_EQ(rules[1].Name(), "坏");
+    EXPECT_TRUE(rules[1].Matches(u"第一节 河"));
+    EXPECT_EQ(rules[3].Name(), "井号");
+}
+
 TEST(ChapterFinder, PicksTheRuleWithTheMostChaptersOfPlausibleLength) {
     const std::uint64_t book = 3'000'000;
     std::vector<std::uint64_t> offsets;
