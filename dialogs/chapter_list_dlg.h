@@ -4,10 +4,12 @@
 
 #include <QDialog>
 
+class QComboBox;
 class QLabel;
 class QListView;
 class QTimer;
 class CChapterListModel;
+class CChapterIndex;
 
 // "目录": the book's chapter headings with their pages (counted from 1) on the right. Enter or a
 // double-click picks one. While the book is still being scanned, the list grows as headings are
@@ -29,6 +31,9 @@ public:
     int Selected() const { return m_nSelected; }
     // Column 0 of its model holds the titles, column 1 the pages as shown.
     QListView* List() const { return m_list; }
+    // Offers the chapter rules of the index whose list the dialog shows: picking one keeps it for
+    // the book and shows the list it makes; "自动" lets the book pick again.
+    void SetIndex(CChapterIndex* index);
 
 protected:
     void accept() override;
@@ -36,6 +41,8 @@ protected:
 
 private:
     void ShowNewRows();
+    void ChooseRule(int row);
+    void ShowNewList();
 
     const CChapterList& m_chapters;
     CChapterListModel* m_model;
@@ -43,5 +50,8 @@ private:
     QLabel* m_progress;
     QLabel* m_madeNote; // says the reader made the chapters of a book without headings
     QTimer* m_growTimer;
+    QWidget* m_rulesRow;
+    QComboBox* m_rules;
+    CChapterIndex* m_index = nullptr;
     int m_nSelected = -1;
 };

@@ -575,6 +575,7 @@ void CVeskaView::OnChapterList() {
         return;
     }
     CChapterListDlg dialog(Chapters(), CurrentChapter(), this);
+    dialog.SetIndex(&m_pSession->Chapters());
     dialog.SetProgress(m_pSession->Chapters().Progress());
     m_pChapterDlg = &dialog;
     const int result = RunModal(dialog);
