@@ -1,7 +1,9 @@
 #include "dialogs/chapter_list_dlg.h"
 
+#include "dialogs/rules_dlg.h"
 #include "reader/chapter_index.h"
 #include "widgets/dialog_template.h"
+#include "widgets/modal_hook.h"
 
 #include <QAbstractTableModel>
 #include <QApplication>
@@ -10,6 +12,7 @@
 #include <QLabel>
 #include <QListView>
 #include <QPainter>
+#include <QPushButton>
 #include <QShowEvent>
 #include <QStyledItemDelegate>
 #include <QTimer>
@@ -187,6 +190,11 @@ CChapterListDlg::CChapterListDlg(const CChapterList& chapters, int current, QWid
     rulesLabel->setBuddy(m_rules);
     rulesLayout->addWidget(rulesLabel);
     rulesLayout->addWidget(m_rules, 1);
+    auto* editRules = new QPushButton(QStringLiteral(u"规则(&E)…"), m_rulesRow);
+    editRules->setObjectName(QStringLiteral("editRules"));
+    editRules->setAutoDefault(false);
+    connect(editRules, &QPushButton::clicked, this, &CChapterListDlg::EditRules);
+    rulesLayout->addWidget(editRules);
     layout->addWidget(m_rulesRow);
     m_rulesRow->hide();
     connect(m_rules, &QComboBox::activated, this, &CChapterListDlg::ChooseRule);
@@ -279,6 +287,19 @@ void CChapterListDlg::ChooseRule(int row) {
         return;
     }
     m_index->ChooseRule(name);
+    ShowNewList();
+}
+
+void CChapterListDlg::EditRules() {
+    if (m_index == nullptr) {
+        return;
+    }
+    CRulesDlg rules(m_index->DataDir(), m_index->BookPath(), m_index->Layout(), this);
+    if (RunModal(rules) != QDialog::Accepted) {
+        return;
+    }
+    m_index->Restart();
+    SetIndex(m_index); // the rules' names may have changed
     ShowNewList();
 }
 

@@ -42,6 +42,8 @@ protected:
 private:
     void ShowNewRows();
     void ChooseRule(int row);
+    // 规则: edits the rules, then shows the list they make.
+    void EditRules();
     void ShowNewList();
 
     const CChapterList& m_chapters;

@@ -7,9 +7,12 @@
 #include "settings/book_choice_store.h"
 #include "tests/dialogs/dialog_test_support.h"
 #include "tests/text/test_books.h"
+#include "widgets/modal_hook.h"
 
 #include <QComboBox>
+#include <QLineEdit>
 #include <QListView>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -175,6 +178,56 @@ TEST_F(ChapterListDlgTest, TheRulePickedIsKeptForTheBook) {
     complete(damaged);
     EXPECT_EQ(damaged.ChosenRule(), "");
     EXPECT_EQ(damaged.Chapters()[0].text, u"第一章 初到小城");
+}
+
+// 规则 opens from 目录; the rules saved there make the list anew at once.
+TEST_F(ChapterListDlgTest, RulesEditedFromTheListMakeItAnew) {
+    const test_books::TempDir dir;
+    std::string text;
+    for (const char* heading : {"☆、初到小城", "☆、老槐树", "☆、远行"}) {
+        text += std::string(heading) + "\n" + test_books::Repeated(test_books::kChineseProse, 9000);
+    }
+    const std::string path = dir.Write("小城.txt", test_books::Encode(text, "UTF-8"));
+    CChapterIndex index;
+    const auto complete = [&index] {
+        QSignalSpy progress(&index, &CChapterIndex::progress);
+        while (!index.IsComplete()) {
+            ASSERT_TRUE(progress.wait(20000));
+        }
+    };
+    index.Start(DecodeUtf8(path), CCodePageLayout(ENCODING_UTF8, ""), dir.Path());
+    complete();
+    EXPECT_TRUE(index.Chapters().MadeByReader());
+    CChapterListDlg dialog(index.Chapters(), 0);
+    dialog.SetIndex(&index);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    bool opened = false;
+    {
+        const ScopedModalHook hook([&](QDialog& rules) {
+            opened = rules.objectName() == QStringLiteral("rulesDlg");
+            QTest::mouseClick(rules.findChild<QPushButton*>(QStringLiteral("addRule")),
+                              Qt::LeftButton);
+            rules.findChild<QLineEdit*>(QStringLiteral("ruleName"))
+                ->setText(QStringLiteral(u"星号"));
+            auto* pattern = rules.findChild<QLineEdit*>(QStringLiteral("rulePattern"));
+            pattern->setFocus();
+            QTest::keyClick(pattern, Qt::Key_AsciiCircum);
+            for (const QChar c : QStringLiteral(u"☆、")) {
+                QTest::sendKeyEvent(QTest::Click, pattern, Qt::Key_unknown, QString(c), {});
+            }
+            rules.accept();
+        });
+        QTest::keyClick(&dialog, Qt::Key_E, Qt::AltModifier);
+        QTest::qWait(150);
+    }
+    EXPECT_TRUE(opened);
+    complete();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(dialog.List()->model()->rowCount(), 3);
+    EXPECT_EQ(dialog.List()->model()->index(2, 0).data(), QStringLiteral(u"☆、远行"));
+    auto* rules = dialog.findChild<QComboBox*>(QStringLiteral("chapterRule"));
+    EXPECT_EQ(rules->findText(QStringLiteral(u"星号")), rules->count() - 1);
 }
 
 } // namespace
