@@ -49,10 +49,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // Invalid rules are kept (and told of), rules that are no objects are told of only.
     fuzz::Require(told.size() + cleanUp.size() - invalid == json->Items().size());
+    // A line that a rule's pattern matches holds the text the rule passes lines over without.
+    const std::u16string whole = DecodeUtf8(text.substr(0, 4096));
+    for (std::size_t i = 0; i < cleanUp.size(); ++i) {
+        const CRuleRegex regex(cleanUp[i].Get().pattern);
+        if (!cleanUp[i].Get().isRegex || !regex.IsValid()) {
+            continue;
+        }
+        const std::u16string required = CRuleRegex::RequiredText(cleanUp[i].Get().pattern);
+        for (const std::u16string& line : {whole, DecodeUtf8(cleanUp[i].Get().replacement)}) {
+            bool matched = false;
+            try {
+                matched = std::regex_search(CRuleRegex::Wide(line), regex.Regex());
+            } catch (const std::regex_error&) {
+            }
+            fuzz::Require(!matched || line.find(required) != std::u16string::npos);
+        }
+    }
     const CReplaceRules book = cleanUp.ForBook(u"/书/小城.txt");
-    for (const std::u16string& line :
-         {DecodeUtf8(text.substr(0, 4096)), std::u16string(u"　　本书由书友整理 www.example.com"),
-          std::u16string(CReplaceRules::kMaxRegexChars + 1, u'a')}) {
+    for (const std::u16string& line : {whole, std::u16string(u"　　本书由书友整理 www.example.com"),
+                                       std::u16string(CReplaceRules::kMaxRegexChars + 1, u'a')}) {
         const CReplaceRules::Shown shown = book.Apply(line);
         fuzz::Require(shown.from.size() == shown.text.size());
         for (std::size_t from : shown.from) {

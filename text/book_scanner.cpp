@@ -647,15 +647,28 @@ bool CBookScanner::SurvivesCleanUp(const ScanHit& hit, std::u16string& line) con
 
 std::u16string CBookScanner::LineOfMatch(std::uint64_t offset, std::size_t length,
                                          std::size_t& atUnit, std::size_t& units) const {
-    const std::uint64_t from = offset > kMaxLineBytes ? offset - kMaxLineBytes : 0;
-    std::string bytes(static_cast<std::size_t>(std::min(Size(), offset + kMaxLineBytes) - from),
-                      '\0');
-    bytes.resize(m_book.m_hFile.ReadAt(from, bytes.data(), bytes.size()));
-    const std::size_t at = static_cast<std::size_t>(offset - from);
+    // Most lines are paragraphs of a few hundred characters: a few KB around the offset hold
+    // them, and only a longer line is read again in its full reach.
+    constexpr std::size_t kNearBytes = 4096;
+    std::uint64_t from = 0;
+    std::string bytes;
+    std::size_t at = 0;
+    std::size_t before = std::string_view::npos;
+    std::size_t end = std::string_view::npos;
+    for (const std::size_t reach : {kNearBytes, kMaxLineBytes}) {
+        from = offset > reach ? offset - reach : 0;
+        bytes.assign(static_cast<std::size_t>(std::min(Size(), offset + reach) - from), '\0');
+        bytes.resize(m_book.m_hFile.ReadAt(from, bytes.data(), bytes.size()));
+        at = static_cast<std::size_t>(offset - from);
+        before = PrevLineFeed(bytes.data(), bytes.size(), from, at);
+        end = NextLineFeed(bytes.data(), bytes.size(), from, at);
+        if ((before != std::string_view::npos || from == 0) &&
+            (end != std::string_view::npos || from + bytes.size() >= Size())) {
+            break;
+        }
+    }
     const std::size_t unit = UnitBytes();
-    const std::size_t before = PrevLineFeed(bytes.data(), bytes.size(), from, at);
     const std::size_t start = before == std::string_view::npos ? (from % unit) : before + unit;
-    std::size_t end = NextLineFeed(bytes.data(), bytes.size(), from, at);
     end = end == std::string_view::npos ? bytes.size() : end;
     // Each page decodes its own part of the line, the last one with what follows the line.
     std::vector<std::uint64_t> pageStarts;

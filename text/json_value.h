@@ -29,7 +29,7 @@ public:
     // `text` must be a JSON number.
     static CJsonValue Number(std::string text);
     static CJsonValue Boolean(bool value);
-    static CJsonValue Array(std::vector<CJsonValue> items = {});
+    static CJsonValue Array(std::vector<CJsonValue> items);
     static CJsonValue Object();
     // Sets an object's member, in its place when it has one, else last: the members a writer
     // does not know keep their places and values.

@@ -48,6 +48,7 @@ CReplaceRule::CReplaceRule(Fields fields, CJsonValue json)
         m_error = "invalid pattern (" + m_regex->Error() + ")";
     }
     m_format = CRuleRegex::Wide(DecodeUtf8(m_fields.replacement));
+    m_required = CRuleRegex::RequiredText(m_fields.pattern);
 }
 
 std::optional<CReplaceRule> CReplaceRule::FromJson(const CJsonValue& json) {
@@ -134,6 +135,9 @@ CReplaceRule::Outcome CReplaceRule::Apply(std::u16string& text, std::vector<std:
         }
         CopyUnits(text, from, done, text.size(), out, outFrom);
     } else {
+        if (!m_required.empty() && text.find(m_required) == std::u16string::npos) {
+            return Outcome::Applied; // most lines: the matcher need not run
+        }
         std::vector<std::size_t> units;
         const std::wstring wide = CRuleRegex::Wide(text, &units);
         if (wide.size() > maxRegexChars) {

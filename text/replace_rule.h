@@ -59,6 +59,7 @@ private:
     CJsonValue m_json;
     std::optional<CRuleRegex> m_regex;
     std::u16string m_plain;
-    std::wstring m_format; // the replacement of a regex rule
+    std::wstring m_format;     // the replacement of a regex rule
+    std::u16string m_required; // text a line needs for the regex to match
     std::string m_error;
 };

@@ -2,6 +2,8 @@
 
 #include "platform/code_page.h"
 
+#include <algorithm>
+
 CRuleRegex::CRuleRegex(std::string_view pattern) {
     if (MayRunAway(pattern)) {
         m_error = "a repeated group repeats or has alternatives: it may run away";
@@ -94,4 +96,76 @@ bool CRuleRegex::MayRunAway(std::string_view pattern) {
         }
     }
     return false;
+}
+
+std::u16string CRuleRegex::RequiredText(std::string_view pattern) {
+    const std::u16string p = DecodeUtf8(pattern);
+    std::u16string best;
+    std::u16string run;
+    int depth = 0;
+    bool lastPlain = false; // the last thing was a plain character, ending `run`
+    const auto end = [&] {
+        if (run.size() > best.size()) {
+            best = run;
+        }
+        run.clear();
+        lastPlain = false;
+    };
+    const auto plain = [&](std::u16string_view c) {
+        if (depth == 0) {
+            run += c;
+            lastPlain = true;
+        } else {
+            end();
+        }
+    };
+    for (std::size_t i = 0; i < p.size(); ++i) {
+        const char16_t c = p[i];
+        if (c == u'|') {
+            return {}; // alternatives: no text is sure to be there
+        }
+        if (c == u'*' || c == u'?' || c == u'{') {
+            // The character before may be missing from a match.
+            if (lastPlain && !run.empty()) {
+                const bool pair = run.size() >= 2 && run.back() >= 0xDC00 && run.back() <= 0xDFFF;
+                run.resize(run.size() - (pair ? 2 : 1));
+            }
+            if (c == u'{') {
+                while (i < p.size() && p[i] != u'}') {
+                    ++i;
+                }
+            }
+            end();
+        } else if (c == u'+') {
+            end(); // the character is there, what follows may not be right after it
+        } else if (c == u'\\' && i + 1 < p.size()) {
+            const char16_t e = p[++i];
+            const bool letterOrDigit =
+                (e >= u'0' && e <= u'9') || (e >= u'a' && e <= u'z') || (e >= u'A' && e <= u'Z');
+            if (letterOrDigit) {
+                end(); // a class, a boundary, a reference or a code
+            } else {
+                plain(std::u16string_view(&p[i], 1));
+            }
+        } else if (c == u'[') {
+            end();
+            for (++i; i < p.size() && p[i] != u']'; ++i) {
+                i += p[i] == u'\\' ? 1 : 0;
+            }
+        } else if (c == u'(') {
+            end();
+            ++depth;
+        } else if (c == u')') {
+            end();
+            depth = std::max(0, depth - 1);
+        } else if (c == u'.' || c == u'^' || c == u'$') {
+            end();
+        } else {
+            const bool pair = c >= 0xD800 && c <= 0xDBFF && i + 1 < p.size();
+            plain(std::u16string_view(&p[i], pair ? 2 : 1));
+            i += pair ? 1 : 0;
+        }
+    }
+    end();
+    return best;
 }

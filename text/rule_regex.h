@@ -28,6 +28,10 @@ public:
     // "(a|aa)*"): the matcher backtracks, and such a pattern can take exponential time on a line
     // that nearly matches.
     static bool MayRunAway(std::string_view pattern);
+    // Text every match of the pattern holds (its longest run of plain characters outside groups
+    // and not made optional), or empty when there is none or alternatives make it unsure: a line
+    // without it cannot match, and is passed over without running the matcher.
+    static std::u16string RequiredText(std::string_view pattern);
 
 private:
     std::shared_ptr<const std::wregex> m_regex; // shared: copies compile it once

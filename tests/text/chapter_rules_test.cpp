@@ -67,6 +67,24 @@ TEST(ChapterRules, EachBuiltInFormTakesItsHeadingsAndNotTheLinesLikeThem) {
     EXPECT_EQ(CChapterRules::BuiltIn().Identity(), rules.Identity());
 }
 
+// A volume's heading is one the chapters after it belong to; 目录 shows it apart.
+TEST(ChapterRules, VolumesAreToldFromChaptersAndFromWordsLikeThem) {
+    CChapterList list;
+    for (const char* title :
+         {"第一卷 山河", "卷二", "【第三卷】远方", "正文 卷四 归来", "第十二卷：终", "第一章 卷首",
+          "卷起袖子", "第一卷书读完了", "卷", "Chapter 1"}) {
+        list.Add(0, 0, title);
+    }
+    std::vector<bool> volumes;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        volumes.push_back(list.IsVolume(i));
+    }
+    EXPECT_EQ(volumes,
+              (std::vector<bool>{true, true, true, true, true, false, false, false, false, false}));
+    list.SetMadeByReader(true); // opening words, never headings
+    EXPECT_FALSE(list.IsVolume(0));
+}
+
 TEST(ChapterRules, ThePatternOfAReadersRuleMatchesAtTheLineStart) {
     const CChapterRule star = CChapterRule::FromPattern("星号", "☆、.+");
     EXPECT_TRUE(star.IsValid());

@@ -123,6 +123,34 @@ TEST(ReplaceRules, BadAndRunawayRulesAreToldOnceByNameAndSkipped) {
     EXPECT_NE(told[0].find("too long"), std::string::npos);
 }
 
+// Lines without the text every match holds are passed over before the matcher runs: the text
+// must never be one a match can do without.
+TEST(ReplaceRules, TheTextEveryMatchHoldsIsNeverOptional) {
+    const struct {
+        const char* pattern;
+        std::u16string required;
+    } cases[] = {
+        {"本书由.*?整理.*", u"本书由"},
+        {"书友(们)?", u"书友"},
+        {"ab?c", u"a"},
+        {"书友|读者", u""},
+        {"\\d+章", u"章"},
+        {"[abc]xyz", u"xyz"},
+        {"(广告)+结束", u"结束"},
+        {"xx{2}y", u"x"},
+        {"www\\.x\\.com", u"www.x.com"},
+        {"𠮷?日", u"日"},
+        {"(a(b)c)d", u"d"},
+        {"^第.+章$", u"第"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CRuleRegex::RequiredText(c.pattern), c.required) << c.pattern;
+    }
+    CReplaceRules rules;
+    rules.Add(Rule("可有可无", "书?友", "朋友"));
+    EXPECT_EQ(rules.Apply(u"好友").text, u"好朋友");
+}
+
 TEST(ReplaceRules, ScopeNamesTheBooksByTheirFileNames) {
     CReplaceRules all;
     all.Add(Rule("全部", "甲", "乙"));
