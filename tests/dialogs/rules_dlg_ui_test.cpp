@@ -42,6 +42,13 @@ protected:
         EXPECT_TRUE(QTest::qWaitForWindowExposed(m_dlg.get()));
         m_dlg->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(m_dlg.get()));
+        // Focus comes to the first control a moment after the window is active.
+        QElapsedTimer waited;
+        waited.start();
+        while (QApplication::focusWidget() == nullptr && waited.elapsed() < 5000) {
+            QTest::qWait(10);
+        }
+        EXPECT_NE(QApplication::focusWidget(), nullptr);
         return m_dlg.get();
     }
     template <typename T> T* Find(const char* name) {
@@ -49,7 +56,14 @@ protected:
     }
     // A button's mnemonic clicks it a moment later, as a click by hand shows.
     void Alt(Qt::Key key) {
-        QTest::keyClick(QApplication::focusWidget(), key, Qt::AltModifier);
+        // A file dialog just closed gives the window back a moment later.
+        if (!m_dlg->isActiveWindow()) {
+            m_dlg->activateWindow();
+            EXPECT_TRUE(QTest::qWaitForWindowActive(m_dlg.get()));
+        }
+        // A page of the tabs that goes may take the focus with it: the window gets the key.
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus != nullptr ? focus : m_dlg.get(), key, Qt::AltModifier);
         QTest::qWait(150);
     }
     // Key presses that type each character, as an input method hands Chinese over.
