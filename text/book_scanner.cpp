@@ -345,16 +345,54 @@ void CBookScanner::TestLine(std::string_view block, std::uint64_t blockStart, st
 }
 
 bool CBookScanner::ScanChapters(const HitFn& onHit) {
-    const std::uint64_t size = Size();
+    return ScanChapters(onHit, 0, Size());
+}
+
+std::uint64_t CBookScanner::LineStartFrom(std::uint64_t offset) const {
+    if (offset == 0) {
+        return 0;
+    }
+    const std::size_t unit = UnitBytes();
+    offset -= offset % unit;
+    // The line break that ends the line before: at offset - unit or later.
+    std::string bytes;
+    for (std::uint64_t at = offset - unit; at < Size(); at += bytes.size()) {
+        bytes.assign(static_cast<std::size_t>(std::min<std::uint64_t>(kMaxLineBytes, Size() - at)),
+                     '\0');
+        bytes.resize(m_book.m_hFile.ReadAt(at, bytes.data(), bytes.size()));
+        bytes.resize(bytes.size() - bytes.size() % unit);
+        if (bytes.empty()) {
+            break;
+        }
+        const std::size_t lf = NextLineFeed(bytes.data(), bytes.size(), at, 0);
+        if (lf != std::string_view::npos) {
+            return at + lf + unit;
+        }
+    }
+    return Size();
+}
+
+bool CBookScanner::OpenLike(const CBookScanner& other) {
+    if (!other.m_layout || !Open(other.m_book.m_strPath, *other.m_layout)) {
+        return false;
+    }
+    SetChapterRules(other.m_rules);
+    m_cancel = other.m_cancel;
+    m_blockBytes = other.m_blockBytes;
+    return true;
+}
+
+bool CBookScanner::ScanChapters(const HitFn& onHit, std::uint64_t from, std::uint64_t to) {
+    const std::uint64_t size = std::min(to, Size());
     const std::size_t unit = UnitBytes();
     std::string block;
     block.reserve(m_blockBytes + kMaxLineBytes);
-    std::uint64_t blockStart = 0;
+    std::uint64_t blockStart = std::min(from, size);
     std::size_t pos = 0;
     bool skipping = false; // inside a line too long to be a heading
     bool stop = false;
     m_edges.Reset();
-    StartNulWatch(0);
+    StartNulWatch(blockStart);
     while (!stop) {
         if (Cancelled()) {
             return false;
@@ -382,7 +420,8 @@ bool CBookScanner::ScanChapters(const HitFn& onHit) {
             skipping = false;
             pos = lf + unit;
         }
-        ReportProgress(blockStart + block.size(), size);
+        ReportProgress(blockStart + block.size() - std::min(from, size),
+                       size - std::min(from, size));
         if (atEnd) {
             if (!stop && !skipping && pos < block.size()) {
                 TestLine(block, blockStart, pos, block.size(), false, onHit, stop);

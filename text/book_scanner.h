@@ -72,6 +72,14 @@ public:
 
     // Every line that is a heading of one of the rules, in book order. false when cancelled.
     bool ScanChapters(const HitFn& onHit);
+    // The same for the lines that begin in [from, to): `from` is 0 or a line's start. Progress
+    // is reported as part of that range.
+    bool ScanChapters(const HitFn& onHit, std::uint64_t from, std::uint64_t to);
+    // Where the first line that begins at or after `offset` begins (Size() when none does).
+    std::uint64_t LineStartFrom(std::uint64_t offset) const;
+    // Opens the book `other` has open the same way, with its rules, cancel flag and block size,
+    // for another thread. false when it cannot be read.
+    bool OpenLike(const CBookScanner& other);
     // The non-overlapping occurrences of `text` that begin in [from, to), in book order. `from`
     // must be where a character begins (0, a page start, the end of an earlier occurrence).
     // ASCII letters match in either case. withLine fills each hit's text. false when cancelled.

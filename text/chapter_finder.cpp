@@ -4,7 +4,10 @@
 #include "text/heading_rule.h"
 
 #include <algorithm>
+#include <sys/resource.h>
+#include <thread>
 #include <tuple>
+#include <unistd.h>
 
 namespace {
 
@@ -26,12 +29,14 @@ std::optional<CChapterList> CChapterFinder::Find(CBookScanner& scanner, const CC
     CChapterList found;
     std::vector<std::uint64_t> offsets;
     std::vector<std::uint64_t> bits;
-    if (!scanner.ScanChapters([&](const ScanHit& hit) {
-            found.push_back(hit);
-            offsets.push_back(hit.offset);
-            bits.push_back(hit.rules);
-            return true;
-        })) {
+    const auto add = [&](const ScanHit& hit) {
+        found.push_back(hit);
+        offsets.push_back(hit.offset);
+        bits.push_back(hit.rules);
+        return true;
+    };
+    const bool halves = scanner.Size() > kSplitBytes && std::thread::hardware_concurrency() > 1;
+    if (!(halves ? ScanInHalves(scanner, add) : scanner.ScanChapters(add))) {
         return std::nullopt;
     }
     const std::size_t count = std::min(rules.size(), CChapterRules::kMaxRules);
@@ -67,6 +72,43 @@ std::optional<CChapterList> CChapterFinder::Find(CBookScanner& scanner, const CC
     }
     chapters.SetRuleName(rules[std::size_t(pick)].Name());
     return chapters;
+}
+
+bool CChapterFinder::ScanInHalves(CBookScanner& scanner, const CBookScanner::HitFn& onHit) {
+    const std::uint64_t middle = scanner.LineStartFrom(scanner.Size() / 2);
+    CBookScanner second;
+    if (!second.OpenLike(scanner)) {
+        return false;
+    }
+    // The second half's headings wait for the first half's: hits go over in book order.
+    std::vector<ScanHit> later;
+    bool secondDone = false;
+    std::thread other([&] {
+        // Below the window's thread, which then keeps its core for page turns: only this thread
+        // is niced (Linux nices threads one by one).
+        setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
+        secondDone = second.ScanChapters(
+            [&](const ScanHit& hit) {
+                later.push_back(hit);
+                return true;
+            },
+            middle, second.Size());
+    });
+    bool stopped = false;
+    const bool firstDone = scanner.ScanChapters(
+        [&](const ScanHit& hit) {
+            stopped = stopped || !onHit(hit);
+            return !stopped;
+        },
+        0, middle);
+    other.join();
+    if (!firstDone || !secondDone) {
+        return false;
+    }
+    for (std::size_t i = 0; i < later.size() && !stopped; ++i) {
+        stopped = !onHit(later[i]);
+    }
+    return true;
 }
 
 int CChapterFinder::Pick(const std::vector<std::uint64_t>& offsets,

@@ -338,6 +338,51 @@ TEST_P(FinderInEncoding, ABookWithoutHeadingsGetsChaptersOfAboutTenThousandChara
     }
 }
 
+// A big book is scanned by two threads, a half each: the headings are those of one scan,
+// wherever the halves meet, in every encoding and with CR LF line ends.
+TEST(ChapterFinder, TwoHalvesFindWhatOneScanFinds) {
+    TempDir dir;
+    std::string text;
+    for (int i = 1; i <= 40; ++i) {
+        text += "　　第" + std::to_string(i) + "章 第" + std::to_string(i) + "个夜晚\n" +
+                test_books::Repeated("那天晚上，他在灯下读书𠮷。", std::size_t(i) * 37 % 900 + 30) +
+                "\n";
+    }
+    for (const char* encoding : {"GB18030", "UTF-8", "UTF-16LE"}) {
+        SCOPED_TRACE(encoding);
+        const std::string crlf = test_books::CrLf(text);
+        const std::string bytes = std::string(encoding) == "UTF-16LE"
+                                      ? "\xFF\xFE" + Encode(crlf, encoding)
+                                      : Encode(crlf, encoding);
+        const std::string path = dir.Write(std::string("book-") + encoding + ".txt", bytes);
+        CResourceData reader;
+        ASSERT_EQ(reader.OpenTxt(DecodeUtf8(path)), 0);
+        CBookScanner scanner;
+        ASSERT_TRUE(scanner.Open(reader.m_strPath, reader.m_layout));
+        scanner.SetBlockBytes(509); // block edges inside lines, and in both halves
+        scanner.SetChapterRules(CChapterRules::BuiltIn());
+        std::vector<std::pair<std::uint64_t, std::u16string>> whole;
+        ASSERT_TRUE(scanner.ScanChapters([&](const ScanHit& hit) {
+            whole.emplace_back(hit.offset, hit.text);
+            return true;
+        }));
+        ASSERT_EQ(whole.size(), 40u);
+        std::vector<std::pair<std::uint64_t, std::u16string>> halves;
+        ASSERT_TRUE(CChapterFinder::ScanInHalves(scanner, [&](const ScanHit& hit) {
+            halves.emplace_back(hit.offset, hit.text);
+            return true;
+        }));
+        EXPECT_EQ(halves, whole);
+        // The halves meet at a line's start, also when the middle falls inside a character.
+        for (std::uint64_t at : {std::uint64_t(1), scanner.Size() / 2, scanner.Size() / 2 + 1}) {
+            const std::uint64_t start = scanner.LineStartFrom(at);
+            ASSERT_LE(start, scanner.Size());
+            EXPECT_EQ(scanner.LineAt(start), scanner.LineAt(start + 2)) << at;
+            EXPECT_NE(scanner.LineAt(start), scanner.LineAt(start - 3)) << at;
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Books, FinderInEncoding, testing::Values("GB18030", "UTF-8"),
                          [](const auto& info) {
                              return info.param[0] == 'G' ? "Gb18030" : "Utf8";
