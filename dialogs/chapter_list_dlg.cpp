@@ -1,12 +1,18 @@
 #include "dialogs/chapter_list_dlg.h"
 
+#include "dialogs/rules_dlg.h"
+#include "reader/chapter_index.h"
 #include "widgets/dialog_template.h"
+#include "widgets/modal_hook.h"
 
 #include <QAbstractTableModel>
 #include <QApplication>
+#include <QComboBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QListView>
 #include <QPainter>
+#include <QPushButton>
 #include <QShowEvent>
 #include <QStyledItemDelegate>
 #include <QTimer>
@@ -15,6 +21,8 @@
 namespace {
 
 constexpr int kGrowMs = 250;
+// The model's role that says a row is a chapter of a volume listed above it.
+constexpr int kInVolumeRole = Qt::UserRole + 1;
 
 } // namespace
 
@@ -23,7 +31,9 @@ constexpr int kGrowMs = 250;
 class CChapterListModel : public QAbstractTableModel {
 public:
     CChapterListModel(const CChapterList& chapters, QObject* parent)
-        : QAbstractTableModel(parent), m_chapters(chapters), m_rows(int(chapters.size())) {}
+        : QAbstractTableModel(parent), m_chapters(chapters), m_rows(int(chapters.size())) {
+        FindFirstVolume();
+    }
 
     int rowCount(const QModelIndex& parent = {}) const override {
         return parent.isValid() ? 0 : m_rows;
@@ -33,8 +43,18 @@ public:
     }
     QVariant data(const QModelIndex& index, int role) const override {
         const std::size_t row = std::size_t(index.row());
-        if (!index.isValid() || row >= m_chapters.size() ||
-            (role != Qt::DisplayRole && role != Qt::AccessibleTextRole)) {
+        if (!index.isValid() || row >= m_chapters.size()) {
+            return {};
+        }
+        if (role == Qt::FontRole && index.column() == 0 && m_chapters.IsVolume(row)) {
+            QFont bold = QApplication::font();
+            bold.setBold(true);
+            return bold;
+        }
+        if (role == kInVolumeRole) {
+            return m_firstVolume < row && !m_chapters.IsVolume(row);
+        }
+        if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole) {
             return {};
         }
         const QString page = QString::number(m_chapters.Page(row) + 1);
@@ -60,15 +80,41 @@ public:
         }
         beginInsertRows({}, m_rows, rows - 1);
         m_rows = rows;
+        FindFirstVolume();
         endInsertRows();
         return true;
+    }
+    // The list was made anew (another rule): rows for all of it.
+    void Reset() {
+        beginResetModel();
+        m_rows = int(m_chapters.size());
+        m_firstVolume = kNone;
+        m_checked = 0;
+        FindFirstVolume();
+        endResetModel();
     }
 
     std::function<QString(const std::u16string&)> m_shown;
 
 private:
+    static constexpr std::size_t kNone = std::size_t(-1);
+    // A book of volumes opens with one, after a preface or a few: the rows after that are
+    // looked at no further, so a list of a million headings without volumes opens at once.
+    static constexpr std::size_t kVolumeLookRows = 1000;
+    // Chapters after the first volume are shown as its or a later one's.
+    void FindFirstVolume() {
+        const std::size_t rows = std::min(std::size_t(m_rows), kVolumeLookRows);
+        for (; m_firstVolume == kNone && m_checked < rows; ++m_checked) {
+            if (m_chapters.IsVolume(m_checked)) {
+                m_firstVolume = m_checked;
+            }
+        }
+    }
+
     const CChapterList& m_chapters;
     int m_rows;
+    std::size_t m_firstVolume = kNone;
+    std::size_t m_checked = 0; // rows looked at for the first volume
 };
 
 namespace {
@@ -92,8 +138,11 @@ public:
         const QRect text = style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget)
                                .adjusted(kMargin, 0, -kMargin, 0);
         const int pageWidth = opt.fontMetrics.horizontalAdvance(page);
+        // A volume's chapters stand in by a full-width character under its bold title.
+        const int indent =
+            index.data(kInVolumeRole).toBool() ? opt.fontMetrics.horizontalAdvance(u'\u3000') : 0;
         const QRect titleRect =
-            text.adjusted(0, 0, -(pageWidth + 2 * opt.fontMetrics.averageCharWidth()), 0);
+            text.adjusted(indent, 0, -(pageWidth + 2 * opt.fontMetrics.averageCharWidth()), 0);
         const QPalette::ColorGroup group = !(opt.state & QStyle::State_Enabled) ? QPalette::Disabled
                                            : (opt.state & QStyle::State_Active)
                                                ? QPalette::Normal
@@ -134,6 +183,24 @@ CChapterListDlg::CChapterListDlg(const CChapterList& chapters, int current, QWid
     m_list->setItemDelegate(new CChapterDelegate(m_list));
     m_list->setModel(m_model);
     layout->addWidget(m_list);
+    // Which rule finds the headings, for a book the automatic pick gets wrong (see SetIndex).
+    m_rulesRow = new QWidget(this);
+    auto* rulesLayout = new QHBoxLayout(m_rulesRow);
+    rulesLayout->setContentsMargins(0, 0, 0, 0);
+    auto* rulesLabel = new QLabel(QStringLiteral(u"章节规则(&R)："), m_rulesRow);
+    m_rules = new QComboBox(m_rulesRow);
+    m_rules->setObjectName(QStringLiteral("chapterRule"));
+    rulesLabel->setBuddy(m_rules);
+    rulesLayout->addWidget(rulesLabel);
+    rulesLayout->addWidget(m_rules, 1);
+    auto* editRules = new QPushButton(QStringLiteral(u"规则(&E)…"), m_rulesRow);
+    editRules->setObjectName(QStringLiteral("editRules"));
+    editRules->setAutoDefault(false);
+    connect(editRules, &QPushButton::clicked, this, &CChapterListDlg::EditRules);
+    rulesLayout->addWidget(editRules);
+    layout->addWidget(m_rulesRow);
+    m_rulesRow->hide();
+    connect(m_rules, &QComboBox::activated, this, &CChapterListDlg::ChooseRule);
     m_progress = new QLabel(this);
     m_progress->setObjectName(QStringLiteral("chapterProgress"));
     layout->addWidget(m_progress);
@@ -176,6 +243,9 @@ void CChapterListDlg::ChaptersAdded() {
 
 void CChapterListDlg::ShowNewRows() {
     m_madeNote->setVisible(m_chapters.MadeByReader() && !m_chapters.empty());
+    if (std::size_t(m_model->rowCount()) > m_chapters.size()) {
+        m_model->Reset(); // a list of another rule came in whole
+    }
     const bool first = m_model->rowCount() == 0;
     if (m_model->Grow() && first && !m_list->currentIndex().isValid()) {
         m_list->setCurrentIndex(m_model->index(0, 0));
@@ -199,4 +269,54 @@ void CChapterListDlg::accept() {
 
 void CChapterListDlg::SetTitleShown(std::function<QString(const std::u16string&)> shown) {
     m_model->m_shown = std::move(shown);
+}
+
+void CChapterListDlg::SetIndex(CChapterIndex* index) {
+    m_index = index;
+    // A list made anew after a rule is picked comes in like one being scanned.
+    connect(index, &CChapterIndex::chaptersAdded, this, &CChapterListDlg::ChaptersAdded,
+            Qt::UniqueConnection);
+    connect(index, &CChapterIndex::progress, this, &CChapterListDlg::SetProgress,
+            Qt::UniqueConnection);
+    m_rules->clear();
+    m_rules->addItem(QStringLiteral(u"自动（按本书选出）"), QString());
+    for (const std::string& name : index->RuleNames()) {
+        m_rules->addItem(QString::fromStdString(name), QString::fromStdString(name));
+    }
+    const int chosen = m_rules->findData(QString::fromStdString(index->ChosenRule()));
+    m_rules->setCurrentIndex(chosen < 0 ? 0 : chosen);
+    m_rulesRow->show();
+}
+
+void CChapterListDlg::ChooseRule(int row) {
+    const std::string name = m_rules->itemData(row).toString().toStdString();
+    if (m_index == nullptr || name == m_index->ChosenRule()) {
+        return;
+    }
+    m_index->ChooseRule(name);
+    ShowNewList();
+}
+
+void CChapterListDlg::EditRules() {
+    if (m_index == nullptr) {
+        return;
+    }
+    CRulesDlg rules(m_index->DataDir(), m_index->BookPath(), m_index->Layout(), this);
+    if (RunModal(rules) != QDialog::Accepted) {
+        return;
+    }
+    m_index->Restart();
+    SetIndex(m_index); // the rules' names may have changed
+    ShowNewList();
+}
+
+void CChapterListDlg::ShowNewList() {
+    // The list is made anew, from the kept one at once or by a scan whose rows come in.
+    m_growTimer->stop();
+    m_model->Reset();
+    m_madeNote->setVisible(m_chapters.MadeByReader() && !m_chapters.empty());
+    if (m_model->rowCount() > 0) {
+        m_list->setCurrentIndex(m_model->index(0, 0));
+    }
+    SetProgress(m_index->Progress());
 }

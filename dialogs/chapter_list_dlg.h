@@ -7,10 +7,12 @@
 #include <functional>
 #include <string>
 
+class QComboBox;
 class QLabel;
 class QListView;
 class QTimer;
 class CChapterListModel;
+class CChapterIndex;
 
 // "目录": the book's chapter headings with their pages (counted from 1) on the right. Enter or a
 // double-click picks one. While the book is still being scanned, the list grows as headings are
@@ -34,6 +36,9 @@ public:
     void SetTitleShown(std::function<QString(const std::u16string&)> shown);
     // Column 0 of its model holds the titles, column 1 the pages as shown.
     QListView* List() const { return m_list; }
+    // Offers the chapter rules of the index whose list the dialog shows: picking one keeps it for
+    // the book and shows the list it makes; "自动" lets the book pick again.
+    void SetIndex(CChapterIndex* index);
 
 protected:
     void accept() override;
@@ -41,6 +46,10 @@ protected:
 
 private:
     void ShowNewRows();
+    void ChooseRule(int row);
+    // 规则: edits the rules, then shows the list they make.
+    void EditRules();
+    void ShowNewList();
 
     const CChapterList& m_chapters;
     CChapterListModel* m_model;
@@ -48,5 +57,8 @@ private:
     QLabel* m_progress;
     QLabel* m_madeNote; // says the reader made the chapters of a book without headings
     QTimer* m_growTimer;
+    QWidget* m_rulesRow;
+    QComboBox* m_rules;
+    CChapterIndex* m_index = nullptr;
     int m_nSelected = -1;
 };

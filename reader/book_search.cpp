@@ -1,6 +1,8 @@
 #include "reader/book_search.h"
 
+#include "platform/paths.h"
 #include "reader/book_scan_worker.h"
+#include "text/replace_rule_file.h"
 
 CBookSearch::CBookSearch(QObject* parent) : QObject(parent), m_pWorker(new CBookScanWorker(this)) {
     connect(m_pWorker, &CBookScanWorker::progress, this, &CBookSearch::progress);
@@ -11,14 +13,20 @@ CBookSearch::~CBookSearch() = default;
 
 bool CBookSearch::Start(const std::u16string& path, const CCodePageLayout& layout,
                         Request request) {
+    // Read at each search: the file is small, and the rules may have changed since the last.
+    CReplaceRules rules;
+    CReplaceRuleFile::LoadInto(m_dataDir.empty() ? GetDataDir() : m_dataDir, rules);
     CBookScanWorker* worker = m_pWorker;
-    return worker->Start(path, layout, [this, worker, request](CBookScanner& scanner) {
-        const std::optional<Result> result = Run(scanner, request);
-        if (result) {
-            worker->Post(
-                [this, result, forward = request.forward] { emit found(*result, forward); });
-        }
-    });
+    return worker->Start(
+        path, layout,
+        [this, worker, request, cleanUp = rules.ForBook(path)](CBookScanner& scanner) {
+            scanner.SetCleanUp(cleanUp);
+            const std::optional<Result> result = Run(scanner, request);
+            if (result) {
+                worker->Post(
+                    [this, result, forward = request.forward] { emit found(*result, forward); });
+            }
+        });
 }
 
 void CBookSearch::Cancel() {

@@ -33,8 +33,12 @@ public:
     explicit CBookSearch(QObject* parent = nullptr);
     ~CBookSearch() override;
 
-    // Cancels a running search, then searches the book at `path` read in `layout`. false when
-    // the book cannot be read.
+    // Where the clean-up rules are read from (GetDataDir() unless set).
+    void SetDataDir(std::string dataDir) { m_dataDir = std::move(dataDir); }
+
+    // Cancels a running search, then searches the book at `path` read in `layout`, passing over
+    // what the clean-up rules of the data directory take out of the text. false when the book
+    // cannot be read.
     bool Start(const std::u16string& path, const CCodePageLayout& layout, Request request);
     void Cancel();
     bool IsRunning() const;
@@ -48,4 +52,5 @@ signals:
 
 private:
     CBookScanWorker* m_pWorker;
+    std::string m_dataDir;
 };

@@ -2,9 +2,11 @@
 
 #include "diag/log.h"
 #include "reader/book_scan_worker.h"
+#include "settings/book_choice_store.h"
 #include "text/chapter_cache.h"
 #include "text/chapter_finder.h"
 #include "text/chapter_rule_file.h"
+#include "text/replace_rule_file.h"
 
 #include <memory>
 #include <optional>
@@ -33,14 +35,56 @@ void CChapterIndex::Start(const std::u16string& path, const CCodePageLayout& lay
     m_bComplete = false;
     m_nProgress = 0;
     CChapterRules rules = CChapterRules::BuiltIn();
-    for (const std::string& problem : CChapterRuleFile::LoadInto(dataDir, rules)) {
+    std::vector<std::string> problems = CChapterRuleFile::LoadInto(dataDir, rules);
+    CReplaceRules allCleanUp;
+    for (std::string& problem : CReplaceRuleFile::LoadInto(dataDir, allCleanUp)) {
+        problems.push_back(std::move(problem));
+    }
+    for (const std::string& problem : problems) {
         // Named once, not at every book opened.
         if (m_told.insert(problem).second) {
             CLog::Instance().Write(LOG_ERROR, problem.c_str());
             emit rulesProblem(QString::fromStdString(problem));
         }
     }
-    const std::string rulesId = rules.Identity();
+    allCleanUp.SetProblemFn(
+        [](const std::string& problem) { CLog::Instance().Write(LOG_ERROR, problem.c_str()); });
+    CReplaceRules cleanUp = allCleanUp.ForBook(path);
+    if (path != m_path) {
+        m_chosenOnce.clear();
+    }
+    m_path = path;
+    m_layout = layout;
+    m_dataDir = dataDir;
+    m_ruleNames.clear();
+    for (std::size_t i = 0; i < rules.size() && i < CChapterRules::kMaxRules; ++i) {
+        if (rules[i].IsValid()) {
+            m_ruleNames.push_back(rules[i].Name());
+        }
+    }
+    // The reader's choice for the book, while a rule of that name is there.
+    m_chosen = m_chosenOnce.empty()
+                   ? CBookChoiceStore(dataDir, CBookChoiceStore::kChapterRuleFileName).Get(path)
+                   : m_chosenOnce;
+    int forced = -1;
+    for (std::size_t i = 0; i < rules.size() && i < CChapterRules::kMaxRules && !m_chosen.empty();
+         ++i) {
+        if (rules[i].IsValid() && rules[i].Name() == m_chosen) {
+            forced = int(i);
+            rules[i].SetEnabled(true);
+            break;
+        }
+    }
+    if (forced < 0) {
+        m_chosen.clear();
+    }
+    // Titles are shown cleaned up: a list kept for other clean-up rules is another list, and so
+    // is one of a rule the reader chose.
+    std::string rulesId =
+        cleanUp.Changes() ? rules.Identity() + "-" + cleanUp.Identity() : rules.Identity();
+    if (forced >= 0) {
+        rulesId += "-rule" + std::to_string(forced);
+    }
     if (auto cached = CChapterCache(dataDir, rulesId).Load(path, layout)) {
         m_chapters = std::move(*cached);
         m_bComplete = true;
@@ -51,7 +95,8 @@ void CChapterIndex::Start(const std::u16string& path, const CCodePageLayout& lay
     const std::optional<CChapterCache::Stamp> stamp = CChapterCache::StampOf(path);
     CBookScanWorker* worker = m_pWorker;
     worker->Start(path, layout, [=, this](CBookScanner& scanner) {
-        std::optional<CChapterList> found = CChapterFinder::Find(scanner, rules);
+        scanner.SetCleanUp(cleanUp);
+        std::optional<CChapterList> found = CChapterFinder::Find(scanner, rules, forced);
         if (!found) {
             return;
         }
@@ -70,6 +115,23 @@ void CChapterIndex::Start(const std::u16string& path, const CCodePageLayout& lay
             });
         });
     });
+}
+
+void CChapterIndex::Restart() {
+    if (!m_path.empty()) {
+        const std::u16string path = m_path;
+        const CCodePageLayout layout = m_layout;
+        const std::string dataDir = m_dataDir;
+        Start(path, layout, dataDir);
+    }
+}
+
+bool CChapterIndex::ChooseRule(const std::string& name) {
+    const bool kept =
+        CBookChoiceStore(m_dataDir, CBookChoiceStore::kChapterRuleFileName).Set(m_path, name);
+    m_chosenOnce = kept ? std::string() : name;
+    Restart();
+    return kept;
 }
 
 void CChapterIndex::Add(CChapterList&& list) {

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "text/chapter_list.h"
+#include "text/code_page_layout.h"
 
 #include <QObject>
 
 #include <set>
 #include <string>
+#include <vector>
 
 class CBookScanWorker;
 
@@ -22,10 +24,25 @@ public:
     ~CChapterIndex() override;
 
     // Forgets the list and makes the one of the book at `path` read in `layout` with the built-in
-    // chapter rules and those of `dataDir`, keeping it in `dataDir`'s cache.
+    // chapter rules and those of `dataDir`, keeping it in `dataDir`'s cache. The rule the reader
+    // chose for the book in 目录 (kept in `dataDir`) is taken when it is still there.
     void Start(const std::u16string& path, const CCodePageLayout& layout,
                const std::string& dataDir);
     void Cancel();
+    // Makes the list of the book of the last Start again, with the rules as they are now.
+    void Restart();
+
+    // The book of the last Start.
+    const std::u16string& BookPath() const { return m_path; }
+    const CCodePageLayout& Layout() const { return m_layout; }
+    const std::string& DataDir() const { return m_dataDir; }
+    // The names of the chapter rules the list is made with (the valid ones), in their order.
+    const std::vector<std::string>& RuleNames() const { return m_ruleNames; }
+    // The rule chosen for the book; "" when the reader lets the book pick.
+    const std::string& ChosenRule() const { return m_chosen; }
+    // Keeps `name` as the book's rule ("" to let the book pick again) and makes its list anew.
+    // false when the choice cannot be kept (it is then taken for this time only).
+    bool ChooseRule(const std::string& name);
 
     const CChapterList& Chapters() const { return m_chapters; }
     bool IsComplete() const { return m_bComplete; }
@@ -48,6 +65,12 @@ private:
     CBookScanWorker* m_pWorker;
     CChapterList m_chapters;
     std::set<std::string> m_told; // the rules file's problems already named
+    std::u16string m_path;
+    CCodePageLayout m_layout{ENCODING_UTF8, ""};
+    std::string m_dataDir;
+    std::vector<std::string> m_ruleNames;
+    std::string m_chosen;
+    std::string m_chosenOnce; // a choice that could not be kept, for the next Start
     bool m_bComplete = false;
     int m_nProgress = 0;
 };

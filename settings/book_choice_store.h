@@ -12,6 +12,8 @@ public:
     static constexpr const char* kEncodingFileName = "book_encoding.cfg";
     static constexpr const char* kScriptFileName = "book_script.cfg";
     static constexpr const char* kReflowFileName = "book_reflow.cfg";
+    // The chapter rule picked in 目录 (its name, UTF-8).
+    static constexpr const char* kChapterRuleFileName = "book_chapter_rule.cfg";
 
     // dataDir in the legacy code page, as GetDataDir() gives it; the file one of the names above.
     CBookChoiceStore(std::string dataDir, const char* fileName);

@@ -345,16 +345,54 @@ void CBookScanner::TestLine(std::string_view block, std::uint64_t blockStart, st
 }
 
 bool CBookScanner::ScanChapters(const HitFn& onHit) {
-    const std::uint64_t size = Size();
+    return ScanChapters(onHit, 0, Size());
+}
+
+std::uint64_t CBookScanner::LineStartFrom(std::uint64_t offset) const {
+    if (offset == 0) {
+        return 0;
+    }
+    const std::size_t unit = UnitBytes();
+    offset -= offset % unit;
+    // The line break that ends the line before: at offset - unit or later.
+    std::string bytes;
+    for (std::uint64_t at = offset - unit; at < Size(); at += bytes.size()) {
+        bytes.assign(static_cast<std::size_t>(std::min<std::uint64_t>(kMaxLineBytes, Size() - at)),
+                     '\0');
+        bytes.resize(m_book.m_hFile.ReadAt(at, bytes.data(), bytes.size()));
+        bytes.resize(bytes.size() - bytes.size() % unit);
+        if (bytes.empty()) {
+            break;
+        }
+        const std::size_t lf = NextLineFeed(bytes.data(), bytes.size(), at, 0);
+        if (lf != std::string_view::npos) {
+            return at + lf + unit;
+        }
+    }
+    return Size();
+}
+
+bool CBookScanner::OpenLike(const CBookScanner& other) {
+    if (!other.m_layout || !Open(other.m_book.m_strPath, *other.m_layout)) {
+        return false;
+    }
+    SetChapterRules(other.m_rules);
+    m_cancel = other.m_cancel;
+    m_blockBytes = other.m_blockBytes;
+    return true;
+}
+
+bool CBookScanner::ScanChapters(const HitFn& onHit, std::uint64_t from, std::uint64_t to) {
+    const std::uint64_t size = std::min(to, Size());
     const std::size_t unit = UnitBytes();
     std::string block;
     block.reserve(m_blockBytes + kMaxLineBytes);
-    std::uint64_t blockStart = 0;
+    std::uint64_t blockStart = std::min(from, size);
     std::size_t pos = 0;
     bool skipping = false; // inside a line too long to be a heading
     bool stop = false;
     m_edges.Reset();
-    StartNulWatch(0);
+    StartNulWatch(blockStart);
     while (!stop) {
         if (Cancelled()) {
             return false;
@@ -382,7 +420,8 @@ bool CBookScanner::ScanChapters(const HitFn& onHit) {
             skipping = false;
             pos = lf + unit;
         }
-        ReportProgress(blockStart + block.size(), size);
+        ReportProgress(blockStart + block.size() - std::min(from, size),
+                       size - std::min(from, size));
         if (atEnd) {
             if (!stop && !skipping && pos < block.size()) {
                 TestLine(block, blockStart, pos, block.size(), false, onHit, stop);
@@ -538,7 +577,15 @@ bool CBookScanner::Find(std::u16string_view text, std::uint64_t from, std::uint6
             if (!Shown(hit.page, c)) {
                 continue; // after a NUL on its page, where the page shows nothing
             }
-            if (withLine) {
+            if (m_cleanUp.Changes()) {
+                std::u16string shown;
+                if (!SurvivesCleanUp(hit, shown)) {
+                    continue;
+                }
+                if (withLine) {
+                    hit.text = TrimLine(shown);
+                }
+            } else if (withLine) {
                 hit.text = LineAt(c);
             }
             if (!onHit(hit)) {
@@ -606,15 +653,61 @@ std::optional<ScanHit> CBookScanner::FindLast(std::u16string_view text, std::uin
 }
 
 std::u16string CBookScanner::LineAt(std::uint64_t offset) const {
-    const std::uint64_t from = offset > kMaxLineBytes ? offset - kMaxLineBytes : 0;
-    std::string bytes(static_cast<std::size_t>(std::min(Size(), offset + kMaxLineBytes) - from),
-                      '\0');
-    bytes.resize(m_book.m_hFile.ReadAt(from, bytes.data(), bytes.size()));
-    const std::size_t at = static_cast<std::size_t>(offset - from);
+    std::size_t at = 0;
+    std::size_t units = 0;
+    const std::u16string line = LineOfMatch(offset, 0, at, units);
+    return std::u16string(TrimLine(line));
+}
+
+bool CBookScanner::SurvivesCleanUp(const ScanHit& hit, std::u16string& line) const {
+    std::size_t at = 0;
+    std::size_t units = 0;
+    const std::u16string source = LineOfMatch(hit.offset, hit.length, at, units);
+    const CReplaceRules::Shown shown = m_cleanUp.Apply(source);
+    line = shown.text;
+    if (units == 0 || at + units > source.size()) {
+        return !shown.removed;
+    }
+    // The match is still there when its units are all shown, in a row and unchanged.
+    for (std::size_t j = 0; j + units <= shown.text.size(); ++j) {
+        if (shown.from[j] != at) {
+            continue;
+        }
+        std::size_t k = 0;
+        while (k < units && shown.from[j + k] == at + k && shown.text[j + k] == source[at + k]) {
+            ++k;
+        }
+        if (k == units) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::u16string CBookScanner::LineOfMatch(std::uint64_t offset, std::size_t length,
+                                         std::size_t& atUnit, std::size_t& units) const {
+    // Most lines are paragraphs of a few hundred characters: a few KB around the offset hold
+    // them, and only a longer line is read again in its full reach.
+    constexpr std::size_t kNearBytes = 4096;
+    std::uint64_t from = 0;
+    std::string bytes;
+    std::size_t at = 0;
+    std::size_t before = std::string_view::npos;
+    std::size_t end = std::string_view::npos;
+    for (const std::size_t reach : {kNearBytes, kMaxLineBytes}) {
+        from = offset > reach ? offset - reach : 0;
+        bytes.assign(static_cast<std::size_t>(std::min(Size(), offset + reach) - from), '\0');
+        bytes.resize(m_book.m_hFile.ReadAt(from, bytes.data(), bytes.size()));
+        at = static_cast<std::size_t>(offset - from);
+        before = PrevLineFeed(bytes.data(), bytes.size(), from, at);
+        end = NextLineFeed(bytes.data(), bytes.size(), from, at);
+        if ((before != std::string_view::npos || from == 0) &&
+            (end != std::string_view::npos || from + bytes.size() >= Size())) {
+            break;
+        }
+    }
     const std::size_t unit = UnitBytes();
-    const std::size_t before = PrevLineFeed(bytes.data(), bytes.size(), from, at);
     const std::size_t start = before == std::string_view::npos ? (from % unit) : before + unit;
-    std::size_t end = NextLineFeed(bytes.data(), bytes.size(), from, at);
     end = end == std::string_view::npos ? bytes.size() : end;
     // Each page decodes its own part of the line, the last one with what follows the line.
     std::vector<std::uint64_t> pageStarts;
@@ -632,6 +725,26 @@ std::u16string CBookScanner::LineAt(std::uint64_t offset) const {
             pageStarts.push_back(pageStart);
         }
     }
-    const std::u16string line = DecodeShown(bytes, from, start, end, pageStarts, tailEnd);
-    return std::u16string(TrimLine(line));
+    // The match's place: what its line shows before it, and what it shows itself.
+    const auto startsIn = [&](std::uint64_t lo, std::uint64_t hi) {
+        std::vector<std::uint64_t> in;
+        for (std::uint64_t s : pageStarts) {
+            if (s > lo && s < hi) {
+                in.push_back(s);
+            }
+        }
+        return in;
+    };
+    atUnit = 0;
+    units = 0;
+    const std::size_t matchEnd = std::min(end, at + length);
+    if (matchEnd > at) {
+        atUnit =
+            at <= start
+                ? 0
+                : DecodeShown(bytes, from, start, at, startsIn(from + start, offset), at).size();
+        units = DecodeShown(bytes, from, at, matchEnd, startsIn(offset, from + matchEnd), matchEnd)
+                    .size();
+    }
+    return DecodeShown(bytes, from, start, end, pageStarts, tailEnd);
 }

@@ -6,6 +6,7 @@
 #include "text/line_feeds.h"
 #include "text/nul_watch.h"
 #include "text/page_edges.h"
+#include "text/replace_rules.h"
 #include "text/resource_data.h"
 #include "text/shown_characters.h"
 
@@ -61,12 +62,24 @@ public:
     // The rules headings are found by (today's rule alone unless set).
     void SetChapterRules(CChapterRules rules);
     const CChapterRules& ChapterRules() const { return m_rules; }
+    // The clean-up rules of the book (none unless set): Find passes over occurrences they take
+    // out of what the line shows, and a hit's line is its text as shown.
+    void SetCleanUp(CReplaceRules rules) { m_cleanUp = std::move(rules); }
+    const CReplaceRules& CleanUp() const { return m_cleanUp; }
     // Whether a phrase also finds its spellings in the other scripts (山雨欲来 finds 山雨欲來
     // too, and the other way round); on unless turned off.
     void SetAcrossScripts(bool across) { m_bAcrossScripts = across; }
 
     // Every line that is a heading of one of the rules, in book order. false when cancelled.
     bool ScanChapters(const HitFn& onHit);
+    // The same for the lines that begin in [from, to): `from` is 0 or a line's start. Progress
+    // is reported as part of that range.
+    bool ScanChapters(const HitFn& onHit, std::uint64_t from, std::uint64_t to);
+    // Where the first line that begins at or after `offset` begins (Size() when none does).
+    std::uint64_t LineStartFrom(std::uint64_t offset) const;
+    // Opens the book `other` has open the same way, with its rules, cancel flag and block size,
+    // for another thread. false when it cannot be read.
+    bool OpenLike(const CBookScanner& other);
     // The non-overlapping occurrences of `text` that begin in [from, to), in book order. `from`
     // must be where a character begins (0, a page start, the end of an earlier occurrence).
     // ASCII letters match in either case. withLine fills each hit's text. false when cancelled.
@@ -79,6 +92,12 @@ public:
     std::u16string LineAt(std::uint64_t offset) const;
 
 private:
+    // The line that holds the match [offset, offset + length) as its pages show it, untrimmed,
+    // with the match's first unit and its units in it.
+    std::u16string LineOfMatch(std::uint64_t offset, std::size_t length, std::size_t& at,
+                               std::size_t& units) const;
+    // Whether the clean-up rules leave the match in its line; `line` gets the line as shown.
+    bool SurvivesCleanUp(const ScanHit& hit, std::u16string& line) const;
     std::string Encode(std::u16string_view text) const;
     // The encoded character, or empty when the book's encoding cannot hold it.
     std::string EncodeChar(char16_t c) const;
@@ -141,6 +160,7 @@ private:
     std::size_t m_blockBytes = kBlockBytes;
     std::vector<std::string> m_blanks; // the encoded blanks, longest first
     CChapterRules m_rules;
+    CReplaceRules m_cleanUp;
     std::vector<std::string> m_firstChars; // encoded first characters of headings
     std::array<bool, 256> m_firstBytes{};  // the bytes they begin with
     bool m_bAnyFirst = false;              // a rule's headings may begin with anything

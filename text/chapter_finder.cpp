@@ -4,7 +4,10 @@
 #include "text/heading_rule.h"
 
 #include <algorithm>
+#include <sys/resource.h>
+#include <thread>
 #include <tuple>
+#include <unistd.h>
 
 namespace {
 
@@ -26,12 +29,14 @@ std::optional<CChapterList> CChapterFinder::Find(CBookScanner& scanner, const CC
     CChapterList found;
     std::vector<std::uint64_t> offsets;
     std::vector<std::uint64_t> bits;
-    if (!scanner.ScanChapters([&](const ScanHit& hit) {
-            found.push_back(hit);
-            offsets.push_back(hit.offset);
-            bits.push_back(hit.rules);
-            return true;
-        })) {
+    const auto add = [&](const ScanHit& hit) {
+        found.push_back(hit);
+        offsets.push_back(hit.offset);
+        bits.push_back(hit.rules);
+        return true;
+    };
+    const bool halves = scanner.Size() > kSplitBytes && std::thread::hardware_concurrency() > 1;
+    if (!(halves ? ScanInHalves(scanner, add) : scanner.ScanChapters(add))) {
         return std::nullopt;
     }
     const std::size_t count = std::min(rules.size(), CChapterRules::kMaxRules);
@@ -47,13 +52,63 @@ std::optional<CChapterList> CChapterFinder::Find(CBookScanner& scanner, const CC
         return chapters;
     }
     const std::uint64_t bit = std::uint64_t(1) << pick;
+    const CReplaceRules& cleanUp = scanner.CleanUp();
+    const bool cleaning = cleanUp.Changes();
     for (std::size_t i = 0; i < found.size(); ++i) {
-        if (bits[i] & bit) {
+        if (!(bits[i] & bit)) {
+            continue;
+        }
+        if (!cleaning) {
             chapters.Add(found.Offset(i), found.Page(i), found.TitleUtf8(i));
+            continue;
+        }
+        // The title as the heading's line shows; a heading the clean-up takes away is not
+        // listed, since the reader never sees it.
+        const CReplaceRules::Shown shown = cleanUp.Apply(DecodeUtf8(found.TitleUtf8(i)));
+        const std::u16string_view title = TrimLine(shown.text);
+        if (!shown.removed && !title.empty()) {
+            chapters.Add(found.Offset(i), found.Page(i), EncodeUtf8(title));
         }
     }
     chapters.SetRuleName(rules[std::size_t(pick)].Name());
     return chapters;
+}
+
+bool CChapterFinder::ScanInHalves(CBookScanner& scanner, const CBookScanner::HitFn& onHit) {
+    const std::uint64_t middle = scanner.LineStartFrom(scanner.Size() / 2);
+    CBookScanner second;
+    if (!second.OpenLike(scanner)) {
+        return false;
+    }
+    // The second half's headings wait for the first half's: hits go over in book order.
+    std::vector<ScanHit> later;
+    bool secondDone = false;
+    std::thread other([&] {
+        // Below the window's thread, which then keeps its core for page turns: only this thread
+        // is niced (Linux nices threads one by one).
+        setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
+        secondDone = second.ScanChapters(
+            [&](const ScanHit& hit) {
+                later.push_back(hit);
+                return true;
+            },
+            middle, second.Size());
+    });
+    bool stopped = false;
+    const bool firstDone = scanner.ScanChapters(
+        [&](const ScanHit& hit) {
+            stopped = stopped || !onHit(hit);
+            return !stopped;
+        },
+        0, middle);
+    other.join();
+    if (!firstDone || !secondDone) {
+        return false;
+    }
+    for (std::size_t i = 0; i < later.size() && !stopped; ++i) {
+        stopped = !onHit(later[i]);
+    }
+    return true;
 }
 
 int CChapterFinder::Pick(const std::vector<std::uint64_t>& offsets,
@@ -128,6 +183,9 @@ bool CChapterFinder::MakeChapters(CBookScanner& scanner, CChapterList& chapters)
             // The opening may end inside a character.
             while (!text.empty() && text.back() == 0xFFFD) {
                 text.pop_back();
+            }
+            if (scanner.CleanUp().Changes()) {
+                text = scanner.CleanUp().Apply(text).text; // a paragraph taken away names none
             }
             std::u16string name(TrimLine(text));
             if (!name.empty()) {

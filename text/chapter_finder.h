@@ -25,6 +25,13 @@ public:
     static std::optional<CChapterList> Find(CBookScanner& scanner, const CChapterRules& rules,
                                             int forced = -1);
 
+    // Books larger than this are scanned by two threads, a half each.
+    static constexpr std::uint64_t kSplitBytes = 32 * 1024 * 1024;
+    // Every heading of the scanner's rules in book order, the second half of the book read by a
+    // scanner of its own on another thread. false when cancelled (or the book cannot be opened
+    // again).
+    static bool ScanInHalves(CBookScanner& scanner, const CBookScanner::HitFn& onHit);
+
     // The rule to take, from the headings each rule found (offsets in book order, with the bits
     // of the rules they are headings of): the one with the most chapters of plausible length,
     // passing over rules whose chapters are far too long, and rules whose chapters are too

@@ -1,6 +1,7 @@
 #include "text/chapter_list.h"
 
 #include "platform/code_page.h"
+#include "text/heading_rule.h"
 
 CChapterList::CChapterList(std::initializer_list<ScanHit> hits) {
     for (const ScanHit& hit : hits) {
@@ -45,6 +46,10 @@ void CChapterList::Append(const CChapterList& more) {
 std::string_view CChapterList::TitleUtf8(std::size_t i) const {
     const std::size_t from = i == 0 ? 0 : std::size_t(m_titleEnds[i - 1]);
     return std::string_view(m_titles).substr(from, std::size_t(m_titleEnds[i]) - from);
+}
+
+bool CChapterList::IsVolume(std::size_t i) const {
+    return !m_bMade && IsVolumeHeading(Title(i));
 }
 
 std::u16string CChapterList::Title(std::size_t i) const {

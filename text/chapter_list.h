@@ -60,6 +60,9 @@ public:
     int Page(std::size_t i) const { return m_pages[i]; }
     std::string_view TitleUtf8(std::size_t i) const;
     std::u16string Title(std::size_t i) const;
+    // Whether heading i is a volume's (第一卷, 卷二 …), which the headings after it belong to.
+    // Chapters the reader made are never volumes.
+    bool IsVolume(std::size_t i) const;
     ScanHit operator[](std::size_t i) const;
     ScanHit back() const { return (*this)[size() - 1]; }
     const_iterator begin() const { return {this, 0}; }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "text/json_value.h"
+
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -33,6 +35,13 @@ public:
 
     bool Matches(std::u16string_view title) const;
 
+    // A reader's rule as its rules file has it: an example heading, and the object it was read
+    // from, whose members the reader does not know are written back as they were.
+    const std::string& Example() const { return m_example; }
+    void SetExample(std::string example) { m_example = std::move(example); }
+    const CJsonValue& Json() const { return m_json; }
+    void SetJson(CJsonValue json) { m_json = std::move(json); }
+
     // The reader's rules look at lines up to this long.
     static constexpr std::size_t kPatternMaxChars = 50;
 
@@ -46,6 +55,8 @@ private:
     struct Compiled;                         // the regular expression, kept out of this header
     std::shared_ptr<const Compiled> m_regex; // shared: copies of a rule compile it once
     std::string m_error;
+    std::string m_example;
+    CJsonValue m_json = CJsonValue::Object();
     std::size_t m_maxChars = 0;
     bool m_bEnabled = true;
 };

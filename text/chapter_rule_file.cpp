@@ -1,5 +1,6 @@
 #include "text/chapter_rule_file.h"
 
+#include "platform/atomic_file.h"
 #include "platform/paths.h"
 #include "text/json_value.h"
 
@@ -16,10 +17,24 @@ std::string TextOf(const CJsonValue* value) {
 
 } // namespace
 
+std::string CChapterRuleFile::PathIn(const std::string& dataDir) {
+    return FsPathFromAnsi(dataDir) + "/" + kFileName;
+}
+
 std::vector<std::string> CChapterRuleFile::LoadInto(const std::string& dataDir,
                                                     CChapterRules& rules) {
-    const std::string path = FsPathFromAnsi(dataDir) + "/" + kFileName;
-    std::ifstream in(path, std::ios::binary);
+    std::vector<CChapterRule> read;
+    std::vector<std::string> problems = Read(PathIn(dataDir), read, false);
+    for (CChapterRule& rule : read) {
+        rules.Add(std::move(rule));
+    }
+    return problems;
+}
+
+std::vector<std::string> CChapterRuleFile::Read(const std::string& fsPath,
+                                                std::vector<CChapterRule>& rules,
+                                                bool keepInvalid) {
+    std::ifstream in(fsPath, std::ios::binary);
     if (!in) {
         return {};
     }
@@ -52,12 +67,17 @@ std::vector<std::string> CChapterRuleFile::LoadInto(const std::string& dataDir,
         }
         CChapterRule rule = CChapterRule::FromPattern(name, pattern);
         if (!rule.IsValid()) {
-            problems.push_back(file + called + "invalid pattern (" + rule.Error() + "); left out");
-            continue;
+            problems.push_back(file + called + "invalid pattern (" + rule.Error() + ")" +
+                               (keepInvalid ? "; never used" : "; left out"));
+            if (!keepInvalid) {
+                continue;
+            }
         }
         const CJsonValue* enable = item.Find("enable");
         rule.SetEnabled(enable == nullptr || enable->GetKind() != CJsonValue::Kind::Bool ||
                         enable->Bool());
+        rule.SetExample(TextOf(item.Find("example")));
+        rule.SetJson(item);
         const CJsonValue* serial = item.Find("serialNumber");
         const double order = serial != nullptr && serial->GetKind() == CJsonValue::Kind::Number
                                  ? std::strtod(serial->Text().c_str(), nullptr)
@@ -67,7 +87,44 @@ std::vector<std::string> CChapterRuleFile::LoadInto(const std::string& dataDir,
     std::stable_sort(entries.begin(), entries.end(),
                      [](const Entry& a, const Entry& b) { return a.order < b.order; });
     for (Entry& entry : entries) {
-        rules.Add(std::move(entry.rule));
+        rules.push_back(std::move(entry.rule));
+    }
+    return problems;
+}
+
+bool CChapterRuleFile::Save(const std::string& fsPath, const std::vector<CChapterRule>& rules) {
+    std::vector<CJsonValue> items;
+    for (const CChapterRule& rule : rules) {
+        if (rule.IsBuiltIn()) {
+            continue;
+        }
+        CJsonValue json = rule.Json();
+        if (json.Find("id") == nullptr) {
+            json.Set("id", CJsonValue::Number(std::to_string(items.size() + 1)));
+        }
+        json.Set("name", CJsonValue::String(rule.Name()));
+        json.Set("rule", CJsonValue::String(rule.Pattern()));
+        json.Set("example", CJsonValue::String(rule.Example()));
+        json.Set("serialNumber", CJsonValue::Number(std::to_string(items.size())));
+        json.Set("enable", CJsonValue::Boolean(rule.Enabled()));
+        items.push_back(std::move(json));
+    }
+    return ReplaceFileAtomically(fsPath, CJsonValue::Array(std::move(items)).Write());
+}
+
+std::vector<std::string> CChapterRuleFile::Import(const std::string& fsPath,
+                                                  std::vector<CChapterRule>& rules) {
+    std::vector<CChapterRule> other;
+    std::vector<std::string> problems = Read(fsPath, other, true);
+    for (CChapterRule& rule : other) {
+        const auto same = std::find_if(rules.begin(), rules.end(), [&](const CChapterRule& r) {
+            return !r.IsBuiltIn() && r.Name() == rule.Name();
+        });
+        if (same != rules.end()) {
+            *same = std::move(rule);
+        } else {
+            rules.push_back(std::move(rule));
+        }
     }
     return problems;
 }

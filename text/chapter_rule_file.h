@@ -19,4 +19,18 @@ public:
     // damaged file (nothing of it is used), a rule without a pattern or with an invalid one (that
     // rule is left out). dataDir is in the legacy code page, like GetDataDir().
     static std::vector<std::string> LoadInto(const std::string& dataDir, CChapterRules& rules);
+    static std::string PathIn(const std::string& dataDir);
+
+    // The rules of the file at fsPath, in their order, each with its object (see
+    // CChapterRule::Json); invalid ones too when `keepInvalid`, for the reader to mend. The
+    // problems as for LoadInto.
+    static std::vector<std::string> Read(const std::string& fsPath,
+                                         std::vector<CChapterRule>& rules, bool keepInvalid);
+    // Writes the rules (the reader's own, not the built-in ones) to fsPath, whole or not at
+    // all, numbered in their order. false when it cannot.
+    static bool Save(const std::string& fsPath, const std::vector<CChapterRule>& rules);
+    // Adds the rules of another file: one with the name of a rule already there takes its
+    // place, the others come last. The problems as for Read.
+    static std::vector<std::string> Import(const std::string& fsPath,
+                                           std::vector<CChapterRule>& rules);
 };

@@ -300,3 +300,25 @@ const std::u16string& HeadingFirstCharacters() {
     static const std::u16string first = u"第序楔引前尾后番Cc";
     return first;
 }
+
+bool IsVolumeHeading(std::u16string_view title) {
+    static constexpr std::u16string_view kOpen = u"【〔[［〖";
+    std::size_t i = 0;
+    if (!title.empty() && kOpen.find(title[0]) != npos) {
+        i = SkipBlanks(title, 1);
+    } else if (title.starts_with(u"正文")) {
+        i = 2;
+        while (i < title.size() && IsSeparator(title[i])) {
+            ++i;
+        }
+    }
+    std::size_t end = VolumeAt(title, i);
+    if (end == npos) {
+        end = NumberedAt(title, i);
+        if (end == npos || title[end - 1] != u'卷') {
+            return false;
+        }
+    }
+    return end == title.size() || IsSeparator(title[end]) ||
+           std::u16string_view(u"】〕]］〗").find(title[end]) != npos;
+}

@@ -38,3 +38,7 @@ bool IsBodyHeading(std::u16string_view title);
 // "Chapter" in any case, blanks, then digits, Roman numerals or English number words
 // ("Twenty-One"), then the end or a separator; or Prologue, Epilogue alone or before one.
 bool IsEnglishHeading(std::u16string_view title);
+
+// A volume's heading, which the chapters after it belong to: 第 numerals 卷 or 卷 numerals, then
+// the end or a separator, also inside brackets or after 正文 (【第一卷】, 正文 卷二 山河).
+bool IsVolumeHeading(std::u16string_view title);

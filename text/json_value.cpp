@@ -227,3 +227,125 @@ const CJsonValue* CJsonValue::Find(std::string_view key) const {
     }
     return nullptr;
 }
+
+CJsonValue CJsonValue::String(std::string text) {
+    CJsonValue value;
+    value.m_kind = Kind::String;
+    value.m_text = std::move(text);
+    return value;
+}
+
+CJsonValue CJsonValue::Number(std::string text) {
+    CJsonValue value;
+    value.m_kind = Kind::Number;
+    value.m_text = std::move(text);
+    return value;
+}
+
+CJsonValue CJsonValue::Boolean(bool b) {
+    CJsonValue value;
+    value.m_kind = Kind::Bool;
+    value.m_bool = b;
+    return value;
+}
+
+CJsonValue CJsonValue::Array(std::vector<CJsonValue> items) {
+    CJsonValue value;
+    value.m_kind = Kind::Array;
+    value.m_items = std::move(items);
+    return value;
+}
+
+CJsonValue CJsonValue::Object() {
+    CJsonValue value;
+    value.m_kind = Kind::Object;
+    return value;
+}
+
+void CJsonValue::Set(std::string_view key, CJsonValue value) {
+    for (Member& member : m_members) {
+        if (member.first == key) {
+            member.second = std::move(value);
+            return;
+        }
+    }
+    m_members.emplace_back(std::string(key), std::move(value));
+}
+
+std::string CJsonValue::Write() const {
+    std::string out;
+    WriteTo(out, 0);
+    out += '\n';
+    return out;
+}
+
+void CJsonValue::WriteTo(std::string& out, int depth) const {
+    const auto quote = [&out](std::string_view text) {
+        out += '"';
+        for (const char c : text) {
+            const auto u = static_cast<unsigned char>(c);
+            if (c == '"' || c == '\\') {
+                out += '\\';
+                out += c;
+            } else if (c == '\n') {
+                out += "\\n";
+            } else if (c == '\t') {
+                out += "\\t";
+            } else if (c == '\r') {
+                out += "\\r";
+            } else if (u < 0x20) {
+                static constexpr char kHex[] = "0123456789abcdef";
+                out += "\\u00";
+                out += kHex[u >> 4];
+                out += kHex[u & 15];
+            } else {
+                out += c;
+            }
+        }
+        out += '"';
+    };
+    const auto newLine = [&out](int level) {
+        out += '\n';
+        out.append(std::size_t(level) * 2, ' ');
+    };
+    switch (m_kind) {
+    case Kind::Null:
+        out += "null";
+        break;
+    case Kind::Bool:
+        out += m_bool ? "true" : "false";
+        break;
+    case Kind::Number:
+        out += m_text;
+        break;
+    case Kind::String:
+        quote(m_text);
+        break;
+    case Kind::Array:
+        out += '[';
+        for (std::size_t i = 0; i < m_items.size(); ++i) {
+            out += i == 0 ? "" : ",";
+            newLine(depth + 1);
+            m_items[i].WriteTo(out, depth + 1);
+        }
+        if (!m_items.empty()) {
+            newLine(depth);
+        }
+        out += ']';
+        break;
+    case Kind::Object:
+        out += '{';
+        for (std::size_t i = 0; i < m_members.size(); ++i) {
+            out += i == 0 ? "" : ",";
+            newLine(depth + 1);
+            quote(m_members[i].first);
+            out += ": ";
+            m_members[i].second.WriteTo(out, depth + 1);
+        }
+        if (!m_members.empty()) {
+            newLine(depth);
+        }
+        out += '}';
+        break;
+    }
+}

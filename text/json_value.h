@@ -25,10 +25,24 @@ public:
     // The member named `key` of an object, or null when there is none.
     const CJsonValue* Find(std::string_view key) const;
 
+    static CJsonValue String(std::string text);
+    // `text` must be a JSON number.
+    static CJsonValue Number(std::string text);
+    static CJsonValue Boolean(bool value);
+    static CJsonValue Array(std::vector<CJsonValue> items);
+    static CJsonValue Object();
+    // Sets an object's member, in its place when it has one, else last: the members a writer
+    // does not know keep their places and values.
+    void Set(std::string_view key, CJsonValue value);
+    // The value as JSON text, indented by two spaces a level, non-ASCII characters as they are.
+    std::string Write() const;
+
     // Nesting deeper than this is refused: a hostile file must not exhaust the stack.
     static constexpr int kMaxDepth = 64;
 
 private:
+    void WriteTo(std::string& out, int depth) const;
+
     class Parser; // reads one document, keeping its place and its first error
     friend class Parser;
     Kind m_kind = Kind::Null;

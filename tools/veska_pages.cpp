@@ -4,7 +4,9 @@
 // veska-pages --find TEXT BOOK    prints "PAGE<TAB>LINE" per occurrence of TEXT
 // --encoding NAME       reads the book in that encoding instead of detecting it
 // --script s|t|tw|hk    prints the text in Simplified, Traditional, Taiwan's or Hong Kong's script
-// Chapters follow the built-in rules and those of chapter_rules.json in the data directory.
+// Chapters follow the built-in rules and those of chapter_rules.json in the data directory;
+// titles and found lines are cleaned up by replace_rules.json there, and --find passes over
+// what those rules take out.
 // --rule NAME           lists the headings of that chapter rule instead of the one picked
 // Its manual page, res/man/veska-pages.1, says the same as the usage text.
 #include "platform/code_page.h"
@@ -13,6 +15,7 @@
 #include "text/chapter_finder.h"
 #include "text/chapter_rule_file.h"
 #include "text/encoding_choice.h"
+#include "text/replace_rule_file.h"
 #include "text/resource_data.h"
 #include "text/script_converter.h"
 
@@ -41,7 +44,8 @@ constexpr const char* kUsage =
     "                                rules of chapter_rules.json in the data directory count)\n"
     "  veska-pages --find TEXT BOOK  prints each occurrence of TEXT (ASCII letters in any case,\n"
     "                                Chinese in either script): its page, a TAB, the line it\n"
-    "                                begins in\n"
+    "                                begins in (clean-up rules of replace_rules.json in the\n"
+    "                                data directory count, for titles too)\n"
     "  --rule NAME                   lists the headings of that chapter rule (with --chapters)\n"
     "  --encoding NAME               reads the book as GB18030, BIG5, SHIFT_JIS, EUC-KR, UTF-8,\n"
     "                                UTF-16LE or UTF-16BE instead of detecting its encoding\n"
@@ -124,6 +128,14 @@ int Scan(const char* path, const char* findText, const std::string& choice,
         written = std::fwrite(line.data(), 1, line.size(), stdout) == line.size();
         return written;
     };
+    CReplaceRules cleanUp;
+    for (const std::string& problem : CReplaceRuleFile::LoadInto(GetDataDir(), cleanUp)) {
+        std::fprintf(stderr, "veska-pages: %s\n", problem.c_str());
+    }
+    cleanUp.SetProblemFn([](const std::string& problem) {
+        std::fprintf(stderr, "veska-pages: %s\n", problem.c_str());
+    });
+    scanner.SetCleanUp(cleanUp.ForBook(book.m_strPath));
     if (findText == nullptr) {
         // The chapters the reader lists: the headings of the rule that fits the book.
         CChapterRules rules = CChapterRules::BuiltIn();
@@ -232,7 +244,6 @@ bool TakeScriptOption(int& argc, char** argv, CScriptConverter::Script& script) 
     }
     return false;
 }
-
 
 } // namespace
 

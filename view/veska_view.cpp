@@ -638,6 +638,7 @@ void CVeskaView::OnChapterList() {
     dialog.SetTitleShown([this](const std::u16string& title) {
         return QString::fromStdU16String(m_pSession->ShownTitle(title));
     });
+    dialog.SetIndex(&m_pSession->Chapters());
     dialog.SetProgress(m_pSession->Chapters().Progress());
     m_pChapterDlg = &dialog;
     const int result = RunModal(dialog);

@@ -157,6 +157,44 @@ TEST_F(ReaderLayerTest, TheDataDirectorysRulesCountAndTheirProblemsAreToldOnce) 
     EXPECT_NE(notices[0][1].toString().indexOf(QStringLiteral(u"\"坏\"")), -1);
 }
 
+// The clean-up rules of the data directory count for the find bar's search and for the titles
+// listed; a list kept for other clean-up rules is not taken for theirs.
+TEST_F(ReaderLayerTest, CleanUpRulesHideAdLinesFromTheSearchAndTheTitles) {
+    path = dir.Write("小城.txt",
+                     Encode("第一章 开端（广告）\n本书由书友整理\n" + test_books::kChineseProse +
+                                "第二章 远行\n他对书友说了再见。\n",
+                            "GB18030"));
+    const CCodePageLayout layout(ENCODING_ANSI, "GB18030");
+    const auto titles = [&] {
+        CChapterIndex index;
+        QSignalSpy progress(&index, &CChapterIndex::progress);
+        index.Start(Wide(path), layout, dir.Path());
+        while (!index.IsComplete()) {
+            EXPECT_TRUE(progress.wait(20000));
+        }
+        std::vector<std::u16string> list;
+        for (std::size_t i = 0; i < index.Chapters().size(); ++i) {
+            list.push_back(index.Chapters()[i].text);
+        }
+        return list;
+    };
+    EXPECT_EQ(titles(), (std::vector<std::u16string>{u"第一章 开端（广告）", u"第二章 远行"}));
+    dir.Write("replace_rules.json", R"([{"name": "广告", "pattern": "^本书由.*"},
+                                        {"name": "标记", "pattern": "（广告）", "isRegex": false}])");
+    EXPECT_EQ(titles(), (std::vector<std::u16string>{u"第一章 开端", u"第二章 远行"}));
+
+    CBookSearch search;
+    QSignalSpy found(&search, &CBookSearch::found);
+    ASSERT_TRUE(search.Start(Wide(path), layout, {Wide("书友"), true, std::nullopt, 0, 0}));
+    ASSERT_TRUE(found.wait(20000));
+    const auto result = found.takeFirst().at(0).value<CBookSearch::Result>();
+    ASSERT_TRUE(result.found);
+    EXPECT_EQ(result.found->offset, Encode("第一章 开端（广告）\n本书由书友整理\n" +
+                                               test_books::kChineseProse + "第二章 远行\n他对",
+                                           "GB18030")
+                                        .size());
+}
+
 // Another book opened while the list just scanned is being saved waits for the save, which reads
 // the index's own list: the list is kept whole, and the save leaves nothing else behind.
 TEST_F(ReaderLayerTest, AnotherBookWaitsForTheSaveOfTheListJustScanned) {

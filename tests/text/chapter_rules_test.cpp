@@ -67,6 +67,24 @@ TEST(ChapterRules, EachBuiltInFormTakesItsHeadingsAndNotTheLinesLikeThem) {
     EXPECT_EQ(CChapterRules::BuiltIn().Identity(), rules.Identity());
 }
 
+// A volume's heading is one the chapters after it belong to; 目录 shows it apart.
+TEST(ChapterRules, VolumesAreToldFromChaptersAndFromWordsLikeThem) {
+    CChapterList list;
+    for (const char* title :
+         {"第一卷 山河", "卷二", "【第三卷】远方", "正文 卷四 归来", "第十二卷：终", "第一章 卷首",
+          "卷起袖子", "第一卷书读完了", "卷", "Chapter 1"}) {
+        list.Add(0, 0, title);
+    }
+    std::vector<bool> volumes;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        volumes.push_back(list.IsVolume(i));
+    }
+    EXPECT_EQ(volumes,
+              (std::vector<bool>{true, true, true, true, true, false, false, false, false, false}));
+    list.SetMadeByReader(true); // opening words, never headings
+    EXPECT_FALSE(list.IsVolume(0));
+}
+
 TEST(ChapterRules, ThePatternOfAReadersRuleMatchesAtTheLineStart) {
     const CChapterRule star = CChapterRule::FromPattern("星号", "☆、.+");
     EXPECT_TRUE(star.IsValid());
@@ -154,6 +172,42 @@ void AddHeadings(std::vector<std::uint64_t>& offsets, std::vector<std::uint64_t>
         offsets.push_back(at);
         bits.push_back(std::uint64_t(1) << rule);
     }
+}
+
+// Written back, the reader's rules keep what the reader does not know of them and the invalid
+// ones; another file's rules merge in by name.
+TEST(ChapterRuleFile, SavesKeepingUnknownMembersAndImportsByName) {
+    TempDir dir;
+    dir.Write("mine.json", R"([
+      {"id": -5, "name": "星号", "rule": "^☆、", "example": "☆、标题", "serialNumber": 3,
+       "enable": false, "replacement": "", "note": {"by": "书友"}},
+      {"id": 9, "name": "坏", "rule": "^(第", "serialNumber": 1}])");
+    std::vector<CChapterRule> rules;
+    ASSERT_EQ(CChapterRuleFile::Read(dir.File("mine.json"), rules, true).size(), 1u);
+    ASSERT_EQ(rules.size(), 2u);
+    EXPECT_EQ(rules[0].Name(), "坏");
+    EXPECT_FALSE(rules[0].IsValid());
+    rules.push_back(CChapterRules()[0]); // a built-in rule is never written
+    std::swap(rules[0], rules[1]);
+    ASSERT_TRUE(CChapterRuleFile::Save(dir.File("saved.json"), rules));
+    const std::optional<CJsonValue> saved = CJsonValue::Parse(dir.Read("saved.json"));
+    ASSERT_TRUE(saved && saved->Items().size() == 2u);
+    const CJsonValue& star = saved->Items()[0];
+    EXPECT_EQ(star.Find("id")->Text(), "-5");
+    EXPECT_EQ(star.Find("serialNumber")->Text(), "0");
+    EXPECT_FALSE(star.Find("enable")->Bool());
+    EXPECT_EQ(star.Find("example")->Text(), "☆、标题");
+    EXPECT_EQ(star.Find("note")->Find("by")->Text(), "书友");
+    EXPECT_EQ(star.Find("replacement")->Text(), "");
+    EXPECT_EQ(saved->Items()[1].Find("rule")->Text(), "^(第");
+
+    dir.Write("shared.json", R"([{"name": "坏", "rule": "^第.{1,4}节"},
+                                 {"name": "井号", "rule": "^#"}])");
+    EXPECT_TRUE(CChapterRuleFile::Import(dir.File("shared.json"), rules).empty());
+    ASSERT_EQ(rules.size(), 4u);
+    EXPECT_EQ(rules[1].Name(), "坏");
+    EXPECT_TRUE(rules[1].Matches(u"第一节 河"));
+    EXPECT_EQ(rules[3].Name(), "井号");
 }
 
 TEST(ChapterFinder, PicksTheRuleWithTheMostChaptersOfPlausibleLength) {
@@ -280,6 +334,51 @@ TEST_P(FinderInEncoding, ABookWithoutHeadingsGetsChaptersOfAboutTenThousandChara
         EXPECT_LE(length, 10'000 + longest) << i;
         if (i + 1 < chapters.size()) {
             EXPECT_GE(length, 9'950u) << i; // the count may take a rare character for two
+        }
+    }
+}
+
+// A big book is scanned by two threads, a half each: the headings are those of one scan,
+// wherever the halves meet, in every encoding and with CR LF line ends.
+TEST(ChapterFinder, TwoHalvesFindWhatOneScanFinds) {
+    TempDir dir;
+    std::string text;
+    for (int i = 1; i <= 40; ++i) {
+        text += "　　第" + std::to_string(i) + "章 第" + std::to_string(i) + "个夜晚\n" +
+                test_books::Repeated("那天晚上，他在灯下读书𠮷。", std::size_t(i) * 37 % 900 + 30) +
+                "\n";
+    }
+    for (const char* encoding : {"GB18030", "UTF-8", "UTF-16LE"}) {
+        SCOPED_TRACE(encoding);
+        const std::string crlf = test_books::CrLf(text);
+        const std::string bytes = std::string(encoding) == "UTF-16LE"
+                                      ? "\xFF\xFE" + Encode(crlf, encoding)
+                                      : Encode(crlf, encoding);
+        const std::string path = dir.Write(std::string("book-") + encoding + ".txt", bytes);
+        CResourceData reader;
+        ASSERT_EQ(reader.OpenTxt(DecodeUtf8(path)), 0);
+        CBookScanner scanner;
+        ASSERT_TRUE(scanner.Open(reader.m_strPath, reader.m_layout));
+        scanner.SetBlockBytes(509); // block edges inside lines, and in both halves
+        scanner.SetChapterRules(CChapterRules::BuiltIn());
+        std::vector<std::pair<std::uint64_t, std::u16string>> whole;
+        ASSERT_TRUE(scanner.ScanChapters([&](const ScanHit& hit) {
+            whole.emplace_back(hit.offset, hit.text);
+            return true;
+        }));
+        ASSERT_EQ(whole.size(), 40u);
+        std::vector<std::pair<std::uint64_t, std::u16string>> halves;
+        ASSERT_TRUE(CChapterFinder::ScanInHalves(scanner, [&](const ScanHit& hit) {
+            halves.emplace_back(hit.offset, hit.text);
+            return true;
+        }));
+        EXPECT_EQ(halves, whole);
+        // The halves meet at a line's start, also when the middle falls inside a character.
+        for (std::uint64_t at : {std::uint64_t(1), scanner.Size() / 2, scanner.Size() / 2 + 1}) {
+            const std::uint64_t start = scanner.LineStartFrom(at);
+            ASSERT_LE(start, scanner.Size());
+            EXPECT_EQ(scanner.LineAt(start), scanner.LineAt(start + 2)) << at;
+            EXPECT_NE(scanner.LineAt(start), scanner.LineAt(start - 3)) << at;
         }
     }
 }

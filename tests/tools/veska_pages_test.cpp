@@ -212,6 +212,33 @@ TEST(VeskaPagesTest, ChapterRulesOfTheDataDirectoryCount) {
     EXPECT_EQ(damaged.out, "0\t☆、初到小城\n");
 }
 
+// The clean-up rules of replace_rules.json take the ad lines out of what --find finds and out
+// of the titles --chapters lists; a bad rule is said once.
+TEST(VeskaPagesTest, CleanUpRulesOfTheDataDirectoryHideWhatTheyDelete) {
+    TempDir dir;
+    const std::string prose = test_books::kChineseProse;
+    std::string text;
+    for (const char* heading : {"第一章 初到小城", "第二章 远行"}) {
+        text += std::string(heading) + " www.example.com\n本书由书友整理，请到书友群\n" + prose;
+    }
+    const std::string book = dir.Write("小城.txt", Encode(text, "GB18030"));
+    const Env env{{"VESKA_DATA_DIR", dir.Path()}};
+    EXPECT_EQ(CountOfLines(RunTool({"--find", "书友", book}, env).out, "书友"), 4u); // 2 a line
+    dir.Write("replace_rules.json",
+              R"([{"id": 1, "name": "广告", "pattern": "^本书由.*", "replacement": "", )"
+              R"("isEnabled": true, "isRegex": true, "order": 1},)"
+              R"( {"id": 2, "name": "网址", "pattern": " www.example.com", "isRegex": false},)"
+              R"( {"id": 3, "name": "坏", "pattern": "(a|b)*c", "order": 3}])");
+    const ToolRun found = RunTool({"--find", "书友", book}, env);
+    EXPECT_EQ(found.status, 0);
+    EXPECT_EQ(found.out, "");
+    EXPECT_EQ(found.err,
+              "veska-pages: replace_rules.json: rule \"坏\": invalid pattern (a repeated "
+              "group repeats or has alternatives: it may run away); skipped\n");
+    const ToolRun listed = RunTool({"--chapters", book}, env);
+    EXPECT_EQ(listed.out, "0\t第一章 初到小城\n0\t第二章 远行\n");
+}
+
 TEST(VeskaPagesTest, EncodingOptionForcesTheEncodingForTheRun) {
     TempDir dir;
     const std::string text = test_books::Repeated(test_books::kTraditionalProse, 20000);
