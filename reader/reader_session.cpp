@@ -8,6 +8,7 @@
 #include "settings/book_choice_store.h"
 #include "settings/settings_store.h"
 #include "text/encoding_choice.h"
+#include "text/replace_rule_file.h"
 #include "text/text_convert.h"
 
 #include <QCoreApplication>
@@ -262,9 +263,11 @@ void CReaderSession::ApplyTypesetting() {
     }
     m_typeset = m_typesetBase;
     if (!HasBook()) {
-        m_shownPages.Reset(m_typeset, m_pConverter);
+        m_pCleanUp.reset();
+        m_shownPages.Reset(m_typeset, nullptr, m_pConverter);
         return;
     }
+    m_pCleanUp = CleanUpRules();
     // Hard wrapping shows in the opening pages; three pages hold enough lines to tell.
     std::u16string opening;
     for (int page = 0; page < 3; ++page) {
@@ -275,7 +278,38 @@ void CReaderSession::ApplyTypesetting() {
     m_typeset.reflowColumns = m_strReflow == "off"  ? 0
                               : m_strReflow == "on" ? m_nLikeliestColumns
                                                     : m_nWrapColumns;
-    m_shownPages.Reset(m_typeset, m_pConverter);
+    m_shownPages.Reset(m_typeset, m_pCleanUp, m_pConverter);
+}
+
+std::shared_ptr<const CReplaceRules> CReaderSession::CleanUpRules() {
+    // The file's own problems are told by the chapter index, which reads it too.
+    CReplaceRules all;
+    CReplaceRuleFile::LoadInto(GetDataDir(), all);
+    CReplaceRules rules = all.ForBook(m_book.m_strPath);
+    if (!rules.Changes()) {
+        return nullptr;
+    }
+    // Told from the threads that make pages ahead too: the notice goes to the session's own.
+    rules.SetProblemFn([this](const std::string& problem) {
+        const QString detail = QString::fromStdString(problem);
+        QMetaObject::invokeMethod(
+            this, [this, detail] { emit notice(QStringLiteral(u"净化规则有误，已跳过"), detail); },
+            Qt::QueuedConnection);
+    });
+    return std::make_shared<const CReplaceRules>(std::move(rules));
+}
+
+bool CReaderSession::ReloadCleanUp() {
+    if (!HasBook()) {
+        return false;
+    }
+    const std::shared_ptr<const CReplaceRules> rules = CleanUpRules();
+    const std::string now = rules ? rules->Identity() : std::string();
+    if (now == (m_pCleanUp ? m_pCleanUp->Identity() : std::string())) {
+        return false;
+    }
+    ApplyTypesetting();
+    return true;
 }
 
 void CReaderSession::SetTypesetting(const TypesetOptions& options) {

@@ -70,6 +70,10 @@ public:
     // A text of the book (a chapter title) as the pane shows it: in the script in effect.
     std::u16string ShownTitle(std::u16string_view title) const;
 
+    // Reads the clean-up rules again (the 规则 dialog may have changed them); true when the open
+    // book's shown text changes with them.
+    bool ReloadCleanUp();
+
     // The screen's first whole line is now at (page, position in its text); the page becomes
     // the current page when it is another.
     void ScreenMoved(std::pair<int, int> place);
@@ -138,6 +142,8 @@ private:
 
     // The open book's typesetting from the base and its re-flow choice; the shown pages anew.
     void ApplyTypesetting();
+    // The open book's clean-up rules from replace_rules.json; none when no rule changes a line.
+    std::shared_ptr<const CReplaceRules> CleanUpRules();
 
     CSettingsStore& m_settings;
     CResourceData m_book;
@@ -147,6 +153,7 @@ private:
     std::string m_strReflow;
     CScriptConverter::Script m_defaultScript = CScriptConverter::Script::kOriginal;
     std::string m_strScript;
+    std::shared_ptr<const CReplaceRules> m_pCleanUp;      // none when no rule changes a line
     std::shared_ptr<const CScriptConverter> m_pConverter; // the script in effect; none for 原文
     CScriptConverter::Script m_pConverterScript = CScriptConverter::Script::kOriginal;
     bool m_bScriptNoticeGiven = false; // the conversion failed and the reader was told

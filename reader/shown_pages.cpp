@@ -1,5 +1,6 @@
 #include "reader/shown_pages.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -29,22 +30,65 @@ std::string ConvertShown(const CScriptConverter& converter, ShownPage& shown) {
     return {};
 }
 
+// A text with the clean-up rules applied line by line: a line they leave blank goes with its
+// break. `from` maps each character back to the text.
+struct Cleaned {
+    std::u16string text;
+    std::vector<int> from;
+};
+
+Cleaned CleanUp(const CReplaceRules& rules, const std::u16string& text) {
+    Cleaned out;
+    out.text.reserve(text.size());
+    out.from.reserve(text.size());
+    for (std::size_t start = 0; start <= text.size();) {
+        const std::size_t end = std::min(text.find(u'\n', start), text.size());
+        const CReplaceRules::Shown line =
+            rules.Apply(std::u16string_view(text).substr(start, end - start));
+        if (!line.removed) {
+            out.text += line.text;
+            for (const std::size_t from : line.from) {
+                out.from.push_back(int(start + from));
+            }
+            if (end < text.size()) {
+                out.text += u'\n';
+                out.from.push_back(int(end));
+            }
+        }
+        start = end + 1;
+    }
+    return out;
+}
+
 } // namespace
 
 CShownPages::~CShownPages() = default; // waits for the pages under way
 
-void CShownPages::Reset(const TypesetOptions& options,
+void CShownPages::Reset(const TypesetOptions& options, std::shared_ptr<const CReplaceRules> cleanUp,
                         std::shared_ptr<const CScriptConverter> converter) {
     m_ahead.clear(); // each waits for its thread
     m_kept.clear();
     m_options = options;
+    m_cleanUp = std::move(cleanUp);
     m_converter = std::move(converter);
 }
 
-CShownPages::Made CShownPages::Make(const TypesetOptions& options,
+CShownPages::Made CShownPages::Make(const TypesetOptions& options, const CReplaceRules* cleanUp,
                                     const CScriptConverter* converter, const std::u16string& before,
                                     const std::u16string& page, const std::u16string& after) {
-    Made made{CTypesetter(options).SetPage(before, page, after), {}};
+    Made made;
+    if (cleanUp == nullptr) {
+        made.page = CTypesetter(options).SetPage(before, page, after);
+    } else {
+        // The rules work on the pages' lines; what they leave is typeset, and mapped back.
+        const Cleaned cleaned = CleanUp(*cleanUp, page);
+        made.page = CTypesetter(options).SetPage(CleanUp(*cleanUp, before).text, cleaned.text,
+                                                 CleanUp(*cleanUp, after).text);
+        for (int& source : made.page.source) {
+            source = std::size_t(source) < cleaned.from.size() ? cleaned.from[std::size_t(source)]
+                                                               : int(page.size());
+        }
+    }
     if (converter != nullptr) {
         made.error = ConvertShown(*converter, made.page);
     }
@@ -61,11 +105,11 @@ void CShownPages::MakeAhead(int page) {
     }
     // The texts are read here; the thread only sets and converts them.
     m_ahead.emplace(
-        page, std::async(std::launch::async,
-                         [options = m_options, converter = m_converter, before = m_text(page - 1),
-                          text = std::move(text), after = m_text(page + 1)] {
-                             return Make(options, converter.get(), before, text, after);
-                         }));
+        page, std::async(std::launch::async, [options = m_options, cleanUp = m_cleanUp,
+                                              converter = m_converter, before = m_text(page - 1),
+                                              text = std::move(text), after = m_text(page + 1)] {
+            return Make(options, cleanUp.get(), converter.get(), before, text, after);
+        }));
 }
 
 const ShownPage& CShownPages::Page(int page, std::string& error) {
@@ -80,7 +124,8 @@ const ShownPage& CShownPages::Page(int page, std::string& error) {
         made = ahead->second.get();
         m_ahead.erase(ahead);
     } else {
-        made = Make(m_options, m_converter.get(), m_text(page - 1), m_text(page), m_text(page + 1));
+        made = Make(m_options, m_cleanUp.get(), m_converter.get(), m_text(page - 1), m_text(page),
+                    m_text(page + 1));
     }
     error = made.error;
     if (m_kept.size() >= kKeptPages) {
@@ -92,7 +137,7 @@ const ShownPage& CShownPages::Page(int page, std::string& error) {
         });
     }
     const ShownPage& shown = m_kept.emplace(page, std::move(made)).first->second.page;
-    if (m_converter) {
+    if (m_converter || m_cleanUp) {
         // Reading goes on forward mostly, and now and then back.
         MakeAhead(page + 1);
         MakeAhead(page + 2);

@@ -643,6 +643,12 @@ void CVeskaView::OnChapterList() {
     m_pChapterDlg = &dialog;
     const int result = RunModal(dialog);
     m_pChapterDlg = nullptr;
+    // The 规则 dialog of the list may have changed the clean-up rules: the same line, set anew.
+    const int page = m_pSession->Book().m_nCurPage;
+    const int top = m_pSession->TopCharacter();
+    if (m_pSession->ReloadCleanUp()) {
+        m_pPaneBook->ShowPlace(page, top, true);
+    }
     if (result == QDialog::Accepted) {
         GotoChapter(dialog.Selected());
     }

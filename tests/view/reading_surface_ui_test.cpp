@@ -301,4 +301,44 @@ TEST_F(ReadingSurfaceTest, TheScriptChosenConvertsWhatIsShownAndStaysWithTheBook
     EXPECT_EQ(TopLineText().size(), first.size());
 }
 
+// Clean-up rules change what the pane shows: an ad line they empty is gone, with no empty
+// paragraph in its place, the rest of its line stays, and reading on and the place work as before.
+TEST_F(ReadingSurfaceTest, CleanUpRulesRemoveAdLinesFromThePane) {
+    WriteFile(DataPath("replace_rules.json"),
+              R"([{"id":1,"name":"去广告","pattern":"本书由\\S*整理\\S*","replacement":"",)"
+              R"("scope":"","isEnabled":true,"isRegex":true,"order":1}])");
+    std::string utf8;
+    const std::string novel = LongParagraphNovel(6);
+    int line = 0;
+    for (std::size_t start = 0; start < novel.size();) {
+        const std::size_t end = novel.find('\n', start);
+        utf8 += novel.substr(start, end - start + 1);
+        if (++line % 3 == 0) {
+            utf8 += "本书由书友网整理www.example.com\n";
+        }
+        start = end + 1;
+    }
+    utf8 += "尾声本书由书友网整理\n";
+    const QString path = WriteBook(QStringLiteral("ads.txt"), test_books::Encode(utf8, "GB18030"));
+    Open(path);
+    const std::set<QString> paragraphs = ShownParagraphs(novel);
+    for (int screen = 0; screen < 12; ++screen) {
+        for (const QString& paragraph : ParagraphsOnScreen()) {
+            EXPECT_TRUE(paragraphs.count(paragraph)) << paragraph.left(20).toStdString();
+        }
+        EXPECT_FALSE(m_pane->toPlainText().contains(QStringLiteral(u"本书由")));
+        const auto next = PlaceOfLine(LastWholeLine() + 1);
+        Key(Qt::Key_Space);
+        EXPECT_EQ(PlaceOfLine(m_pane->GetFirstVisibleLine()), next) << screen;
+    }
+    const QString first = TopLineText();
+    Restart();
+    EXPECT_EQ(TopLineText(), first);
+    m_view->GotoPage(1000);
+    for (int i = 0; i < 10; ++i) {
+        Key(Qt::Key_Space);
+    }
+    EXPECT_EQ(ParagraphsOnScreen().back(), QStringLiteral(u"\u3000\u3000尾声"));
+}
+
 } // namespace
