@@ -42,6 +42,7 @@ const DialogTemplate& OptionTemplate() {
             {K::Static, IDC_FONT_COLOR, QString(), 66, 55, 38, 9, DCS_BORDER},
             {K::Static, IDC_BACK_COLOR, QString(), 66, 73, 39, 9, DCS_BORDER},
             {K::PushButton, IDC_READING, QStringLiteral(u"阅读…"), 140, 118, 40, 17},
+            {K::PushButton, IDC_RULES, QStringLiteral(u"规则…"), 10, 118, 36, 17},
         }};
     return dialogTemplate;
 }
@@ -100,6 +101,11 @@ int COptionDlg::DoModal(QWidget* parent) {
             break;
         case IDC_READING:
             OnBnClickedReading();
+            break;
+        case IDC_RULES:
+            if (m_onRules) {
+                m_onRules(m_pDialog);
+            }
             break;
         default:
             break;

@@ -49,6 +49,8 @@ public:
     bool m_bHasBook = false;
     std::string m_strReflow;
     std::function<void(const std::string&)> m_onReflowChanged;
+    // "规则…": opens the chapter and clean-up rules over the dialog; set by whoever shows the text.
+    std::function<void(QWidget* over)> m_onRules;
 
     // The window and its controls while DoModal runs; null otherwise.
     CTemplateDialog* m_pDialog = nullptr;

@@ -25,6 +25,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <set>
 
 namespace {
 
@@ -74,8 +75,10 @@ CRulesDlg::CRulesDlg(std::string dataDir, std::u16string bookPath, const CCodePa
     resize(560, 620);
 
     const CChapterRules builtIn = CChapterRules::BuiltIn();
+    const std::set<std::string> off = CChapterRuleFile::BuiltInOff(m_dataDir);
     for (std::size_t i = 0; i < builtIn.size(); ++i) {
         m_chapterRules.push_back(builtIn[i]);
+        m_chapterRules.back().SetEnabled(off.count(builtIn[i].Name()) == 0);
     }
     std::vector<std::string> problems =
         CChapterRuleFile::Read(CChapterRuleFile::PathIn(m_dataDir), m_chapterRules, true);
@@ -224,12 +227,8 @@ void CRulesDlg::FillLists() {
             FromUtf8(rule.Name()) + (rule.IsBuiltIn() ? QStringLiteral(u"（内置）") : QString()) +
                 (rule.IsValid() ? QString() : QStringLiteral(u"（无效）")),
             m_chapterList);
-        // The built-in rules are always there for the automatic pick.
-        if (!rule.IsBuiltIn()) {
-            item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-        } else {
-            item->setFlags(item->flags() & ~Qt::ItemIsUserCheckable);
-        }
+        // Built-in rules are turned off and on too, but not edited.
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(rule.Enabled() ? Qt::Checked : Qt::Unchecked);
     }
     m_cleanUpList->clear();
@@ -323,7 +322,10 @@ void CRulesDlg::TakeEdit() {
 
 void CRulesDlg::SetEnabledFromRow(Kind kind, int row) {
     QListWidget* list = kind == Kind::Chapter ? m_chapterList : m_cleanUpList;
-    if (m_bFilling || !IsEditable(kind, row)) {
+    const bool builtIn = kind == Kind::Chapter && row >= 0 &&
+                         std::size_t(row) < m_chapterRules.size() &&
+                         m_chapterRules[std::size_t(row)].IsBuiltIn();
+    if (m_bFilling || (!builtIn && !IsEditable(kind, row))) {
         return;
     }
     const bool on = list->item(row)->checkState() == Qt::Checked;
@@ -535,7 +537,8 @@ void CRulesDlg::TryRule() {
 
 void CRulesDlg::accept() {
     const bool chapters =
-        CChapterRuleFile::Save(CChapterRuleFile::PathIn(m_dataDir), m_chapterRules);
+        CChapterRuleFile::Save(CChapterRuleFile::PathIn(m_dataDir), m_chapterRules) &&
+        CChapterRuleFile::SaveBuiltInChoices(m_dataDir, m_chapterRules);
     const bool cleanUp =
         CReplaceRuleFile::Save(CReplaceRuleFile::PathIn(m_dataDir), m_cleanUpRules);
     if (!chapters || !cleanUp) {

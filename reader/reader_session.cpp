@@ -238,17 +238,21 @@ bool CReaderSession::SetEncodingChoice(const std::string& choice) {
     if (!HasBook() || m_book.SetEncodingChoice(choice) != 0) {
         return false;
     }
-    if (!CBookChoiceStore(GetDataDir(), CBookChoiceStore::kEncodingFileName)
-             .Set(m_book.m_strPath, choice)) {
-        LogMessage message;
-        LogAppend(message, "cannot remember the encoding of the book");
-        CLog::Instance().Write(LOG_ERROR, message);
-    }
+    RememberForBook(CBookChoiceStore::kEncodingFileName, choice, "encoding");
     ApplyTypesetting();
     // Headings and phrases are other characters in another encoding: list the chapters anew.
     m_pSearch->Cancel();
     StartChapters();
     return true;
+}
+
+void CReaderSession::RememberForBook(const char* fileName, const std::string& choice,
+                                     const char* what) {
+    if (!CBookChoiceStore(GetDataDir(), fileName).Set(m_book.m_strPath, choice)) {
+        LogMessage message;
+        LogAppend(message, ("cannot remember the " + std::string(what) + " of the book").c_str());
+        CLog::Instance().Write(LOG_ERROR, message);
+    }
 }
 
 void CReaderSession::ApplyTypesetting() {
@@ -322,12 +326,7 @@ void CReaderSession::SetReflowChoice(const std::string& choice) {
         return;
     }
     m_strReflow = choice == "on" || choice == "off" ? choice : "";
-    if (!CBookChoiceStore(GetDataDir(), CBookChoiceStore::kReflowFileName)
-             .Set(m_book.m_strPath, m_strReflow)) {
-        LogMessage message;
-        LogAppend(message, "cannot remember the re-flow of the book");
-        CLog::Instance().Write(LOG_ERROR, message);
-    }
+    RememberForBook(CBookChoiceStore::kReflowFileName, m_strReflow, "re-flow");
     ApplyTypesetting();
 }
 
@@ -347,12 +346,7 @@ void CReaderSession::SetScriptChoice(const std::string& name) {
         return;
     }
     m_strScript = CScriptConverter::FromName(name) ? name : "";
-    if (!CBookChoiceStore(GetDataDir(), CBookChoiceStore::kScriptFileName)
-             .Set(m_book.m_strPath, m_strScript)) {
-        LogMessage message;
-        LogAppend(message, "cannot remember the script of the book");
-        CLog::Instance().Write(LOG_ERROR, message);
-    }
+    RememberForBook(CBookChoiceStore::kScriptFileName, m_strScript, "script");
     ApplyTypesetting();
 }
 

@@ -142,6 +142,9 @@ private:
 
     // The open book's typesetting from the base and its re-flow choice; the shown pages anew.
     void ApplyTypesetting();
+    // Keeps the open book's choice in the per-book file `fileName`; the log says when it cannot
+    // (`what` the choice is).
+    void RememberForBook(const char* fileName, const std::string& choice, const char* what);
     // The open book's clean-up rules from replace_rules.json; none when no rule changes a line.
     std::shared_ptr<const CReplaceRules> CleanUpRules();
 

@@ -81,6 +81,7 @@ constexpr int IDC_TOTAL_PAGE = 1014;
 constexpr int IDC_LINK_MAIL = 1015;
 constexpr int IDC_LINK_HOME = 1016;
 constexpr int IDC_READING = 1040; // settings: opens the reading page
+constexpr int IDC_RULES = 1041;   // settings: opens the chapter and clean-up rules
 
 // The tray menu's exit code.
 constexpr int TRAY_EXIT_CODE = 16;

@@ -23,6 +23,12 @@ std::string CChapterRuleFile::PathIn(const std::string& dataDir) {
 
 std::vector<std::string> CChapterRuleFile::LoadInto(const std::string& dataDir,
                                                     CChapterRules& rules) {
+    const std::set<std::string> off = BuiltInOff(dataDir);
+    for (std::size_t i = 0; i < rules.size(); ++i) {
+        if (rules[i].IsBuiltIn() && off.count(rules[i].Name()) != 0) {
+            rules[i].SetEnabled(false);
+        }
+    }
     std::vector<CChapterRule> read;
     std::vector<std::string> problems = Read(PathIn(dataDir), read, false);
     for (CChapterRule& rule : read) {
@@ -31,26 +37,41 @@ std::vector<std::string> CChapterRuleFile::LoadInto(const std::string& dataDir,
     return problems;
 }
 
+std::set<std::string> CChapterRuleFile::BuiltInOff(const std::string& dataDir) {
+    std::set<std::string> off;
+    std::ifstream in(FsPathFromAnsi(dataDir) + "/" + kBuiltInOffFileName, std::ios::binary);
+    std::string name;
+    // A name is one short line; anything else in a damaged file matches no rule.
+    for (int lines = 0; lines < 1000 && std::getline(in, name); ++lines) {
+        if (!name.empty() && name.back() == '\r') {
+            name.pop_back();
+        }
+        off.insert(name);
+    }
+    return off;
+}
+
+bool CChapterRuleFile::SaveBuiltInChoices(const std::string& dataDir,
+                                          const std::vector<CChapterRule>& rules) {
+    std::string text;
+    for (const CChapterRule& rule : rules) {
+        if (rule.IsBuiltIn() && !rule.Enabled()) {
+            text += rule.Name() + "\n";
+        }
+    }
+    return ReplaceFileAtomically(FsPathFromAnsi(dataDir) + "/" + kBuiltInOffFileName, text);
+}
+
 std::vector<std::string> CChapterRuleFile::Read(const std::string& fsPath,
                                                 std::vector<CChapterRule>& rules,
                                                 bool keepInvalid) {
-    std::ifstream in(fsPath, std::ios::binary);
-    if (!in) {
-        return {};
+    std::string problem;
+    const std::optional<CJsonValue> json =
+        CJsonValue::ReadRuleList(fsPath, kMaxBytes, kFileName, problem);
+    if (!json) {
+        return problem.empty() ? std::vector<std::string>() : std::vector<std::string>{problem};
     }
-    std::string text;
-    text.resize(kMaxBytes + 1);
-    in.read(text.data(), std::streamsize(text.size()));
-    text.resize(std::size_t(in.gcount()));
     const std::string file = std::string(kFileName) + ": ";
-    if (text.size() > kMaxBytes) {
-        return {file + "too large to be a list of rules; not used"};
-    }
-    std::string error;
-    const std::optional<CJsonValue> json = CJsonValue::Parse(text, &error);
-    if (!json || json->GetKind() != CJsonValue::Kind::Array) {
-        return {file + (json ? "not a list of rules" : "not JSON (" + error + ")") + "; not used"};
-    }
     struct Entry {
         double order;
         CChapterRule rule;

@@ -2,6 +2,7 @@
 
 #include "text/chapter_rules.h"
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,9 @@
 class CChapterRuleFile {
 public:
     static constexpr const char* kFileName = "chapter_rules.json";
+    // The built-in rules the reader turned off, a name a line (UTF-8): a file of its own, as
+    // the shared JSON has no place for rules that are not in it.
+    static constexpr const char* kBuiltInOffFileName = "chapter_rules_off.txt";
     // Larger files are no list of rules.
     static constexpr std::size_t kMaxBytes = 4 * 1024 * 1024;
 
@@ -20,6 +24,11 @@ public:
     // rule is left out). dataDir is in the legacy code page, like GetDataDir().
     static std::vector<std::string> LoadInto(const std::string& dataDir, CChapterRules& rules);
     static std::string PathIn(const std::string& dataDir);
+    // The names of the built-in rules the reader turned off (LoadInto leaves them off).
+    static std::set<std::string> BuiltInOff(const std::string& dataDir);
+    // Writes that list from the built-in rules' on and off; false when it cannot.
+    static bool SaveBuiltInChoices(const std::string& dataDir,
+                                   const std::vector<CChapterRule>& rules);
 
     // The rules of the file at fsPath, in their order, each with its object (see
     // CChapterRule::Json); invalid ones too when `keepInvalid`, for the reader to mend. The

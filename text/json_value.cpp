@@ -1,6 +1,7 @@
 #include "text/json_value.h"
 
 #include <cstdint>
+#include <fstream>
 
 class CJsonValue::Parser {
 public:
@@ -348,4 +349,29 @@ void CJsonValue::WriteTo(std::string& out, int depth) const {
         out += '}';
         break;
     }
+}
+
+std::optional<CJsonValue> CJsonValue::ReadRuleList(const std::string& fsPath, std::size_t maxBytes,
+                                                   const char* name, std::string& problem) {
+    problem.clear();
+    std::ifstream in(fsPath, std::ios::binary);
+    if (!in) {
+        return std::nullopt;
+    }
+    std::string text;
+    text.resize(maxBytes + 1);
+    in.read(text.data(), std::streamsize(text.size()));
+    text.resize(std::size_t(in.gcount()));
+    const std::string file = std::string(name) + ": ";
+    if (text.size() > maxBytes) {
+        problem = file + "too large to be a list of rules; not used";
+        return std::nullopt;
+    }
+    std::string error;
+    std::optional<CJsonValue> json = Parse(text, &error);
+    if (!json || json->GetKind() != Kind::Array) {
+        problem = file + (json ? "not a list of rules" : "not JSON (" + error + ")") + "; not used";
+        return std::nullopt;
+    }
+    return json;
 }

@@ -15,6 +15,10 @@ public:
 
     // The whole text as one value; nothing when it is not JSON, with `error` saying where.
     static std::optional<CJsonValue> Parse(std::string_view text, std::string* error = nullptr);
+    // The list a rules file holds (at most maxBytes of JSON, an array). Nothing when the file is
+    // missing (problem "") or is no such list (problem names the file `name` and what is wrong).
+    static std::optional<CJsonValue> ReadRuleList(const std::string& fsPath, std::size_t maxBytes,
+                                                  const char* name, std::string& problem);
 
     Kind GetKind() const { return m_kind; }
     bool Bool() const { return m_bool; }

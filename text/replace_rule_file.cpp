@@ -16,23 +16,13 @@ std::vector<std::string> CReplaceRuleFile::LoadInto(const std::string& dataDir,
 }
 
 std::vector<std::string> CReplaceRuleFile::Load(const std::string& fsPath, CReplaceRules& rules) {
-    std::ifstream in(fsPath, std::ios::binary);
-    if (!in) {
-        return {};
+    std::string problem;
+    const std::optional<CJsonValue> json =
+        CJsonValue::ReadRuleList(fsPath, kMaxBytes, kFileName, problem);
+    if (!json) {
+        return problem.empty() ? std::vector<std::string>() : std::vector<std::string>{problem};
     }
-    std::string text;
-    text.resize(kMaxBytes + 1);
-    in.read(text.data(), std::streamsize(text.size()));
-    text.resize(std::size_t(in.gcount()));
     const std::string file = std::string(kFileName) + ": ";
-    if (text.size() > kMaxBytes) {
-        return {file + "too large to be a list of rules; not used"};
-    }
-    std::string error;
-    const std::optional<CJsonValue> json = CJsonValue::Parse(text, &error);
-    if (!json || json->GetKind() != CJsonValue::Kind::Array) {
-        return {file + (json ? "not a list of rules" : "not JSON (" + error + ")") + "; not used"};
-    }
     std::vector<std::string> problems;
     CReplaceRules read;
     for (const CJsonValue& item : json->Items()) {

@@ -4,6 +4,7 @@
 #include "dialogs/goto_page_dlg.h"
 #include "dialogs/option_dlg.h"
 #include "dialogs/read_mark_dlg.h"
+#include "dialogs/rules_dlg.h"
 #include "platform/decimal_text.h"
 #include "platform/paths.h"
 #include "reader/chapter_index.h"
@@ -426,6 +427,7 @@ void CVeskaView::OnOption() {
     dialog.m_bHasBook = HasBook();
     dialog.m_strReflow = m_pSession->ReflowChoice();
     dialog.m_onReflowChanged = [this](const std::string& choice) { SetReflowChoice(choice); };
+    dialog.m_onRules = [this](QWidget* over) { OnRules(over); };
     if (dialog.DoModal(this) != IDOK) {
         return;
     }
@@ -436,6 +438,22 @@ void CVeskaView::OnOption() {
     m_pTxtEdit->SetBackColor(unsigned(settings.back_color));
     m_pTxtEdit->viewport()->update();
     emit autoScrollChanged();
+}
+
+void CVeskaView::OnRules(QWidget* over) {
+    CRulesDlg rules(GetDataDir(), HasBook() ? m_pSession->Book().m_strPath : std::u16string(),
+                    m_pSession->Book().m_layout, over != nullptr ? over : this);
+    if (RunModal(rules) != QDialog::Accepted || !HasBook()) {
+        return;
+    }
+    // New rules: the chapters listed anew, the text shown anew on the same line.
+    m_pSession->Chapters().Restart();
+    const int page = m_pSession->Book().m_nCurPage;
+    const int top = m_pSession->TopCharacter();
+    if (m_pSession->ReloadCleanUp()) {
+        m_pPaneBook->ShowPlace(page, top, true);
+    }
+    UpdateChapterStatus();
 }
 
 void CVeskaView::OnOpenReadMark() {

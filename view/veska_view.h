@@ -68,6 +68,8 @@ public:
     // Whether the auto-scroll button shows pressed.
     bool OnUpdateAutoScroll() const;
     void OnOption();
+    // The chapter and clean-up rules (规则), over `over` (the settings dialog) or the view.
+    void OnRules(QWidget* over = nullptr);
     // The bookmarks: the chosen one opens once the dialog has closed.
     void OnOpenReadMark();
     // Shows the reading preferences (face, margins, widest line, day or night) on the same

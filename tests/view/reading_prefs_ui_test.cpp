@@ -3,12 +3,15 @@
 
 #include "app/true_color_tool_bar.h"
 #include "dialogs/reading_dlg.h"
+#include "dialogs/rules_dlg.h"
 #include "tests/app/ui_test_support.h"
 #include "tests/dialogs/dialog_test_support.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -179,6 +182,43 @@ TEST_F(ReadingPrefsTest, NightDarkensTheWholeWindowAndDayGivesTheColoursBack) {
     EXPECT_EQ(m_pane->palette().color(QPalette::Text), QColor(0x33, 0x22, 0x11));
     Reading([](CReadingDlg& page) { QTest::mouseClick(page.m_btnNight, Qt::LeftButton); });
     EXPECT_EQ(SavedSettings().font_color, 0x445566);
+}
+
+// The reading page sets the text: indents off shows a book's unindented lines as they are,
+// blank lines removed leave none, and both are kept in reading.cfg. The settings' "规则…" opens
+// the rules, where a built-in chapter rule turned off and saved stays off.
+TEST_F(ReadingPrefsTest, TheReadingPageSetsTheTextAndTheSettingsOpenTheRules) {
+    Open(MakeBook(QStringLiteral(u"排版.txt"), 3 * 4092));
+    EXPECT_TRUE(m_pane->toPlainText().startsWith(QStringLiteral(u"\u3000\u3000第1章")));
+    Reading([](CReadingDlg& page) {
+        page.m_checkIndent->click();
+        page.m_comboBlankLines->setCurrentIndex(2);
+    });
+    EXPECT_TRUE(m_pane->toPlainText().startsWith(QStringLiteral(u"第1章")));
+    EXPECT_EQ(SavedPrefs().indent, 0);
+    EXPECT_EQ(SavedPrefs().blank_lines, 2);
+
+    QString turnedOff;
+    ScopedModalHook hook([&](QDialog& dialog) {
+        if (auto* rules = qobject_cast<CRulesDlg*>(&dialog)) {
+            auto* list = rules->findChild<QListWidget*>(QStringLiteral("chapterRules"));
+            for (int row = 0; row < list->count(); ++row) {
+                if (list->item(row)->text().contains(QStringLiteral(u"【"))) {
+                    turnedOff = list->item(row)->text();
+                    list->item(row)->setCheckState(Qt::Unchecked);
+                }
+            }
+            static_cast<QDialog*>(rules)->accept(); // 保存
+            return;
+        }
+        auto& options = static_cast<CTemplateDialog&>(dialog);
+        QTest::mouseClick(options.GetDlgItem(IDC_RULES), Qt::LeftButton);
+        options.SendCommand(IDCANCEL);
+    });
+    m_frame->Action(ID_OPTION)->trigger();
+    ASSERT_FALSE(turnedOff.isEmpty());
+    const std::string off = ReadFile(DataPath("chapter_rules_off.txt"));
+    EXPECT_TRUE(turnedOff.startsWith(QString::fromStdString(off).trimmed())) << off;
 }
 
 TEST_F(ReadingPrefsTest, ScrollSpeedScalesTheAutomaticScrolling) {
