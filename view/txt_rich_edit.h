@@ -21,7 +21,7 @@ public:
     ~CTxtRichEdit() override;
 
     // Font `face` (through the font fallback when the system lacks it) whose cell height is
-    // `height` pixels, weight 100. The line spacing in effect is not touched.
+    // `height` pixels, weight 100. The line distance, counted from the height, follows it.
     void SetTextFont(const std::u16string& face, int height);
     // Lines at least (font height + value - 1) points apart; single spacing is the floor.
     void SetRowDis(int value);
@@ -68,7 +68,8 @@ public:
     // One tick of automatic scrolling: a pixel down.
     void AutoScrollStep();
 
-    // The first character of the first display line on screen.
+    // The character the first display line on screen is kept by: the one scrolled to, or the
+    // line's first once the reader scrolls.
     int TopCharacter() const { return m_nTopChar; }
     // Scrolls so that the display line holding `position` is the first on screen, and keeps it
     // there when the pane is resized or its font changes.
