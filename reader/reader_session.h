@@ -2,7 +2,7 @@
 
 #include "history/read_place_store.h"
 #include "history/reader_history.h"
-#include "reader/shown_pages.h"
+#include "text/shown_pages.h"
 #include "text/resource_data.h"
 #include "text/script_converter.h"
 #include "text/typesetter.h"

@@ -1,4 +1,4 @@
-#include "reader/shown_pages.h"
+#include "text/shown_pages.h"
 
 #include <algorithm>
 #include <utility>
