@@ -689,6 +689,9 @@ std::u16string CBookScanner::LineOfMatch(std::uint64_t offset, std::size_t lengt
     // Most lines are paragraphs of a few hundred characters: a few KB around the offset hold
     // them, and only a longer line is read again in its full reach.
     constexpr std::size_t kNearBytes = 4096;
+    // An offset past the end (a book that shrank, a caller's arithmetic) is the end: the bytes
+    // read never reach it otherwise.
+    offset = std::min(offset, Size());
     std::uint64_t from = 0;
     std::string bytes;
     std::size_t at = 0;
@@ -698,7 +701,7 @@ std::u16string CBookScanner::LineOfMatch(std::uint64_t offset, std::size_t lengt
         from = offset > reach ? offset - reach : 0;
         bytes.assign(static_cast<std::size_t>(std::min(Size(), offset + reach) - from), '\0');
         bytes.resize(m_book.m_hFile.ReadAt(from, bytes.data(), bytes.size()));
-        at = static_cast<std::size_t>(offset - from);
+        at = std::min(static_cast<std::size_t>(offset - from), bytes.size());
         before = PrevLineFeed(bytes.data(), bytes.size(), from, at);
         end = NextLineFeed(bytes.data(), bytes.size(), from, at);
         if ((before != std::string_view::npos || from == 0) &&
