@@ -2,16 +2,15 @@
 
 #include "history/read_place_store.h"
 #include "history/reader_history.h"
-#include "text/shown_pages.h"
 #include "text/resource_data.h"
 #include "text/script_converter.h"
+#include "text/shown_pages.h"
 #include "text/typesetter.h"
 
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
-#include <map>
 #include <memory>
 #include <string>
 

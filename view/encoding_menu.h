@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QMenu>
+#include "view/choice_menu.h"
 
 #include <functional>
 #include <string>
@@ -8,7 +8,7 @@
 // The encoding menu of the toolbar button and the text pane: "自动检测", then each encoding
 // CEncodingChoice names. Before it shows, it asks which choice is in effect (checked) and
 // whether there is a book at all (the items are disabled without one).
-class CEncodingMenu : public QMenu {
+class CEncodingMenu : public CChoiceMenu {
     Q_OBJECT
 public:
     // The choice in effect ("" for detected), and whether a book is open.
@@ -17,10 +17,6 @@ public:
 
     // Checks the item of the choice in effect.
     void Update();
-
-signals:
-    // "" for "自动检测".
-    void chosen(const std::string& choice);
 
 private:
     StateFn m_state;

@@ -2,8 +2,6 @@
 
 #include "text/script_converter.h"
 
-#include <QActionGroup>
-
 namespace {
 
 QString ScriptTitle(const std::string& name) {
@@ -26,24 +24,15 @@ QString ScriptTitle(const std::string& name) {
 } // namespace
 
 CScriptMenu::CScriptMenu(StateFn state, QWidget* parent)
-    : QMenu(QStringLiteral(u"简繁(&J)"), parent), m_state(std::move(state)) {
+    : CChoiceMenu(parent, QStringLiteral(u"简繁(&J)")), m_state(std::move(state)) {
     setObjectName(QStringLiteral("scriptMenu"));
-    auto* group = new QActionGroup(this);
-    const auto addChoice = [this, group](const QString& text, const std::string& choice) {
-        QAction* action = addAction(text);
-        action->setCheckable(true);
-        action->setData(QString::fromStdString(choice));
-        group->addAction(action);
-        connect(action, &QAction::triggered, this, [this, choice] { emit chosen(choice); });
-        return action;
-    };
-    m_pFollow = addChoice(QString(), "");
+    m_pFollow = AddChoice(QString(), "");
     addSeparator();
     using Script = CScriptConverter::Script;
     for (Script script : {Script::kOriginal, Script::kSimplified, Script::kTraditional,
                           Script::kTaiwan, Script::kHongKong}) {
         const std::string name = CScriptConverter::NameOf(script);
-        addChoice(ScriptTitle(name), name);
+        AddChoice(ScriptTitle(name), name);
     }
     addSeparator();
     m_pMakeDefault = addAction(QString());
@@ -58,11 +47,5 @@ void CScriptMenu::Update() {
     m_pMakeDefault->setText(
         QStringLiteral(u"设为所有书的默认：%1(&D)").arg(ScriptTitle(state.current)));
     m_pMakeDefault->setEnabled(state.hasBook && state.current != state.fallback);
-    const QString choice = QString::fromStdString(state.choice);
-    for (QAction* action : actions()) {
-        if (action->isCheckable()) {
-            action->setEnabled(state.hasBook);
-            action->setChecked(state.hasBook && action->data().toString() == choice);
-        }
-    }
+    CheckChoice(state.choice, state.hasBook);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QMenu>
+#include "view/choice_menu.h"
 
 #include <functional>
 #include <string>
@@ -8,7 +8,7 @@
 // The 简繁 menu of the toolbar button and the text pane: the open book's script ("跟随默认", then
 // 原文, 简体, 繁體, 繁體（台灣）, 繁體（香港）) and an item that makes the script in effect the
 // default of every book without a choice of its own.
-class CScriptMenu : public QMenu {
+class CScriptMenu : public CChoiceMenu {
     Q_OBJECT
 public:
     struct State {
@@ -24,8 +24,6 @@ public:
     void Update();
 
 signals:
-    // A CScriptConverter name, "" for the default.
-    void chosen(const std::string& choice);
     void defaultChosen();
 
 private:
