@@ -64,6 +64,14 @@ TEST_F(MainFrameTest, ToolbarButtonsShowAndTheGrippersKeepTheBars) {
     QTRY_VERIFY(m_frame->toolBarBreak(m_frame->ReaderToolBar()));
 }
 
+// Each pane ends before the next begins.
+void ExpectSideBySide(const QWidget* frame, const std::vector<const QLabel*>& panes) {
+    for (std::size_t i = 1; i < panes.size(); ++i) {
+        EXPECT_LE(panes[i - 1]->mapTo(frame, QPoint(panes[i - 1]->width(), 0)).x(),
+                  panes[i]->mapTo(frame, QPoint(0, 0)).x());
+    }
+}
+
 // A text too long for its pane is cut with "…" and shows whole in the tooltip; the panes narrow
 // together in a narrow window rather than run into each other.
 TEST_F(MainFrameTest, StatusPanesCutLongTextsAndNeverOverlap) {
@@ -77,12 +85,8 @@ TEST_F(MainFrameTest, StatusPanesCutLongTextsAndNeverOverlap) {
     EXPECT_TRUE(book->ShownText().contains(u'…'));
     EXPECT_TRUE(book->ShownText().endsWith(QStringLiteral(".txt")));
     EXPECT_TRUE(book->text().contains(name));
-    QLabel* panes[] = {book, m_frame->StatusPane(1), m_frame->StatusPane(2),
-                       m_frame->ChapterPane()};
-    for (int i = 1; i < int(std::size(panes)); ++i) {
-        EXPECT_LE(panes[i - 1]->mapTo(m_frame, QPoint(panes[i - 1]->width(), 0)).x(),
-                  panes[i]->mapTo(m_frame, QPoint(0, 0)).x());
-    }
+    ExpectSideBySide(
+        m_frame, {book, m_frame->StatusPane(1), m_frame->StatusPane(2), m_frame->ChapterPane()});
 }
 
 // With ten minutes of reading on record (300 000 bytes, 500 a second), the status bar tells how
@@ -107,12 +111,8 @@ TEST_F(TimeLeftTest, TheStatusBarTellsTheTimeLeftAtTheReadersSpeed) {
     EXPECT_EQ(m_frame->TimeLeftPane()->text(), QStringLiteral(u"剩余约%1分").arg(size / 500 / 60));
     m_frame->resize(560, 500);
     QTRY_COMPARE(m_frame->width(), 560);
-    QLabel* panes[] = {m_frame->StatusPane(2), m_frame->ProgressPane(), m_frame->TimeLeftPane(),
-                       m_frame->ChapterPane()};
-    for (int i = 1; i < int(std::size(panes)); ++i) {
-        EXPECT_LE(panes[i - 1]->mapTo(m_frame, QPoint(panes[i - 1]->width(), 0)).x(),
-                  panes[i]->mapTo(m_frame, QPoint(0, 0)).x());
-    }
+    ExpectSideBySide(m_frame, {m_frame->StatusPane(2), m_frame->ProgressPane(),
+                               m_frame->TimeLeftPane(), m_frame->ChapterPane()});
 }
 
 // Ctrl+N opens the bookmarks, whose lists are saved when they close; the joke button opens its

@@ -170,11 +170,6 @@ protected:
         return settings;
     }
 
-    // The current page as the pane shows it: paragraphs end in one line break.
-    QString PageText() const {
-        return QString::fromStdU16String(m_view->Session().Book().m_strText)
-            .replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    }
     QString StatusText(int pane) const { return m_frame->StatusPane(pane)->text(); }
 
     // Key presses and what the reader's event loop does right after each (the paint, then the

@@ -360,16 +360,14 @@ protected:
     const QString m_own = m_tmp.filePath(QStringLiteral("veska-%1").arg(::getuid()));
 };
 
-TEST_F(SocketPlaceTest, EachDataDirectoryHasItsOwnSocket) {
+// Each data directory has a socket of its own. Without $XDG_RUNTIME_DIR it goes into a directory
+// made for it, which only this user may enter. Whatever another user could have put under that
+// name instead means no socket.
+TEST_F(SocketPlaceTest, EachDataDirectorysSocketLivesOnlyInADirectoryOfThisUsersAlone) {
     QTemporaryDir other;
     EXPECT_NE(Name(), CSingleInstance::ServerName(other.path()));
     EXPECT_EQ(Name(), // however the directory is written
               CSingleInstance::ServerName(m_data.path() + QStringLiteral("/./")));
-}
-
-// Without $XDG_RUNTIME_DIR the socket goes into a directory made for it, which only this user
-// may enter. Whatever another user could have put under that name instead means no socket.
-TEST_F(SocketPlaceTest, TheSocketLivesOnlyInADirectoryOfThisUsersAlone) {
     ASSERT_EQ(QFileInfo(Name()).path(), m_own);
     EXPECT_EQ(Mode(m_own), 0700U);
 

@@ -20,6 +20,13 @@ namespace {
 
 using ChapterListDlgTest = DialogTest;
 
+void Complete(CChapterIndex& index) {
+    QSignalSpy progress(&index, &CChapterIndex::progress);
+    while (!index.IsComplete()) {
+        ASSERT_TRUE(progress.wait(20000));
+    }
+}
+
 TEST_F(ChapterListDlgTest, AMillionHeadingsShowAroundTheCurrentOneAndEnterPicks) {
     CChapterList chapters;
     for (int i = 0; i < 1000000; ++i) {
@@ -65,28 +72,17 @@ TEST_F(ChapterListDlgTest, RowsFollowTheListWhileItIsScannedAndADoubleClickPicks
     dialog.SetProgress(100);
     EXPECT_EQ(list->model()->rowCount(), 4);
     EXPECT_FALSE(progress->isVisible());
-    const QPoint at = list->visualRect(list->model()->index(3, 0)).center();
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
-    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
-    EXPECT_EQ(dialog.Selected(), 3);
-    EXPECT_FALSE(dialog.findChild<QLabel*>(QStringLiteral("chapterMadeNote"))->isVisible());
-}
-
-// Chapters the reader made for a book without headings say so under the list.
-TEST_F(ChapterListDlgTest, ChaptersTheReaderMadeAreMarked) {
-    CChapterList chapters;
-    CChapterListDlg dialog(chapters, -1);
-    dialog.SetProgress(50);
-    dialog.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    // Chapters the reader made for a book without headings say so under the list.
     auto* note = dialog.findChild<QLabel*>(QStringLiteral("chapterMadeNote"));
     EXPECT_FALSE(note->isVisible());
-    chapters.Add(0, 0, "清晨的小城还没有完全醒来…");
     chapters.SetMadeByReader(true);
     dialog.ChaptersAdded();
     dialog.SetProgress(100);
     EXPECT_TRUE(note->isVisible());
-    EXPECT_EQ(dialog.List()->model()->rowCount(), 1);
+    const QPoint at = list->visualRect(list->model()->index(3, 0)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+    EXPECT_EQ(dialog.Selected(), 3);
 }
 
 // A book of volumes: each volume's row bold, its chapters set in under it.
@@ -125,15 +121,9 @@ TEST_F(ChapterListDlgTest, TheRulePickedIsKeptForTheBook) {
     const std::string path = dir.Write("小城.txt", test_books::Encode(text, "GB18030"));
     dir.Write("chapter_rules.json", R"([{"name": "星号", "rule": "^☆、"}])");
     const CCodePageLayout layout(ENCODING_ANSI, "GB18030");
-    const auto complete = [](CChapterIndex& index) {
-        QSignalSpy progress(&index, &CChapterIndex::progress);
-        while (!index.IsComplete()) {
-            ASSERT_TRUE(progress.wait(20000));
-        }
-    };
     CChapterIndex index;
     index.Start(DecodeUtf8(path), layout, dir.Path());
-    complete(index);
+    Complete(index);
     ASSERT_EQ(index.Chapters().size(), 3u);
     EXPECT_EQ(index.Chapters()[0].text, u"第一章 初到小城");
 
@@ -150,7 +140,7 @@ TEST_F(ChapterListDlgTest, TheRulePickedIsKeptForTheBook) {
     ASSERT_TRUE(rules->hasFocus());
     QTest::keyClick(rules, Qt::Key_End);
     EXPECT_EQ(index.ChosenRule(), "星号");
-    complete(index);
+    Complete(index);
     QCoreApplication::processEvents();
     ASSERT_EQ(dialog.List()->model()->rowCount(), 3);
     EXPECT_EQ(dialog.List()->model()->index(0, 0).data(),
@@ -161,13 +151,13 @@ TEST_F(ChapterListDlgTest, TheRulePickedIsKeptForTheBook) {
 
     CChapterIndex again;
     again.Start(DecodeUtf8(path), layout, dir.Path());
-    complete(again);
+    Complete(again);
     ASSERT_EQ(again.Chapters().size(), 3u);
     EXPECT_EQ(again.Chapters()[0].text, u"☆、第一章 初到小城的续");
     EXPECT_EQ(again.ChosenRule(), "星号");
 
     QTest::keyClick(rules, Qt::Key_Home);
-    complete(index);
+    Complete(index);
     EXPECT_EQ(index.ChosenRule(), "");
     QCoreApplication::processEvents();
     EXPECT_EQ(dialog.List()->model()->index(0, 0).data(), QStringLiteral(u"第一章 初到小城"));
@@ -175,7 +165,7 @@ TEST_F(ChapterListDlgTest, TheRulePickedIsKeptForTheBook) {
     dir.Write(CBookChoiceStore::kChapterRuleFileName, std::string("\xff\0=\n=星号\n", 9));
     CChapterIndex damaged;
     damaged.Start(DecodeUtf8(path), layout, dir.Path());
-    complete(damaged);
+    Complete(damaged);
     EXPECT_EQ(damaged.ChosenRule(), "");
     EXPECT_EQ(damaged.Chapters()[0].text, u"第一章 初到小城");
 }
@@ -189,14 +179,8 @@ TEST_F(ChapterListDlgTest, RulesEditedFromTheListMakeItAnew) {
     }
     const std::string path = dir.Write("小城.txt", test_books::Encode(text, "UTF-8"));
     CChapterIndex index;
-    const auto complete = [&index] {
-        QSignalSpy progress(&index, &CChapterIndex::progress);
-        while (!index.IsComplete()) {
-            ASSERT_TRUE(progress.wait(20000));
-        }
-    };
     index.Start(DecodeUtf8(path), CCodePageLayout(ENCODING_UTF8, ""), dir.Path());
-    complete();
+    Complete(index);
     EXPECT_TRUE(index.Chapters().MadeByReader());
     CChapterListDlg dialog(index.Chapters(), 0);
     dialog.SetIndex(&index);
@@ -222,7 +206,7 @@ TEST_F(ChapterListDlgTest, RulesEditedFromTheListMakeItAnew) {
         QTest::qWait(150);
     }
     EXPECT_TRUE(opened);
-    complete();
+    Complete(index);
     QCoreApplication::processEvents();
     ASSERT_EQ(dialog.List()->model()->rowCount(), 3);
     EXPECT_EQ(dialog.List()->model()->index(2, 0).data(), QStringLiteral(u"☆、远行"));

@@ -134,48 +134,35 @@ TEST(BookChoiceStore, ChoicesAreKeptPerBookWhateverThePathHolds) {
     const std::string file = dir.Read(CBookChoiceStore::kEncodingFileName);
     EXPECT_EQ(std::count(file.begin(), file.end(), '\n'), 5);
     EXPECT_EQ(std::count(file.begin(), file.end(), '='), 5);
-}
 
-// Each kind of choice in a file of its own: a book's script leaves its encoding as it was.
-TEST(BookChoiceStore, EachKindOfChoiceHasAFileOfItsOwn) {
-    test_books::TempDir dir;
-    const CBookChoiceStore encodings(dir.Path(), CBookChoiceStore::kEncodingFileName);
+    // Each kind of choice in a file of its own: a book's script leaves its encoding as it was.
     const CBookChoiceStore scripts(dir.Path(), CBookChoiceStore::kScriptFileName);
-    const std::u16string book = u"/books/山雨.txt";
-    ASSERT_TRUE(encodings.Set(book, "BIG5"));
-    ASSERT_TRUE(scripts.Set(book, "s"));
-    EXPECT_EQ(encodings.Get(book), "BIG5");
-    EXPECT_EQ(scripts.Get(book), "s");
-    EXPECT_EQ(dir.Read(CBookChoiceStore::kScriptFileName), CBookChoiceStore::KeyOf(book) + "=s\n");
-    ASSERT_TRUE(scripts.Set(book, ""));
-    EXPECT_EQ(scripts.Get(book), "");
-    EXPECT_EQ(encodings.Get(book), "BIG5");
+    ASSERT_TRUE(scripts.Set(paths[1], "s"));
+    EXPECT_EQ(dir.Read(CBookChoiceStore::kScriptFileName),
+              CBookChoiceStore::KeyOf(paths[1]) + "=s\n");
+    ASSERT_TRUE(scripts.Set(paths[1], ""));
+    EXPECT_EQ(scripts.Get(paths[1]), "");
+    EXPECT_EQ(store.Get(paths[1]), "GB18030");
 }
 
-TEST(BookChoiceStore, DamagedLinesAreIgnored) {
+// Damaged lines are ignored. A long path in Chinese makes a key line far longer than 8 KB, each
+// byte written as %XX.
+TEST(BookChoiceStore, DamagedLinesAreIgnoredAndALongPathKeepsItsChoice) {
     test_books::TempDir dir;
     const CBookChoiceStore store(dir.Path(), CBookChoiceStore::kEncodingFileName);
     const std::string key = CBookChoiceStore::KeyOf(u"/books/kept.txt");
     dir.Write(CBookChoiceStore::kEncodingFileName,
               "no equals sign\n=BIG5\n\xFF\xFE garbage\n" + key + "=EUC-KR\r\n");
     EXPECT_EQ(store.Get(u"/books/kept.txt"), "EUC-KR");
-    ASSERT_TRUE(store.Set(u"/books/new.txt", "BIG5"));
-    EXPECT_EQ(store.Get(u"/books/kept.txt"), "EUC-KR");
-    EXPECT_EQ(store.Get(u"/books/new.txt"), "BIG5");
-}
-
-// A long path in Chinese makes a key line far longer than 8 KB, each byte written as %XX.
-TEST(BookChoiceStore, ALongPathKeepsItsChoiceThroughOtherBooksSaves) {
-    test_books::TempDir dir;
-    const CBookChoiceStore store(dir.Path(), CBookChoiceStore::kEncodingFileName);
     const std::u16string deep = u"/books/" + std::u16string(970, u'长') + u".txt";
     ASSERT_GT(CBookChoiceStore::KeyOf(deep).size(), 8192u);
     ASSERT_TRUE(store.Set(deep, "BIG5"));
     EXPECT_EQ(store.Get(deep), "BIG5");
     ASSERT_TRUE(store.Set(u"/books/short.txt", "GB18030"));
     EXPECT_EQ(store.Get(deep), "BIG5");
+    EXPECT_EQ(store.Get(u"/books/kept.txt"), "EUC-KR");
     const std::string file = dir.Read(CBookChoiceStore::kEncodingFileName);
-    EXPECT_EQ(std::count(file.begin(), file.end(), '\n'), 2);
+    EXPECT_EQ(std::count(file.begin(), file.end(), '\n'), 3);
 }
 
 // A file that is there but was not read holds other books' choices: it is never replaced.

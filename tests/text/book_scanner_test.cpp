@@ -270,10 +270,6 @@ TEST(BookScanner, APhraseFindsItsSpellingsInEitherScript) {
     }
 }
 
-} // namespace
-
-namespace {
-
 // A book of one line longer than the backward search's 4 MiB pieces, its only break (CR LF) at
 // the end: each piece has no line start inside it. The search must still end, and find what is
 // there; and work from a hit never reads more than the page around it.
@@ -300,10 +296,6 @@ TEST(BookScanner, OneLineBooksAreSearchedBackwardsToTheirStart) {
     EXPECT_LE(reader.TextPositionOf(3, std::uint64_t(1) << 40), 4092u);
 }
 
-} // namespace
-
-namespace {
-
 // The reader breaks lines at every CR of its own as at LF: a book of Mac line ends (CR only) has
 // the same chapters as its LF and CR LF copies, each shown where it was found.
 TEST(BookScanner, EveryKindOfLineEndListsTheSameChapters) {
@@ -329,10 +321,6 @@ TEST(BookScanner, EveryKindOfLineEndListsTheSameChapters) {
         EXPECT_EQ(scanner.LineAt(chapters[1].offset), DecodeUtf8("第2章 远行"));
     }
 }
-
-} // namespace
-
-namespace {
 
 // A page's text ends at its first NUL: what follows it on that page is neither found nor listed,
 // and a heading the page shows before a NUL is listed whole, in GB18030 and in UTF-16.
@@ -364,10 +352,6 @@ TEST(BookScanner, SearchAndChaptersSeeWhatThePageShowsUpToANul) {
         EXPECT_FALSE(scanner.FindLast(u"远行", scanner.Size())) << encoding;
     }
 }
-
-} // namespace
-
-namespace {
 
 // In a legacy code page the page shows an undefined pair as U+FFFD and then its second byte, and
 // shows some signs from either of two codes: search finds what the page shows, on its page. A

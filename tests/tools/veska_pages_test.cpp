@@ -184,10 +184,10 @@ TEST(VeskaPagesTest, ChaptersFollowTheBooksOwnHeadingStyle) {
 
 // The reader's own rules in chapter_rules.json of the data directory count as the built-in ones
 // do; a damaged file or a bad rule is said on standard error and left out.
-TEST(VeskaPagesTest, ChapterRulesOfTheDataDirectoryCount) {
+TEST(VeskaPagesTest, ChapterAndCleanUpRulesOfTheDataDirectoryCount) {
     TempDir dir;
     const std::string prose = test_books::kChineseProse;
-    const std::string book =
+    std::string book =
         dir.Write("stars.txt", Encode("☆、初到小城\n他在纸上画了☆、又画了一个圈。\n" + prose +
                                           "☆、远行\n" + prose + "☆、归来\n" + prose,
                                       "UTF-8"));
@@ -210,19 +210,15 @@ TEST(VeskaPagesTest, ChapterRulesOfTheDataDirectoryCount) {
     EXPECT_NE(damaged.err.find("chapter_rules.json: not JSON"), std::string::npos) << damaged.err;
     // The built-in rules alone: no headings, so one chapter the reader made.
     EXPECT_EQ(damaged.out, "0\t☆、初到小城\n");
-}
 
-// The clean-up rules of replace_rules.json take the ad lines out of what --find finds and out
-// of the titles --chapters lists; a bad rule is said once.
-TEST(VeskaPagesTest, CleanUpRulesOfTheDataDirectoryHideWhatTheyDelete) {
-    TempDir dir;
-    const std::string prose = test_books::kChineseProse;
+    // The clean-up rules of replace_rules.json take the ad lines out of what --find finds and
+    // out of the titles --chapters lists; a bad rule is said once.
+    dir.Write("chapter_rules.json", "[]");
     std::string text;
     for (const char* heading : {"第一章 初到小城", "第二章 远行"}) {
         text += std::string(heading) + " www.example.com\n本书由书友整理，请到书友群\n" + prose;
     }
-    const std::string book = dir.Write("小城.txt", Encode(text, "GB18030"));
-    const Env env{{"VESKA_DATA_DIR", dir.Path()}};
+    book = dir.Write("小城.txt", Encode(text, "GB18030"));
     EXPECT_EQ(CountOfLines(RunTool({"--find", "书友", book}, env).out, "书友"), 4u); // 2 a line
     dir.Write("replace_rules.json",
               R"([{"id": 1, "name": "广告", "pattern": "^本书由.*", "replacement": "", )"
@@ -235,8 +231,7 @@ TEST(VeskaPagesTest, CleanUpRulesOfTheDataDirectoryHideWhatTheyDelete) {
     EXPECT_EQ(found.err,
               "veska-pages: replace_rules.json: rule \"坏\": invalid pattern (a repeated "
               "group repeats or has alternatives: it may run away); skipped\n");
-    const ToolRun listed = RunTool({"--chapters", book}, env);
-    EXPECT_EQ(listed.out, "0\t第一章 初到小城\n0\t第二章 远行\n");
+    EXPECT_EQ(RunTool({"--chapters", book}, env).out, "0\t第一章 初到小城\n0\t第二章 远行\n");
 }
 
 TEST(VeskaPagesTest, EncodingOptionForcesTheEncodingForTheRun) {
